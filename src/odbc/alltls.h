@@ -1,0 +1,49 @@
+// The driver's process mutexes and the set of thirteen per-thread records
+// that a thread (with multi-threading on: a connection) runs the stack on.
+//
+// Minimal version: the connection record of the ODBC layer is not built yet;
+// it will hold an AllTLS and pass it to these calls.
+#pragma once
+
+#include <cstdint>
+
+#include "common/qvthread.h"
+#include "common/timer2.h"
+#include "src/acse/acsetls.h"
+#include "src/acse/altls.h"
+#include "src/odbc/lmotls.h"
+#include "src/rda/rdatls.h"
+#include "src/rdaclient/rdaclitls.h"
+#include "src/runtime/xm.h"
+#include "src/session/sessiontls.h"
+#include "src/session/systemtls.h"
+
+extern QvMutexHandle hSerializeMutex;  // driver-wide mutex
+
+// The thirteen records of one set, in set order.
+struct AllTLS {
+  LmoTLS* lmo;
+  XmTLS* xm;
+  GutilTLS* gutil;
+  RdaCliTLS* rdaCli;
+  AlTLS* al;
+  SystemTLS* system;
+  RdaAseTLS* rdaAse;
+  AcseAseTLS* acseAse;
+  RdaAeTLS* rdaAe;
+  RdaSacfTLS* rdaSacf;
+  RdaSurTLS* rdaSur;
+  AcseTLS* acse;
+  SessionTLS* session;
+};
+
+int32_t QvCreateMutexes();
+void QvRemoveMutexes();
+int32_t QvIsGlobalMutex(QvMutexHandle h);
+int32_t QvIsMainThread();
+
+int32_t QvCreateAllTLS();
+void QvRemoveAllTLS();
+void QvRemoveAllTLSFromCache();
+void QvGetAllTLS(AllTLS* set);
+uint64_t QvChangeThreadIdInAllTLS(AllTLS* set, uint64_t threadId);

@@ -1,0 +1,12 @@
+// Per-thread records of the RDA service element, entity, SACF and service user.
+//
+// Minimal version: only the fields every per-thread record has; the layer adds
+// its own fields when it is built.
+#pragma once
+
+#include "common/tlsfamily.h"
+
+QV_DECLARE_MINIMAL_TLS(RdaAse)
+QV_DECLARE_MINIMAL_TLS(RdaAe)
+QV_DECLARE_MINIMAL_TLS(RdaSacf)
+QV_DECLARE_MINIMAL_TLS(RdaSur)

@@ -1,0 +1,9 @@
+// Per-thread record of the session system (buffer pool and timers).
+//
+// Minimal version: only the fields every per-thread record has; the layer adds
+// its own fields when it is built.
+#pragma once
+
+#include "common/tlsfamily.h"
+
+QV_DECLARE_MINIMAL_TLS(System)

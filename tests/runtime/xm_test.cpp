@@ -1,0 +1,302 @@
+#include "src/runtime/xm.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "support/recordset.h"
+
+namespace {
+
+std::atomic<long> liveBlocks{0};
+void* countingAlloc(size_t n) {
+  void* p = std::malloc(n);
+  if (p != nullptr) ++liveBlocks;
+  return p;
+}
+void countingFree(void* p) {
+  if (p != nullptr) --liveBlocks;
+  std::free(p);
+}
+
+// A record set with an XM root tree, and XM's allocations counted.
+class Xm : public RecordSetTest {
+ protected:
+  void SetUp() override {
+    RecordSetTest::SetUp();
+    xm_shutdown();  // start the root again under the counting hooks
+    xm_setDefaultAlloc(countingAlloc, countingFree);
+    liveBlocks = 0;
+    ASSERT_NE(xm_init(), nullptr);
+    root = getXmTLS(0)->rootTree;
+  }
+  void TearDown() override {
+    xm_shutdown();
+    EXPECT_EQ(liveBlocks.load(), 0) << "blocks left after the root was released";
+    xm_setDefaultAlloc(XM_malloc, XM_free);
+    giEnablePaging = 1;
+    giXmPageSize = 16384;
+    RecordSetTest::TearDown();
+  }
+  static uint64_t trailerWord(const XmTree* t, const uint8_t* page, uint64_t capacity, int i) {
+    (void)t;
+    uint64_t w = 0;
+    std::memcpy(&w, page + capacity + 8 * i, sizeof w);
+    return w;
+  }
+  static bool isMemberOf(const XmTree* tree, const void* user) {
+    const XmLink* want = &xm_header(const_cast<void*>(user))->link;
+    for (const XmLink* l = tree->children.next; l != &tree->children; l = l->next)
+      if (l == want) return true;
+    return false;
+  }
+  XmTree* root = nullptr;
+};
+
+TEST_F(Xm, PagePiecesAreAlignedAndTheFirstRequestIsRounded) {
+  XmTree* t = _xm_allocTree(nullptr);
+  auto* p1 = static_cast<uint8_t*>(xm_allocItemFromPage(t, 10, 1));
+  ASSERT_NE(p1, nullptr);
+  EXPECT_EQ(t->page, p1);
+  EXPECT_EQ(t->pageCapacity, 16360u);
+  EXPECT_EQ(trailerWord(t, p1, 16360, 0), 16360u);
+  EXPECT_EQ(trailerWord(t, p1, 16360, 1), 0u);
+  EXPECT_EQ(trailerWord(t, p1, 16360, 2), 0u);
+  EXPECT_EQ(xm_allocItemFromPage(t, 10, 1), p1 + 16);
+  EXPECT_EQ(xm_allocItemFromPage(t, 10, 1), p1 + 32);
+
+  auto* big = static_cast<uint8_t*>(xm_allocItemFromPage(t, 20000, 0));
+  ASSERT_NE(big, nullptr);
+  EXPECT_EQ(t->pageCapacity, 20000u);
+  EXPECT_EQ(t->page, big);
+  EXPECT_EQ(trailerWord(t, p1, 16360, 1), 20000u);
+  EXPECT_EQ(trailerWord(t, p1, 16360, 2), reinterpret_cast<uintptr_t>(big));
+  EXPECT_EQ(trailerWord(t, big, 20000, 0), 20000u);
+  // The full page's tail is never searched again: the next piece opens a page.
+  auto* after = static_cast<uint8_t*>(xm_allocItemFromPage(t, 8, 0));
+  EXPECT_EQ(t->page, after);
+  EXPECT_EQ(t->pageCapacity, 16360u);
+  EXPECT_EQ(trailerWord(t, big, 20000, 2), reinterpret_cast<uintptr_t>(after));
+  _xm_freeTree(t);
+}
+
+TEST_F(Xm, PagingOffFallsBackToHeadedItemsAndStaysOff) {
+  giEnablePaging = 0;
+  XmTree* t = _xm_allocTree(root);
+  giEnablePaging = 1;
+  xm_enableOrDisablePageAllocation(t, 1);
+  EXPECT_EQ(t->paging, 0);
+  void* p = xm_allocItemFromPage(t, 10, 1);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(xm_getParentOfItem(p), t);
+  EXPECT_EQ(t->page, nullptr);
+
+  XmTree* on = _xm_allocTree(root);
+  xm_enableOrDisablePageAllocation(on, 0);
+  EXPECT_EQ(on->paging, 0);
+  _xm_freeTree(t);
+  _xm_freeTree(on);
+}
+
+TEST_F(Xm, ReleasingATreeHandsStillHeldItemsToTheRoot) {
+  XmTree* t = _xm_allocTree(root);
+  void* shared = _xm_allocItem(t, 32, XM_ZERO);
+  void* own = _xm_allocItem(t, 32, 0);
+  (void)own;
+  xm_addReferenceItem(shared);
+  EXPECT_EQ(xm_header(shared)->refCount, 2u);
+  const long before = liveBlocks.load();
+  _xm_freeTree(t);
+  EXPECT_EQ(liveBlocks.load(), before - 2);  // the tree and its own item
+  EXPECT_EQ(xm_header(shared)->refCount, 1u);
+  EXPECT_EQ(xm_getParentOfItem(shared), root);
+  EXPECT_TRUE(isMemberOf(root, shared));
+  _xm_freeItem(shared);
+  EXPECT_EQ(liveBlocks.load(), before - 3);
+}
+
+TEST_F(Xm, ReferencedTreeKeepsItsStructureUntilTheLastRelease) {
+  XmTree* t = _xm_allocTree(root);
+  XmTree* sub = _xm_allocTree(t);
+  void* a = _xm_allocItem(sub, 8, 0);
+  xm_addReferenceTree(t);
+  EXPECT_EQ(t->hdr.refCount, 2u);
+  EXPECT_EQ(sub->hdr.refCount, 2u);
+  EXPECT_EQ(xm_header(a)->refCount, 2u);
+  const long before = liveBlocks.load();
+  _xm_freeTree(t);
+  EXPECT_EQ(liveBlocks.load(), before);
+  EXPECT_EQ(xm_header(a)->refCount, 1u);
+  EXPECT_EQ(xm_getParentOfItem(a), sub);
+  _xm_freeTree(t);
+  EXPECT_EQ(liveBlocks.load(), before - 3);
+}
+
+TEST_F(Xm, ShutdownFreesEverythingWhateverTheCounts) {
+  XmTree* t = _xm_allocTree(nullptr);  // hangs under the root
+  XmTree* sub = _xm_allocTree(t);
+  void* held = _xm_allocItem(sub, 100, 0);
+  xm_addReferenceItem(held);
+  xm_addReferenceItem(held);
+  xm_addReferenceTree(sub);
+  _xm_allocItem(nullptr, 10, 0);
+  xm_allocItemFromPage(t, 100, 0);
+  _xm_freeTree(t);  // sub and held now belong to the root
+  EXPECT_TRUE(isMemberOf(root, held) || xm_getParentOfItem(held) == sub);
+  xm_shutdown();
+  EXPECT_EQ(liveBlocks.load(), 0);
+  EXPECT_EQ(getXmTLS(0)->rootTree, nullptr);
+}
+
+TEST_F(Xm, RootOfTreeStopsBelowTheThreadRoot) {
+  XmTree* top = _xm_allocTree(root);
+  XmTree* mid = _xm_allocTree(top);
+  XmTree* leaf = _xm_allocTree(mid);
+  void* item = _xm_allocItem(leaf, 4, 0);
+  EXPECT_EQ(xm_getRootOfTree(top), top);
+  EXPECT_EQ(xm_getRootOfTree(leaf), top);
+  EXPECT_EQ(xm_getRootOfItem(item), top);
+  XmTree* loose = _xm_allocTree(nullptr);
+  EXPECT_EQ(xm_getParentOfTree(loose), nullptr);
+  EXPECT_EQ(xm_getRootOfTree(loose), loose);
+  void* rootItem = _xm_allocItem(root, 4, 0);
+  EXPECT_EQ(xm_getRootOfItem(rootItem), nullptr);  // an item, not a tree
+  _xm_freeTree(top);
+  _xm_freeTree(loose);
+  _xm_freeItem(rootItem);
+}
+
+TEST_F(Xm, ItemWithTreeGoesWithItsTree) {
+  void* p = _xm_allocItemWithTree(64, XM_ZERO);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(static_cast<uint8_t*>(p)[63], 0);
+  XmTree* t = xm_getRootOfItem(p);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(xm_getParentOfItem(p), t);
+  const long before = liveBlocks.load();
+  _xm_freeTree(t);
+  EXPECT_EQ(liveBlocks.load(), before - 2);
+}
+
+TEST_F(Xm, ReallocKeepsTheCountAndTheSmallerContent) {
+  XmTree* t = _xm_allocTree(root);
+  auto* p = static_cast<char*>(_xm_allocItem(t, 16, 0));
+  std::memcpy(p, "abcdefghijklmnop", 16);
+  xm_addReferenceItem(p);
+  xm_addReferenceItem(p);
+  auto* q = static_cast<char*>(_xm_reallocItem(p, 16, 4));
+  ASSERT_NE(q, nullptr);
+  EXPECT_EQ(std::memcmp(q, "abcd", 4), 0);
+  EXPECT_EQ(xm_header(q)->refCount, 3u);
+  EXPECT_EQ(xm_getParentOfItem(q), t);
+  auto* r = static_cast<char*>(_xm_reallocItem(q, 4, 4096));
+  EXPECT_EQ(std::memcmp(r, "abcd", 4), 0);
+  _xm_freeTree(t);
+}
+
+TEST_F(Xm, MovesRelinkItemsAndTrees) {
+  XmTree* a = _xm_allocTree(root);
+  XmTree* b = _xm_allocTree(root);
+  void* p = _xm_allocItem(a, 8, 0);
+  _xm_moveItem(p, b);
+  EXPECT_EQ(xm_getParentOfItem(p), b);
+  EXPECT_TRUE(isMemberOf(b, p));
+  EXPECT_FALSE(isMemberOf(a, p));
+  _xm_moveTree(a, b);
+  EXPECT_EQ(xm_getParentOfTree(b), a);
+  EXPECT_EQ(xm_getRootOfItem(p), a);
+  _xm_moveTree(nullptr, b);
+  EXPECT_EQ(xm_getParentOfTree(b), root);
+  _xm_moveItem(p, nullptr);  // detached: freed on its own
+  EXPECT_EQ(xm_getParentOfItem(p), nullptr);
+  _xm_freeItem(p);
+  _xm_freeTree(a);
+  _xm_freeTree(b);
+}
+
+TEST_F(Xm, UserMemoryTreeKeepsItsChildren) {
+  XmTree* t = _xm_allocTree(root);
+  t->hdr.flags |= XM_USERMEM;
+  EXPECT_EQ(xm_isUserMem(t), 1);
+  void* p = _xm_allocItem(t, 8, 0);
+  xm_addReferenceItem(p);
+  _xm_freeTree(t);
+  // Not released with the tree: the root tree holds it now.
+  EXPECT_EQ(xm_header(p)->refCount, 2u);
+  EXPECT_EQ(xm_getParentOfItem(p), root);
+  EXPECT_TRUE(isMemberOf(root, p));
+}
+
+TEST_F(Xm, AllocationFailureReturnsNullAndLinksNothing) {
+  xm_setDefaultTaskAlloc([](size_t) -> void* { return nullptr; }, [](void*) {});
+  EXPECT_EQ(_xm_allocTree(root), nullptr);
+  EXPECT_EQ(_xm_allocItem(root, 8, 0), nullptr);
+  EXPECT_EQ(_xm_allocItemWithTree(8, 0), nullptr);
+  xm_setDefaultTaskAlloc(nullptr, nullptr);
+  EXPECT_EQ(root->children.next, &root->children);
+  XmTree* t = _xm_allocTree(root);
+  ASSERT_NE(xm_allocItemFromPage(t, 8, 0), nullptr);
+  xm_setDefaultTaskAlloc([](size_t) -> void* { return nullptr; }, [](void*) {});
+  EXPECT_EQ(xm_allocItemFromPage(t, 20000, 0), nullptr);
+  xm_setDefaultTaskAlloc(nullptr, nullptr);
+  EXPECT_NE(xm_allocItemFromPage(t, 8, 0), nullptr);  // the old page is still used
+  _xm_freeTree(t);
+}
+
+TEST(XmInit, NeedsTheThreadRecordAndKeepsAnExistingRoot) {
+  ensureProcessMutexes();
+  std::thread t([] {
+    EXPECT_EQ(xm_init(), nullptr);  // no XmTLS on this thread
+    ASSERT_EQ(initXmTLS(), 1);
+    void* first = xm_init();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, getXmTLS(0)->rootTree);
+    EXPECT_EQ(xm_init(), getXmTLS(0));  // a root existed
+    xm_shutdown();
+    EXPECT_EQ(getXmTLS(0)->rootTree, nullptr);
+    removeXmTLS();
+  });
+  t.join();
+}
+
+TEST(XmConcurrency, RecordSetsOnSeveralThreadsWorkInParallel) {
+  ensureProcessMutexes();
+  constexpr int kThreads = 8;
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int n = 0; n < kThreads; ++n) {
+    threads.emplace_back([&failures, n] {
+      if (QvCreateAllTLS() != 1 || xm_init() == nullptr) {
+        ++failures;
+        return;
+      }
+      for (int round = 0; round < 200; ++round) {
+        XmTree* t = _xm_allocTree(nullptr);
+        for (int i = 0; i < 20; ++i) {
+          auto* v = static_cast<int*>(xm_allocItemFromPage(t, 4 + i, 0));
+          auto* w = static_cast<int*>(_xm_allocItem(t, 16, XM_ZERO));
+          if (v == nullptr || w == nullptr) ++failures;
+          else *v = n;
+        }
+        QvSetOsiError(n * 1000 + round);
+        if (QvGetOsiError() != n * 1000 + round) ++failures;
+        if (getXmTLS(0)->ownerThreadId != QvGetThreadId()) ++failures;
+        QvCheckAndWaitForSingleObject(hSerializeGlobalMutex);
+        QvCheckAndWaitForSingleObject(hSerializeGlobalMutex);
+        QvCheckAndReleaseMutex(hSerializeGlobalMutex);
+        QvCheckAndReleaseMutex(hSerializeGlobalMutex);
+        _xm_freeTree(t);
+      }
+      xm_shutdown();
+      QvRemoveAllTLS();
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+}
+
+}  // namespace
