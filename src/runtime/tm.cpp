@@ -2,6 +2,7 @@
 #include "src/runtime/tm.h"
 
 int32_t tmNumModules = 0;
+int32_t giTmLogFileMaxSize = 8388608;
 
 int32_t tm_siteOn(TmHandle handle, uint32_t bits) {
   (void)bits;

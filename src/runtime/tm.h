@@ -10,6 +10,7 @@
 using TmHandle = int32_t;  // index of a module; -1 = not registered
 
 extern int32_t tmNumModules;
+extern int32_t giTmLogFileMaxSize;  // bytes; 0 = no cap
 
 // 1 when `handle` names a registered module whose mask has one of `bits`.
 int32_t tm_siteOn(TmHandle handle, uint32_t bits);
