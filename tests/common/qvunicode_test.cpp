@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <clocale>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -287,7 +288,7 @@ TEST(WideHelpers, DuplicateAndFormatting) {
   wchar_t* d = qvwcsdup(L"abc");
   ASSERT_NE(d, nullptr);
   EXPECT_STREQ(d, L"abc");
-  free(d);
+  std::free(d);
   EXPECT_EQ(qvwcsdup(nullptr), nullptr);
   wchar_t out[8] = {L'q', 0};
   EXPECT_EQ(qvwcsftime(out, 8, L"%Y", nullptr), 0u);
