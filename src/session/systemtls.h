@@ -8,7 +8,13 @@
 #include "common/tlsfamily.h"
 
 struct XmTree;
-struct TimerEntry;
+
+// Links of the timer queue; the queue's head is one of these, its entries
+// (TimerEntry, src/session/stimer.h) begin with them.
+struct TimerLink {
+  TimerLink* next;
+  TimerLink* prev;
+};
 
 struct SystemTLS {
   uint64_t ownerThreadId;
@@ -17,8 +23,7 @@ struct SystemTLS {
   int32_t bufferSize;   // capacity of every buffer of the pool; 0 = no pool
   XmTree* poolTree;     // holds every buffer of the pool
   int64_t timerRefTime; // seconds; reference time of the timer queue
-  TimerEntry* timerNext;  // sentinel of the timer queue
-  TimerEntry* timerPrev;
+  TimerLink timerQueue; // sentinel of the timer queue; NULL links until init_timers
   SystemTLS* next;
 };
 
@@ -26,5 +31,7 @@ extern TLSFamily<SystemTLS> gSystemTLS;
 
 int32_t initSystemTLS();
 SystemTLS* getSystemTLS(int32_t remove);
+// Unlinks the calling thread's record and frees it with the timers still
+// queued in it.
 void removeSystemTLS();
 void destroySystemTLSCache();
