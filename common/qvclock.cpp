@@ -1,5 +1,7 @@
 #include "common/qvclock.h"
 
+#include <ctime>
+
 QvClockFn gQvClockHook = nullptr;
 
 void QvTimeOfDay(struct timeval* tv) {
@@ -8,4 +10,13 @@ void QvTimeOfDay(struct timeval* tv) {
     return;
   }
   gettimeofday(tv, nullptr);
+}
+
+int64_t QvTime() {
+  if (gQvClockHook != nullptr) {
+    struct timeval tv {};
+    gQvClockHook(&tv);
+    return static_cast<int64_t>(tv.tv_sec);
+  }
+  return static_cast<int64_t>(std::time(nullptr));
 }

@@ -1,9 +1,172 @@
-// Per-thread record of the session layer.
-//
-// Minimal version: only the fields every per-thread record has; the layer adds
-// its own fields when it is built.
+// Per-thread record of the session layer (with multi-threading on, of the
+// connection whose record set the thread serves): the registered users, the
+// session connections, the transport's endpoints, the transport parameters
+// and provider table, and the items of the SPDU just received.
 #pragma once
 
-#include "common/tlsfamily.h"
+#include <cstdint>
 
-QV_DECLARE_MINIMAL_TLS(Session)
+#include "common/tlsfamily.h"
+#include "src/session/session.h"
+
+struct XmTree;
+
+// ---------------------------------------------------------------------------
+// Transport parameters (the per-thread copy of qv_s_tpParams).
+
+struct StpParams {
+  const char* providerName;   // "TP0TCP"
+  int32_t listenQLen;         // above 0: server role, listen with this queue
+  uint32_t tpduSize;
+  uint32_t forkFlag;          // 1: a child process serves each accepted connection
+  uint32_t processLimit;      // children beyond which connections are refused
+  int32_t pollWait;           // seconds the poll loop waits; -1 = no time-out
+  uint32_t addressSelection;  // bit 0 random first address, bit 1 add the position to the port
+};
+extern const StpParams qv_s_tpParams;
+
+// The calling thread's transport parameters; NULL without a SessionTLS.
+StpParams* QvGetStpParams();
+
+// Transport provider table (the per-thread copy of qv_s_stackInfo).
+struct StackProvider {
+  const char* genericName;
+  const char* deviceName;
+};
+inline constexpr int32_t kMaxProviders = 4;
+struct StackInfo {
+  int32_t count;  // providers attached, counted from the template's 3
+  StackProvider entry[3];
+};
+extern const StackInfo qv_s_stackInfo;
+
+// The local transport address given to init_session: a transport selector
+// record and the word after it (the start of the caller's block).
+struct TpLocalAddr {
+  TSAPaddr tsap;
+  uint32_t word;
+};
+static_assert(sizeof(TpLocalAddr) == 36);
+
+// ---------------------------------------------------------------------------
+// Transport connection endpoints of TP0 over TCP.
+
+inline constexpr int32_t kTcepCount = 20;
+inline constexpr int32_t kNoSocket = 65535;
+
+struct TcepLink {
+  TcepLink* next;
+  TcepLink* prev;
+};
+
+struct TCEP : TcepLink {
+  int32_t socket;          // kNoSocket when there is none
+  Smachine* owner;
+  uint32_t state;          // 0 free, 1 open, 2 failed, 3 CR sent or accepted (CR/CC awaited)
+  uint8_t confirmPending;  // T-CONNECT confirm still to be fed
+  uint32_t sendState;      // 0 TxIdle, 2 TxTPDU, 3 TxSeg
+  uint8_t header[4 + 18];  // TPKT header and TPDU header, in wire order
+  SessionBuffer* curUnit;
+  uint32_t bytesToWrite;
+  uint8_t* writePtr;
+  uint32_t rcvPhase;       // 0 rcvPCI, 1 rcvData
+  uint8_t rcvHeader[4];
+  SessionBuffer* assembly;
+  uint32_t bytesToRead;
+  uint8_t* readPtr;
+  uint8_t peerRef[2];
+  uint32_t tpduSize;
+  SessionBuffer* rcvBuf;
+  XmTree* connTree;
+  uint32_t segLeft;
+  uint32_t eot;
+  uint8_t peerSockAddr[16];
+  void* encryptCtx;
+  void* decryptCtx;
+  SessionBuffer* cipherBuf;
+};
+
+struct Tp0Block {
+  SessionBuffer held;     // ring of buffers freed once the current SPDU is handled
+  int32_t listenSocket;   // -1 = none
+  TCEP tcep[kTcepCount];
+  TcepLink* cursor;       // next endpoint the poll loop serves; &active when none
+  TcepLink active;        // endpoints in use
+  uint32_t activeCount;
+};
+
+// ---------------------------------------------------------------------------
+// Items of the SPDU just received, read by the actions of the machine.
+
+struct SpduArea {
+  int32_t pendingEvent;       // event the last reader chose; -1 = none
+  ScidBlock cid;
+  uint8_t protocolOptions;
+  uint8_t version;
+  uint8_t requirementsPresent;  // RF only
+  uint32_t requirements;
+  SAddress calling;
+  SAddress called;            // in AC: responding
+  uint8_t tokenItem;
+  uint8_t transportDisconnect;
+  uint8_t enclosure;
+  uint8_t syncType;
+  uint64_t serial;            // 1000000 = absent
+  uint8_t prepareType;
+  uint8_t reason;
+  uint8_t tokenSetting;
+  uint8_t resyncType;
+  uint8_t dataOverflow;
+  ActId activityId;           // AS
+  ActId oldActivityId;        // linking information of AR
+  ActId arActivityId;         // AR
+  SessionBuffer* userData;    // user data of the SPDU just read
+  SessionBuffer* delivered;   // user information of a DT, TD or EX
+  const uint8_t* spduStart;
+  uint32_t spduLength;
+};
+
+// ---------------------------------------------------------------------------
+
+struct SessionTLS {
+  uint64_t ownerThreadId;
+  TLSCacheSlot* cacheSlot;
+  uint32_t sessionError;    // last session error; 0 at creation
+  SsLink users;             // registered users, in order of registration
+  SmLink machines;          // session connections of this thread
+  Tp0Block tp0;
+  StpParams tpParams;
+  StackInfo stackInfo;
+  SpduArea spdu;
+  // SPDU reader and builders
+  const uint8_t* parseCursor;
+  const uint8_t* parseEnd;
+  SessionBuffer* parseInput;
+  uint8_t* writePtr;
+  uint32_t released;        // set by s_release
+  // transport provider interface
+  TpLocalAddr localAddr;    // copy of the local transport address
+  TpLocalAddr* localParams; // the parameters themselves (the listening side writes the port back)
+  uint32_t bound;           // the local provider is bound
+  uint32_t children;        // forked connection processes still running
+  SessionTLS* next;
+};
+
+extern TLSFamily<SessionTLS> gSessionTLS;
+
+int32_t initSessionTLS();
+SessionTLS* getSessionTLS(int32_t remove);
+// Unlinks the calling thread's record and frees it with the users and
+// connection records still in it (their buffers go with the pool's tree).
+void removeSessionTLS();
+void destroySessionTLSCache();
+
+// Frees the user and connection records of a record. Their buffers are items
+// of the pool's tree, which goes (or has gone) with the pool, so they are
+// not touched; timers still queued for the connections are cancelled when the
+// thread's timer queue is still there.
+void session_freeRecords(SessionTLS* t);
+
+// Whether `s` is still one of the record's connections (the pointer is only
+// compared, never read).
+bool s_isLive(const SessionTLS* t, const Smachine* s);
