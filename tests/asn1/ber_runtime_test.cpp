@@ -524,6 +524,13 @@ TEST_F(BerMark, MarksLeftBehindAreDroppedWithTheirItems) {
   EXPECT_EQ(markBlocks, 0);
   EXPECT_EQ(pre_allocated_count, 0);
   EXPECT_EQ(aa_context_stack, nullptr);
+  // The same for a format set-up.
+  for (int i = 0; i < 5; ++i) aa_push_mark();
+  SessionBuffer* out = balloc(-1);
+  rtp_setf(out);
+  EXPECT_EQ(markBlocks, 1) << "only the new buffer";
+  EXPECT_EQ(pre_allocated_count, 0);
+  bfree(out);
   xm_setDefaultAlloc(XM_malloc, XM_free);
   freeChain(chain);
 }
