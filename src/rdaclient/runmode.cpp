@@ -1,0 +1,3 @@
+#include "src/rdaclient/runmode.h"
+
+int32_t gQVRunMode = 0;
