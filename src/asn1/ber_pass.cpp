@@ -1,5 +1,7 @@
 // Pass frames, the error escape, pass set-up and collection, and the cursor
 // and hook globals of the BER runtime.
+#include <cstdarg>
+
 #include "common/qvthread.h"
 #include "common/timer2.h"
 #include "src/asn1/ber_runtime.h"
@@ -12,6 +14,15 @@ constexpr const char* kSrcAaer = "src/rtp_aaer";
 uint64_t noCopy(const void*, void*, uint64_t) { return 0; }
 SessionBuffer* noBuffer(int32_t) { return nullptr; }
 void noRelease(SessionBuffer*) {}
+
+// One trace line; the caller holds hSerializeTmMutex and tested the site.
+__attribute__((format(printf, 4, 5))) void writeLine(TmHandle handle, uint32_t bits, uint32_t line, const char* format,
+                                                     ...) {
+  va_list args;
+  va_start(args, format);
+  _tm_trace(handle, bits, kSrcAaer, static_cast<int32_t>(line), format, args);
+  va_end(args);
+}
 
 unsigned long addr(const void* p) { return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)); }
 
@@ -171,12 +182,18 @@ const char* const rtpErrorTab[kRtpErrorCount] = {  // code n at entry n - 1
 
 void aaerror(uint32_t code) {
   QvSetOsiError(static_cast<int32_t>(code));
-  // The trace manager writes each line whole under hSerializeTmMutex.
-  const char* file = aafile != nullptr ? aafile : "";
-  TM_TRACE(rtp_TM_handle, 8, kSrcAaer, "AAERROR: called error= %d from %s:%d\n", static_cast<int>(code), file,
-           static_cast<int>(aaline));
-  TM_TRACE(tm_ts_modCB, 4096, kSrcAaer, "AAERROR: called error= %d from %s:%d\n", static_cast<int>(code), file,
-           static_cast<int>(aaline));
+  const bool first = tm_siteOn(rtp_TM_handle, 8) != 0;
+  const bool second = tm_siteOn(tm_ts_modCB, 4096) != 0;
+  if (first || second) {
+    // Both lines under one hold of the trace mutex: nothing comes between.
+    const char* file = aafile != nullptr ? aafile : "";
+    const int line = static_cast<int>(aaline);
+    QvWaitForSingleObject(hSerializeTmMutex);
+    const int c = static_cast<int>(code);
+    if (first) writeLine(rtp_TM_handle, 8, __LINE__, "AAERROR: called error= %d from %s:%d\n", c, file, line);
+    if (second) writeLine(tm_ts_modCB, 4096, __LINE__, "AAERROR: called error= %d from %s:%d\n", c, file, line);
+    QvReleaseMutex(hSerializeTmMutex);
+  }
   throw AaEscape{code};
 }
 
