@@ -1,3 +1,6 @@
 #include "src/rdaclient/rdaclitls.h"
 
-QV_DEFINE_TLS_FAMILY(RdaCli, hSerializeRdaCliMutex, nullptr, -1, 9, "src/rdacli", "Could not found RdaCli TLS for %lX thread\n")
+#include "src/rdaclient/rdacli_conf.h"
+
+QV_DEFINE_TLS_FAMILY(RdaCli, hSerializeRdaCliMutex, &rda_cliTMHandle, -1, 9, "src/rdacli",
+                     "Could not found RdaCli TLS for %lX thread\n")

@@ -1,9 +1,42 @@
-// Per-thread record of the RDA client.
-//
-// Minimal version: only the fields every per-thread record has; the layer adds
-// its own fields when it is built.
+// Per-thread record of the RDA client (with multi-threading on, of the
+// connection whose record set the thread serves): the scratch buffers in
+// which the client composes its texts, the stack start-up areas, and the
+// thread's configuration record and server list.
 #pragma once
 
-#include "common/tlsfamily.h"
+#include <cstdint>
+#include <cwchar>
 
-QV_DECLARE_MINIMAL_TLS(RdaCli)
+#include "common/tlsfamily.h"
+#include "src/session/session.h"
+#include "src/session/sessiontls.h"
+
+struct RdaCliConfInfo;
+struct RdaSrvrList;
+
+inline constexpr int32_t kRdaCliSqlTextSize = 32769;
+inline constexpr int32_t kRdaCliNumTextSize = 44;
+inline constexpr int32_t kRdaCliCmdSize = 8193;  // wide characters
+inline constexpr int32_t kRdaCliMsgSize = 1024;
+
+struct RdaCliTLS {
+  uint64_t ownerThreadId;
+  TLSCacheSlot* cacheSlot;
+  char sqlText[kRdaCliSqlTextSize];   // SQL statement being composed
+  char numText[kRdaCliNumTextSize];   // numeric text, written backwards, NUL in the last octet
+  void* diagCursor;                   // position of the walk over the error lists
+  wchar_t command[kRdaCliCmdSize];    // a driver command, at most 8192 characters and NUL
+  TpLocalAddr sessParams;             // local transport address given to the session start-up
+  SSAPaddr accessPoint;               // session selector registered at start-up
+  RdaCliConfInfo* confInfo;           // the thread's client configuration record
+  RdaSrvrList* srvrList;              // the thread's server list
+  char msgBuf[kRdaCliMsgSize];        // diagnostic text being built
+  RdaCliTLS* next;
+};
+
+extern TLSFamily<RdaCliTLS> gRdaCliTLS;
+
+int32_t initRdaCliTLS();
+RdaCliTLS* getRdaCliTLS(int32_t remove);
+void removeRdaCliTLS();
+void destroyRdaCliTLSCache();

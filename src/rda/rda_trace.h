@@ -1,0 +1,17 @@
+// Trace modules of the RDA service: the service as a whole, the service
+// user, the application entity, the single-association object, the SACF and
+// the RDA service element.
+//
+// Minimal version: only the handles, which the RDA client registers at
+// start-up; the layer adds its traces when it is built.
+#pragma once
+
+#include "src/runtime/tm.h"
+
+// -1 = not registered.
+extern TmHandle rda_comTMHandle;
+extern TmHandle rda_surTMHandle;
+extern TmHandle rda_aeTMHandle;
+extern TmHandle rda_saoTMHandle;
+extern TmHandle rda_sacfTMHandle;
+extern TmHandle rda_aseTMHandle;
