@@ -32,9 +32,6 @@ bool readResourceKey(const char* name, const char* key, char* out, const char* u
   if (isTooLong(value)) {
     TM_TRACE(al_comTMHandle, 8, kSrc, "dif_get_aedata(): %s of Database:%s is longer than %d characters\n", key,
              name, kDifTextSize - 1);
-    // The address list cache keeps a cut copy of a list this long: drop it,
-    // so that no later lookup connects to a cut address.
-    if (std::strcmp(key, "ADDRESS") == 0) QvResetCachedAddrList();
     return false;
   }
   std::memcpy(out, value, std::strlen(value) + 1);

@@ -305,7 +305,10 @@ int32_t qv_getInfoExt(int32_t type, const char* section, const char* key, char* 
   }
   int32_t r = GetPrivateProfileString(section, key, "", buffer, size, file);
   if (r == 0) r = ReadKeywordFromUsrConnectString(key, "", buffer, size, userConnectString);
-  if (address && buffer != nullptr && size > 0) copyBounded(g->serverAddress, sizeof g->serverAddress, buffer);
+  // Only a whole list is cached: a cut one would lose addresses of the
+  // fail-over for every later connect.
+  if (address && buffer != nullptr && size > 0 && !copyBounded(g->serverAddress, sizeof g->serverAddress, buffer))
+    g->serverAddress[0] = '\0';
   return r;
 }
 
