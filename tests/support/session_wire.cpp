@@ -104,8 +104,10 @@ SessionWire::SessionWire(int32_t bufferSize) {
 }
 
 SessionWire::~SessionWire() {
-  for (Side side : {A, B}) {
-    enter(side);
+  // The side the thread runs on goes first, then the parked one.
+  const Side order[2] = {current_, current_ == A ? B : A};
+  for (int i = 0; i < 2; ++i) {
+    if (i == 1) QvChangeThreadIdInAllTLS(&set_[order[1]], QvGetThreadId());
     close_buffers();
     xm_shutdown();
     QvRemoveAllTLS();
