@@ -924,6 +924,7 @@ void badSpdu(SessionTLS& t, Smachine* s, uint32_t kind, bool dataHandedOn) {
 void parse_SPDU(Smachine* s, SessionBuffer* buf, uint32_t kind) {
   SessionTLS* tp = getSessionTLS(0);
   if (tp == nullptr || s == nullptr || buf == nullptr) return;
+  if (buf->data == nullptr) buf->length = 0;  // nothing to read
   SessionTLS& t = *tp;
   SpduArea& a = t.spdu;
   const uint8_t* dataEnd = buf->data + buf->length;
@@ -938,7 +939,6 @@ void parse_SPDU(Smachine* s, SessionBuffer* buf, uint32_t kind) {
 
   bool handedOn = false;  // an event has run: the data may be the user's now
   try {
-    if (buf->data == nullptr) escape(kBadLength);
     // The first SPDU.
     const uint8_t* end = nullptr;
     const uint8_t si = header(t, dataEnd, &end);
