@@ -11,6 +11,8 @@
 
 #include "src/session/session_ind.h"
 #include "src/session/spdu.h"
+#include "src/session/sessiontls.h"
+#include "support/recordset.h"
 #include "support/session_wire.h"
 
 namespace {
@@ -183,6 +185,20 @@ TEST(SessionWireDialogue, RefusedConnectGivesTheReasonAndUserData) {
   EXPECT_EQ(w.seen(SessionWire::A)[0].data, "no");
   EXPECT_EQ(w.connection(SessionWire::A), nullptr);
   EXPECT_EQ(w.connection(SessionWire::B), nullptr);
+}
+
+class SessionWireBesideOwnRecords : public RecordSetTest {};
+
+TEST_F(SessionWireBesideOwnRecords, TheThreadsOwnRecordsWaitAsideAndComeBack) {
+  SessionTLS* own = getSessionTLS(0);
+  ASSERT_NE(own, nullptr);
+  {
+    SessionWire w;
+    SAddress peer{};
+    establish(w, &peer);
+    EXPECT_NE(getSessionTLS(0), own);
+  }
+  EXPECT_EQ(getSessionTLS(0), own);
 }
 
 // ---------------------------------------------------------------------------
