@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev openssl clang libclang-rt-14-dev)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev openssl clang libclang-rt-14-dev tshark)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -13,6 +13,9 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -eq 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
+    # tshark (the session tests' outside decoder) asks whether non-root users
+    # may capture: no.
+    echo "wireshark-common wireshark-common/install-setuid boolean false" | debconf-set-selections
     apt-get update -q
     apt-get install -y -q --no-install-recommends "${missing[@]}"
   else

@@ -143,6 +143,8 @@ struct SessionTLS {
   const uint8_t* parseEnd;
   SessionBuffer* parseInput;
   uint8_t* writePtr;
+  uint8_t* writeBase;       // the builders write no further back than this
+  uint32_t writeOverflow;   // an encoder found no room before writeBase
   uint32_t released;        // set by s_release
   // transport provider interface
   TpLocalAddr localAddr;    // copy of the local transport address

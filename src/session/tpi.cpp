@@ -119,6 +119,14 @@ int32_t do_session_queue() { return -1; }  // no socket alive, so no timer pass 
 
 void CloseCon(Smachine*) {}
 
+void reclaim_buf() {
+  SessionTLS* t = getSessionTLS(0);
+  if (t == nullptr) return;
+  SessionBuffer* head = &t->tp0.held;
+  if (head->next == nullptr) return;
+  while (head->next != head) bfree(head->next);
+}
+
 void s_destruct(Smachine* s) {
   if (s == nullptr) return;
   TM_TRACE(sess_TM_handle, 64, kSrc, "TPI:\tSimulating transport abort (TCEP %d).\n", s->tcepId);

@@ -39,6 +39,9 @@ uint32_t disconnect(Smachine* s);
 void TEXPreq(Smachine* s, const uint8_t* octets, uint32_t length);
 int32_t do_session_queue();
 void CloseCon(Smachine* s);
+// Frees every buffer of the thread's held-buffer ring: the received units
+// handed to the SPDU reader and the copies it kept.
+void reclaim_buf();
 void s_destruct(Smachine* s);
 uint32_t QvIsMultiProcessed();
 

@@ -207,13 +207,13 @@ TEST_F(SessionEntry, AnAcceptedConnectJoinsTheListWithTheRequestsCredit) {
   EXPECT_EQ(tls()->machines.prev, s) << "linked at the tail";
 }
 
-TEST_F(SessionEntry, ConnectRequestsStillAnswerAsTheEmptyCellUntilTheirActionIsBuilt) {
+TEST_F(SessionEntry, AConnectRequestTheMachineRefusesLeavesNoConnection) {
   const SSAPaddr a = selector({0x31});
   registerUser(a);
   SIDU req{};
-  req.callingSsap = &a;
+  req.callingSsap = &a;  // neither half-duplex nor duplex asked for
   EXPECT_EQ(s_connect(&req), nullptr);
-  EXPECT_EQ(QvGetSessionError(), S_INV_TRANSITION);
+  EXPECT_EQ(QvGetSessionError(), S_BAD_FUS);
   EXPECT_EQ(connectionCount(), 0u);
 }
 
