@@ -1,0 +1,6 @@
+// Everything a codec of the BER runtime uses.
+#pragma once
+
+#include "src/asn1/ber_length.h"
+#include "src/asn1/ber_runtime.h"
+#include "src/asn1/decode_tree.h"
