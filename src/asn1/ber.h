@@ -3,4 +3,5 @@
 
 #include "src/asn1/ber_length.h"
 #include "src/asn1/ber_runtime.h"
+#include "src/asn1/ber_values.h"
 #include "src/asn1/decode_tree.h"
