@@ -10,6 +10,11 @@
 
 #include "asn1/ber_fixture.h"
 
+inline Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 // "02 01 FF" -> {0x02, 0x01, 0xFF}.
 inline Bytes hex(const std::string& s) {
   Bytes out;
@@ -24,12 +29,26 @@ inline Bytes hex(const std::string& s) {
   return out;
 }
 
-inline Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// An element of definite length in the fewest length octets.
+inline Bytes tlv(uint8_t id, const Bytes& contents) {
+  Bytes h{id};
+  const size_t n = contents.size();
+  if (n < 128) {
+    h.push_back(static_cast<uint8_t>(n));
+  } else {
+    Bytes len;
+    for (size_t v = n; v != 0; v >>= 8) len.insert(len.begin(), static_cast<uint8_t>(v));
+    h.push_back(static_cast<uint8_t>(0x80 + len.size()));
+    h = h + len;
+  }
+  return h + contents;
 }
 
-inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+inline Bytes slice(const Bytes& b, size_t from, size_t n) {
+  return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + n));
+}
 
 // n octets 0, 1, 2, ... (mod 251, so that segment boundaries show).
 inline Bytes pattern(size_t n) {
