@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need (as root, on Debian), builds,
-# and runs every test twice: in a normal build and under ASan + UBSan.
+# and runs every test twice: in a normal build and under ASan + UBSan; then
+# builds the fuzz targets with clang and replays their seed corpora.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev openssl clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -35,3 +36,4 @@ run() {  # name, extra cmake arguments...
 
 run normal
 run sanitize -DRDA_SANITIZE=ON
+CC=clang CXX=clang++ run fuzz -DRDA_FUZZ=ON -DRDA_BUILD_TESTS=OFF

@@ -1,5 +1,7 @@
 // Pass frames, the error escape, pass set-up and collection, and the cursor
 // and hook globals of the BER runtime.
+#include <cstdarg>
+
 #include "common/qvthread.h"
 #include "common/timer2.h"
 #include "src/asn1/ber_runtime.h"
@@ -12,6 +14,15 @@ constexpr const char* kSrcAaer = "src/rtp_aaer";
 uint64_t noCopy(const void*, void*, uint64_t) { return 0; }
 SessionBuffer* noBuffer(int32_t) { return nullptr; }
 void noRelease(SessionBuffer*) {}
+
+// One trace line; the caller holds hSerializeTmMutex and tested the site.
+__attribute__((format(printf, 4, 5))) void writeLine(TmHandle handle, uint32_t bits, uint32_t line, const char* format,
+                                                     ...) {
+  va_list args;
+  va_start(args, format);
+  _tm_trace(handle, bits, kSrcAaer, static_cast<int32_t>(line), format, args);
+  va_end(args);
+}
 
 unsigned long addr(const void* p) { return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)); }
 
@@ -43,19 +54,36 @@ class FrameScope {
   bool locked_;
 };
 
-struct ParseTexts {
-  const char* push;
-  const char* pop;
-};
-constexpr ParseTexts kParseLocked{"p_parse(): pushing addr = %lx\n\n", "p_parse: popping addr=%lx loc_aaerror=%x return_val=%lx\n"};
-constexpr ParseTexts kParseBare{"rtp_parse(): pushing addr = %lx\n\n", "rtp_parse: popping addr=%lx loc_aaerror=%x return_val=%lx\n"};
-constexpr ParseTexts kFormatLocked{"p_format: pushing addr=%lx\n", "p_format: popping addr=%lx loc_aaerror=%x return_val=%x\n"};
-constexpr ParseTexts kFormatBare{"rtp_format: pushing addr=%lx\n", "rtp_format: popping addr=%lx loc_aaerror=%x return_val=%x\n"};
+// The frames' trace lines, by frame.
+void tracePush(bool parse, bool locked, const RtpFrame* f) {
+  const unsigned long a = addr(f);
+  if (parse && locked) TM_TRACE(rtp_TM_handle, 64, kSrcMng, "p_parse(): pushing addr = %lx\n\n", a);
+  else if (parse) TM_TRACE(rtp_TM_handle, 64, kSrcMng, "rtp_parse(): pushing addr = %lx\n\n", a);
+  else if (locked) TM_TRACE(rtp_TM_handle, 64, kSrcMng, "p_format: pushing addr=%lx\n", a);
+  else TM_TRACE(rtp_TM_handle, 64, kSrcMng, "rtp_format: pushing addr=%lx\n", a);
+}
+
+void tracePopParse(bool locked, const RtpFrame* f, uint32_t code, const void* result) {
+  if (locked)
+    TM_TRACE(rtp_TM_handle, 64, kSrcMng, "p_parse: popping addr=%lx loc_aaerror=%x return_val=%lx\n", addr(f), code,
+             addr(result));
+  else
+    TM_TRACE(rtp_TM_handle, 64, kSrcMng, "rtp_parse: popping addr=%lx loc_aaerror=%x return_val=%lx\n", addr(f), code,
+             addr(result));
+}
+
+void tracePopFormat(bool locked, const RtpFrame* f, uint32_t code, int64_t result) {
+  const auto r = static_cast<unsigned>(result);
+  if (locked)
+    TM_TRACE(rtp_TM_handle, 64, kSrcMng, "p_format: popping addr=%lx loc_aaerror=%x return_val=%x\n", addr(f), code, r);
+  else
+    TM_TRACE(rtp_TM_handle, 64, kSrcMng, "rtp_format: popping addr=%lx loc_aaerror=%x return_val=%x\n", addr(f), code,
+             r);
+}
 
 void* parseFrame(bool locked, AaParseFn fn, void* arg, int32_t* err) {
-  const ParseTexts& t = locked ? kParseLocked : kParseBare;
   FrameScope scope(locked);
-  TM_TRACE(rtp_TM_handle, 64, kSrcMng, t.push, addr(&scope.frame()));
+  tracePush(true, locked, &scope.frame());
   void* result = nullptr;
   uint32_t code = 0;
   try {
@@ -76,14 +104,13 @@ void* parseFrame(bool locked, AaParseFn fn, void* arg, int32_t* err) {
     if (err != nullptr) *err = static_cast<int32_t>(code);
     else QvSetOsiError(static_cast<int32_t>(code));
   }
-  TM_TRACE(rtp_TM_handle, 64, kSrcMng, t.pop, addr(&scope.frame()), code, addr(result));
+  tracePopParse(locked, &scope.frame(), code, result);
   return result;
 }
 
 int64_t formatFrame(bool locked, AaFormatFn fn, void* arg, uint32_t* err) {
-  const ParseTexts& t = locked ? kFormatLocked : kFormatBare;
   FrameScope scope(locked);
-  TM_TRACE(rtp_TM_handle, 64, kSrcMng, t.push, addr(&scope.frame()));
+  tracePush(false, locked, &scope.frame());
   int64_t result = 0;
   uint32_t code = 0;
   try {
@@ -96,7 +123,7 @@ int64_t formatFrame(bool locked, AaFormatFn fn, void* arg, uint32_t* err) {
     if (err != nullptr) *err = code;
     QvSetOsiError(static_cast<int32_t>(code));
   }
-  TM_TRACE(rtp_TM_handle, 64, kSrcMng, t.pop, addr(&scope.frame()), code, static_cast<unsigned>(result));
+  tracePopFormat(locked, &scope.frame(), code, result);
   return result;
 }
 
@@ -141,12 +168,13 @@ AaSetUpFn aSetUp = rtp_setp;
 AaSetUpFn fSetUp = rtp_setf;
 AaGetfFn fGetf = rtp_getf;
 
-const char* const rtpErrorTab[kRtpErrorCount] = {
-    "OVFLO",   "DUPPARAM", "MSGPARAM", "REQEOC",   "MAX_NESTING", "NOTINSET",       "NOTINCHOICE",
-    "SEQOFOVFLO", "EOCATANY", "OBJIDOVFLO", "NOTEOC", "BADOBJID", "FMTERR",  "BADOFS",
-    "BADENC",  "DTVALID",  "MAXENC",   "NOMEM",    "ENCOVFLO",    "NOTPRIM",        "NOTBITS",
-    "NOTOCTS", "RESIDUE",  "IDERR",    "LENERR",   "BUFOVFLO",    "NOTCONS",        "LISTFULL",
-    "FILE_NOT_AVAIL", "BADTAG", "NONSPEC", "INVVALUE", "UNKNOWN_ANY",
+const char* const rtpErrorTab[kRtpErrorCount] = {  // code n at entry n - 1
+    "OVFLO", "DUPPARAM", "MSGPARAM", "REQEOC", "MAX_NESTING", "NOTINSET",
+    "NOTINCHOICE", "SEQOFOVFLO", "EOCATANY", "OBJIDOVFLO", "NOTEOC", "BADOBJID",
+    "FMTERR", "BADOFS", "BADENC", "DTVALID", "MAXENC", "NOMEM",
+    "ENCOVFLO", "NOTPRIM", "NOTBITS", "NOTOCTS", "RESIDUE", "IDERR",
+    "LENERR", "BUFOVFLO", "NOTCONS", "LISTFULL", "FILE_NOT_AVAIL", "BADTAG",
+    "NONSPEC", "INVVALUE", "UNKNOWN_ANY",
 };
 
 // ---------------------------------------------------------------------------
@@ -154,12 +182,18 @@ const char* const rtpErrorTab[kRtpErrorCount] = {
 
 void aaerror(uint32_t code) {
   QvSetOsiError(static_cast<int32_t>(code));
-  // The trace manager writes each line whole under hSerializeTmMutex.
-  const char* file = aafile != nullptr ? aafile : "";
-  TM_TRACE(rtp_TM_handle, 8, kSrcAaer, "AAERROR: called error= %d from %s:%d\n", static_cast<int>(code), file,
-           static_cast<int>(aaline));
-  TM_TRACE(tm_ts_modCB, 4096, kSrcAaer, "AAERROR: called error= %d from %s:%d\n", static_cast<int>(code), file,
-           static_cast<int>(aaline));
+  const bool first = tm_siteOn(rtp_TM_handle, 8) != 0;
+  const bool second = tm_siteOn(tm_ts_modCB, 4096) != 0;
+  if (first || second) {
+    // Both lines under one hold of the trace mutex: nothing comes between.
+    const char* file = aafile != nullptr ? aafile : "";
+    const int line = static_cast<int>(aaline);
+    QvWaitForSingleObject(hSerializeTmMutex);
+    const int c = static_cast<int>(code);
+    if (first) writeLine(rtp_TM_handle, 8, __LINE__, "AAERROR: called error= %d from %s:%d\n", c, file, line);
+    if (second) writeLine(tm_ts_modCB, 4096, __LINE__, "AAERROR: called error= %d from %s:%d\n", c, file, line);
+    QvReleaseMutex(hSerializeTmMutex);
+  }
   throw AaEscape{code};
 }
 

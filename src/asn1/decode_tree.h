@@ -8,6 +8,7 @@
 // below it; while one is open it is the current decode tree.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct XmTree;
@@ -49,6 +50,7 @@ XmTree* aagetlist();
 void aafreeall(XmTree* tree);
 void aafreeall(AaDecodeTree* tree);
 void aafreeall(void* item);
+inline void aafreeall(std::nullptr_t) {}
 XmTree* aaStartSubList();
 XmTree* aaEndSubList();
 void aaFreeSubList();

@@ -2,11 +2,13 @@
 
 #include <iterator>
 
-#include "src/runtime/tr.h"
+#include "src/runtime/gutrace.h"
 
 QvMutexHandle hSerializeMutex = nullptr;
 
 namespace {
+
+constexpr const char* kSrc = "src/alltls";
 
 QvMutexHandle* const kMutexes[] = {
     &hSerializeGutraceMutex, &hSerializeGlobalMutex,  &hSerializeLmoMutex,    &hSerializeTmMutex,
@@ -56,7 +58,7 @@ int32_t QvCreateMutexes() {
   for (QvMutexHandle* m : kMutexes) {
     *m = QvCreateMutex();
     if (*m == nullptr) {
-      tr_trace(htrODBC, 2, "QvCreateMutex() returned error. Driver initialization has failed.");
+      TR_TRACE(kSrc, htrODBC, 2, "QvCreateMutex() returned error. Driver initialization has failed.");
       return 0;
     }
   }
@@ -83,7 +85,7 @@ int32_t QvIsMainThread() { return 1; }
 int32_t QvCreateAllTLS() {
   for (const FamilyOps& f : kCreateOrder) {
     if (f.init() == 0) {
-      tr_trace(htrODBC, 2, "%s() returned error. Driver initialization has failed.", f.initName);
+      TR_TRACE(kSrc, htrODBC, 2, "%s() returned error. Driver initialization has failed.", f.initName);
       return 0;
     }
   }

@@ -181,7 +181,9 @@ int32_t gUTF8Mode = 1;
 int32_t gUnicodeEncoding = 0;
 
 int32_t qv_getInfo(int32_t type, int32_t, char* buffer, int32_t size, TmHandle tm) {
-  GutilTLS* g = getGutilTLS(0);
+  // A caller without a trace module (the trace manager itself among them)
+  // gets no trace of a missing record either.
+  GutilTLS* g = gGutilTLS.getOwn(0, tm >= 0);
   if (g == nullptr) return 0;
   preamble(g, size, tm);
 

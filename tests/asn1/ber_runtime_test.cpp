@@ -2,9 +2,11 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "asn1/ber_fixture.h"
 
@@ -256,6 +258,46 @@ TEST_F(BerPass, PassHoldsTheGlobalMutexAndReleasesItAfterwards) {
   ASSERT_EQ(pthread_mutex_trylock(&hSerializeGlobalMutex->m), 0) << "released on the escape path too";
   pthread_mutex_unlock(&hSerializeGlobalMutex->m);
   EXPECT_EQ(QvGetGlobalMutexLockCount(), 0);
+}
+
+// Lines that reach the trace manager's line hook. On the first one another
+// thread tries to write a line of its own.
+std::vector<std::string> hookLines;
+std::thread* intruder = nullptr;
+void captureLine(uint32_t, const char* text) {
+  hookLines.emplace_back(text);
+  if (intruder == nullptr) {
+    intruder = new std::thread([] { TM_TRACE(rtp_TM_handle, 8, "test", "intruder\n"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+TEST_F(BerPass, ErrorLinesGoToBothModulesAsOnePair) {
+  const int32_t savedHeader = bConfigInfoTraced;
+  bConfigInfoTraced = 1;
+  ASSERT_EQ(tm_init(2), 1);
+  rtp_TM_handle = tm_open("RTP : ", "rtp");
+  tm_ts_modCB = tm_open("PRES: ", "ts");
+  tm_setMask(rtp_TM_handle, 8);
+  tm_setMask(tm_ts_modCB, 4096);
+  ASSERT_EQ(tm_register(1024, captureLine), 1);
+  int32_t err = 0;
+  int dummy = 0;
+  EXPECT_EQ(p_parse(raises7, &dummy, &err), nullptr);
+  ASSERT_NE(intruder, nullptr);
+  intruder->join();
+  delete intruder;
+  intruder = nullptr;
+  tm_shutdown();
+  tmOutFunc = nullptr;
+  rtp_TM_handle = tm_ts_modCB = -1;
+  bConfigInfoTraced = savedHeader;
+  ASSERT_EQ(hookLines.size(), 3u);
+  EXPECT_NE(hookLines[0].find("RTP : "), std::string::npos) << hookLines[0];
+  EXPECT_NE(hookLines[0].find("AAERROR: called error= 7 from test:1\n"), std::string::npos) << hookLines[0];
+  EXPECT_NE(hookLines[1].find("PRES: "), std::string::npos) << hookLines[1];
+  EXPECT_NE(hookLines[1].find("AAERROR: called error= 7 from test:1\n"), std::string::npos) << hookLines[1];
+  EXPECT_NE(hookLines[2].find("intruder"), std::string::npos) << "the other line waits for the pair";
 }
 
 TEST_F(BerPass, ErrorNamesAreIndexedByCodeMinusOne) {
@@ -524,6 +566,13 @@ TEST_F(BerMark, MarksLeftBehindAreDroppedWithTheirItems) {
   EXPECT_EQ(markBlocks, 0);
   EXPECT_EQ(pre_allocated_count, 0);
   EXPECT_EQ(aa_context_stack, nullptr);
+  // The same for a format set-up.
+  for (int i = 0; i < 5; ++i) aa_push_mark();
+  SessionBuffer* out = balloc(-1);
+  rtp_setf(out);
+  EXPECT_EQ(markBlocks, 1) << "only the new buffer";
+  EXPECT_EQ(pre_allocated_count, 0);
+  bfree(out);
   xm_setDefaultAlloc(XM_malloc, XM_free);
   freeChain(chain);
 }

@@ -78,6 +78,7 @@ TEST_F(DecodeTree, FreeingAnyItemReleasesTheWholeTreeWithItsSubLists) {
   aafreeall(inSub);
   EXPECT_EQ(liveBlocks, base) << "everything the decode allocated is gone";
   EXPECT_EQ(slot(), nullptr) << "the slot no longer names the released tree";
+  aafreeall(nullptr);
   aafreeall(static_cast<void*>(nullptr));
   aafreeall(static_cast<XmTree*>(nullptr));
   aafreeall(getXmTLS(0)->rootTree);

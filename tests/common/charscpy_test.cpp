@@ -8,6 +8,7 @@
 
 #include "common/qvunicode.h"
 #include "support/recordset.h"
+#include "support/locale.h"
 
 namespace {
 
@@ -17,18 +18,16 @@ class Charscpy : public RecordSetTest {
  protected:
   void SetUp() override {
     RecordSetTest::SetUp();
-    saved_ = std::setlocale(LC_ALL, nullptr);
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    ASSERT_TRUE(locale_.ok());
     tree = _xm_allocTree(nullptr);
     ASSERT_NE(tree, nullptr);
   }
   void TearDown() override {
     _xm_freeTree(tree);
-    std::setlocale(LC_ALL, saved_.c_str());
     RecordSetTest::TearDown();
   }
   XmTree* tree = nullptr;
-  std::string saved_;
+  LocaleGuard locale_{"C.UTF-8"};
 };
 
 TEST_F(Charscpy, NarrowAndWideCopiesAreItemsOfTheTree) {

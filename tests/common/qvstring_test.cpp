@@ -4,18 +4,14 @@
 
 #include <clocale>
 #include <string>
+#include "support/locale.h"
 
 namespace {
 
 // Pins the C locale for the locale-dependent calls and restores the old one.
 class CLocale : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = std::setlocale(LC_ALL, nullptr);
-    std::setlocale(LC_ALL, "C");
-  }
-  void TearDown() override { std::setlocale(LC_ALL, saved_.c_str()); }
-  std::string saved_;
+  LocaleGuard locale_{"C"};
 };
 
 TEST_F(CLocale, StricmpComparesLowerCasedBytes) {

@@ -7,18 +7,15 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include "support/locale.h"
 
 namespace {
 
 // Pins a UTF-8 locale for the locale-dependent calls and restores the old one.
 class Utf8Locale : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = std::setlocale(LC_ALL, nullptr);
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-  }
-  void TearDown() override { std::setlocale(LC_ALL, saved_.c_str()); }
-  std::string saved_;
+  void SetUp() override { ASSERT_TRUE(locale_.ok()); }
+  LocaleGuard locale_{"C.UTF-8"};
 };
 
 constexpr wchar_t kGuard = 0x5A5A5A5A;

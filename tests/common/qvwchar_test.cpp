@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/recordset.h"
+#include "support/locale.h"
 
 namespace {
 
@@ -15,14 +16,9 @@ class WideStringSet : public RecordSetTest {
  protected:
   void SetUp() override {
     RecordSetTest::SetUp();
-    saved_ = std::setlocale(LC_ALL, nullptr);
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    ASSERT_TRUE(locale_.ok());
   }
-  void TearDown() override {
-    std::setlocale(LC_ALL, saved_.c_str());
-    RecordSetTest::TearDown();
-  }
-  std::string saved_;
+  LocaleGuard locale_{"C.UTF-8"};
 };
 
 TEST(StringFunctionSet, WideMembersStartWithTheLibraryHelpers) {

@@ -60,6 +60,7 @@ TEST(Mutexes, RemoveAndCreateAgain) {
   // Runs in a child process: the mutexes are process-wide.
   EXPECT_EXIT(
       {
+        QvRemoveMutexes();  // whatever this process made before
         if (QvCreateMutexes() != 1 || hSerializeSessionMutex == nullptr || hSerializeConnectSem == nullptr)
           std::exit(1);
         int v = -1;

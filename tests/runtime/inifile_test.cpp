@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/locale.h"
+
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
@@ -29,8 +31,6 @@ namespace {
 class IniFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedLocale_ = std::setlocale(LC_ALL, nullptr);
-    std::setlocale(LC_ALL, "C");
     std::string tmpl = (fs::temp_directory_path() / "initestXXXXXX").string();
     ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
     dir_ = tmpl;
@@ -39,7 +39,6 @@ class IniFile : public ::testing::Test {
     ::chmod(dir_.c_str(), 0700);
     std::error_code ec;
     fs::remove_all(dir_, ec);
-    std::setlocale(LC_ALL, savedLocale_.c_str());
   }
 
   std::string path(const std::string& name = "test.ini") const { return dir_ + "/" + name; }
@@ -73,7 +72,7 @@ class IniFile : public ::testing::Test {
   }
 
   std::string dir_;
-  std::string savedLocale_;
+  LocaleGuard locale_{"C"};
 };
 
 // Child-process bodies: each ends the child with 0 when the writer answered

@@ -1,0 +1,213 @@
+// Arbitrary octets parsed as nested TLVs through the BER runtime.
+//
+// Input: octet 0 picks the size of the buffers the chain is cut into (1-64),
+// octet 1 holds switches (bit 0 extensibility, bit 1 the presentation layer's
+// test parse, bit 2 the dump, bit 3 an empty buffer between the pieces); the
+// rest is the encoding. Every element is read into a tree of values; a tree
+// that was read whole is written again and must read back the same.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "src/asn1/ber.h"
+#include "src/odbc/alltls.h"
+#include "src/presentation/preencoded.h"
+
+namespace {
+
+struct Node {
+  int32_t code;
+  bool constructed;
+  std::vector<uint8_t> contents;
+  std::vector<size_t> children;
+};
+
+std::vector<Node>* gTree = nullptr;
+uint64_t gSteps = 0;
+
+size_t readElement(int32_t code);
+
+void readLevel(std::vector<size_t>& into) {
+  int32_t code;
+  while ((code = ber_gettype()) != 0) {
+    if ((code & 0x6000) == 0x6000) {
+      aaextens(AAE_NOTINCHOICE);  // PRIVATE elements are unknown here
+      continue;
+    }
+    into.push_back(readElement(code));
+  }
+}
+
+size_t readElement(int32_t code) {
+  std::vector<Node>& tree = *gTree;
+  tree.push_back(Node{code, cons != 0, {}, {}});
+  const size_t at = tree.size() - 1;
+  ++gSteps;
+  if (cons != 0) {
+    if (gSteps % 5 == 0) {
+      // Measured and peeked at without consuming anything.
+      uint8_t* pos = aapdu;
+      const int32_t level = lev;
+      (void)ber_getlen();
+      (void)ber_peektype();
+      if (aapdu != pos || lev != level) __builtin_trap();
+    }
+    std::vector<size_t> children;
+    readLevel(children);
+    (*gTree)[at].children = std::move(children);
+    return at;
+  }
+  const int64_t n = eopenv[lev].remaining;
+  if (gSteps % 3 == 0) {
+    // Part of the contents read, the rest skipped after going back.
+    aa_push_mark();
+    uint8_t first = 0;
+    if (n > 0) aa_copy(nullptr, &first, 1);
+    aa_pop_restore();
+  }
+  // Contents are measured in the chain before memory is taken for them: in
+  // the test parse of a first segment a length may run past the data.
+  if (getLengthOfData(aapdu, currentBuffer) != n) __builtin_trap();
+  auto* copy = static_cast<uint8_t*>(aamalloc(static_cast<uint64_t>(n)));
+  if (copy == nullptr) aaRaise(AAE_NOMEM, "fuzz", __LINE__);
+  aa_copy(nullptr, copy, static_cast<uint64_t>(n));
+  if (ber_chkend() != 1) __builtin_trap();  // the contents end where the length said
+  (*gTree)[at].contents.assign(copy, copy + n);
+  return at;
+}
+
+std::vector<size_t> gTop;
+
+void* parseAll(void* arg) {
+  gTop.clear();
+  readLevel(gTop);
+  return arg;
+}
+
+void* dumpAll(void* arg) {
+  display();
+  return arg;
+}
+
+int64_t writeElement(const Node& node) {
+  int64_t n = 0;
+  if (node.constructed) {
+    for (auto it = node.children.rbegin(); it != node.children.rend(); ++it) n += writeElement((*gTree)[*it]);
+  } else {
+    n = static_cast<int64_t>(node.contents.size());
+    if (n > 0) aa_copy(node.contents.data(), nullptr, static_cast<uint64_t>(n));
+    cons = 0;
+  }
+  const uint32_t cls = static_cast<uint32_t>(node.code >> 13) << 6;
+  return ber_addid(cls | (node.constructed ? 0x20u : 0u), node.code & 0x1FFF, n);
+}
+
+int64_t writeAll(void*) {
+  int64_t n = 0;
+  for (auto it = gTop.rbegin(); it != gTop.rend(); ++it) n += writeElement((*gTree)[*it]);
+  return n;
+}
+
+bool sameTree(const std::vector<Node>& a, size_t i, const std::vector<Node>& b, size_t j) {
+  const Node& x = a[i];
+  const Node& y = b[j];
+  if (x.code != y.code || x.constructed != y.constructed || x.contents != y.contents) return false;
+  if (x.children.size() != y.children.size()) return false;
+  for (size_t k = 0; k < x.children.size(); ++k)
+    if (!sameTree(a, x.children[k], b, y.children[k])) return false;
+  return true;
+}
+
+SessionBuffer* chainOf(const uint8_t* data, size_t size, size_t piece, bool emptyBetween) {
+  SessionBuffer* head = nullptr;
+  auto append = [&head](SessionBuffer* b) {
+    if (head == nullptr) {
+      head = b;
+      return;
+    }
+    b->prev = head->prev;
+    b->next = head;
+    head->prev->next = b;
+    head->prev = b;
+  };
+  size_t at = 0;
+  do {
+    const size_t n = size - at < piece ? size - at : piece;
+    SessionBuffer* b = balloc(static_cast<int32_t>(n));
+    if (b == nullptr) std::abort();
+    if (n > 0) std::memcpy(b->data, data + at, n);
+    append(b);
+    at += n;
+    if (emptyBetween && at < size) append(balloc(0));
+  } while (at < size);
+  return head;
+}
+
+void freeChain(SessionBuffer* chain) {
+  while (chain != nullptr) {
+    SessionBuffer* next = chain->next != chain ? chain->next : nullptr;
+    bfree(chain);
+    chain = next;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  glMainThreadId = QvGetThreadHandle();
+  hSerializeMutex = QvCreateMutex();
+  if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr || init_buffers(20, 64) == 0) std::abort();
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();  // the dump writes there
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  const size_t piece = 1 + data[0] % 64;
+  const uint8_t flags = data[1];
+  data += 2;
+  size -= 2;
+  aaextensibility = flags & 1;
+  rtp_testForPreEncoded = (flags >> 1) & 1;
+
+  SessionBuffer* chain = chainOf(data, size, piece, (flags & 8) != 0);
+  std::vector<Node> tree;
+  gTree = &tree;
+  gSteps = 0;
+  int32_t err = 0;
+  rtp_setp(chain);
+  const bool whole = p_parse(parseAll, &err, &err) != nullptr;
+  if (whole != (err == 0)) __builtin_trap();
+  if ((flags & 4) != 0) {
+    rtp_setp(chain);
+    p_parse(dumpAll, &err, &err);
+  }
+  freeChain(chain);
+
+  if (whole && rtp_testForPreEncoded == 0) {
+    std::vector<size_t> top = gTop;
+    rtp_setf(balloc(-1));
+    uint32_t ferr = 0;
+    const int64_t n = p_format(writeAll, nullptr, &ferr);
+    SessionBuffer* out = nullptr;
+    rtp_getf(&out);
+    if (ferr != 0) __builtin_trap();
+    std::vector<Node> again;
+    gTree = &again;
+    rtp_setp(out);
+    if (p_parse(parseAll, &err, &err) == nullptr && n > 0) __builtin_trap();
+    if (gTop.size() != top.size()) __builtin_trap();
+    for (size_t k = 0; k < top.size(); ++k)
+      if (!sameTree(tree, top[k], again, gTop[k])) __builtin_trap();
+    freeChain(out);
+  }
+  gTree = nullptr;
+  aafreeall(aagetlist());
+  rtp_setp(nullptr);
+  if (QvGetSbCount() != 0) __builtin_trap();  // every buffer went back
+  aaextensibility = 0;
+  rtp_testForPreEncoded = 0;
+  return 0;
+}
