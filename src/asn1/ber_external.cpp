@@ -16,8 +16,7 @@ namespace {
 constexpr const char* kSrcExte = "src/rtp_exte";
 constexpr const char* kSrcExt = "src/rtp_ext_";
 
-constexpr int32_t kTypeSingle = 16384;     // [0]
-constexpr int32_t kTypeArbitrary = 16386;  // [2]
+constexpr int32_t kTypeSingle = 16384;  // [0]; [1] and [2] follow
 
 // The PCDT entry of a context index; NULL outside the table.
 const PcdtEntry* entryOf(int32_t index) {

@@ -16,6 +16,9 @@ using AllocFn = void* (*)(uint64_t);
 // Contents length of the element just opened: its own for a primitive one,
 // the sum of its segments for a constructed one.
 uint64_t valueLength(const char* file, uint32_t line) {
+  // A test parse of a first segment accepts lengths that run past the data
+  // at hand; memory is taken only for contents that lie in the chain.
+  if (cons == 0 && eopenv[lev].remaining > 0 && eopenv[lev].endBuffer == nullptr) aaRaise(AAE_LENERR, file, line);
   const uint64_t n = ber_getlenOpt();
   if (n > UINT32_MAX) aaRaise(AAE_OVFLO, file, line);
   return n;

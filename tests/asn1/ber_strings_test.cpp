@@ -132,6 +132,21 @@ TEST_F(BerStrings, VariableOctetStringsReadWholeAndSegmented) {
   aafreeall(aagetlist());
 }
 
+TEST_F(BerStrings, LengthPastTheDataOfATestParseTakesNoMemory) {
+  // The presentation layer's test parse of a first segment accepts lengths
+  // that run past the data; a string of 2 GB must not be allocated for it.
+  rtp_testForPreEncoded = 1;
+  const Bytes in = hex("04 84 7F FF FF FF 41 42");
+  OctStgV v{};
+  EXPECT_EQ(readOne(in, [&] { ber_getoctv(&v); }), 25);
+  EXPECT_EQ(v.octets, nullptr);
+  EXPECT_EQ(readOne(in, [&] { ber_getoctv_page(&v); }), 25);
+  EXPECT_EQ(readOne(in, [&] { ber_getstgv(); }), 25);
+  BitStgV b{};
+  EXPECT_EQ(readOne(hex("03 84 7F FF FF FF 00 41"), [&] { ber_getbitv(&b); }), 25);
+  rtp_testForPreEncoded = 0;
+}
+
 TEST_F(BerStrings, SegmentsMustBeOctetStrings) {
   const ErrorCase cases[] = {
       {"bit string segment", hex("24 05 03 03 00 01 02"), 22},
