@@ -4,7 +4,9 @@
 // octet 1 holds switches (bit 0 extensibility, bit 1 the presentation layer's
 // test parse, bit 2 the dump, bit 3 an empty buffer between the pieces); the
 // rest is the encoding. Every element is read into a tree of values; a tree
-// that was read whole is written again and must read back the same.
+// that was read whole is written again and must read back the same. Elements
+// of the universal types are read once more by the value codec of their type,
+// in a pass of their own that leaves the cursor where it was.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +28,91 @@ struct Node {
 
 std::vector<Node>* gTree = nullptr;
 uint64_t gSteps = 0;
+int32_t gValueCode = 0;
+
+// The value codec of a universal type on the element just opened; the form
+// read (bit strings, octet strings, identifiers) changes with the step.
+void* readValue(void* arg) {
+  switch (gValueCode) {
+    case 1: {
+      uint32_t v;
+      ber_getbit(&v);
+      break;
+    }
+    case 2:
+    case 10: {
+      int32_t v;
+      if (gSteps % 2 == 0) ber_getint(&v);
+      else ber_getlong(&v);
+      break;
+    }
+    case 3: {
+      BitStgV v;
+      uint32_t w;
+      uint32_t flags[40];
+      if (gSteps % 3 == 0) ber_getbitv(&v);
+      else if (gSteps % 3 == 1) ber_getbitw(&w);
+      else ber_getbits(40, flags);
+      break;
+    }
+    case 4: {
+      OctStgV v;
+      uint8_t room[4 + 16];
+      if (gSteps % 3 == 0) ber_getoctv(&v);
+      else if (gSteps % 3 == 1) ber_getoctv_page(&v);
+      else ber_getocts(16, reinterpret_cast<OctStg*>(room));
+      break;
+    }
+    case 6: {
+      ObjId id;
+      ObjIdV idv;
+      if (gSteps % 2 == 0) ber_getobj(kObjIdMaxArcs, &id);
+      else ber_getobjv(&idv);
+      break;
+    }
+    case 9: {
+      double d;
+      ber_getdouble(&d);
+      break;
+    }
+    case 23: {
+      BerTime t;
+      ber_getutc(&t);
+      break;
+    }
+    case 24: {
+      BerTime t;
+      ber_gettime(&t);
+      break;
+    }
+    case 7:
+    case 12:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+    case 22:
+    case 25:
+    case 26:
+    case 27: {
+      char buf[32 + 1];
+      if (gSteps % 2 == 0) ber_getstg(32, buf);
+      else ber_getstgv();
+      break;
+    }
+    default:
+      break;
+  }
+  return arg;
+}
+
+void tryValue(int32_t code) {
+  gValueCode = code;
+  aa_push_mark();
+  int32_t err = 0;
+  p_parse(readValue, &err, &err);
+  aa_pop_restore();
+}
 
 size_t readElement(int32_t code);
 
@@ -45,6 +132,7 @@ size_t readElement(int32_t code) {
   tree.push_back(Node{code, cons != 0, {}, {}});
   const size_t at = tree.size() - 1;
   ++gSteps;
+  if (code < 31) tryValue(code);
   if (cons != 0) {
     if (gSteps % 5 == 0) {
       // Measured and peeked at without consuming anything.

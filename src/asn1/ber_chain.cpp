@@ -43,6 +43,12 @@ void under_flow() {
 
 void over_flow() {
   TM_TRACE(rtp_TM_handle, 128, kSrcCfg, "Entered over_flow()\n");
+  // Octets written into the room in front of a spliced buffer's data
+  // (chainToFrontOfCurrent) become part of it before the buffer is left.
+  if (SessionBuffer* left = currentBuffer; left != nullptr && afpdu < left->data) {
+    left->length += static_cast<uint32_t>(left->data - afpdu);
+    left->data = afpdu;
+  }
   if (currentBuffer == headOfBufferChain) {
     SessionBuffer* b = allocateBuffer(-1);
     if (b == nullptr) aaRaise(AAE_NOMEM, kSrcCfg, 280);
