@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "src/asn1/ber_external.h"
 #include "src/asn1/decode_tree.h"
 
 struct UL_Link {
@@ -98,18 +99,6 @@ struct UL_AEQual {
 
 // ---------------------------------------------------------------------------
 // Authentication value.
-
-// An EXTERNAL value in its fixed form: the embedded value of another
-// abstract syntax with its references and the encoding alternative chosen.
-struct ExternalValue {
-  int32_t context;     // presentation context index; -1 = no indirect reference
-  ObjId directRef;     // count kObjIdAbsent = absent
-  char descriptor[33]; // empty = absent
-  uint32_t encoding;   // 16384 single-ASN1-type, 16385 octet-aligned, 16386 arbitrary; 0 = to be chosen
-  uint32_t status;
-  uint32_t argument;
-  void* value;
-};
 
 // CHOICE of implicit tags; the kind is the type code of the alternative.
 inline constexpr uint32_t UL_AUTH_STRING = 16384;    // [0] character string
