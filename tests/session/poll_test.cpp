@@ -81,6 +81,8 @@ TEST_F(Poll, WithoutCreditNothingIsReadUntilCreditIsGiven) {
   PeerFd peer = openConnection(l, &s);
   s->credit = 0;
   peer.write(dtPacket(hex("01 00 01 00") + "waits"));
+  pollfd arrived{tcep(s)->socket, POLLIN, 0};
+  ASSERT_EQ(::poll(&arrived, 1, 2000), 1);
   EXPECT_EQ(tp0tcp_poll_events(), -1) << "the socket is not watched";
   EXPECT_EQ(tp0tcp_rcv_pkt(s), 0) << "data waiting without credit is no failure";
   EXPECT_TRUE(gData.empty());
@@ -90,7 +92,9 @@ TEST_F(Poll, WithoutCreditNothingIsReadUntilCreditIsGiven) {
 
   // A peer that leaves is noticed without credit.
   s->credit = 0;
+  arrived.fd = tcep(s)->socket;
   peer.reset();
+  ASSERT_EQ(::poll(&arrived, 1, 2000), 1);
   EXPECT_EQ(tp0tcp_rcv_pkt(s), 0);
   EXPECT_EQ(seenEvents().back(), SI_PAB_IND);
 }

@@ -120,7 +120,7 @@ TEST_F(Tpi, WithoutASocketThePassEndsAtOnceAndNoTimerRuns) {
   Listener l;
   Smachine* s = nullptr;
   PeerFd peer = openConnection(l, &s);
-  EXPECT_EQ(do_session_queue(), 0);
+  EXPECT_EQ(passNow(), 0);
   EXPECT_EQ(gFired, 1);
 }
 

@@ -69,7 +69,7 @@ TEST_F(Tpkt, AUnitIsCutIntoPacketsOfTheTpduSize) {
   EXPECT_EQ(s->cnfQ.count, 5u);
   // The sent units go back to the user at the next pass.
   gSeen.clear();
-  EXPECT_EQ(do_session_queue(), 0);
+  EXPECT_EQ(passNow(), 0);
   EXPECT_EQ(seenEvents(), std::vector<uint32_t>(5, SI_DT_CNF));
   EXPECT_TRUE(sq_empty(&s->cnfQ));
 }
@@ -81,6 +81,7 @@ TEST_F(Tpkt, WhatTheSocketCannotTakeAtOnceIsWrittenByThePollLoop) {
   const int small = 4096;
   setsockopt(tcep(s)->socket, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
   setsockopt(peer.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  s->credit = 0;  // only the writes are waited for
   std::string sent;
   for (int i = 0; i < 4; ++i) sent += queueUnit(s, 10000);
   EXPECT_EQ(s_transmit(s), 0u);
@@ -95,7 +96,9 @@ TEST_F(Tpkt, WhatTheSocketCannotTakeAtOnceIsWrittenByThePollLoop) {
       EXPECT_LE(p.size(), 2048u);
       data += p.substr(7);
     }
-    ASSERT_GE(do_session_queue(), 0);
+    if (tcep(s)->sendState != TxIdle) {
+      ASSERT_EQ(do_session_queue(), 0);
+    }
   }
   EXPECT_EQ(data, sent);
   EXPECT_EQ(packets, 4u * 5u);  // 10000 octets: four packets of 2041 and one of 1836
