@@ -234,6 +234,15 @@ TEST_F(TpktEncrypted, AUnitGoesOutEncipheredWholeInClearHeaders) {
   queueUnit(s, 100);
   EXPECT_EQ(s_transmit(s), 0u);
   EXPECT_EQ(peer.readTpkt().substr(7), cipher);
+
+  // The connection's cipher contexts go with it.
+  TCEP* e = tcep(s);
+  EXPECT_NE(e->encryptCtx, nullptr);
+  EXPECT_NE(e->decryptCtx, nullptr);
+  tp0tcp_close_con(e);
+  EXPECT_EQ(e->encryptCtx, nullptr);
+  EXPECT_EQ(e->decryptCtx, nullptr);
+  EXPECT_EQ(e->cipherBuf, nullptr);
 }
 
 TEST_F(TpktEncrypted, ReceivedCiphertextIsDecipheredIntoPoolBuffers) {
