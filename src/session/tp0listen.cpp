@@ -29,10 +29,9 @@ constexpr int32_t kMaxListenQueue = 255;
 
 }  // namespace
 
-uint32_t tp0tcp_bind(void* params, int32_t maxQueue) {
+uint32_t tp0tcp_bind(TpLocalAddr* local, int32_t maxQueue) {
   if (QvIsMainThread() == 0) return 0;
   SessionTLS* t = getSessionTLS(0);
-  auto* local = static_cast<TpLocalAddr*>(params);
   if (t == nullptr) return 32794;
   TSAPaddr none{};
   TSAPaddr* tsap = local != nullptr ? &local->tsap : &none;

@@ -24,6 +24,7 @@ struct SessionBuffer;
 struct SessionTLS;
 struct TCEP;
 struct Tp0Block;
+struct TpLocalAddr;
 
 inline constexpr uint32_t kTp0ConnectFailed = 32797;
 
@@ -131,7 +132,7 @@ int32_t tp0tcp_data_req(Smachine* s);
 QV_EXPORT int32_t giQuietMode;
 // The listening socket of the thread on the port of the local transport
 // selector (tsapd_port when set); the selector gets the port actually used.
-uint32_t tp0tcp_bind(void* params, int32_t maxQueue);
+uint32_t tp0tcp_bind(TpLocalAddr* params, int32_t maxQueue);
 uint32_t tp0tcp_unbind();
 // Accepts one pending connection (QvCreateThreadOrAcceptConnection): 0
 // served, 1 refused.
