@@ -16,6 +16,7 @@
 #include "src/session/spdu.h"
 #include "src/session/spm_actions.h"
 #include "src/session/stimer.h"
+#include "src/session/tp0addr.h"
 #include "src/session/tpi.h"
 
 namespace {

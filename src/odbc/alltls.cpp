@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "src/runtime/gutrace.h"
+#include "src/session/tp0tcp.h"
 
 QvMutexHandle hSerializeMutex = nullptr;
 
@@ -81,6 +82,8 @@ int32_t QvIsGlobalMutex(QvMutexHandle h) {
 }
 
 int32_t QvIsMainThread() { return 1; }
+
+int32_t QvCreateThreadOrAcceptConnection() { return tp0tcp_procSocketConInd(); }
 
 int32_t QvCreateAllTLS() {
   for (const FamilyOps& f : kCreateOrder) {

@@ -41,6 +41,9 @@ int32_t QvCreateMutexes();
 void QvRemoveMutexes();
 int32_t QvIsGlobalMutex(QvMutexHandle h);
 int32_t QvIsMainThread();
+// The transport's poll loop found its listening socket readable: hands the
+// connection to the listening side (no thread is made). Its answer.
+int32_t QvCreateThreadOrAcceptConnection();
 
 int32_t QvCreateAllTLS();
 void QvRemoveAllTLS();

@@ -201,7 +201,8 @@ inline constexpr uint32_t kPrMarkers = 28;
 // One session connection.
 struct Smachine : SmLink {
   uint8_t state;        // SessionState
-  uint8_t texp;         // transport expedited: 1 on the calling side
+  uint8_t texp;         // transport expedited: 1 on the calling side of a transport
+                        // that offers it (never over TP0)
   int32_t tcepId;       // transport endpoint; -1 = none
   SsUser* owner;        // NULL once the user is gone
   uint32_t credit;      // receive credit the user gave

@@ -1,6 +1,7 @@
 #include "src/session/sessiontls.h"
 
 #include "src/session/stimer.h"
+#include "src/session/tp0tcp.h"
 
 const StpParams qv_s_tpParams = {
     "TP0TCP",     // provider name
@@ -10,6 +11,8 @@ const StpParams qv_s_tpParams = {
     0xFFFFFFFFu,  // process limit: never reached
     1000,         // poll wait, seconds
     0,            // address selection
+    1,            // provider kind
+    0,            // transport class
 };
 
 const StackInfo qv_s_stackInfo = {3, {{"TP0TCP", "duvik-1"}, {"TP4", "duvik-1"}, {"TP024", "duvik-1"}}};
@@ -27,12 +30,7 @@ bool prepareSession(SessionTLS* t) {
   Tp0Block& tp = t->tp0;
   tp.held.next = tp.held.prev = &tp.held;
   tp.listenSocket = -1;
-  for (TCEP& e : tp.tcep) {
-    e.next = e.prev = &e;
-    e.socket = kNoSocket;
-  }
-  tp.active.next = tp.active.prev = &tp.active;
-  tp.cursor = &tp.active;
+  tp0tcp_resetTable(&tp);
   t->tpParams = qv_s_tpParams;
   t->stackInfo = qv_s_stackInfo;
   t->spdu.pendingEvent = -1;
@@ -42,6 +40,9 @@ bool prepareSession(SessionTLS* t) {
 }  // namespace
 
 void session_freeRecords(SessionTLS* t) {
+  // The transport's endpoints point at the connection records: their
+  // sockets go with them.
+  tp0tcp_dropAll(&t->tp0);
   const bool haveTimers = gSystemTLS.getOwn(0, false) != nullptr;
   for (SmLink* l = t->machines.next; l != nullptr && l != &t->machines;) {
     SmLink* following = l->next;
@@ -67,6 +68,7 @@ void removeSessionTLS() {
   SessionTLS* t = gSessionTLS.getOwn(1);
   if (t == nullptr) return;
   session_freeRecords(t);
+  if (t->tp0.listenSocket >= 0) (void)tp0tcp_closeSocket(t->tp0.listenSocket);
   delete t;
 }
 

@@ -10,18 +10,29 @@
 #include "src/session/session.h"
 
 struct XmTree;
+struct QvCipherCtx;
 
 // ---------------------------------------------------------------------------
 // Transport parameters (the per-thread copy of qv_s_tpParams).
 
 struct StpParams {
-  const char* providerName;   // "TP0TCP"
-  int32_t listenQLen;         // above 0: server role, listen with this queue
-  uint32_t tpduSize;
-  uint32_t forkFlag;          // 1: a child process serves each accepted connection
-  uint32_t processLimit;      // children beyond which connections are refused
-  int32_t pollWait;           // seconds the poll loop waits; -1 = no time-out
-  uint32_t addressSelection;  // bit 0 random first address, bit 1 add the position to the port
+  const char* providerName;   // generic name of the provider of the next connect ("TP0TCP")
+  int32_t listenQLen;         // above 0: server role, listen with this queue (at most 255);
+                              // the client start-up sets 0, so the driver never listens
+  uint32_t tpduSize;          // TPDU size asked for in each CR; the client start-up sets
+                              // [CLIENT] tpduSize
+  uint32_t forkFlag;          // 1: a child process serves each accepted connection; set by
+                              // init_ifc, cleared for good by the first TCONreq
+  uint32_t processLimit;      // children beyond which accepted connections are refused
+  int32_t pollWait;           // seconds the poll loop waits; -1 = no time-out (init_ifc
+                              // copies SessPollWaitTime)
+  uint32_t addressSelection;  // bit 0: random first server address; bit 1: add the
+                              // address's position in the list to the port. The client
+                              // start-up sets [CLIENT] AddressSelection
+  uint32_t providerKind;      // written by the presentation layer with the provider name
+                              // (0 for "TP024", else 1); read by nothing below it
+  uint32_t transportClass;    // written by the presentation layer when its connect names a
+                              // class; read by nothing below it (TP0 is class 0)
 };
 extern const StpParams qv_s_tpParams;
 
@@ -59,31 +70,43 @@ struct TcepLink {
   TcepLink* prev;
 };
 
+// Send states and receive phases of a TCEP.
+enum : uint32_t { TxIdle = 0, TxTPDU = 2, TxSeg = 3 };
+enum : uint32_t { rcvPCI = 0, rcvData = 1 };
+// TCEP states.
+enum : uint32_t { kTcepFree = 0, kTcepOpen = 1, kTcepFailed = 2, kTcepCrSent = 3 };
+
+inline constexpr uint32_t kTpktHeaderSize = 4;
+inline constexpr uint32_t kTpduHeaderRoom = 18;  // the longest TPDU header written (CR)
+
 struct TCEP : TcepLink {
   int32_t socket;          // kNoSocket when there is none
   Smachine* owner;
-  uint32_t state;          // 0 free, 1 open, 2 failed, 3 CR sent or accepted (CR/CC awaited)
-  uint8_t confirmPending;  // T-CONNECT confirm still to be fed
-  uint32_t sendState;      // 0 TxIdle, 2 TxTPDU, 3 TxSeg
-  uint8_t header[4 + 18];  // TPKT header and TPDU header, in wire order
-  SessionBuffer* curUnit;
-  uint32_t bytesToWrite;
+  uint32_t state;          // kTcepFree, kTcepOpen, kTcepFailed, kTcepCrSent (CR sent, or
+                           // accepted and waiting for the CR)
+  uint8_t confirmPending;  // T-CONNECT confirm still to be fed by the poll loop
+  uint32_t sendState;      // TxIdle, TxTPDU, TxSeg
+  uint8_t header[kTpktHeaderSize + kTpduHeaderRoom];  // TPKT and TPDU header of a control
+                                                      // TPDU, in wire order
+  SessionBuffer* curUnit;  // the output-queue buffer being sent; NULL while a control
+                           // TPDU is written
+  uint32_t bytesToWrite;   // octets of the TPDU in hand the socket has not taken
   uint8_t* writePtr;
-  uint32_t rcvPhase;       // 0 rcvPCI, 1 rcvData
-  uint8_t rcvHeader[4];
-  SessionBuffer* assembly;
-  uint32_t bytesToRead;
+  uint32_t rcvPhase;       // rcvPCI, rcvData
+  uint8_t rcvHeader[kTpktHeaderSize];
+  SessionBuffer* assembly; // pool buffer being filled with received user data
+  uint32_t bytesToRead;    // octets of the header or TPDU still to read
   uint8_t* readPtr;
-  uint8_t peerRef[2];
-  uint32_t tpduSize;
-  SessionBuffer* rcvBuf;
-  XmTree* connTree;
-  uint32_t segLeft;
-  uint32_t eot;
+  uint8_t peerRef[2];      // the peer's source reference from its CR
+  uint32_t tpduSize;       // the size asked for, then the size the CC confirmed
+  SessionBuffer* rcvBuf;   // transport buffer each TPDU is read into
+  XmTree* connTree;        // holds the receive buffer
+  uint32_t segLeft;        // octets of the current unit still to frame
+  uint32_t eot;            // the current unit's end flag
   uint8_t peerSockAddr[16];
-  void* encryptCtx;
-  void* decryptCtx;
-  SessionBuffer* cipherBuf;
+  QvCipherCtx* encryptCtx; // contexts of the encryption wrapper, freed at close
+  QvCipherCtx* decryptCtx;
+  SessionBuffer* cipherBuf;  // pool buffer receiving each unit's ciphertext
 };
 
 struct Tp0Block {
@@ -91,7 +114,7 @@ struct Tp0Block {
   int32_t listenSocket;   // -1 = none
   TCEP tcep[kTcepCount];
   TcepLink* cursor;       // next endpoint the poll loop serves; &active when none
-  TcepLink active;        // endpoints in use
+  TcepLink active;        // endpoints in use, in the order they were opened
   uint32_t activeCount;
 };
 

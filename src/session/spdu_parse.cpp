@@ -13,6 +13,7 @@
 #include "src/session/sessiontls.h"
 #include "src/session/spm.h"
 #include "src/session/stimer.h"
+#include "src/session/tp0addr.h"
 #include "src/session/tpi.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "src/session/spm.h"
 #include "src/session/spm_actions.h"
 #include "src/session/stimer.h"
+#include "src/session/tp0addr.h"
 #include "src/session/tpi.h"
 
 namespace {
@@ -324,7 +325,9 @@ uint32_t Str004(Smachine* s, SIDU* sidu) {
   s->requirements = req;
   s->version = sidu->version;
   s->userRef = sidu->userRef;
-  s->texp = 1;
+  // Expedited transport only where the transport offers it (TP0 does not):
+  // otherwise every SPDU, short aborts included, goes as normal data.
+  s->texp = S_tpi_expeditedAvailable(s) != 0 ? 1 : 0;
   s->acc = 0;
   const uint32_t r = TCONreq(s);
   if (r != 0) {

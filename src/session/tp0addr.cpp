@@ -112,6 +112,14 @@ void tp0tcp_initBuf(SessionBuffer* buf) {
   buf->endFlag = 1;
 }
 
+void reclaim_buf() {
+  SessionTLS* t = getSessionTLS(0);
+  if (t == nullptr) return;
+  SessionBuffer* head = &t->tp0.held;
+  if (head->next == nullptr) return;
+  while (head->next != head) bfree(head->next);
+}
+
 int32_t init_tcp() { return 0; }
 
 void close_tcp() {}

@@ -51,6 +51,10 @@ void tp0tcp_freeBuf(SessionBuffer* buf);
 // Makes the buffer ready to be filled again from its start; NULL is ignored.
 void tp0tcp_initBuf(SessionBuffer* buf);
 
+// Frees every buffer of the thread's held-buffer ring: the received units
+// handed to the SPDU reader and the copies it kept.
+void reclaim_buf();
+
 // Nothing to set up or tear down for TCP.
 int32_t init_tcp();
 void close_tcp();

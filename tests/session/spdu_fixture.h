@@ -10,6 +10,7 @@
 
 #include "session_fixture.h"
 #include "src/session/spdu.h"
+#include "src/session/tp0addr.h"
 
 // "0D 1E 05" -> octets; blanks are ignored.
 inline std::string hex(const std::string& text) {

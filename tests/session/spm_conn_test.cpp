@@ -77,7 +77,7 @@ TEST_F(ConnActions, ConnectRequestWithActivitiesIgnoresTheSerialNumber) {
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(gTpi.calls, (std::vector<std::string>{"TCONreq", "s_transmit"}));
   EXPECT_EQ(s->state, STA01B);
-  EXPECT_EQ(s->texp, 1);
+  EXPECT_EQ(s->texp, 0) << "TP0 has no expedited flow";
   EXPECT_EQ(s->acc, 0);
   // The CN waits in the output queue for the T-CONNECT confirm.
   EXPECT_EQ(toHex(queued(s).substr(0, 2)), "0D 17");

@@ -10,6 +10,7 @@
 #include "src/session/spdu.h"
 #include "src/session/spm.h"
 #include "src/session/stimer.h"
+#include "src/session/tp0addr.h"
 #include "support/recordset.h"
 
 namespace {
