@@ -250,6 +250,7 @@ inline constexpr CtType ctOctvPage{CtKind::Octv, CT_PAGE, 0, sizeof(OctStgV)};
 inline constexpr CtType ctObjIdV{CtKind::ObjIdV, 0, 0, sizeof(ObjIdV)};
 inline constexpr CtType ctBitV{CtKind::BitV, 0, 0, sizeof(BitStgV)};
 inline constexpr CtType ctReal{CtKind::Real, 0, 0, sizeof(double)};
+inline constexpr CtType ctUtc{CtKind::Utc, 0, 0, sizeof(BerTime)};
 inline constexpr CtType ctAny{CtKind::Any, 0, 0, sizeof(BerAny)};
 inline constexpr CtType ctExternal{CtKind::External, 0, 0, sizeof(ExternalValue)};
 // BIT STRING written with `bits` bits; character strings and OCTET STRINGs
