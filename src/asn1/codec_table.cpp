@@ -550,19 +550,25 @@ bool validType(const CtType& t, int depth) {
 }  // namespace
 
 uint32_t ct_parseType(const CtType& t, void* value, const char* src) {
+  if (value == nullptr) aaRaise(AAE_MSGPARAM, src, __LINE__);
   if (isSelf(t)) return parseSelf(t, value, src) ? UINT32_MAX : 0;
   parseContents(t, value, src);
   return UINT32_MAX;
 }
 
 uint32_t ct_parseField(const CtField& f, void* base, const char* src) {
+  if (base == nullptr) aaRaise(AAE_MSGPARAM, src, __LINE__);
   return parseField(f, base, src) ? UINT32_MAX : 0;
 }
 
 int64_t ct_formatType(const CtType& t, void* value, const char* src) {
+  if (value == nullptr) aaRaise(AAE_MSGPARAM, src, __LINE__);
   return isSelf(t) ? formatSelf(t, value, src) : formatContents(t, value, src);
 }
 
-int64_t ct_formatField(const CtField& f, void* base, const char* src) { return formatField(f, base, src); }
+int64_t ct_formatField(const CtField& f, void* base, const char* src) {
+  if (base == nullptr) aaRaise(AAE_MSGPARAM, src, __LINE__);
+  return formatField(f, base, src);
+}
 
 bool ct_valid(const CtType& t) { return validType(t, 0); }
