@@ -21,6 +21,7 @@ constexpr CtField kRdaIsoAlts[] = {
     member(RDA_ROLLBACK_RI, kRdaRollback_RI, offsetof(RDAIdu, rollback_RI)),
     member(RDA_ROLLBACK_RC, kRdaRollback_RC, offsetof(RDAIdu, rollback_RC)),
     ctField(ctPriv(55), ctNull),
+    member(RDA_ACTIVATE_REQ, kRdaActivate_Req, offsetof(RDAIdu, activate)),
 };
 
 constexpr CtField kRdaXopenAlts[] = {
@@ -34,6 +35,7 @@ constexpr CtField kRdaXopenAlts[] = {
     member(RDA_ROLLBACK_RI, kRdaRollback_RI, offsetof(RDAXOPENIdu, rollback_RI)),
     member(RDA_ROLLBACK_RC, kRdaRollback_RC, offsetof(RDAXOPENIdu, rollback_RC)),
     ctField(ctPriv(55), ctNull),
+    member(RDA_ACTIVATE_REQ, kRdaActivate_Req, offsetof(RDAXOPENIdu, activate)),
 };
 
 constexpr CtChoice kRdaIsoChoice{kRdaIsoAlts, offsetof(RDAIdu, tag)};

@@ -54,6 +54,7 @@ struct RDAIdu {
     RDACommit_RC commit_RC;
     RDARollback_RI rollback_RI;
     RDARollback_RC rollback_RC;
+    RDAActivate_Req activate;
   };
 };
 
@@ -68,6 +69,7 @@ struct RDAXOPENIdu {
     RDAXOPENCommit_RC commit_RC;
     RDARollback_RI rollback_RI;
     RDARollback_RC rollback_RC;
+    RDAActivate_Req activate;
   };
 };
 
