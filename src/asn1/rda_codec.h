@@ -17,7 +17,8 @@
 //    table gives it); a CHOICE begins with `uint32_t code` (the type code of
 //    the alternative) followed by an anonymous union of the alternatives;
 //    lists are RDAList heads whose nodes begin with UL_Link.
-// 2. Write its descriptor next to it, one line per element, in wire order:
+// 2. Write its descriptor next to it, one line per element, in wire order
+//    (here Open_Result, over the SQLOpenResult type it carries):
 //
 //      struct RDAOpen_Result { uint32_t mask; RDASQLOpenResult sql; };
 //      inline constexpr CtField kRdaOpen_ResultFields[] = {
@@ -50,11 +51,15 @@
 // 4. Where the X/Open wire form differs, write a second record and
 //    descriptor named RDAXOPEN<T> / kRdaXopen<T> and use it in the X/Open
 //    table; otherwise both families use the one descriptor.
-// 5. A top-level member goes into the union of RDAIdu / RDAXOPENIdu and into
-//    kRdaIsoAlts / kRdaXopenAlts (rda_idu.cpp), .constructed().
+// 5. A top-level member goes into the union of RDAIdu / RDAXOPENIdu
+//    (rda_idu.h) and, as member(RDA_<TAG>, kRda<T>, offsetof(RDAIdu, x)),
+//    into kRdaIsoAlts / kRdaXopenAlts (rda_idu.cpp).
 // 6. Named functions: RDA_CODECS(T, iso record, X/Open record) in the header
 //    and RDA_CODECS_DEF(T, iso record, X/Open record, iso type, X/Open type)
-//    in the source give aRDA<T>, fRDA<T>, aRDAXOPEN<T>, fRDAXOPEN<T>.
+//    in the source give aRDA<T>, fRDA<T>, aRDAXOPEN<T>, fRDAXOPEN<T>. A
+//    type whose parse allocates its record (aRDASQLVal() and the like) is
+//    written as aRDAActData in rda_codec.cpp, or parses an .indirect()
+//    field into a local pointer (aUL_AEId in ul_codec.cpp).
 // 7. tests/asn1: ct_valid on the family's top-level type checks every
 //    descriptor it reaches; wire tests against octets worked out by hand.
 #pragma once
