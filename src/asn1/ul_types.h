@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "src/asn1/ber_external.h"
+#include "src/asn1/ber_values.h"
 #include "src/asn1/decode_tree.h"
 
 struct UL_Link {
@@ -54,7 +55,7 @@ struct UL_Paddress {
 // the whole encoded element {length, octets}, carried as it stands.
 struct UL_AVA {
   ObjIdV type;
-  OctStgV value;
+  BerAny value;
 };
 
 // RelativeDistinguishedName: SET OF AVA, at least one.
