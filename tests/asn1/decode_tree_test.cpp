@@ -5,19 +5,10 @@
 
 #include "asn1/ber_fixture.h"
 #include "common/qvstring.h"
+#include "support/counting_alloc.h"
 
 namespace {
 
-std::atomic<long> liveBlocks{0};
-void* countingAlloc(size_t n) {
-  void* p = std::malloc(n);
-  if (p != nullptr) ++liveBlocks;
-  return p;
-}
-void countingFree(void* p) {
-  if (p != nullptr) --liveBlocks;
-  std::free(p);
-}
 
 XmTree* slot() { return reinterpret_cast<XmTree*>(getXmTLS(0)->decodeTree); }
 

@@ -28,6 +28,7 @@
 #include "src/session/tp0addr.h"
 #include "src/session/tpi.h"
 #include "support/recordset.h"
+#include "support/sandbox.h"
 
 namespace {
 
@@ -47,17 +48,6 @@ class ClientConf : public RecordSetTest {
  protected:
   void SetUp() override {
     RecordSetTest::SetUp();
-    char tmpl[] = "/tmp/clicnfXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    savedCwd_ = fs::current_path();
-    for (const char* v : {"MIRODEL_INI", "HOME"}) {
-      const char* val = std::getenv(v);
-      saved_.emplace_back(v, val != nullptr ? std::optional<std::string>(val) : std::nullopt);
-      unsetenv(v);
-    }
-    fs::current_path(dir_);
-    gMirodelConfig_Found = 0;
     for (int i = 0; i < kTraceTblModules; ++i) savedMasks_[i] = traceTBL[i].mask;
     savedPoll_ = SessPollWaitTime;
     savedKeepAlive_ = iKeepSocketAlive;
@@ -68,13 +58,6 @@ class ClientConf : public RecordSetTest {
     for (int i = 0; i < kTraceTblModules; ++i) traceTBL[i].mask = savedMasks_[i];
     SessPollWaitTime = savedPoll_;
     iKeepSocketAlive = savedKeepAlive_;
-    fs::current_path(savedCwd_);
-    for (auto& [name, val] : saved_) {
-      if (val) setenv(name.c_str(), val->c_str(), 1);
-      else unsetenv(name.c_str());
-    }
-    fs::remove_all(dir_);
-    gMirodelConfig_Found = 0;
     RecordSetTest::TearDown();
   }
   void configure(const std::string& text) {
@@ -83,9 +66,7 @@ class ClientConf : public RecordSetTest {
   }
   uint32_t mask(int row) const { return traceTBL[row].mask; }
 
-  fs::path dir_;
-  fs::path savedCwd_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  ConfigSandbox sandbox_{"MIRODEL_INI", "HOME"};
   std::array<uint32_t, kTraceTblModules> savedMasks_{};
   int32_t savedPoll_ = 0;
   int32_t savedKeepAlive_ = 0;

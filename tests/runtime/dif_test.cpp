@@ -18,6 +18,7 @@
 #include "src/runtime/qvinfo.h"
 #include "src/runtime/xm.h"
 #include "support/recordset.h"
+#include "support/sandbox.h"
 
 namespace {
 
@@ -36,18 +37,7 @@ class Directory : public RecordSetTest {
  protected:
   void SetUp() override {
     RecordSetTest::SetUp();
-    char tmpl[] = "/tmp/diftestXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    savedCwd_ = fs::current_path();
-    for (const char* v : {"MIRODEL_INI", "HOME"}) {
-      const char* val = std::getenv(v);
-      saved_.emplace_back(v, val != nullptr ? std::optional<std::string>(val) : std::nullopt);
-      unsetenv(v);
-    }
-    fs::current_path(dir_);
     fs::create_directories(dir_ / "schema");
-    gMirodelConfig_Found = 0;
     tree_ = _xm_allocTree(nullptr);
 
     savedHeader_ = bConfigInfoTraced;
@@ -63,13 +53,6 @@ class Directory : public RecordSetTest {
     tmOutFunc = nullptr;
     al_comTMHandle = -1;
     bConfigInfoTraced = savedHeader_;
-    fs::current_path(savedCwd_);
-    for (auto& [name, val] : saved_) {
-      if (val) setenv(name.c_str(), val->c_str(), 1);
-      else unsetenv(name.c_str());
-    }
-    fs::remove_all(dir_);
-    gMirodelConfig_Found = 0;
     RecordSetTest::TearDown();
   }
   // mirodel.ini with `extra` after its [COMMON] section, and qvdrd.ini.
@@ -86,9 +69,8 @@ class Directory : public RecordSetTest {
     return false;
   }
 
-  fs::path dir_;
-  fs::path savedCwd_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  ConfigSandbox sandbox_{"MIRODEL_INI", "HOME"};
+  const fs::path& dir_ = sandbox_.dir();
   XmTree* tree_ = nullptr;
   int32_t savedHeader_ = 0;
   UL_AEId ae_{};

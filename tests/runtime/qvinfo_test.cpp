@@ -17,6 +17,7 @@
 #include "src/runtime/dbresource.h"
 #include "src/runtime/inifile.h"
 #include "support/recordset.h"
+#include "support/sandbox.h"
 
 namespace {
 
@@ -26,30 +27,6 @@ namespace fs = std::filesystem;
 // ODBCINI and HOME unset; all three and the directory are restored after.
 class Config : public RecordSetTest {
  protected:
-  void SetUp() override {
-    RecordSetTest::SetUp();
-    char tmpl[] = "/tmp/qvinfoXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    savedCwd_ = fs::current_path();
-    for (const char* v : kVars) {
-      const char* val = std::getenv(v);
-      saved_.emplace_back(v, val != nullptr ? std::optional<std::string>(val) : std::nullopt);
-      unsetenv(v);
-    }
-    fs::current_path(dir_);
-    gMirodelConfig_Found = 0;
-  }
-  void TearDown() override {
-    fs::current_path(savedCwd_);
-    for (auto& [name, val] : saved_) {
-      if (val) setenv(name.c_str(), val->c_str(), 1);
-      else unsetenv(name.c_str());
-    }
-    fs::remove_all(dir_);
-    gMirodelConfig_Found = 0;
-    RecordSetTest::TearDown();
-  }
   void write(const fs::path& p, const std::string& text) {
     fs::create_directories(p.parent_path().empty() ? fs::path(".") : p.parent_path());
     std::ofstream(p) << text;
@@ -66,10 +43,8 @@ class Config : public RecordSetTest {
     if (result != nullptr) *result = r;
     return buf;
   }
-  static constexpr const char* kVars[] = {"MIRODEL_INI", "HOME", "ODBCINI"};
-  fs::path dir_;
-  fs::path savedCwd_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  ConfigSandbox sandbox_{"MIRODEL_INI", "HOME", "ODBCINI"};
+  const fs::path& dir_ = sandbox_.dir();
 };
 
 TEST_F(Config, WorkingDirectoryFileBeatsTheEnvironment) {

@@ -8,20 +8,11 @@
 #include <thread>
 #include <vector>
 
+#include "support/counting_alloc.h"
 #include "support/recordset.h"
 
 namespace {
 
-std::atomic<long> liveBlocks{0};
-void* countingAlloc(size_t n) {
-  void* p = std::malloc(n);
-  if (p != nullptr) ++liveBlocks;
-  return p;
-}
-void countingFree(void* p) {
-  if (p != nullptr) --liveBlocks;
-  std::free(p);
-}
 
 // A record set with an XM root tree, and XM's allocations counted.
 class Xm : public RecordSetTest {

@@ -9,20 +9,11 @@
 
 #include "src/runtime/xm.h"
 #include "src/session/systemtls.h"
+#include "support/counting_alloc.h"
 #include "support/recordset.h"
 
 namespace {
 
-std::atomic<long> liveBlocks{0};
-void* countingAlloc(size_t n) {
-  void* p = std::malloc(n);
-  if (p != nullptr) ++liveBlocks;
-  return p;
-}
-void countingFree(void* p) {
-  if (p != nullptr) --liveBlocks;
-  std::free(p);
-}
 
 class BufferPool : public RecordSetTest {
  protected:
