@@ -3,7 +3,13 @@
 // another, each with its own memory root, buffer pool and session user.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <atomic>
 #include <chrono>
@@ -319,6 +325,102 @@ TEST_F(Tp0Listen, TheSameDialogueEnciphered) {
   ASSERT_EQ(qvcrypt_init(-1), 1);
   ASSERT_EQ(qvcrypt_getmode(), 1);
   dialogue();
+}
+
+}  // namespace
+
+namespace {
+
+// A raw peer on the server thread: connects to the listening port, writes
+// `cr` as a TPKT and gives back what the server answers.
+std::string answerTo(const std::string& crTpdu, int* listenSocket, uint32_t* activeAfter) {
+  std::string reply;
+  TpLocalAddr local{};
+  uint32_t r = 1;
+  ThreadRecords records(5, &local, &r);
+  if (!records.ok()) return "not started";
+  *listenSocket = getSessionTLS(0)->tp0.listenSocket;
+  const int port = local.tsap.sel[0] * 256 + local.tsap.sel[1];
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+    std::string pkt{3, 0, 0, static_cast<char>(crTpdu.size() + 4)};
+    pkt += crTpdu;
+    (void)::send(fd, pkt.data(), pkt.size(), MSG_NOSIGNAL);
+    for (int i = 0; i < 20 && reply.empty(); ++i) {
+      (void)do_session_queue();
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 10) > 0) {
+        char buf[64];
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n > 0) reply.assign(buf, static_cast<size_t>(n));
+      }
+    }
+    for (int i = 0; i < 3; ++i) (void)do_session_queue();
+  }
+  *activeAfter = getSessionTLS(0)->tp0.activeCount;
+  ::close(fd);
+  return reply;
+}
+
+std::string hexOf(const std::string& s) {
+  std::string out;
+  char b[4];
+  for (unsigned char c : s) {
+    std::snprintf(b, sizeof b, "%s%02X", out.empty() ? "" : " ", c);
+    out += b;
+  }
+  return out;
+}
+
+TEST_F(Tp0Listen, ACrIsAnsweredByCcOrRefusedForAnOversizedTpdu) {
+  configure("", "ForkOnConnect=0\n");
+  struct Case {
+    const char* what;
+    std::string cr;
+    std::string reply;  // from the TPDU code on, after the two references
+    uint32_t active;
+  };
+  // CR: LI, E0, destination reference 0, source reference 12 34, class 0.
+  const std::string head{'\0', static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
+  const std::vector<Case> cases = {
+      {"no size: the configured code", head, "09 D0 12 34", 1},
+      {"size 1024 taken", head + std::string{static_cast<char>(0xC0), 1, 0x0A}, "09 D0 12 34", 1},
+      {"size 8192 over the configured 2048", head + std::string{static_cast<char>(0xC0), 1, 0x0D}, "06 80 12 34", 0},
+      {"size code 0 unknown", head + std::string{static_cast<char>(0xC0), 1, 0x00}, "06 80 12 34", 0},
+  };
+  for (const Case& c : cases) {
+    std::string cr = c.cr;
+    cr[0] = static_cast<char>(cr.size() - 1);
+    int listening = -1;
+    uint32_t active = 99;
+    std::string reply;
+    std::thread([&] { reply = answerTo(cr, &listening, &active); }).join();
+    EXPECT_GE(listening, 0) << c.what;
+    ASSERT_GE(reply.size(), 8u) << c.what << ": " << hexOf(reply);
+    EXPECT_EQ(hexOf(reply.substr(4, 4)), c.reply) << c.what;
+    if (c.reply[3] == 'D') {
+      // Class 0, then the size code the connection uses.
+      const std::string code = c.cr.size() > 7 ? hexOf(c.cr.substr(9, 1)) : "0B";
+      EXPECT_EQ(hexOf(reply.substr(10)), "00 C0 01 " + code) << c.what;
+    }
+    EXPECT_EQ(active, c.active) << c.what << ": a refused connection is released";
+  }
+}
+
+TEST_F(Tp0Listen, AClientRoleRecordSetMakesNoListeningSocket) {
+  configure("", "");
+  int32_t listening = 0;
+  std::thread([&] {
+    TpLocalAddr local{};
+    uint32_t r = 1;
+    ThreadRecords records(0, &local, &r);
+    listening = records.ok() ? getSessionTLS(0)->tp0.listenSocket : -2;
+  }).join();
+  EXPECT_EQ(listening, -1);
 }
 
 }  // namespace
