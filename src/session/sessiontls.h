@@ -85,6 +85,7 @@ struct TCEP : TcepLink {
   uint32_t state;          // kTcepFree, kTcepOpen, kTcepFailed, kTcepCrSent (CR sent, or
                            // accepted and waiting for the CR)
   uint8_t confirmPending;  // T-CONNECT confirm still to be fed by the poll loop
+  uint8_t calledSide;      // 1: accepted by the listening side (its state 3 waits for a CR)
   uint32_t sendState;      // TxIdle, TxTPDU, TxSeg
   uint8_t header[kTpktHeaderSize + kTpduHeaderRoom];  // TPKT and TPDU header of a control
                                                       // TPDU, in wire order

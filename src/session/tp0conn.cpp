@@ -43,6 +43,7 @@ void appendActive(Tp0Block& tp, TCEP* e) {
 void claim(TCEP* e, Smachine* s) {
   e->owner = s;
   e->confirmPending = 0;
+  e->calledSide = 0;
   e->sendState = TxIdle;
   e->curUnit = nullptr;
   e->bytesToWrite = 0;

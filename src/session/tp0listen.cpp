@@ -1,24 +1,27 @@
 // The listening side of TP0 over TCP: the listening socket of a server-role
-// thread.
-//
-// Minimal version: serving accepted connections (CR, CC, one process per
-// connection) is not built yet. An accepted connection is closed at once,
-// a CR reaching a calling connection is answered with DR, and the SIGCHLD
-// handler only collects ended children.
+// thread, accepted connections (CR answered with CC, T-CONNECT indication
+// to the session machine) and, with the fork switch on, one child process
+// per connection.
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "common/qvcrypt.h"
 #include "src/odbc/alltls.h"
+#include "src/runtime/xm.h"
+#include "src/session/buffer_pool.h"
 #include "src/session/sessiontls.h"
 #include "src/session/spm.h"
 #include "src/session/tp0addr.h"
 #include "src/session/tp0tcp.h"
+#include "src/session/tpi.h"
 
 int32_t giQuietMode = 0;
 
@@ -26,8 +29,54 @@ namespace {
 
 constexpr const char* kSrc = "src/tp0tcp";
 constexpr int32_t kMaxListenQueue = 255;
+constexpr int kMaxPollSocket = 1024;  // sockets the poll loop's sets can hold
+
+// Children collected by the SIGCHLD handler, reported (and taken off the
+// thread's count) by the next normal pass. The handler touches nothing but
+// these: no lock, no stdio, no thread record.
+constexpr uint32_t kReapRing = 64;
+std::atomic<uint32_t> gReapHead{0};
+uint32_t gReapTail = 0;  // read by the listening thread only
+std::atomic<int32_t> gReapedPid[kReapRing];
+
+void unlinkTcep(Tp0Block& tp, TCEP* e) {
+  if (tp.cursor == e) tp.cursor = e->next;
+  if (e->next != e) {
+    e->prev->next = e->next;
+    e->next->prev = e->prev;
+    e->next = e->prev = e;
+    if (tp.activeCount > 0) --tp.activeCount;
+  }
+  e->state = kTcepFree;
+}
+
+// Frees a connection record the session layer never took (or gave up),
+// when it is still one of the thread's.
+void releaseMachine(SessionTLS* t, Smachine* s) {
+  if (s == nullptr || t == nullptr) return;
+  if (!s_isLive(t, s)) return;
+  const uint32_t released = t->released;
+  s_release(s);
+  t->released = released;
+}
 
 }  // namespace
+
+uint32_t tp0tcp_reportReapedChildren() {
+  SessionTLS* t = getSessionTLS(0);
+  uint32_t n = 0;
+  const uint32_t head = gReapHead.load(std::memory_order_acquire);
+  while (gReapTail != head) {
+    const int32_t pid = gReapedPid[gReapTail % kReapRing].load(std::memory_order_relaxed);
+    ++gReapTail;
+    ++n;
+    if (t != nullptr && t->children > 0) --t->children;
+    TM_TRACE(sess_TM_handle, 16, kSrc,
+             "TPI:	Received Terminated proecess signal from child process #%d,\n\ttotal running processes are %d.\n",
+             static_cast<int>(pid), t != nullptr ? static_cast<int>(t->children) : 0);
+  }
+  return n;
+}
 
 uint32_t tp0tcp_bind(TpLocalAddr* local, int32_t maxQueue) {
   if (QvIsMainThread() == 0) return 0;
@@ -106,33 +155,246 @@ int32_t tp0tcp_procSocketConInd() {
   TM_TRACE(sess_TM_handle, 128, kSrc,
            "TP0:\ttp0tcp_procSocketConInd() called.\n\tProcessing transport connect indication.\n");
   SessionTLS* t = getSessionTLS(0);
-  if (t != nullptr && t->tp0.listenSocket != -1) {
-    const int fd = accept(t->tp0.listenSocket, nullptr, nullptr);
-    if (fd >= 0) (void)close(fd);
+  int fd = -1;
+  Smachine* s = nullptr;
+  sockaddr_in peer{};
+  for (;;) {
+    if (t == nullptr || t->tp0.listenSocket == -1) break;
+    socklen_t len = sizeof peer;
+    fd = accept(t->tp0.listenSocket, reinterpret_cast<sockaddr*>(&peer), &len);
+    if (fd < 0) {
+      if (errno != EAGAIN)
+        TM_TRACE(sess_TM_handle, 8, kSrc,
+                 "TP0:\t*** Connect indication rejected.\n\t*** Unable to accept connect indication.\n\t*** accept() "
+                 "failed: errno %d, %s\n",
+                 errno, std::strerror(errno));
+      fd = -1;
+      break;
+    }
+    TM_TRACE(sess_TM_handle, 16, kSrc, "TP0:\ttp0tcp_proc_Socket_conn_ind() Accepted new connection on Socket# [%d]\n",
+             fd);
+    if (fd >= kMaxPollSocket) {
+      TM_TRACE(sess_TM_handle, 16, kSrc,
+               "TP0:\ttp0tcp_proc_Socket_conn_ind() Connect Socket# [%d] is too high. The supported socket range is "
+               "0-%d\n",
+               fd, kMaxPollSocket);
+      break;
+    }
+    int32_t freeId = -1;
+    for (int32_t i = 0; i < kTcepCount && freeId < 0; ++i)
+      if (t->tp0.tcep[i].state == kTcepFree) freeId = i;
+    if (freeId < 0) {
+      TM_TRACE(sess_TM_handle, 8, kSrc,
+               "TP0:\ttp0tcp_procSocketConInd() Connect indication rejected.\n\tToo many connections(MAX=%d)\n",
+               kTcepCount);
+      break;
+    }
+    TM_TRACE(sess_TM_handle, 64, kSrc, "TP0:\ttp0tcp_procSocketConInd() tcep_id=%d\n", freeId);
+    s = s_alloc();
+    if (s == nullptr) {
+      TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\tConnect indication rejected.\n\tUnable to allocate S machine\n");
+      break;
+    }
+    int on = 1;
+    if (ioctl(fd, FIONBIO, &on) != 0) {
+      TM_TRACE(sess_TM_handle, 8, kSrc,
+               "TP0:\tConnect request failed.\n\tUnable to set non-blocking mode for socket.\n\tioctl() failed: errno "
+               "%d, %s\n",
+               errno, std::strerror(errno));
+      break;
+    }
+    if (iKeepSocketAlive != 0 && setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0) {
+      TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\tUnable to set socket option.\n\tsetsockopt() failed: errno %d %s\n",
+               errno, std::strerror(errno));
+      break;
+    }
+    // The endpoint: waiting for the CR, with its tree, cipher contexts and
+    // cipher buffer; the connection record at the tail of the thread's list.
+    if (tp0tcp_openTcep(s, fd, kTcepCrSent) < 0) {
+      TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\tConnect indication rejected.\n\tUnable to set up the connection\n");
+      break;
+    }
+    TCEP* e = &t->tp0.tcep[s->tcepId];
+    e->calledSide = 1;
+    std::memcpy(e->peerSockAddr, &peer, sizeof e->peerSockAddr);
+    s->next = &t->machines;
+    s->prev = t->machines.prev;
+    t->machines.prev->next = s;
+    t->machines.prev = s;
+    TM_TRACE(sess_TM_handle, 16, kSrc, "tp0tcp_procSocketConInd() socket connection success\n");
+    return 0;
   }
+  // Refused: nothing of the connection is kept.
+  if (s != nullptr) {
+    s->tcepId = -1;
+    const uint32_t released = t->released;
+    s_release(s);
+    t->released = released;
+  }
+  if (fd >= 0) (void)close(fd);
   TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\ttp0tcp_procSocketConInd() return 1.\n");
   return 1;
 }
 
-uint32_t tp0tcp_conn_ind(Smachine* s, SessionBuffer**) {
+uint32_t procConInd(Smachine* s) {
+  TM_TRACE(sess_TM_handle, 128, kSrc, "TPI:\tprocConInd() called.\n\tProcessing transport connect indication.\n");
+  SessionTLS* t = getSessionTLS(0);
+  if (t == nullptr || s == nullptr) return 4099;
+  const bool forking = t->tpParams.forkFlag != 0;
+  if (forking) {
+    (void)tp0tcp_reportReapedChildren();
+    TM_TRACE(sess_TM_handle, 80, kSrc, "TPI:\tForking process.\n");
+    if (t->children >= t->tpParams.processLimit) {
+      TM_TRACE(sess_TM_handle, 8, kSrc, "TPI:\tMaximum number of processes already exists.\n");
+      return 4096;
+    }
+    const pid_t pid = fork();
+    if (pid < 0) {
+      TM_TRACE(sess_TM_handle, 8, kSrc, "TPI:\tUnable to fork process.\n\tfork() failed: errno %d, %s\n", errno,
+               std::strerror(errno));
+      return 4097;
+    }
+    if (pid > 0) {
+      ++t->children;
+      return 4098;
+    }
+    if (t->tpParams.listenQLen > 0) (void)tp0tcp_unbind();  // the child does not listen
+  }
+  if (s_fsm(s, nullptr, s->state, kEvTConnectInd) != 0) {
+    TM_TRACE(sess_TM_handle, 8, kSrc, "TPI:\tConnect indication rejected by session.\n");
+    if (forking) _exit(1);
+    return 4099;
+  }
+  TM_TRACE(sess_TM_handle, 80, kSrc, "TPI:\tTransport connection established (TCEP %d).\n", s->tcepId);
+  (void)s_receive(s);
+  return 0;
+}
+
+uint32_t tp0tcp_conn_ind(Smachine* s, SessionBuffer** rcvBuf) {
   TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\ttp0tcp_conn_ind() called\n");
   TCEP* e = tp0tcp_tcepOf(s);
-  if (e == nullptr) return 1;
-  // A calling connection waiting for its CC: its session machine cannot
-  // take a T-CONNECT indication, so the CR is refused and the connection
-  // ends.
-  TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\ttp0tcp_conn_ind() in wrong connect state (%d)\n",
-           static_cast<int>(e->state));
-  const int32_t r = tp0tcp_disconn_req(s, 0);
-  if (e->state != kTcepFree && e->owner == s) tp0tcp_close_con(e);
-  (void)s_fsm(s, nullptr, s->state, kEvTDisconnect);
-  return r == 0 ? 1 : static_cast<uint32_t>(r);
+  SessionTLS* t = getSessionTLS(0);
+  if (e == nullptr || t == nullptr || rcvBuf == nullptr || *rcvBuf == nullptr) return 1;
+  if (e->state != kTcepCrSent || e->calledSide == 0) {
+    // Only an accepted connection waits for a CR; a calling one waiting for
+    // its CC cannot take a T-CONNECT indication: refused, and it ends.
+    TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\ttp0tcp_conn_ind() in wrong connect state (%d)\n",
+             static_cast<int>(e->state));
+    const int32_t r = tp0tcp_disconn_req(s, 0);
+    if (e->state != kTcepFree && e->owner == s) tp0tcp_close_con(e);
+    (void)s_fsm(s, nullptr, s->state, kEvTDisconnect);
+    return r == 0 ? 1 : static_cast<uint32_t>(r);
+  }
+
+  // Parameters from octet 7 to the end of the header (LI + 1, which the
+  // dispatcher found within the octets read); one running past the end
+  // ends the walk.
+  const uint8_t* cr = (*rcvBuf)->area;
+  const uint32_t end = static_cast<uint32_t>(cr[0]) + 1;
+  bool refused = false;
+  for (uint32_t p = 7; p + 2 < end && !refused;) {
+    const uint8_t code = cr[p];
+    const uint32_t len = cr[p + 1];
+    if (p + 2 + len > end) break;
+    if (code == kTpParamSize && len >= 1) {
+      const uint32_t size = cnvtTPDUopToTPDUsize(cr[p + 2]);
+      TM_TRACE(sess_TM_handle, 64, kSrc, "TP0:\ttp0tcp_conn_ind() Requested TPDU size (%d)\n", static_cast<int>(size));
+      if (size == 0 || size > t->tpParams.tpduSize) {
+        TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\ttp0tcp_conn_ind() invalid TPDU size (%d)\n", static_cast<int>(size));
+        e->state = kTcepFailed;
+        refused = true;
+      } else {
+        TM_TRACE(sess_TM_handle, 64, kSrc, "TP0:\ttp0tcp_conn_ind() request TPDU size (%d)\n", static_cast<int>(size));
+        e->tpduSize = size;
+      }
+    }
+    p += 2 + len;
+  }
+  e->peerRef[0] = cr[4];
+  e->peerRef[1] = cr[5];
+  if (refused) {
+    // DR, and the connection record that never reached the session user
+    // goes with the connection.
+    const int32_t r = tp0tcp_disconn_req(s, 0);
+    if (e->state != kTcepFree && e->owner == s) tp0tcp_close_con(e);
+    releaseMachine(t, s);
+    return r == 0 ? 1 : static_cast<uint32_t>(r);
+  }
+
+  const uint32_t r = procConInd(s);
+  TM_TRACE(sess_TM_handle, 16, kSrc, "Returned %d from tpi_user_conn_ind\n", static_cast<int>(r));
+  if (r == 4098) {
+    // The child serves the connection: this process lets go of its copy
+    // of the socket, the endpoint and the connection record.
+    (void)close(e->socket);
+    e->socket = kNoSocket;
+    unlinkTcep(t->tp0, e);
+    s->tcepId = -1;
+    s->credit = 0;
+    if (e->connTree != nullptr) _xm_freeTree(e->connTree);
+    e->connTree = nullptr;
+    e->rcvBuf = nullptr;
+    *rcvBuf = nullptr;
+    bfree(e->cipherBuf);
+    e->cipherBuf = nullptr;
+    (void)qvcrypt_CIPHER_CTX_cleanup(&e->decryptCtx);
+    (void)qvcrypt_CIPHER_CTX_cleanup(&e->encryptCtx);
+    releaseMachine(t, s);
+    return 0;
+  }
+  if (r != 0) {
+    const int32_t d = tp0tcp_disconn_req(s, 0);
+    if (e->state != kTcepFree && e->owner == s) tp0tcp_close_con(e);
+    releaseMachine(t, s);
+    return d == 0 ? 1 : static_cast<uint32_t>(d);
+  }
+
+  if (static_cast<int32_t>(getpid()) != parentPid) {
+    // A child serves this connection alone: the others are dropped from
+    // its tables and its copies of their sockets closed (the parent's
+    // connections are not written to).
+    Tp0Block& tp = t->tp0;
+    for (TCEP& o : tp.tcep) {
+      if (&o == e || o.state == kTcepFree) continue;
+      if (o.socket != kNoSocket) (void)close(o.socket);
+      o.socket = kNoSocket;
+      unlinkTcep(tp, &o);
+      if (o.owner != nullptr && o.owner->tcepId == tp0tcp_tcepId(&o)) o.owner->tcepId = -1;
+    }
+    tp.cursor = e;
+  }
+
+  TM_TRACE(sess_TM_handle, 16, kSrc, "Sending connect confirmation on socket %d\n", e->socket);
+  e->state = kTcepOpen;
+  const auto ref = static_cast<uint16_t>(e->socket);
+  const uint8_t cc[10] = {9,    kTpduCC, cr[4], cr[5], static_cast<uint8_t>(ref & 0xFF), static_cast<uint8_t>(ref >> 8),
+                          0x00, kTpParamSize, 1, static_cast<uint8_t>(cnvtTPDUsizeToTPDUop(e->tpduSize))};
+  std::memcpy(e->header + kTpktHeaderSize, cc, sizeof cc);
+  const int32_t sent = tp0tcp_send_conpkt(s);
+
+  tp0tcp_freeBuf(*rcvBuf);
+  e->rcvBuf = tp0tcp_allocBuf(e->connTree, e->tpduSize);
+  *rcvBuf = e->rcvBuf;
+  if (e->rcvBuf == nullptr) {
+    TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\tUnable to allocate tp0 receive buffer\n");
+    return 1;
+  }
+  return static_cast<uint32_t>(sent);
 }
 
 void processTermChld_handler(int sig) {
-  if (sig != SIGCHLD) return;
+  // Signal context: waitpid and atomics only.
+  if (sig != SIGCHLD || getpid() != parentPid) return;
   const int saved = errno;
-  while (waitpid(-1, nullptr, WNOHANG) > 0) {
+  for (;;) {
+    const pid_t pid = waitpid(-1, nullptr, WNOHANG);
+    if (pid > 0) {
+      const uint32_t i = gReapHead.fetch_add(1, std::memory_order_acq_rel);
+      gReapedPid[i % kReapRing].store(static_cast<int32_t>(pid), std::memory_order_release);
+      continue;
+    }
+    if (pid < 0 && errno == EINTR) continue;
+    break;
   }
   errno = saved;
 }

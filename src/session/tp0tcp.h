@@ -139,5 +139,15 @@ uint32_t tp0tcp_unbind();
 int32_t tp0tcp_procSocketConInd();
 // A CR in the receive buffer: 0 accepted, else 1 or the DR write's result.
 uint32_t tp0tcp_conn_ind(Smachine* s, SessionBuffer** rcvBuf);
-// SIGCHLD handler of a server-role process that forks per connection.
+// T-CONNECT indication for an accepted connection, in a child of its own
+// when the fork switch is on: 0 (the session machine took it; in the child
+// with forking), 4096 process limit reached, 4097 fork() failed, 4098 the
+// parent after a successful fork, 4099 refused by the session machine.
+uint32_t procConInd(Smachine* s);
+// SIGCHLD handler of a server-role process that forks per connection: it
+// only collects ended children; the next normal pass (the poll loop, the
+// next fork) takes them off the thread's count and traces them.
 void processTermChld_handler(int sig);
+// Takes the children the handler collected off the thread's count and
+// traces each; their number.
+uint32_t tp0tcp_reportReapedChildren();

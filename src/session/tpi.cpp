@@ -204,6 +204,7 @@ uint32_t disconnect(Smachine* s) {
 void TEXPreq(Smachine*, const uint8_t*, uint32_t) {}
 
 int32_t do_session_queue() {
+  (void)tp0tcp_reportReapedChildren();
   const int32_t r = tp0tcp_poll_events();
   if (r >= 0) do_timer_queue();
   return r;
