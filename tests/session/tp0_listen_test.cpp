@@ -30,6 +30,7 @@
 #include "src/session/tp0tcp.h"
 #include "src/session/tpi.h"
 #include "support/recordset.h"
+#include "support/thread_records.h"
 
 namespace {
 
@@ -107,36 +108,13 @@ const SSAPaddr kClientSel = [] {
   return a;
 }();
 
-// The records of a thread, as the driver's start-up makes them, with the
-// session layer started in the given role.
-class ThreadRecords {
- public:
-  ThreadRecords(int32_t listenQueue, TpLocalAddr* local, uint32_t* result) {
-    ok_ = QvCreateAllTLS() == 1 && xm_init() != nullptr && init_buffers(20, kPoolSize) == 1 &&
-          qv_setInfo(QV_INFO_INIFILE, 0, gIniFile.c_str()) == 1;
-    if (!ok_) return;
-    StpParams* p = QvGetStpParams();
-    p->listenQLen = listenQueue;
-    p->tpduSize = kTpduSize;
-    p->processLimit = 4;
-    p->addressSelection = 0;
-    *result = init_session(local);
-    if (*result == 0 && listenQueue > 0) *result = s_attach_transport("TP0TCP");
-    QvGetStpParams()->pollWait = 0;
-    started_ = *result == 0;
-  }
-  ~ThreadRecords() {
-    if (started_) term_session();
-    if (ok_) close_buffers();
-    xm_shutdown();
-    QvRemoveAllTLS();
-  }
-  bool ok() const { return ok_ && started_; }
-
- private:
-  bool ok_ = false;
-  bool started_ = false;
-};
+ThreadRecords::Options role(int32_t listenQueue) {
+  ThreadRecords::Options o;
+  o.listenQueue = listenQueue;
+  o.tpduSize = kTpduSize;
+  o.poolSize = kPoolSize;
+  return o;
+}
 
 // Runs passes of the event loop until `done` or about ten seconds.
 template <class Done>
@@ -169,7 +147,7 @@ struct Outcome {
 void serveOnce(std::atomic<int>* port, Outcome* out, std::atomic<bool>* stop) {
   TpLocalAddr local{};
   uint32_t r = 1;
-  ThreadRecords records(5, &local, &r);
+  ThreadRecords records(gIniFile, role(5), &local, &r);
   if (!records.ok()) {
     port->store(-1);
     return;
@@ -211,7 +189,7 @@ void serveOnce(std::atomic<int>* port, Outcome* out, std::atomic<bool>* stop) {
 void callOnce(int port, Outcome* out) {
   TpLocalAddr local{};
   uint32_t r = 1;
-  ThreadRecords records(0, &local, &r);
+  ThreadRecords records(gIniFile, role(0), &local, &r);
   if (!records.ok()) return;
   tSide = &out->client;
   (void)s_activate(&kClientSel, user);
@@ -337,7 +315,7 @@ std::string answerTo(const std::string& crTpdu, int* listenSocket, uint32_t* act
   std::string reply;
   TpLocalAddr local{};
   uint32_t r = 1;
-  ThreadRecords records(5, &local, &r);
+  ThreadRecords records(gIniFile, role(5), &local, &r);
   if (!records.ok()) return "not started";
   *listenSocket = getSessionTLS(0)->tp0.listenSocket;
   const int port = local.tsap.sel[0] * 256 + local.tsap.sel[1];
@@ -417,7 +395,7 @@ TEST_F(Tp0Listen, AClientRoleRecordSetMakesNoListeningSocket) {
   std::thread([&] {
     TpLocalAddr local{};
     uint32_t r = 1;
-    ThreadRecords records(0, &local, &r);
+    ThreadRecords records(gIniFile, role(0), &local, &r);
     listening = records.ok() ? getSessionTLS(0)->tp0.listenSocket : -2;
   }).join();
   EXPECT_EQ(listening, -1);
