@@ -2,6 +2,8 @@
 // record set (listening) on one thread and a client-role record set on
 // another, each with its own memory root, buffer pool and session user.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -399,6 +401,179 @@ TEST_F(Tp0Listen, AClientRoleRecordSetMakesNoListeningSocket) {
     listening = records.ok() ? getSessionTLS(0)->tp0.listenSocket : -2;
   }).join();
   EXPECT_EQ(listening, -1);
+}
+
+}  // namespace
+
+namespace {
+
+int connectTo(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+size_t machineCount(SessionTLS* t) {
+  size_t n = 0;
+  for (SmLink* l = t->machines.next; l != &t->machines; l = l->next) ++n;
+  return n;
+}
+
+void say(int fd, const std::string& text) { (void)!::write(fd, text.data(), text.size()); }
+
+std::string readAll(int fd) {
+  std::string out;
+  char buf[256];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+    if (n > 0) out.append(buf, static_cast<size_t>(n));
+  return out;
+}
+
+// Waits for `pid` for up to `seconds`; kills it when it overstays. Its
+// exit status, or -1 when it had to be killed.
+int finish(pid_t pid, int seconds) {
+  int status = 0;
+  for (int i = 0; i < seconds * 100; ++i) {
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::kill(pid, SIGKILL);
+  (void)::waitpid(pid, &status, 0);
+  return -1;
+}
+
+// The forking server, on its own thread of the server process: every
+// accepted connection is served by a child. The parent writes its port and
+// then 'A' (a connection accepted) on `control`; both processes write what
+// they found on `report`, "ok" when all was as it should be.
+void forkingServer(int control, int report) {
+  TpLocalAddr local{};
+  uint32_t r = 1;
+  ThreadRecords records(gIniFile, role(5), &local, &r);
+  int port = records.ok() ? local.tsap.sel[0] * 256 + local.tsap.sel[1] : -1;
+  (void)!::write(control, &port, sizeof port);
+  if (port < 0) return;
+  Side me;
+  tSide = &me;
+  (void)s_activate(&kServerSel, user);
+  SessionTLS* t = getSessionTLS(0);
+  const pid_t self = getpid();
+  std::vector<int> before;  // sockets this process had before the fork
+  bool acceptedSaid = false;
+  bool forked = false;
+  const int listening = t->tp0.listenSocket;
+  const bool done = runUntil([&] {
+    if (getpid() != self) return saw(me, SI_CON_IND);
+    before.clear();
+    for (const TCEP& e : t->tp0.tcep)
+      if (e.state != kTcepFree) before.push_back(e.socket);
+    if (!acceptedSaid && t->tp0.activeCount > 0) {
+      acceptedSaid = true;
+      (void)!::write(control, "A", 1);
+    }
+    if (t->children > 0) forked = true;
+    return forked && t->children == 0 && t->tp0.activeCount == 0;
+  });
+
+  if (getpid() != self) {
+    // The child: it alone serves the connection.
+    std::string found;
+    if (!done) found += "child: no S-CONNECT indication; ";
+    if (t->tp0.listenSocket != -1 || ::fcntl(listening, F_GETFD) != -1) found += "child still listens; ";
+    if (t->tp0.activeCount != 1) found += "child keeps other connections; ";
+    const int own = me.conn != nullptr && me.conn->tcepId >= 0 ? t->tp0.tcep[me.conn->tcepId].socket : -1;
+    size_t others = 0;
+    for (int fd : before) {
+      if (fd == own) continue;
+      ++others;
+      if (::fcntl(fd, F_GETFD) != -1) found += "child keeps socket " + std::to_string(fd) + "; ";
+    }
+    if (others == 0) found += "no other connection was open at the fork; ";
+    bool ok = found.empty();
+    if (ok) {
+      SIDU acc{};
+      acc.event = 13;
+      acc.requirements = SR_DUPLEX;
+      acc.credit = 1;
+      ok = session(me.conn, &acc) == 1 && runUntil([&] { return me.data.size() >= kUnit; });
+    }
+    if (ok) {
+      SIDU dt{};
+      dt.event = 15;
+      dt.credit = 1;
+      dt.userData = chainOf(pattern(kUnit, 2));
+      ok = session(me.conn, &dt) == 1 && runUntil([&] { return saw(me, SI_REL_IND); });
+    }
+    if (ok) {
+      SIDU rel{};
+      rel.event = 20;
+      rel.credit = 1;
+      ok = session(me.conn, &rel) == 1 && runUntil([&] { return t->tp0.activeCount == 0; });
+    }
+    if (ok && me.data != pattern(kUnit, 1)) found += "child: wrong data; ";
+    if (!ok) found += "child: the dialogue stopped; ";
+    say(report, found.empty() ? "child ok\n" : found + "\n");
+    _exit(0);
+  }
+
+  std::string found;
+  if (!done) found += "parent: the child was not reaped or a connection stayed; ";
+  if (!me.events.empty()) found += "parent saw indications; ";
+  if (machineCount(t) != 0) found += "parent keeps connection records; ";
+  if (t->tp0.listenSocket != listening) found += "parent stopped listening; ";
+  say(report, found.empty() ? "parent ok\n" : found + "\n");
+  tSide = nullptr;
+}
+
+TEST_F(Tp0Listen, WithForkOnConnectAChildServesTheConnectionAndIsReaped) {
+  configure("", "ForkOnConnect=1\n");
+  int control[2];
+  int report[2];
+  ASSERT_EQ(::pipe(control), 0);
+  ASSERT_EQ(::pipe(report), 0);
+  const pid_t server = fork();
+  ASSERT_GE(server, 0);
+  if (server == 0) {
+    ::close(control[0]);
+    ::close(report[0]);
+    std::thread(forkingServer, control[1], report[1]).join();
+    // Nothing of the server's may be left behind.
+    while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
+    }
+    _exit(0);
+  }
+  ::close(control[1]);
+  ::close(report[1]);
+  int port = -1;
+  ASSERT_EQ(::read(control[0], &port, sizeof port), static_cast<ssize_t>(sizeof port));
+  // Another connection, open in the server when the child is made.
+  const int other = port > 0 ? connectTo(port) : -1;
+  char accepted = 0;
+  const bool ready = other >= 0 && ::read(control[0], &accepted, 1) == 1;
+  Outcome out;
+  if (ready) std::thread(callOnce, port, &out).join();
+  if (other >= 0) ::close(other);
+  EXPECT_EQ(finish(server, 60), 0);
+  const std::string found = readAll(report[0]);
+  ::close(control[0]);
+  ::close(report[0]);
+  ASSERT_GT(port, 0) << "the server could not listen";
+  ASSERT_TRUE(ready);
+  EXPECT_TRUE(out.clientRan);
+  EXPECT_EQ(out.client.data, pattern(kUnit, 2));
+  EXPECT_TRUE(saw(out.client, SI_CON_CNF));
+  EXPECT_TRUE(saw(out.client, SI_REL_CNF));
+  EXPECT_NE(found.find("child ok\n"), std::string::npos) << found;
+  EXPECT_NE(found.find("parent ok\n"), std::string::npos) << found;
 }
 
 }  // namespace
