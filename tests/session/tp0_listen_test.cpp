@@ -577,3 +577,157 @@ TEST_F(Tp0Listen, WithForkOnConnectAChildServesTheConnectionAndIsReaped) {
 }
 
 }  // namespace
+
+namespace {
+
+// On the server thread: a raw peer sends `crTpdu` as a TPKT on `fd`; the
+// passes of the event loop run until the peer has the answer and, when
+// `untilClosed`, until the server has ended the connection too.
+std::string exchange(int fd, const std::string& crTpdu, bool untilClosed, bool* closed) {
+  std::string pkt{3, 0, 0, static_cast<char>(crTpdu.size() + 4)};
+  pkt += crTpdu;
+  (void)::send(fd, pkt.data(), pkt.size(), MSG_NOSIGNAL);
+  std::string reply;
+  *closed = false;
+  for (int i = 0; i < 200 && (reply.empty() || (untilClosed && !*closed)); ++i) {
+    (void)do_session_queue();
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 10) > 0) {
+      char buf[64];
+      const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+      if (n > 0) reply.append(buf, static_cast<size_t>(n));
+      if (n == 0) *closed = true;
+    }
+  }
+  return reply;
+}
+
+const std::string kCr8192{9, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0, static_cast<char>(0xC0), 1, 0x0D};
+
+TEST_F(Tp0Listen, AtTheProcessLimitTheCrIsRefusedWithoutAChild) {
+  configure("", "ForkOnConnect=1\n");
+  const std::string cr{6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
+  int report[2];
+  ASSERT_EQ(::pipe(report), 0);
+  const pid_t server = fork();
+  ASSERT_GE(server, 0);
+  if (server == 0) {
+    ::close(report[0]);
+    std::thread([&] {
+      ThreadRecords::Options o = role(5);
+      o.processLimit = 0;
+      TpLocalAddr local{};
+      uint32_t r = 1;
+      ThreadRecords records(gIniFile, o, &local, &r);
+      if (!records.ok()) return say(report[1], "not started");
+      SessionTLS* t = getSessionTLS(0);
+      const int fd = connectTo(local.tsap.sel[0] * 256 + local.tsap.sel[1]);
+      bool closed = false;
+      const std::string reply = exchange(fd, cr, true, &closed);
+      std::string found = hexOf(reply.substr(0, 8));
+      if (!closed) found += " still open";
+      if (t->children != 0) found += " counted a child";
+      if (::waitpid(-1, nullptr, WNOHANG) != -1 || errno != ECHILD) found += " made a child";
+      if (t->tp0.activeCount != 0 || machineCount(t) != 0) found += " kept the connection";
+      ::close(fd);
+      say(report[1], found);
+    }).join();
+    _exit(0);
+  }
+  ::close(report[1]);
+  EXPECT_EQ(finish(server, 30), 0);
+  const std::string found = readAll(report[0]);
+  ::close(report[0]);
+  // DR: LI 6, code 80, the CR's source reference as destination.
+  EXPECT_EQ(found.substr(0, 23), "03 00 00 0B 06 80 12 34") << found;
+  EXPECT_EQ(found.size(), 23u) << found;
+}
+
+TEST_F(Tp0Listen, TheTsapdPortIsListenedOnAndWrittenIntoTheSelector) {
+  // A port nobody uses just now.
+  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  const int port = ntohs(a.sin_port);
+  ::close(probe);
+  configure("tsapd=" + std::to_string(port) + "\n", "ForkOnConnect=0\n");
+  int bound = -1;
+  TpLocalAddr local{};
+  TSAPaddr kept{};
+  std::thread([&] {
+    uint32_t r = 1;
+    ThreadRecords records(gIniFile, role(5), &local, &r);
+    if (!records.ok()) return;
+    sockaddr_in b{};
+    socklen_t n = sizeof b;
+    if (::getsockname(getSessionTLS(0)->tp0.listenSocket, reinterpret_cast<sockaddr*>(&b), &n) == 0)
+      bound = ntohs(b.sin_port);
+    kept = getSessionTLS(0)->localAddr.tsap;
+  }).join();
+  tsapd_port = -1;
+  EXPECT_EQ(bound, port);
+  EXPECT_EQ(local.tsap.len, 2u);
+  EXPECT_EQ(local.tsap.sel[0] * 256 + local.tsap.sel[1], port);
+  EXPECT_EQ(kept.sel[0] * 256 + kept.sel[1], port);
+}
+
+TEST_F(Tp0Listen, TheTwentyFirstConnectionIsClosedAtOnce) {
+  configure("", "ForkOnConnect=0\n");
+  std::string found = "not started";
+  std::thread([&] {
+    TpLocalAddr local{};
+    uint32_t r = 1;
+    ThreadRecords records(gIniFile, role(30), &local, &r);
+    if (!records.ok()) return;
+    SessionTLS* t = getSessionTLS(0);
+    const int port = local.tsap.sel[0] * 256 + local.tsap.sel[1];
+    std::vector<int> peers;
+    for (int i = 0; i < 21; ++i) peers.push_back(connectTo(port));
+    bool lastClosed = false;
+    for (int i = 0; i < 300 && !lastClosed; ++i) {
+      (void)do_session_queue();
+      char c;
+      lastClosed = ::recv(peers[20], &c, 1, MSG_DONTWAIT) == 0;
+      if (!lastClosed) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    found.clear();
+    if (!lastClosed) found += "the 21st is still open; ";
+    for (int i = 0; i < 20; ++i) {
+      char c;
+      if (::recv(peers[i], &c, 1, MSG_DONTWAIT) != -1 || errno != EAGAIN) found += std::to_string(i) + " closed; ";
+    }
+    if (t->tp0.activeCount != 20) found += "active " + std::to_string(t->tp0.activeCount) + "; ";
+    if (machineCount(t) != 20) found += "records " + std::to_string(machineCount(t)) + "; ";
+    for (int fd : peers) ::close(fd);
+  }).join();
+  EXPECT_EQ(found, "");
+}
+
+TEST_F(Tp0Listen, ACrAskingForMoreThanTheConfiguredSizeGetsADrAndTheConnectionEnds) {
+  configure("", "ForkOnConnect=0\n");
+  std::string reply;
+  bool closed = false;
+  uint32_t active = 99;
+  size_t left = 99;
+  std::thread([&] {
+    TpLocalAddr local{};
+    uint32_t r = 1;
+    ThreadRecords records(gIniFile, role(5), &local, &r);
+    if (!records.ok()) return;
+    const int fd = connectTo(local.tsap.sel[0] * 256 + local.tsap.sel[1]);
+    reply = exchange(fd, kCr8192, true, &closed);
+    active = getSessionTLS(0)->tp0.activeCount;
+    left = machineCount(getSessionTLS(0));
+    ::close(fd);
+  }).join();
+  ASSERT_EQ(reply.size(), 11u) << hexOf(reply);
+  EXPECT_EQ(hexOf(reply.substr(0, 8)), "03 00 00 0B 06 80 12 34");
+  EXPECT_TRUE(closed) << "the transport connection ends after the DR";
+  EXPECT_EQ(active, 0u);
+  EXPECT_EQ(left, 0u);
+}
+
+}  // namespace
