@@ -2,6 +2,8 @@
 // record set (listening) on one thread and a client-role record set on
 // another, each with its own memory root, buffer pool and session user.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -30,6 +32,7 @@
 #include "src/session/tp0tcp.h"
 #include "src/session/tpi.h"
 #include "support/recordset.h"
+#include "support/thread_records.h"
 
 namespace {
 
@@ -107,36 +110,13 @@ const SSAPaddr kClientSel = [] {
   return a;
 }();
 
-// The records of a thread, as the driver's start-up makes them, with the
-// session layer started in the given role.
-class ThreadRecords {
- public:
-  ThreadRecords(int32_t listenQueue, TpLocalAddr* local, uint32_t* result) {
-    ok_ = QvCreateAllTLS() == 1 && xm_init() != nullptr && init_buffers(20, kPoolSize) == 1 &&
-          qv_setInfo(QV_INFO_INIFILE, 0, gIniFile.c_str()) == 1;
-    if (!ok_) return;
-    StpParams* p = QvGetStpParams();
-    p->listenQLen = listenQueue;
-    p->tpduSize = kTpduSize;
-    p->processLimit = 4;
-    p->addressSelection = 0;
-    *result = init_session(local);
-    if (*result == 0 && listenQueue > 0) *result = s_attach_transport("TP0TCP");
-    QvGetStpParams()->pollWait = 0;
-    started_ = *result == 0;
-  }
-  ~ThreadRecords() {
-    if (started_) term_session();
-    if (ok_) close_buffers();
-    xm_shutdown();
-    QvRemoveAllTLS();
-  }
-  bool ok() const { return ok_ && started_; }
-
- private:
-  bool ok_ = false;
-  bool started_ = false;
-};
+ThreadRecords::Options role(int32_t listenQueue) {
+  ThreadRecords::Options o;
+  o.listenQueue = listenQueue;
+  o.tpduSize = kTpduSize;
+  o.poolSize = kPoolSize;
+  return o;
+}
 
 // Runs passes of the event loop until `done` or about ten seconds.
 template <class Done>
@@ -169,7 +149,7 @@ struct Outcome {
 void serveOnce(std::atomic<int>* port, Outcome* out, std::atomic<bool>* stop) {
   TpLocalAddr local{};
   uint32_t r = 1;
-  ThreadRecords records(5, &local, &r);
+  ThreadRecords records(gIniFile, role(5), &local, &r);
   if (!records.ok()) {
     port->store(-1);
     return;
@@ -211,7 +191,7 @@ void serveOnce(std::atomic<int>* port, Outcome* out, std::atomic<bool>* stop) {
 void callOnce(int port, Outcome* out) {
   TpLocalAddr local{};
   uint32_t r = 1;
-  ThreadRecords records(0, &local, &r);
+  ThreadRecords records(gIniFile, role(0), &local, &r);
   if (!records.ok()) return;
   tSide = &out->client;
   (void)s_activate(&kClientSel, user);
@@ -337,7 +317,7 @@ std::string answerTo(const std::string& crTpdu, int* listenSocket, uint32_t* act
   std::string reply;
   TpLocalAddr local{};
   uint32_t r = 1;
-  ThreadRecords records(5, &local, &r);
+  ThreadRecords records(gIniFile, role(5), &local, &r);
   if (!records.ok()) return "not started";
   *listenSocket = getSessionTLS(0)->tp0.listenSocket;
   const int port = local.tsap.sel[0] * 256 + local.tsap.sel[1];
@@ -417,10 +397,337 @@ TEST_F(Tp0Listen, AClientRoleRecordSetMakesNoListeningSocket) {
   std::thread([&] {
     TpLocalAddr local{};
     uint32_t r = 1;
-    ThreadRecords records(0, &local, &r);
+    ThreadRecords records(gIniFile, role(0), &local, &r);
     listening = records.ok() ? getSessionTLS(0)->tp0.listenSocket : -2;
   }).join();
   EXPECT_EQ(listening, -1);
+}
+
+}  // namespace
+
+namespace {
+
+int connectTo(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+size_t machineCount(SessionTLS* t) {
+  size_t n = 0;
+  for (SmLink* l = t->machines.next; l != &t->machines; l = l->next) ++n;
+  return n;
+}
+
+void say(int fd, const std::string& text) { (void)!::write(fd, text.data(), text.size()); }
+
+std::string readAll(int fd) {
+  std::string out;
+  char buf[256];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+    if (n > 0) out.append(buf, static_cast<size_t>(n));
+  return out;
+}
+
+// Waits for `pid` for up to `seconds`; kills it when it overstays. Its
+// exit status, or -1 when it had to be killed.
+int finish(pid_t pid, int seconds) {
+  int status = 0;
+  for (int i = 0; i < seconds * 100; ++i) {
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::kill(pid, SIGKILL);
+  (void)::waitpid(pid, &status, 0);
+  return -1;
+}
+
+// The forking server, on its own thread of the server process: every
+// accepted connection is served by a child. The parent writes its port and
+// then 'A' (a connection accepted) on `control`; both processes write what
+// they found on `report`, "ok" when all was as it should be.
+void forkingServer(int control, int report) {
+  TpLocalAddr local{};
+  uint32_t r = 1;
+  ThreadRecords records(gIniFile, role(5), &local, &r);
+  int port = records.ok() ? local.tsap.sel[0] * 256 + local.tsap.sel[1] : -1;
+  (void)!::write(control, &port, sizeof port);
+  if (port < 0) return;
+  Side me;
+  tSide = &me;
+  (void)s_activate(&kServerSel, user);
+  SessionTLS* t = getSessionTLS(0);
+  const pid_t self = getpid();
+  std::vector<int> before;  // sockets this process had before the fork
+  bool acceptedSaid = false;
+  bool forked = false;
+  const int listening = t->tp0.listenSocket;
+  const bool done = runUntil([&] {
+    if (getpid() != self) return saw(me, SI_CON_IND);
+    before.clear();
+    for (const TCEP& e : t->tp0.tcep)
+      if (e.state != kTcepFree) before.push_back(e.socket);
+    if (!acceptedSaid && t->tp0.activeCount > 0) {
+      acceptedSaid = true;
+      (void)!::write(control, "A", 1);
+    }
+    if (t->children > 0) forked = true;
+    return forked && t->children == 0 && t->tp0.activeCount == 0;
+  });
+
+  if (getpid() != self) {
+    // The child: it alone serves the connection.
+    std::string found;
+    if (!done) found += "child: no S-CONNECT indication; ";
+    if (t->tp0.listenSocket != -1 || ::fcntl(listening, F_GETFD) != -1) found += "child still listens; ";
+    if (t->tp0.activeCount != 1) found += "child keeps other connections; ";
+    const int own = me.conn != nullptr && me.conn->tcepId >= 0 ? t->tp0.tcep[me.conn->tcepId].socket : -1;
+    size_t others = 0;
+    for (int fd : before) {
+      if (fd == own) continue;
+      ++others;
+      if (::fcntl(fd, F_GETFD) != -1) found += "child keeps socket " + std::to_string(fd) + "; ";
+    }
+    if (others == 0) found += "no other connection was open at the fork; ";
+    bool ok = found.empty();
+    if (ok) {
+      SIDU acc{};
+      acc.event = 13;
+      acc.requirements = SR_DUPLEX;
+      acc.credit = 1;
+      ok = session(me.conn, &acc) == 1 && runUntil([&] { return me.data.size() >= kUnit; });
+    }
+    if (ok) {
+      SIDU dt{};
+      dt.event = 15;
+      dt.credit = 1;
+      dt.userData = chainOf(pattern(kUnit, 2));
+      ok = session(me.conn, &dt) == 1 && runUntil([&] { return saw(me, SI_REL_IND); });
+    }
+    if (ok) {
+      SIDU rel{};
+      rel.event = 20;
+      rel.credit = 1;
+      ok = session(me.conn, &rel) == 1 && runUntil([&] { return t->tp0.activeCount == 0; });
+    }
+    if (ok && me.data != pattern(kUnit, 1)) found += "child: wrong data; ";
+    if (!ok) found += "child: the dialogue stopped; ";
+    say(report, found.empty() ? "child ok\n" : found + "\n");
+    _exit(0);
+  }
+
+  std::string found;
+  if (!done) found += "parent: the child was not reaped or a connection stayed; ";
+  if (!me.events.empty()) found += "parent saw indications; ";
+  if (machineCount(t) != 0) found += "parent keeps connection records; ";
+  if (t->tp0.listenSocket != listening) found += "parent stopped listening; ";
+  say(report, found.empty() ? "parent ok\n" : found + "\n");
+  tSide = nullptr;
+}
+
+TEST_F(Tp0Listen, WithForkOnConnectAChildServesTheConnectionAndIsReaped) {
+  configure("", "ForkOnConnect=1\n");
+  int control[2];
+  int report[2];
+  ASSERT_EQ(::pipe(control), 0);
+  ASSERT_EQ(::pipe(report), 0);
+  const pid_t server = fork();
+  ASSERT_GE(server, 0);
+  if (server == 0) {
+    ::close(control[0]);
+    ::close(report[0]);
+    std::thread(forkingServer, control[1], report[1]).join();
+    // Nothing of the server's may be left behind.
+    while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
+    }
+    _exit(0);
+  }
+  ::close(control[1]);
+  ::close(report[1]);
+  int port = -1;
+  ASSERT_EQ(::read(control[0], &port, sizeof port), static_cast<ssize_t>(sizeof port));
+  // Another connection, open in the server when the child is made.
+  const int other = port > 0 ? connectTo(port) : -1;
+  char accepted = 0;
+  const bool ready = other >= 0 && ::read(control[0], &accepted, 1) == 1;
+  Outcome out;
+  if (ready) std::thread(callOnce, port, &out).join();
+  if (other >= 0) ::close(other);
+  EXPECT_EQ(finish(server, 60), 0);
+  const std::string found = readAll(report[0]);
+  ::close(control[0]);
+  ::close(report[0]);
+  ASSERT_GT(port, 0) << "the server could not listen";
+  ASSERT_TRUE(ready);
+  EXPECT_TRUE(out.clientRan);
+  EXPECT_EQ(out.client.data, pattern(kUnit, 2));
+  EXPECT_TRUE(saw(out.client, SI_CON_CNF));
+  EXPECT_TRUE(saw(out.client, SI_REL_CNF));
+  EXPECT_NE(found.find("child ok\n"), std::string::npos) << found;
+  EXPECT_NE(found.find("parent ok\n"), std::string::npos) << found;
+}
+
+}  // namespace
+
+namespace {
+
+// On the server thread: a raw peer sends `crTpdu` as a TPKT on `fd`; the
+// passes of the event loop run until the peer has the answer and, when
+// `untilClosed`, until the server has ended the connection too.
+std::string exchange(int fd, const std::string& crTpdu, bool untilClosed, bool* closed) {
+  std::string pkt{3, 0, 0, static_cast<char>(crTpdu.size() + 4)};
+  pkt += crTpdu;
+  (void)::send(fd, pkt.data(), pkt.size(), MSG_NOSIGNAL);
+  std::string reply;
+  *closed = false;
+  for (int i = 0; i < 200 && (reply.empty() || (untilClosed && !*closed)); ++i) {
+    (void)do_session_queue();
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 10) > 0) {
+      char buf[64];
+      const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+      if (n > 0) reply.append(buf, static_cast<size_t>(n));
+      if (n == 0) *closed = true;
+    }
+  }
+  return reply;
+}
+
+const std::string kCr8192{9, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0, static_cast<char>(0xC0), 1, 0x0D};
+
+TEST_F(Tp0Listen, AtTheProcessLimitTheCrIsRefusedWithoutAChild) {
+  configure("", "ForkOnConnect=1\n");
+  const std::string cr{6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
+  int report[2];
+  ASSERT_EQ(::pipe(report), 0);
+  const pid_t server = fork();
+  ASSERT_GE(server, 0);
+  if (server == 0) {
+    ::close(report[0]);
+    std::thread([&] {
+      ThreadRecords::Options o = role(5);
+      o.processLimit = 0;
+      TpLocalAddr local{};
+      uint32_t r = 1;
+      ThreadRecords records(gIniFile, o, &local, &r);
+      if (!records.ok()) return say(report[1], "not started");
+      SessionTLS* t = getSessionTLS(0);
+      const int fd = connectTo(local.tsap.sel[0] * 256 + local.tsap.sel[1]);
+      bool closed = false;
+      const std::string reply = exchange(fd, cr, true, &closed);
+      std::string found = hexOf(reply.substr(0, 8));
+      if (!closed) found += " still open";
+      if (t->children != 0) found += " counted a child";
+      if (::waitpid(-1, nullptr, WNOHANG) != -1 || errno != ECHILD) found += " made a child";
+      if (t->tp0.activeCount != 0 || machineCount(t) != 0) found += " kept the connection";
+      ::close(fd);
+      say(report[1], found);
+    }).join();
+    _exit(0);
+  }
+  ::close(report[1]);
+  EXPECT_EQ(finish(server, 30), 0);
+  const std::string found = readAll(report[0]);
+  ::close(report[0]);
+  // DR: LI 6, code 80, the CR's source reference as destination.
+  EXPECT_EQ(found.substr(0, 23), "03 00 00 0B 06 80 12 34") << found;
+  EXPECT_EQ(found.size(), 23u) << found;
+}
+
+TEST_F(Tp0Listen, TheTsapdPortIsListenedOnAndWrittenIntoTheSelector) {
+  // A port nobody uses just now.
+  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  const int port = ntohs(a.sin_port);
+  ::close(probe);
+  configure("tsapd=" + std::to_string(port) + "\n", "ForkOnConnect=0\n");
+  int bound = -1;
+  TpLocalAddr local{};
+  TSAPaddr kept{};
+  std::thread([&] {
+    uint32_t r = 1;
+    ThreadRecords records(gIniFile, role(5), &local, &r);
+    if (!records.ok()) return;
+    sockaddr_in b{};
+    socklen_t n = sizeof b;
+    if (::getsockname(getSessionTLS(0)->tp0.listenSocket, reinterpret_cast<sockaddr*>(&b), &n) == 0)
+      bound = ntohs(b.sin_port);
+    kept = getSessionTLS(0)->localAddr.tsap;
+  }).join();
+  tsapd_port = -1;
+  EXPECT_EQ(bound, port);
+  EXPECT_EQ(local.tsap.len, 2u);
+  EXPECT_EQ(local.tsap.sel[0] * 256 + local.tsap.sel[1], port);
+  EXPECT_EQ(kept.sel[0] * 256 + kept.sel[1], port);
+}
+
+TEST_F(Tp0Listen, TheTwentyFirstConnectionIsClosedAtOnce) {
+  configure("", "ForkOnConnect=0\n");
+  std::string found = "not started";
+  std::thread([&] {
+    TpLocalAddr local{};
+    uint32_t r = 1;
+    ThreadRecords records(gIniFile, role(30), &local, &r);
+    if (!records.ok()) return;
+    SessionTLS* t = getSessionTLS(0);
+    const int port = local.tsap.sel[0] * 256 + local.tsap.sel[1];
+    std::vector<int> peers;
+    for (int i = 0; i < 21; ++i) peers.push_back(connectTo(port));
+    bool lastClosed = false;
+    for (int i = 0; i < 300 && !lastClosed; ++i) {
+      (void)do_session_queue();
+      char c;
+      lastClosed = ::recv(peers[20], &c, 1, MSG_DONTWAIT) == 0;
+      if (!lastClosed) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    found.clear();
+    if (!lastClosed) found += "the 21st is still open; ";
+    for (int i = 0; i < 20; ++i) {
+      char c;
+      if (::recv(peers[i], &c, 1, MSG_DONTWAIT) != -1 || errno != EAGAIN) found += std::to_string(i) + " closed; ";
+    }
+    if (t->tp0.activeCount != 20) found += "active " + std::to_string(t->tp0.activeCount) + "; ";
+    if (machineCount(t) != 20) found += "records " + std::to_string(machineCount(t)) + "; ";
+    for (int fd : peers) ::close(fd);
+  }).join();
+  EXPECT_EQ(found, "");
+}
+
+TEST_F(Tp0Listen, ACrAskingForMoreThanTheConfiguredSizeGetsADrAndTheConnectionEnds) {
+  configure("", "ForkOnConnect=0\n");
+  std::string reply;
+  bool closed = false;
+  uint32_t active = 99;
+  size_t left = 99;
+  std::thread([&] {
+    TpLocalAddr local{};
+    uint32_t r = 1;
+    ThreadRecords records(gIniFile, role(5), &local, &r);
+    if (!records.ok()) return;
+    const int fd = connectTo(local.tsap.sel[0] * 256 + local.tsap.sel[1]);
+    reply = exchange(fd, kCr8192, true, &closed);
+    active = getSessionTLS(0)->tp0.activeCount;
+    left = machineCount(getSessionTLS(0));
+    ::close(fd);
+  }).join();
+  ASSERT_EQ(reply.size(), 11u) << hexOf(reply);
+  EXPECT_EQ(hexOf(reply.substr(0, 8)), "03 00 00 0B 06 80 12 34");
+  EXPECT_TRUE(closed) << "the transport connection ends after the DR";
+  EXPECT_EQ(active, 0u);
+  EXPECT_EQ(left, 0u);
 }
 
 }  // namespace
