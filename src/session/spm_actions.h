@@ -77,3 +77,7 @@ uint32_t s_dropRequest(SIDU* sidu);
 
 // The octets of a request's user data.
 inline uint32_t s_requestLength(const SIDU* sidu) { return s_chainLength(sidu != nullptr ? sidu->userData : nullptr); }
+
+// 1 when the pending resynchronisation or activity operation (Vrsp, Vrspnb)
+// wins over a new one of `type` with serial number `sn`; `dflt` decides a tie.
+uint32_t SPMwinner(Smachine* s, uint32_t type, uint64_t sn, uint32_t dflt);
