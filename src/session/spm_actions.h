@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "src/session/buffer_pool.h"
 #include "src/session/session.h"
 
 // Token bits, in every token field and mask.
@@ -48,3 +49,35 @@ uint32_t PRrecall(Smachine* s);
 // Connection and release checks of received CN and AC SPDUs: 0 or an error.
 uint32_t acc_CN(Smachine* s);
 uint32_t acc_AC(Smachine* s);
+
+// An S-DATA (or, with `typed`, S-TYPED-DATA) request whose cell condition is
+// `allowed`: a further buffer of a unit under way is queued as it is; else
+// the condition must hold and the DT (TD) goes. 0 or an error.
+uint32_t s_dataRequest(Smachine* s, SIDU* sidu, bool allowed, bool typed);
+
+// Sends the SPDU that `build` writes in front of the request's user data
+// (an empty buffer when it has none): 0, S_NO_BUFFER, or S_UNSPECIFIED when
+// the transport refused. The request no longer holds what was sent.
+template <class Build>
+uint32_t s_request(SIDU* sidu, Build build) {
+  SessionBuffer* d = sidu != nullptr && sidu->userData != nullptr ? sidu->userData : balloc(0);
+  if (d == nullptr) return S_NO_BUFFER;
+  const uint32_t r = build(d);
+  if (r == S_NO_BUFFER) {
+    if (sidu == nullptr || sidu->userData != d) bfree(d);
+    return r;
+  }
+  if (sidu != nullptr && sidu->userData == d) sidu->userData = nullptr;
+  return s_sent(r);
+}
+
+// A request checked and dropped where the connection waits for the peer:
+// its user data is freed; S_EVENT_IGNORED.
+uint32_t s_dropRequest(SIDU* sidu);
+
+// The octets of a request's user data.
+inline uint32_t s_requestLength(const SIDU* sidu) { return s_chainLength(sidu != nullptr ? sidu->userData : nullptr); }
+
+// 1 when the pending resynchronisation or activity operation (Vrsp, Vrspnb)
+// wins over a new one of `type` with serial number `sn`; `dflt` decides a tie.
+uint32_t SPMwinner(Smachine* s, uint32_t type, uint64_t sn, uint32_t dflt);

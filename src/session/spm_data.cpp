@@ -13,8 +13,10 @@ bool duplex(const Smachine* s) { return (s->requirements & SR_DUPLEX) != 0; }
 bool dataTokenUsable(const Smachine* s) { return (s->usable & TK_DATA) != 0; }
 bool dataTokenNotHere(const Smachine* s) { return (s->notOwned & TK_DATA) != 0; }
 
-// An S-DATA request whose cell condition is `allowed`.
-uint32_t dataRequest(Smachine* s, SIDU* sidu, bool allowed) {
+}  // namespace
+
+// An S-DATA or S-TYPED-DATA request whose cell condition is `allowed`.
+uint32_t s_dataRequest(Smachine* s, SIDU* sidu, bool allowed, bool typed) {
   if (sidu == nullptr) return S_INVALID_EVENT;
   SessionBuffer* d = sidu->userData;
   if (s_chainLength(d) == 0) return S_PROTOCOL_ERROR;
@@ -34,12 +36,16 @@ uint32_t dataRequest(Smachine* s, SIDU* sidu, bool allowed) {
     return static_cast<int32_t>(s_transmit(s)) < 0 ? uint32_t{S_UNSPECIFIED} : 0u;
   }
   if (!allowed) return S_NO_EXPEDITED;
-  const uint32_t r = pduDT(s, d);
+  const uint32_t r = typed ? pduTD(s, d) : pduDT(s, d);
   if (r == S_NO_BUFFER) return r;
   sidu->userData = nullptr;
   if (!endOfUnit) s->segmenting = 1;
   return s_sent(r);
 }
+
+namespace {
+
+uint32_t dataRequest(Smachine* s, SIDU* sidu, bool allowed) { return s_dataRequest(s, sidu, allowed, false); }
 
 uint32_t dataReceived(Smachine* s, bool allowed) {
   if (!allowed) return S_NO_EXPEDITED;

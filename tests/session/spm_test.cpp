@@ -154,8 +154,8 @@ TEST_F(SessionMachine, TheEmptyCellAnswersInvalidTransitionAndChangesNothing) {
 TEST_F(SessionMachine, ActionsNotBuiltYetAnswerAsTheEmptyCell) {
   Smachine* s = connection(STA713);
   SIDU req{};
-  req.event = 17;  // S-TOKEN-GIVE request: Str104
-  EXPECT_EQ(s_fsm(s, &req, s->state, 17), S_INV_TRANSITION);
+  req.event = 26;  // S-SYNC-MAJOR request: Str601
+  EXPECT_EQ(s_fsm(s, &req, s->state, 26), S_INV_TRANSITION);
   EXPECT_EQ(s->state, STA713);
 }
 
