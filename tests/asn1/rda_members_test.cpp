@@ -301,7 +301,7 @@ TEST_F(RdaMembers, FunctionalUnitsAreWrittenAsSevenBits) {
   idu.tag = RDA_INIT_RC;
   idu.init_RC.opId = 1;
   idu.init_RC.outcome = RDA_OUTCOME_RESULT;
-  idu.init_RC.result.functionalUnits = 0xFFFFFFFEu;
+  idu.init_RC.result.functionalUnits = 0xFFFFFFFFu;  // the unused eighth bit goes out as 0
   EXPECT_EQ(encode(kIso, &idu), hex("A1 09 02 01 01 A0 04 81 02 01 FE"));
 }
 
