@@ -1,11 +1,12 @@
-// RDA messages of both families decoded from arbitrary octets; a message
-// that was read whole is written again, read back and written once more,
-// and the two writings must be the same octets.
+// RDA messages of both families, and the RTSE APDUs and AE identifiers that
+// travel beside them, decoded from arbitrary octets; a message that was read
+// is written again, and what was written must read back and write again to
+// the same octets.
 //
 // Input: octet 0 picks the size of the buffers the chain is cut into (1-64),
-// octet 1 holds switches (bit 0 extensibility, bit 1 the X/Open family
-// instead of the ISO one, bit 2 an empty buffer between the pieces); the rest
-// is the encoding.
+// octet 1 holds switches: bits 0-1 the decoder (0 ISO RDA, 1 X/Open RDA,
+// 2 RTSE APDU, 3 AE identifier), bit 2 extensibility, bit 3 an empty buffer
+// between the pieces; the rest is the encoding.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -13,14 +14,79 @@
 
 #include "src/asn1/ber.h"
 #include "src/asn1/rda_idu.h"
+#include "src/asn1/rtse.h"
+#include "src/asn1/ul_codec.h"
 #include "src/odbc/alltls.h"
+#include "src/presentation/pmachine.h"
 
 namespace {
 
-bool gXopen = false;
+// A presentation connection whose context 1 carries INTEGER values, for
+// the EXTERNAL form of authentication values.
+void* prsInt(void*) {
+  if (ber_getid(0, 2) < 0) aaRaise(AAE_MSGPARAM, "fuzz", __LINE__);
+  auto* v = static_cast<int32_t*>(aamalloc(sizeof(int32_t)));
+  if (v == nullptr) aaRaise(AAE_NOMEM, "fuzz", __LINE__);
+  ber_getint(v);
+  return v;
+}
+int64_t fmtInt(void* v) {
+  if (v == nullptr) aaRaise(AAE_INVVALUE, "fuzz", __LINE__);  // a value whose parse failed
+  return ber_addid(0, 2, ber_addint(*static_cast<int32_t*>(v)));
+}
 
-void* parseIdu(void*) { return gXopen ? aRDAXOPENIdu(nullptr) : aRDAIdu(nullptr); }
-int64_t formatIdu(void* idu) { return gXopen ? fRDAXOPENIdu(idu) : fRDAIdu(idu); }
+AbsSyntaxTable gTable;
+Pmachine gPm;
+
+void setUpConnection() {
+  tst[0].id = ObjId{3, {2, 1, 1}};
+  tst[0].encoding = kEncSingleAsn1;
+  ntst = 1;
+  ps_asn1_tsidx = 0;
+  AbsSyntax& a = gTable.entries[0];
+  a.id = ObjId{3, {1, 9, 0}};
+  a.format = fmtInt;
+  a.parse = prsInt;
+  a.tsSlots[0] = 0;
+  for (int32_t t = 1; t < kPsMaxTsyn; ++t) a.tsSlots[t] = -1;
+  a.tsCount = 1;
+  a.dfltTsIdx = -1;
+  gTable.count = 1;
+  gPm.asTable = &gTable;
+  gPm.dfltAsIdx = -1;
+  gPm.dfltTsIdx = -1;
+  for (PcdtEntry& e : gPm.pcdt) e = PcdtEntry{-1, -1, -1, 0, -1, 0, {-1, -1, -1, -1}};
+  gPm.pcdt[1] = PcdtEntry{1, 0, 0, 0, -1, 1, {0, -1, -1, -1}};
+  set_Pcalled(&gPm);
+}
+
+int gDecoder = 0;
+
+void* decodeOne(void*) {
+  switch (gDecoder) {
+    case 0:
+      return aRDAIdu(nullptr);
+    case 1:
+      return aRDAXOPENIdu(nullptr);
+    case 2:
+      return aRTS_apdus();
+    default:
+      return aUL_AEId();
+  }
+}
+
+int64_t encodeOne(void* record) {
+  switch (gDecoder) {
+    case 0:
+      return fRDAIdu(record);
+    case 1:
+      return fRDAXOPENIdu(record);
+    case 2:
+      return fRTS_apdus(static_cast<RTS_apdus*>(record));
+    default:
+      return fUL_AEId(static_cast<UL_AEId*>(record));
+  }
+}
 
 SessionBuffer* chainOf(const uint8_t* data, size_t size, size_t piece, bool emptyBetween) {
   SessionBuffer* head = nullptr;
@@ -39,7 +105,8 @@ SessionBuffer* chainOf(const uint8_t* data, size_t size, size_t piece, bool empt
   do {
     const size_t n = size - at < piece ? size - at : piece;
     SessionBuffer* b = balloc(static_cast<int32_t>(n));
-    if (b != nullptr && n > 0) std::memcpy(b->data, data + at, n);
+    if (b == nullptr) std::abort();
+    if (n > 0) std::memcpy(b->data, data + at, n);
     append(b);
     at += n;
     if (emptyBetween && at < size) append(balloc(0));
@@ -55,9 +122,8 @@ void freeChain(SessionBuffer* chain) {
   }
 }
 
-std::vector<uint8_t> bytesOf(const SessionBuffer* chain) {
+std::vector<uint8_t> octetsOf(const SessionBuffer* chain) {
   std::vector<uint8_t> out;
-  if (chain == nullptr) return out;
   const SessionBuffer* b = chain;
   do {
     out.insert(out.end(), b->data, b->data + b->length);
@@ -66,30 +132,32 @@ std::vector<uint8_t> bytesOf(const SessionBuffer* chain) {
   return out;
 }
 
-// The message read from the chain, or null.
-void* parseOnce(SessionBuffer* chain) {
-  int32_t err = 0;
+void* decode(SessionBuffer* chain) {
   rtp_setp(chain);
-  void* idu = p_parse(parseIdu, nullptr, &err);
-  if (err != 0) return nullptr;
-  return idu;
+  int32_t err = 0;
+  void* record = p_parse(decodeOne, nullptr, &err);
+  if ((record != nullptr) != (err == 0)) __builtin_trap();
+  return record;
 }
 
-// The octets of the message in *bytes; false when the record cannot be
-// written. A record that was read must be writable, except for object
-// identifiers with arcs the identifier encoder refuses (above 2^31 - 1),
-// which its decoder takes.
-bool formatOnce(void* idu, std::vector<uint8_t>* bytes) {
+// The octets of `record` written; *err the code of the pass.
+std::vector<uint8_t> encode(void* record, uint32_t* err) {
   rtp_setf(balloc(-1));
-  uint32_t ferr = 0;
-  p_format(formatIdu, idu, &ferr);
+  *err = 0;
+  QvSetOsiError(0);
+  p_format(encodeOne, record, err);
   SessionBuffer* out = nullptr;
   rtp_getf(&out);
-  if (ferr != 0 && ferr != AAE_BADOBJID) __builtin_trap();
-  *bytes = bytesOf(out);
+  std::vector<uint8_t> octets = *err == 0 ? octetsOf(out) : std::vector<uint8_t>{};
   freeChain(out);
-  return ferr == 0;
+  return octets;
 }
+
+// Codes with which a record that was read may fail to be written: an
+// alternative kept only under extensibility (31), an identifier arc beyond
+// 31 bits (12), an EXTERNAL whose context cannot format (15, presentation
+// codes).
+bool mayFailToWrite(uint32_t code) { return code == AAE_NONSPEC || code == AAE_BADOBJID || code == AAE_BADENC || code >= 0xA000; }
 
 }  // namespace
 
@@ -97,6 +165,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   glMainThreadId = QvGetThreadHandle();
   hSerializeMutex = QvCreateMutex();
   if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr || init_buffers(20, 64) == 0) std::abort();
+  setUpConnection();
   return 0;
 }
 
@@ -106,22 +175,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t flags = data[1];
   data += 2;
   size -= 2;
-  aaextensibility = flags & 1;
-  gXopen = (flags & 2) != 0;
+  gDecoder = flags & 3;
+  aaextensibility = (flags >> 2) & 1;
 
-  SessionBuffer* chain = chainOf(data, size, piece, (flags & 4) != 0);
-  void* idu = parseOnce(chain);
+  SessionBuffer* chain = chainOf(data, size, piece, (flags & 8) != 0);
+  void* record = decode(chain);
   freeChain(chain);
-  if (idu != nullptr) {
-    // Written, read back (whole buffers, no extensibility needed) and written again.
-    aaextensibility = 0;
-    std::vector<uint8_t> first;
-    if (formatOnce(idu, &first)) {
-      SessionBuffer* again = chainOf(first.data(), first.size(), 64, false);
-      void* back = parseOnce(again);
+
+  if (record != nullptr) {
+    uint32_t err = 0;
+    const std::vector<uint8_t> first = encode(record, &err);
+    if (err != 0 && !mayFailToWrite(err)) __builtin_trap();
+    if (err == 0) {
+      // What we wrote reads back, across buffers of the same size, and
+      // writes again to the same octets.
+      SessionBuffer* again = chainOf(first.data(), first.size(), piece, false);
+      void* back = decode(again);
       freeChain(again);
-      std::vector<uint8_t> second;
-      if (back == nullptr || !formatOnce(back, &second) || second != first) __builtin_trap();
+      if (back == nullptr) __builtin_trap();
+      const std::vector<uint8_t> second = encode(back, &err);
+      if (err != 0 || second != first) __builtin_trap();
     }
   }
   aafreeall(aagetlist());

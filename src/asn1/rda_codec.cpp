@@ -11,6 +11,30 @@ RDA_CODECS_DEF(InvSequence, RDAInvSequence, RDAInvSequence, kRdaInvSequence, kRd
 RDA_CODECS_DEF(ErrDiag, RDAErrDiag, RDAErrDiag, kRdaErrDiag, kRdaErrDiag)
 RDA_CODECS_DEF(DataRsrcAlreadyOpen, RDADataRsrcAlreadyOpen, RDADataRsrcAlreadyOpen, kRdaDataRsrcAlreadyOpen,
                kRdaDataRsrcAlreadyOpen)
+RDA_CODECS_DEF(AuthData, RDAAuthData, RDAAuthData, kRdaAuthData, kRdaAuthData)
+RDA_CODECS_DEF(AccessCntlData, RDAAccessCntlData, RDAAccessCntlData, kRdaAccessCntlData, kRdaAccessCntlData)
+RDA_CODECS_DEF(DlgIDSuffix, RDADlgIDSuffix, RDADlgIDSuffix, kRdaDlgIDSuffix, kRdaDlgIDSuffix)
+RDA_CODECS_DEF(DlgIDClientInvoc, RDADlgIDClientInvoc, RDADlgIDClientInvoc, kRdaDlgIDClientInvoc,
+               kRdaDlgIDClientInvoc)
+RDA_CODECS_DEF(CntlledDlg, RDACntlledDlg, RDACntlledDlg, kRdaCntlledDlg, kRdaCntlledDlg)
+RDA_CODECS_DEF(Activate_Req, RDAActivate_Req, RDAActivate_Req, kRdaActivate_Req, kRdaActivate_Req)
+
+namespace {
+
+RDAActData* parseActData(const char* src) {
+  auto* act = static_cast<RDAActData*>(aamalloc(sizeof(RDAActData)));
+  if (act == nullptr) aaRaise(AAE_NOMEM, src, __LINE__);
+  ct_parseType(kRdaActData, act, src);
+  return act;
+}
+
+}  // namespace
+
+RDAActData* aRDAActData() { return parseActData(kRdaIsoSrc); }
+int64_t fRDAActData(RDAActData* record) { return ct_formatType(kRdaActData, record, kRdaIsoSrc); }
+RDAActData* aRDAXOPENActData() { return parseActData(kRdaXopenSrc); }
+int64_t fRDAXOPENActData(RDAActData* record) { return ct_formatType(kRdaActData, record, kRdaXopenSrc); }
+
 RDA_CODECS_DEF(Init_Err, RDAErr, RDAErr, kRdaInit_Err, kRdaInit_Err)
 RDA_CODECS_DEF(Term_Err, RDAErr, RDAErr, kRdaTerm_Err, kRdaTerm_Err)
 RDA_CODECS_DEF(BgnTrans_Err, RDAErr, RDAErr, kRdaBgnTrans_Err, kRdaBgnTrans_Err)

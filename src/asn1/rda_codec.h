@@ -1,8 +1,9 @@
 // The codec pattern of the RDA IDUs, ISO (aRDA<T>/fRDA<T>, errors traced as
 // "src/rdaidu") and X/Open (aRDAXOPEN<T>/fRDAXOPEN<T>, "src/rdaxidu"), and the
 // small types that many services share: operation ids and handles, the error
-// alternatives of every <Svc>_Err, invalid sequence, diagnostics and the
-// lists of INTEGERs.
+// alternatives of every <Svc>_Err, invalid sequence, diagnostics, the
+// dialogue identifiers and authentication data, the activation request and
+// the lists of INTEGERs.
 //
 // Every RDA type is a record and a constant descriptor (codec_table.h); one
 // engine parses and formats all of them. The two families share a
@@ -16,7 +17,8 @@
 //    table gives it); a CHOICE begins with `uint32_t code` (the type code of
 //    the alternative) followed by an anonymous union of the alternatives;
 //    lists are RDAList heads whose nodes begin with UL_Link.
-// 2. Write its descriptor next to it, one line per element, in wire order:
+// 2. Write its descriptor next to it, one line per element, in wire order
+//    (here Open_Result, over the SQLOpenResult type it carries):
 //
 //      struct RDAOpen_Result { uint32_t mask; RDASQLOpenResult sql; };
 //      inline constexpr CtField kRdaOpen_ResultFields[] = {
@@ -49,11 +51,15 @@
 // 4. Where the X/Open wire form differs, write a second record and
 //    descriptor named RDAXOPEN<T> / kRdaXopen<T> and use it in the X/Open
 //    table; otherwise both families use the one descriptor.
-// 5. A top-level member goes into the union of RDAIdu / RDAXOPENIdu and into
-//    kRdaIsoAlts / kRdaXopenAlts (rda_idu.cpp), .constructed().
+// 5. A top-level member goes into the union of RDAIdu / RDAXOPENIdu
+//    (rda_idu.h) and, as member(RDA_<TAG>, kRda<T>, offsetof(RDAIdu, x)),
+//    into kRdaIsoAlts / kRdaXopenAlts (rda_idu.cpp).
 // 6. Named functions: RDA_CODECS(T, iso record, X/Open record) in the header
 //    and RDA_CODECS_DEF(T, iso record, X/Open record, iso type, X/Open type)
-//    in the source give aRDA<T>, fRDA<T>, aRDAXOPEN<T>, fRDAXOPEN<T>.
+//    in the source give aRDA<T>, fRDA<T>, aRDAXOPEN<T>, fRDAXOPEN<T>. A
+//    type whose parse allocates its record (aRDASQLVal() and the like) is
+//    written as aRDAActData in rda_codec.cpp, or parses an .indirect()
+//    field into a local pointer (aUL_AEId in ul_codec.cpp).
 // 7. tests/asn1: ct_valid on the family's top-level type checks every
 //    descriptor it reaches; wire tests against octets worked out by hand.
 #pragma once
@@ -63,6 +69,7 @@
 
 #include "src/asn1/ber_runtime.h"
 #include "src/asn1/codec_table.h"
+#include "src/asn1/ul_codec.h"
 
 inline constexpr const char* kRdaIsoSrc = "src/rdaidu";
 inline constexpr const char* kRdaXopenSrc = "src/rdaxidu";
@@ -199,6 +206,102 @@ inline constexpr const CtType& kRdaInvokeDBL_Err = RdaErrChoice<1, 2, 15, 16, 18
 inline constexpr const CtType& kRdaDropDBL_Err = RdaErrChoice<15, 16, 18, 19, 20>::type;
 
 // ---------------------------------------------------------------------------
+// Dialogues.
+
+// AuthData and AccessCntlData: CHOICE { [0] character string, [1] OCTET
+// STRING, [2] BIT STRING }.
+inline constexpr uint32_t RDA_AUTH_TEXT = 0x4000;
+inline constexpr uint32_t RDA_AUTH_OCTETS = 0x4001;
+inline constexpr uint32_t RDA_AUTH_BITS = 0x4002;
+struct RDAAuthData {
+  uint32_t code;  // RDA_AUTH_*
+  union {
+    char* text;
+    OctStgV octets;
+    BitStgV bits;
+  };
+};
+using RDAAccessCntlData = RDAAuthData;
+inline constexpr CtField kRdaAuthDataAlts[] = {
+    ctField(ctCtx(0), ctText, offsetof(RDAAuthData, text)),
+    ctField(ctCtx(1), ctOctv, offsetof(RDAAuthData, octets)),
+    ctField(ctCtx(2), ctBitV, offsetof(RDAAuthData, bits)),
+};
+inline constexpr CtChoice kRdaAuthDataChoice{kRdaAuthDataAlts, offsetof(RDAAuthData, code)};
+inline constexpr CtType kRdaAuthData = ctChoiceType(kRdaAuthDataChoice, sizeof(RDAAuthData));
+inline constexpr const CtType& kRdaAccessCntlData = kRdaAuthData;
+
+// DlgIDSuffix: CHOICE { [0] OCTET STRING }.
+struct RDADlgIDSuffix {
+  uint32_t code;  // 0x4000
+  OctStgV octets;
+};
+inline constexpr CtField kRdaDlgIDSuffixAlts[] = {
+    ctField(ctCtx(0), ctOctv, offsetof(RDADlgIDSuffix, octets)),
+};
+inline constexpr CtChoice kRdaDlgIDSuffixChoice{kRdaDlgIDSuffixAlts, offsetof(RDADlgIDSuffix, code)};
+inline constexpr CtType kRdaDlgIDSuffix = ctChoiceType(kRdaDlgIDSuffixChoice, sizeof(RDADlgIDSuffix));
+
+// DlgIDClientInvoc: SEQUENCE { [0] AP title, [1] AE qualifier, [2] INTEGER,
+// [3] INTEGER }, [0] and [1] explicit.
+struct RDADlgIDClientInvoc {
+  UL_APTitle apTitle;
+  UL_AEQual aeQual;
+  int32_t apInvokeId;
+  int32_t aeInvokeId;
+};
+inline constexpr CtField kRdaDlgIDClientInvocFields[] = {
+    ctField(ctCtx(0), kUlApTitle, offsetof(RDADlgIDClientInvoc, apTitle)).explicitOver(CT_SELF),
+    ctField(ctCtx(1), kUlAeQual, offsetof(RDADlgIDClientInvoc, aeQual)).explicitOver(CT_SELF),
+    ctField(ctCtx(2), ctInt, offsetof(RDADlgIDClientInvoc, apInvokeId)),
+    ctField(ctCtx(3), ctInt, offsetof(RDADlgIDClientInvoc, aeInvokeId)),
+};
+inline constexpr CtSeq kRdaDlgIDClientInvocSeq{kRdaDlgIDClientInvocFields};
+inline constexpr CtType kRdaDlgIDClientInvoc = ctSeqType(kRdaDlgIDClientInvocSeq, sizeof(RDADlgIDClientInvoc));
+
+// CntlledDlg: SEQUENCE { [0] DlgIDClientInvoc OPTIONAL, [1] DlgIDSuffix,
+// [2] AuthData }, [1] and [2] explicit.
+struct RDACntlledDlg {
+  uint32_t mask;  // bit 0: [0]
+  RDADlgIDClientInvoc clientInvoc;
+  RDADlgIDSuffix suffix;
+  RDAAuthData authData;
+};
+inline constexpr CtField kRdaCntlledDlgFields[] = {
+    ctField(ctCtx(0), kRdaDlgIDClientInvoc, offsetof(RDACntlledDlg, clientInvoc)).optional(1u << 0),
+    ctField(ctCtx(1), kRdaDlgIDSuffix, offsetof(RDACntlledDlg, suffix)).explicitOver(CT_SELF),
+    ctField(ctCtx(2), kRdaAuthData, offsetof(RDACntlledDlg, authData)).explicitOver(CT_SELF),
+};
+inline constexpr CtSeq kRdaCntlledDlgSeq{kRdaCntlledDlgFields, offsetof(RDACntlledDlg, mask)};
+inline constexpr CtType kRdaCntlledDlg = ctSeqType(kRdaCntlledDlgSeq, sizeof(RDACntlledDlg));
+
+// ---------------------------------------------------------------------------
+// Stack activation (local to the stack, never sent).
+
+// ActData: SEQUENCE { [0] BOOLEAN }, a record of its own.
+struct RDAActData {
+  uint32_t flag;
+};
+inline constexpr CtField kRdaActDataFields[] = {
+    ctField(ctCtx(0), ctBool, offsetof(RDAActData, flag)),
+};
+inline constexpr CtSeq kRdaActDataSeq{kRdaActDataFields};
+inline constexpr CtType kRdaActData = ctSeqType(kRdaActDataSeq, sizeof(RDAActData));
+
+// Activate_Req: SEQUENCE { [0] AE identifier, [1] ActData }: [0] explicit
+// around the AE identifier's SEQUENCE, [1] in place of ActData's.
+struct RDAActivate_Req {
+  UL_AEId* aeId;
+  RDAActData* actData;
+};
+inline constexpr CtField kRdaActivate_ReqFields[] = {
+    ctField(ctCtx(0), kUlAeId, offsetof(RDAActivate_Req, aeId)).explicitOver(ctUniv(16)).indirect(),
+    ctField(ctCtx(1), kRdaActData, offsetof(RDAActivate_Req, actData)).indirect(),
+};
+inline constexpr CtSeq kRdaActivate_ReqSeq{kRdaActivate_ReqFields};
+inline constexpr CtType kRdaActivate_Req = ctSeqType(kRdaActivate_ReqSeq, sizeof(RDAActivate_Req));
+
+// ---------------------------------------------------------------------------
 // RI and RC members.
 
 inline constexpr uint32_t RDA_OUTCOME_RESULT = 0x4000;
@@ -274,6 +377,17 @@ RDA_CODECS(ListOfDataRsrcHndl, RDAList, RDAList)
 RDA_CODECS(InvSequence, RDAInvSequence, RDAInvSequence)
 RDA_CODECS(ErrDiag, RDAErrDiag, RDAErrDiag)
 RDA_CODECS(DataRsrcAlreadyOpen, RDADataRsrcAlreadyOpen, RDADataRsrcAlreadyOpen)
+RDA_CODECS(AuthData, RDAAuthData, RDAAuthData)
+RDA_CODECS(AccessCntlData, RDAAccessCntlData, RDAAccessCntlData)
+RDA_CODECS(DlgIDSuffix, RDADlgIDSuffix, RDADlgIDSuffix)
+RDA_CODECS(DlgIDClientInvoc, RDADlgIDClientInvoc, RDADlgIDClientInvoc)
+RDA_CODECS(CntlledDlg, RDACntlledDlg, RDACntlledDlg)
+RDA_CODECS(Activate_Req, RDAActivate_Req, RDAActivate_Req)
+// ActData is a record of its own: the contents of the opened element.
+RDAActData* aRDAActData();
+int64_t fRDAActData(RDAActData* record);
+RDAActData* aRDAXOPENActData();
+int64_t fRDAXOPENActData(RDAActData* record);
 RDA_CODECS(Init_Err, RDAErr, RDAErr)
 RDA_CODECS(Term_Err, RDAErr, RDAErr)
 RDA_CODECS(BgnTrans_Err, RDAErr, RDAErr)

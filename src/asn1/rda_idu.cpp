@@ -39,7 +39,7 @@ constexpr CtField kRdaIsoAlts[] = {
     member(RDA_DROPDBL_RI, kRdaDropDBL_RI, offsetof(RDAIdu, dropDBL_RI)),
     member(RDA_DROPDBL_RC, kRdaDropDBL_RC, offsetof(RDAIdu, dropDBL_RC)),
     ctField(ctPriv(55), ctNull),
-    member(RDA_ACTIVATE_REQ, kRdaActivate_Req, offsetof(RDAIdu, activate_Req)),
+    member(RDA_ACTIVATE_REQ, kRdaActivate_Req, offsetof(RDAIdu, activate)),
 };
 
 constexpr CtField kRdaXopenAlts[] = {
@@ -71,7 +71,7 @@ constexpr CtField kRdaXopenAlts[] = {
     member(RDA_DROPDBL_RI, kRdaDropDBL_RI, offsetof(RDAXOPENIdu, dropDBL_RI)),
     member(RDA_DROPDBL_RC, kRdaDropDBL_RC, offsetof(RDAXOPENIdu, dropDBL_RC)),
     ctField(ctPriv(55), ctNull),
-    member(RDA_ACTIVATE_REQ, kRdaActivate_Req, offsetof(RDAXOPENIdu, activate_Req)),
+    member(RDA_ACTIVATE_REQ, kRdaActivate_Req, offsetof(RDAXOPENIdu, activate)),
 };
 
 constexpr CtChoice kRdaIsoChoice{kRdaIsoAlts, offsetof(RDAIdu, tag)};

@@ -72,7 +72,7 @@ struct RDAIdu {
     RDAInvokeDBL_RC invokeDBL_RC;
     RDADropDBL_RI dropDBL_RI;
     RDADropDBL_RC dropDBL_RC;
-    RDAActivate_Req activate_Req;
+    RDAActivate_Req activate;
   };
 };
 
@@ -105,7 +105,7 @@ struct RDAXOPENIdu {
     RDAInvokeDBL_RC invokeDBL_RC;
     RDADropDBL_RI dropDBL_RI;
     RDADropDBL_RC dropDBL_RC;
-    RDAActivate_Req activate_Req;
+    RDAActivate_Req activate;
   };
 };
 

@@ -1,8 +1,6 @@
 // Named parse and format functions of the request and result members.
 #include "src/asn1/rda_requests.h"
 
-#include "src/asn1/decode_tree.h"
-
 namespace {
 
 // A type that reads its own universal SEQUENCE identifier.
@@ -11,12 +9,6 @@ inline constexpr CtField kWhole = ctField(ctUniv(16), T, 0);
 
 }  // namespace
 
-RDA_CODECS_DEF(AuthData, RDAAuthData, RDAAuthData, kRdaAuthData, kRdaAuthData)
-RDA_CODECS_DEF(AccessCntlData, RDAAccessCntlData, RDAAccessCntlData, kRdaAccessCntlData, kRdaAccessCntlData)
-RDA_CODECS_DEF(DlgIDSuffix, RDADlgIDSuffix, RDADlgIDSuffix, kRdaDlgIDSuffix, kRdaDlgIDSuffix)
-RDA_CODECS_DEF(DlgIDClientInvoc, RDADlgIDClientInvoc, RDADlgIDClientInvoc, kRdaDlgIDClientInvoc,
-               kRdaDlgIDClientInvoc)
-RDA_CODECS_DEF(CntlledDlg, RDACntlledDlg, RDACntlledDlg, kRdaCntlledDlg, kRdaCntlledDlg)
 RDA_CODECS_DEF(SQLInitArg, RDASQLInitArg, RDASQLInitArg, kRdaSQLInitArg, kRdaSQLInitArg)
 RDA_CODECS_DEF(Init_Req, RDAInit_Req, RDAInit_Req, kRdaInit_Req, kRdaInit_Req)
 RDA_CODECS_DEF(SQLInitResult, RDASQLInitResult, RDASQLInitResult, kRdaSQLInitResult, kRdaSQLInitResult)
@@ -61,7 +53,6 @@ RDA_CODECS_DEF(ListOfDropDBLExcp, RDAList, RDAList, kRdaListOfDropDBLExcp, kRdaL
 RDA_CODECS_DEF(DropDBL_Result, RDADropDBL_Result, RDADropDBL_Result, kRdaDropDBL_Result, kRdaDropDBL_Result)
 RDA_CODECS_DEF(DropDBL_RI, RDADropDBL_RI, RDADropDBL_RI, kRdaDropDBL_RI, kRdaDropDBL_RI)
 RDA_CODECS_DEF(DropDBL_RC, RDADropDBL_RC, RDADropDBL_RC, kRdaDropDBL_RC, kRdaDropDBL_RC)
-RDA_CODECS_DEF(Activate_Req, RDAActivate_Req, RDAActivate_Req, kRdaActivate_Req, kRdaActivate_Req)
 
 #define RDA_WHOLE_DEF(T, Rec, type)                                                                      \
   uint32_t aRDA##T(Rec* record) { return ct_parseField(kWhole<type>, record, kRdaIsoSrc); }            \
@@ -72,17 +63,3 @@ RDA_CODECS_DEF(Activate_Req, RDAActivate_Req, RDAActivate_Req, kRdaActivate_Req,
 RDA_WHOLE_DEF(StatusInfo, RDAStatusInfo, kRdaStatusInfo)
 RDA_WHOLE_DEF(CloseExcp, RDACloseExcp, kRdaCloseExcp)
 RDA_WHOLE_DEF(DropDBLExcp, RDADropDBLExcp, kRdaDropDBLExcp)
-
-namespace {
-RDAActData* parseActData(const char* src) {
-  auto* rec = static_cast<RDAActData*>(aamalloc(sizeof(RDAActData)));
-  if (rec == nullptr) aaRaise(AAE_NOMEM, src, __LINE__);
-  (void)ct_parseType(kRdaActData, rec, src);
-  return rec;
-}
-}  // namespace
-
-RDAActData* aRDAActData() { return parseActData(kRdaIsoSrc); }
-int64_t fRDAActData(RDAActData* record) { return ct_formatType(kRdaActData, record, kRdaIsoSrc); }
-RDAActData* aRDAXOPENActData() { return parseActData(kRdaXopenSrc); }
-int64_t fRDAXOPENActData(RDAActData* record) { return ct_formatType(kRdaActData, record, kRdaXopenSrc); }

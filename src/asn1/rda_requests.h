@@ -1,75 +1,13 @@
 // Members of the RDA top-level CHOICE that carry requests and results:
-// R-Initialize, R-Cancel, R-Status, R-Open, R-Close, the four DBL services
-// and the local stack activation, with the dialogue, authentication and
-// SQL argument types inside them. The two families differ in the DBL
-// requests (X/Open [6] flag) and wherever an SQL type differs (rda_sql.h).
+// R-Initialize, R-Cancel, R-Status, R-Open, R-Close and the four DBL
+// services, with the SQL argument types inside them (the dialogue,
+// authentication and activation types are in rda_codec.h). The two families
+// differ in the DBL requests (X/Open [6] flag) and wherever an SQL type
+// differs (rda_sql.h).
 #pragma once
 
 #include "src/asn1/rda_services.h"
 #include "src/asn1/rda_sql.h"
-#include "src/asn1/ul_codec.h"
-
-// ---------------------------------------------------------------------------
-// Dialogue and authentication.
-
-// AuthData, AccessCntlData: CHOICE { [0] text, [1] OCTET STRING, [2] BIT STRING }.
-struct RDAAuthData {
-  uint32_t code;
-  union {
-    char* text;
-    OctStgV octets;
-    BitStgV bits;
-  };
-};
-inline constexpr CtField kRdaAuthDataAlts[] = {
-    ctField(ctCtx(0), ctText, offsetof(RDAAuthData, text)),
-    ctField(ctCtx(1), ctOctv, offsetof(RDAAuthData, octets)),
-    ctField(ctCtx(2), ctBitV, offsetof(RDAAuthData, bits)),
-};
-inline constexpr CtChoice kRdaAuthDataChoice{kRdaAuthDataAlts, offsetof(RDAAuthData, code)};
-inline constexpr CtType kRdaAuthData = ctChoiceType(kRdaAuthDataChoice, sizeof(RDAAuthData));
-using RDAAccessCntlData = RDAAuthData;
-inline constexpr const CtType& kRdaAccessCntlData = kRdaAuthData;
-
-// DlgIDSuffix: CHOICE { [0] OCTET STRING }.
-struct RDADlgIDSuffix {
-  uint32_t code;
-  OctStgV octets;
-};
-inline constexpr CtField kRdaDlgIDSuffixAlts[] = {ctField(ctCtx(0), ctOctv, offsetof(RDADlgIDSuffix, octets))};
-inline constexpr CtChoice kRdaDlgIDSuffixChoice{kRdaDlgIDSuffixAlts, offsetof(RDADlgIDSuffix, code)};
-inline constexpr CtType kRdaDlgIDSuffix = ctChoiceType(kRdaDlgIDSuffixChoice, sizeof(RDADlgIDSuffix));
-
-// DlgIDClientInvoc: SEQUENCE { [0] AP-title, [1] AE-qualifier, [2] INTEGER, [3] INTEGER }.
-struct RDADlgIDClientInvoc {
-  UL_APTitle apTitle;
-  UL_AEQual aeQual;
-  int32_t apInvocationId;
-  int32_t aeInvocationId;
-};
-inline constexpr CtField kRdaDlgIDClientInvocFields[] = {
-    ctField(ctCtx(0), kUlApTitle, offsetof(RDADlgIDClientInvoc, apTitle)).explicitOver(CT_SELF),
-    ctField(ctCtx(1), kUlAeQual, offsetof(RDADlgIDClientInvoc, aeQual)).explicitOver(CT_SELF),
-    ctField(ctCtx(2), ctInt, offsetof(RDADlgIDClientInvoc, apInvocationId)),
-    ctField(ctCtx(3), ctInt, offsetof(RDADlgIDClientInvoc, aeInvocationId)),
-};
-inline constexpr CtSeq kRdaDlgIDClientInvocSeq{kRdaDlgIDClientInvocFields};
-inline constexpr CtType kRdaDlgIDClientInvoc = ctSeqType(kRdaDlgIDClientInvocSeq, sizeof(RDADlgIDClientInvoc));
-
-// CntlledDlg: SEQUENCE { [0] DlgIDClientInvoc OPTIONAL, [1] DlgIDSuffix, [2] AuthData }.
-struct RDACntlledDlg {
-  uint32_t mask;  // bit 0: [0]
-  RDADlgIDClientInvoc client;
-  RDADlgIDSuffix suffix;
-  RDAAuthData auth;
-};
-inline constexpr CtField kRdaCntlledDlgFields[] = {
-    ctField(ctCtx(0), kRdaDlgIDClientInvoc, offsetof(RDACntlledDlg, client)).optional(1u << 0),
-    ctField(ctCtx(1), kRdaDlgIDSuffix, offsetof(RDACntlledDlg, suffix)).explicitOver(CT_SELF),
-    ctField(ctCtx(2), kRdaAuthData, offsetof(RDACntlledDlg, auth)).explicitOver(CT_SELF),
-};
-inline constexpr CtSeq kRdaCntlledDlgSeq{kRdaCntlledDlgFields, offsetof(RDACntlledDlg, mask)};
-inline constexpr CtType kRdaCntlledDlg = ctSeqType(kRdaCntlledDlgSeq, sizeof(RDACntlledDlg));
 
 // ---------------------------------------------------------------------------
 // R-Initialize.
@@ -584,36 +522,8 @@ inline constexpr const CtType& kRdaXopenInvokeDBL_RC =
     RdaResponse<RDAInvokeDBL_RC, kRdaXopenInvokeDBL_Result, kRdaInvokeDBL_Err>::type;
 
 // ---------------------------------------------------------------------------
-// Stack activation: SEQUENCE { [0] AE identifier, [1] ActData }, both records
-// of their own. [0] is a wrapper around the AE identifier's SEQUENCE, read
-// and written alike.
-
-struct RDAActData {
-  uint32_t flag;  // [0]
-};
-inline constexpr CtField kRdaActDataFields[] = {ctField(ctCtx(0), ctBool, offsetof(RDAActData, flag))};
-inline constexpr CtSeq kRdaActDataSeq{kRdaActDataFields};
-inline constexpr CtType kRdaActData = ctSeqType(kRdaActDataSeq, sizeof(RDAActData));
-
-struct RDAActivate_Req {
-  UL_AEId* aeId;
-  RDAActData* actData;
-};
-inline constexpr CtField kRdaActivate_ReqFields[] = {
-    ctField(ctCtx(0), kUlAeId, offsetof(RDAActivate_Req, aeId)).explicitOver(ctUniv(16)).indirect(),
-    ctField(ctCtx(1), kRdaActData, offsetof(RDAActivate_Req, actData)).constructed().indirect(),
-};
-inline constexpr CtSeq kRdaActivate_ReqSeq{kRdaActivate_ReqFields};
-inline constexpr CtType kRdaActivate_Req = ctSeqType(kRdaActivate_ReqSeq, sizeof(RDAActivate_Req));
-
-// ---------------------------------------------------------------------------
 // Named functions.
 
-RDA_CODECS(AuthData, RDAAuthData, RDAAuthData)
-RDA_CODECS(AccessCntlData, RDAAccessCntlData, RDAAccessCntlData)
-RDA_CODECS(DlgIDSuffix, RDADlgIDSuffix, RDADlgIDSuffix)
-RDA_CODECS(DlgIDClientInvoc, RDADlgIDClientInvoc, RDADlgIDClientInvoc)
-RDA_CODECS(CntlledDlg, RDACntlledDlg, RDACntlledDlg)
 RDA_CODECS(SQLInitArg, RDASQLInitArg, RDASQLInitArg)
 RDA_CODECS(Init_Req, RDAInit_Req, RDAInit_Req)
 RDA_CODECS(SQLInitResult, RDASQLInitResult, RDASQLInitResult)
@@ -656,7 +566,6 @@ RDA_CODECS(ListOfDropDBLExcp, RDAList, RDAList)
 RDA_CODECS(DropDBL_Result, RDADropDBL_Result, RDADropDBL_Result)
 RDA_CODECS(DropDBL_RI, RDADropDBL_RI, RDADropDBL_RI)
 RDA_CODECS(DropDBL_RC, RDADropDBL_RC, RDADropDBL_RC)
-RDA_CODECS(Activate_Req, RDAActivate_Req, RDAActivate_Req)
 uint32_t aRDAStatusInfo(RDAStatusInfo* record);
 int64_t fRDAStatusInfo(RDAStatusInfo* record);
 uint32_t aRDAXOPENStatusInfo(RDAStatusInfo* record);
@@ -669,7 +578,3 @@ uint32_t aRDADropDBLExcp(RDADropDBLExcp* record);
 int64_t fRDADropDBLExcp(RDADropDBLExcp* record);
 uint32_t aRDAXOPENDropDBLExcp(RDADropDBLExcp* record);
 int64_t fRDAXOPENDropDBLExcp(RDADropDBLExcp* record);
-RDAActData* aRDAActData();
-int64_t fRDAActData(RDAActData* record);
-RDAActData* aRDAXOPENActData();
-int64_t fRDAXOPENActData(RDAActData* record);

@@ -363,3 +363,120 @@ TEST_F(RdaIdu, ListsOfIntegersKeepTheirOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Stack activation
+
+// Activate request: an AE identifier holding only the network address 01 02,
+// activation data FALSE.
+const Bytes kActivate = hex("FF 63 15 A0 0E 30 0C A0 0A 30 08 A3 06 31 04 04 02 01 02 A1 03 80 01 00");
+
+TEST_F(RdaIdu, ActivateRequestIsWrittenAsWorkedOutAndReadBack) {
+  uint8_t addr[] = {0x01, 0x02};
+  UL_NaddrEntry entry{};
+  entry.addr = OctStgV{2, addr};
+  UL_AEId id{};
+  id.pAddress.nAddrs.links = UL_Link{&entry.links, &entry.links};
+  id.pAddress.nAddrs.count = 1;
+  entry.links = UL_Link{&id.pAddress.nAddrs.links, &id.pAddress.nAddrs.links};
+  RDAActData act{0};
+  RDAIdu idu{};
+  idu.tag = RDA_ACTIVATE_REQ;
+  idu.activate = RDAActivate_Req{&id, &act};
+
+  for (const Family& f : kFamilies) {
+    const Bytes wire = encode(f, &idu);
+    EXPECT_EQ(wire, kActivate) << f.name;
+    // What the encoder writes, the decoder reads: [0] ends before [1].
+    int32_t err = -1;
+    auto* back = static_cast<RDAIdu*>(decode(f, wire, &err));
+    ASSERT_EQ(err, 0) << f.name;
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->tag, RDA_ACTIVATE_REQ);
+    ASSERT_NE(back->activate.aeId, nullptr);
+    EXPECT_EQ(back->activate.aeId->mask, 0u);
+    EXPECT_EQ(back->activate.aeId->tClass, 4);
+    EXPECT_EQ(back->activate.aeId->pAddress.nAddrs.count, 1u);
+    ASSERT_NE(back->activate.actData, nullptr);
+    EXPECT_EQ(back->activate.actData->flag, 0u);
+    EXPECT_EQ(encode(f, back), kActivate);
+  }
+
+  idu.activate.actData = nullptr;
+  EXPECT_EQ(formatError([&] { return fRDAIdu(&idu); }), AAE_MSGPARAM) << "no activation data to write";
+}
+
+TEST_F(RdaIdu, MalformedActivateRequestsAreRefused) {
+  const Bytes aeId = hex("30 0C A0 0A 30 08 A3 06 31 04 04 02 01 02");
+  struct Case {
+    const char* what;
+    Bytes wire;
+    int32_t err;
+  };
+  const Case cases[] = {
+      {"no [1]", hex("FF 63 10") + tlv(0xA0, aeId), AAE_MSGPARAM},
+      {"[0] with more than the AE identifier", hex("FF 63 17") + tlv(0xA0, aeId + hex("05 00")) + hex("A1 03 80 01 00"),
+       AAE_REQEOC},
+      {"[0] holding no AE identifier", hex("FF 63 09 A0 02 05 00 A1 03 80 01 00"), AAE_MSGPARAM},
+      {"[1] without its BOOLEAN", hex("FF 63 12") + tlv(0xA0, aeId) + hex("A1 00"), AAE_MSGPARAM},
+  };
+  for (const Family& f : kFamilies)
+    for (const Case& c : cases) EXPECT_EQ(decodeError(f, c.wire), c.err) << f.name << ": " << c.what;
+}
+
+// ---------------------------------------------------------------------------
+// Controlled dialogues
+
+TEST_F(RdaIdu, ControlledDialogueWithClientInvocation) {
+  const Bytes contents = hex(
+      "A0 11 A0 04 06 02 2A 03 A1 03 02 01 07 82 01 05 83 01 06"  // [0] client invocation
+      " A1 03 80 01 01"                                           // [1] suffix 01
+      " A2 03 80 01 75");                                         // [2] text "u"
+  RDACntlledDlg c{};
+  EXPECT_EQ(readOne(tlv(0xA0, contents), [&] { aRDACntlledDlg(&c); }), 0);
+  EXPECT_EQ(c.mask, 1u);
+  EXPECT_EQ(c.clientInvoc.apTitle.kind, UL_TITLE_OBJID);
+  EXPECT_EQ(c.clientInvoc.apTitle.objId.count, 3u);
+  EXPECT_EQ(c.clientInvoc.aeQual.kind, UL_QUAL_INTEGER);
+  EXPECT_EQ(c.clientInvoc.aeQual.integer, 7);
+  EXPECT_EQ(c.clientInvoc.apInvokeId, 5);
+  EXPECT_EQ(c.clientInvoc.aeInvokeId, 6);
+  EXPECT_EQ(c.suffix.code, 0x4000u);
+  ASSERT_EQ(c.suffix.octets.length, 1u);
+  EXPECT_EQ(c.suffix.octets.octets[0], 0x01);
+  EXPECT_EQ(c.authData.code, RDA_AUTH_TEXT);
+  EXPECT_STREQ(c.authData.text, "u");
+  EXPECT_EQ(formatted([&] { return fRDAXOPENCntlledDlg(&c); }), contents);
+
+  const Bytes short_ = hex("A1 03 80 01 01 A2 03 80 01 75");
+  EXPECT_EQ(readOne(tlv(0xA0, short_), [&] { aRDACntlledDlg(&c); }), 0);
+  EXPECT_EQ(c.mask, 0u);
+  EXPECT_EQ(formatted([&] { return fRDACntlledDlg(&c); }), short_);
+
+  EXPECT_EQ(readOne(hex("A0 05 A2 03 80 01 75"), [&] { aRDACntlledDlg(&c); }), AAE_MSGPARAM) << "no suffix";
+  EXPECT_EQ(readOne(hex("A0 0A A1 03 80 01 01 A2 03 83 01 75"), [&] { aRDACntlledDlg(&c); }), AAE_MSGPARAM)
+      << "authentication data of no alternative";
+  EXPECT_EQ(readOne(hex("A0 10 A0 09 A0 04 06 02 2A 03 82 01 05 A1 03 80 01 01"), [&] { aRDACntlledDlg(&c); }),
+            AAE_MSGPARAM)
+      << "client invocation without its AE qualifier";
+}
+
+TEST_F(RdaIdu, AuthenticationDataAlternatives) {
+  const Bytes cases[] = {hex("80 02 61 62"), hex("81 02 01 02"), hex("82 02 07 80")};
+  const uint32_t codes[] = {RDA_AUTH_TEXT, RDA_AUTH_OCTETS, RDA_AUTH_BITS};
+  for (size_t i = 0; i < 3; ++i) {
+    RDAAuthData a{};
+    EXPECT_EQ(readAny(cases[i], [&] { EXPECT_NE(aRDAAccessCntlData(&a), 0u); }), 0);
+    EXPECT_EQ(a.code, codes[i]);
+    EXPECT_EQ(formatted([&] { return fRDAAuthData(&a); }), cases[i]);
+  }
+  RDAAuthData a{};
+  a.code = 0x4003;
+  EXPECT_EQ(readAny(hex("83 00"), [&] { EXPECT_EQ(aRDAAuthData(&a), 0u); }), 0);
+  EXPECT_EQ(a.code, 0x4003u);
+  EXPECT_EQ(formatError([&] { return fRDAAuthData(&a); }), AAE_NONSPEC);
+}
+
+}  // namespace

@@ -5,6 +5,8 @@
 
 #include "asn1/pcontext_fixture.h"
 #include "src/asn1/ul_codec.h"
+#include "src/runtime/dif.h"
+#include "src/runtime/xm.h"
 
 namespace {
 
@@ -273,6 +275,22 @@ TEST_F(UlCodec, NetworkServiceAndTransportClassAreIntegers) {
   EXPECT_EQ(read(hex("02 01 05"), [&] { aUL_NService(&v); }), 0);
   EXPECT_EQ(v, 5);
   EXPECT_EQ(formatted([&] { return fUL_TClass(&v); }), hex("02 01 05"));
+}
+
+TEST_F(UlCodec, AddressesAndTitlesTheDirectoryFillsAreWritten) {
+  XmTree* tree = _xm_allocTree(nullptr);
+  ASSERT_NE(tree, nullptr);
+  UL_Paddress pa{};
+  ASSERT_EQ(DIFfetch_local_addr(tree, "\"P\"", "", "1.2.3.4", "1", &pa), DIF_OK);
+  EXPECT_EQ(formatted([&] { return fUL_Paddress(&pa); }),
+            hex("30 15 A0 03 04 01 50 A2 04 04 02 00 01 A3 08 31 06 04 04 01 02 03 04"));
+  uint32_t flags = 0;
+  UL_APTitle title{};
+  UL_AEQual qual{};
+  ASSERT_EQ(DIFfetch_local_aetitle(tree, "{ 1 2 3 } 7", &flags, &title, &qual), DIF_OK);
+  EXPECT_EQ(formatted([&] { return fUL_AETitle(&title); }), hex("06 02 2A 03"));
+  EXPECT_EQ(formatted([&] { return fUL_AEQual(&qual); }), hex("02 01 07"));
+  _xm_freeTree(tree);
 }
 
 TEST_F(UlCodec, DescriptorsAreWellMade) {
