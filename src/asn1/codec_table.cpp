@@ -137,9 +137,14 @@ void seqEnd(const CtSeq& s, const char* src) {
 
 void parseSequence(const CtSeq& s, void* rec, const char* src) {
   uint32_t mask = 0;
+  bool read = false;
   for (const CtField& f : s.fields) {
-    if (parseField(f, rec, src)) mask |= f.bit;
-    else absent(f, rec, mask, src);
+    if ((read && (f.flags & CT_ALONE) != 0) || !parseField(f, rec, src)) {
+      absent(f, rec, mask, src);
+      continue;
+    }
+    mask |= f.bit;
+    read = true;
   }
   seqEnd(s, src);
   storeMask(s, rec, mask);
@@ -474,6 +479,7 @@ bool validField(const CtField& f, int depth) {
   }
   if ((f.flags & CT_VALPROBE) != 0 && (!lowTag(f.code) || !lowTag(f.inner))) return false;
   if ((f.flags & CT_INDIRECT) != 0 && t.size == 0) return false;
+  if ((f.flags & CT_ALONE) != 0 && f.presence != CT_OPTIONAL) return false;
   switch (f.presence) {
     case CT_DEFAULT:
     case CT_FILL:

@@ -115,6 +115,7 @@ inline constexpr uint8_t CT_EXPLICIT = 1;  // code is a wrapper around an inner 
 inline constexpr uint8_t CT_CONS = 2;      // the identifier is written constructed even when empty
 inline constexpr uint8_t CT_INDIRECT = 4;  // the record holds a pointer to the value
 inline constexpr uint8_t CT_VALPROBE = 8;  // probe with the value variants (tags below 31 only)
+inline constexpr uint8_t CT_ALONE = 16;    // read only when no earlier field of its SEQUENCE was read
 
 struct CtField {
   uint16_t code = CT_SELF;
@@ -143,6 +144,9 @@ struct CtField {
   constexpr CtField constructed() const { return flag(CT_CONS); }
   constexpr CtField indirect() const { return flag(CT_INDIRECT); }
   constexpr CtField valueProbe() const { return flag(CT_VALPROBE); }
+  // An OPTIONAL element that may stand only alone in its SEQUENCE: after an
+  // earlier element it is not looked for (and so counts as extra data).
+  constexpr CtField alone() const { return flag(CT_ALONE); }
   constexpr CtField missingIs(uint8_t code) const {
     CtField f = *this;
     f.missing = code;

@@ -10,7 +10,7 @@
 // abstract-syntax table and run inside a parse or format pass.
 #pragma once
 
-#include "src/asn1/rda_services.h"
+#include "src/asn1/rda_requests.h"
 
 // Tag codes of the top-level alternatives: context [n] is 0x4000 + n.
 inline constexpr uint32_t RDA_INIT_RI = 0x4000;
@@ -46,6 +46,8 @@ inline constexpr uint32_t RDA_ACTIVATE_REQ = 0x6063;   // PRIVATE 99: local stac
 struct RDAIdu {
   uint32_t tag;
   union {
+    RDAInit_RI init_RI;
+    RDAInit_RC init_RC;
     RDATerm_RI term_RI;
     RDATerm_RC term_RC;
     RDABgnTrans_RI bgnTrans_RI;
@@ -54,6 +56,22 @@ struct RDAIdu {
     RDACommit_RC commit_RC;
     RDARollback_RI rollback_RI;
     RDARollback_RC rollback_RC;
+    RDACancel_RI cancel_RI;
+    RDACancel_RC cancel_RC;
+    RDAStatus_RI status_RI;
+    RDAStatus_RC status_RC;
+    RDAOpen_RI open_RI;
+    RDAOpen_RC open_RC;
+    RDAClose_RI close_RI;
+    RDAClose_RC close_RC;
+    RDAExecDBL_RI execDBL_RI;
+    RDAExecDBL_RC execDBL_RC;
+    RDADefineDBL_RI defineDBL_RI;
+    RDADefineDBL_RC defineDBL_RC;
+    RDAInvokeDBL_RI invokeDBL_RI;
+    RDAInvokeDBL_RC invokeDBL_RC;
+    RDADropDBL_RI dropDBL_RI;
+    RDADropDBL_RC dropDBL_RC;
     RDAActivate_Req activate;
   };
 };
@@ -61,6 +79,8 @@ struct RDAIdu {
 struct RDAXOPENIdu {
   uint32_t tag;
   union {
+    RDAInit_RI init_RI;
+    RDAInit_RC init_RC;
     RDATerm_RI term_RI;
     RDATerm_RC term_RC;
     RDABgnTrans_RI bgnTrans_RI;
@@ -69,6 +89,22 @@ struct RDAXOPENIdu {
     RDAXOPENCommit_RC commit_RC;
     RDARollback_RI rollback_RI;
     RDARollback_RC rollback_RC;
+    RDACancel_RI cancel_RI;
+    RDACancel_RC cancel_RC;
+    RDAStatus_RI status_RI;
+    RDAStatus_RC status_RC;
+    RDAOpen_RI open_RI;
+    RDAOpen_RC open_RC;
+    RDAClose_RI close_RI;
+    RDAClose_RC close_RC;
+    RDAExecDBL_RI execDBL_RI;
+    RDAExecDBL_RC execDBL_RC;
+    RDADefineDBL_RI defineDBL_RI;
+    RDAXOPENDefineDBL_RC defineDBL_RC;
+    RDAInvokeDBL_RI invokeDBL_RI;
+    RDAInvokeDBL_RC invokeDBL_RC;
+    RDADropDBL_RI dropDBL_RI;
+    RDADropDBL_RC dropDBL_RC;
     RDAActivate_Req activate;
   };
 };
