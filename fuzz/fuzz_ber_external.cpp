@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "src/asn1/ber.h"
+#include "fuzz/fuzz_chain.h"
 #include "src/odbc/alltls.h"
 #include "src/presentation/pmachine.h"
 
@@ -129,39 +130,6 @@ bool rawValue(std::vector<uint8_t>* out) {
   const auto* o = static_cast<const OctStgV*>(value);
   out->assign(o->octets, o->octets + o->length);
   return true;
-}
-
-SessionBuffer* chainOf(const uint8_t* data, size_t size, size_t piece, bool emptyBetween) {
-  SessionBuffer* head = nullptr;
-  auto append = [&head](SessionBuffer* b) {
-    if (b == nullptr) std::abort();
-    if (head == nullptr) {
-      head = b;
-      return;
-    }
-    b->prev = head->prev;
-    b->next = head;
-    head->prev->next = b;
-    head->prev = b;
-  };
-  size_t at = 0;
-  do {
-    const size_t n = size - at < piece ? size - at : piece;
-    SessionBuffer* b = balloc(static_cast<int32_t>(n));
-    if (b != nullptr && n > 0) std::memcpy(b->data, data + at, n);
-    append(b);
-    at += n;
-    if (emptyBetween && at < size) append(balloc(0));
-  } while (at < size);
-  return head;
-}
-
-void freeChain(SessionBuffer* chain) {
-  while (chain != nullptr) {
-    SessionBuffer* next = chain->next != chain ? chain->next : nullptr;
-    bfree(chain);
-    chain = next;
-  }
 }
 
 // Parses the chain; the raw value read, if any.

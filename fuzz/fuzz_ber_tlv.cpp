@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "src/asn1/ber.h"
+#include "fuzz/fuzz_chain.h"
 #include "src/odbc/alltls.h"
 #include "src/presentation/preencoded.h"
 
@@ -206,39 +207,6 @@ bool sameTree(const std::vector<Node>& a, size_t i, const std::vector<Node>& b, 
   for (size_t k = 0; k < x.children.size(); ++k)
     if (!sameTree(a, x.children[k], b, y.children[k])) return false;
   return true;
-}
-
-SessionBuffer* chainOf(const uint8_t* data, size_t size, size_t piece, bool emptyBetween) {
-  SessionBuffer* head = nullptr;
-  auto append = [&head](SessionBuffer* b) {
-    if (head == nullptr) {
-      head = b;
-      return;
-    }
-    b->prev = head->prev;
-    b->next = head;
-    head->prev->next = b;
-    head->prev = b;
-  };
-  size_t at = 0;
-  do {
-    const size_t n = size - at < piece ? size - at : piece;
-    SessionBuffer* b = balloc(static_cast<int32_t>(n));
-    if (b == nullptr) std::abort();
-    if (n > 0) std::memcpy(b->data, data + at, n);
-    append(b);
-    at += n;
-    if (emptyBetween && at < size) append(balloc(0));
-  } while (at < size);
-  return head;
-}
-
-void freeChain(SessionBuffer* chain) {
-  while (chain != nullptr) {
-    SessionBuffer* next = chain->next != chain ? chain->next : nullptr;
-    bfree(chain);
-    chain = next;
-  }
 }
 
 }  // namespace

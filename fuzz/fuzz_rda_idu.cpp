@@ -16,6 +16,7 @@
 #include "src/asn1/rda_idu.h"
 #include "src/asn1/rtse.h"
 #include "src/asn1/ul_codec.h"
+#include "fuzz/fuzz_chain.h"
 #include "src/odbc/alltls.h"
 #include "src/presentation/pmachine.h"
 
@@ -85,40 +86,6 @@ int64_t encodeOne(void* record) {
       return fRTS_apdus(static_cast<RTS_apdus*>(record));
     default:
       return fUL_AEId(static_cast<UL_AEId*>(record));
-  }
-}
-
-SessionBuffer* chainOf(const uint8_t* data, size_t size, size_t piece, bool emptyBetween) {
-  SessionBuffer* head = nullptr;
-  auto append = [&head](SessionBuffer* b) {
-    if (b == nullptr) std::abort();
-    if (head == nullptr) {
-      head = b;
-      return;
-    }
-    b->prev = head->prev;
-    b->next = head;
-    head->prev->next = b;
-    head->prev = b;
-  };
-  size_t at = 0;
-  do {
-    const size_t n = size - at < piece ? size - at : piece;
-    SessionBuffer* b = balloc(static_cast<int32_t>(n));
-    if (b == nullptr) std::abort();
-    if (n > 0) std::memcpy(b->data, data + at, n);
-    append(b);
-    at += n;
-    if (emptyBetween && at < size) append(balloc(0));
-  } while (at < size);
-  return head;
-}
-
-void freeChain(SessionBuffer* chain) {
-  while (chain != nullptr) {
-    SessionBuffer* next = chain->next != chain ? chain->next : nullptr;
-    bfree(chain);
-    chain = next;
   }
 }
 
