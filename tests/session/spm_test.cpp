@@ -151,11 +151,11 @@ TEST_F(SessionMachine, TheEmptyCellAnswersInvalidTransitionAndChangesNothing) {
   EXPECT_EQ(connectionCount(), 1u);
 }
 
-TEST_F(SessionMachine, ActionsNotBuiltYetAnswerAsTheEmptyCell) {
+TEST_F(SessionMachine, AMajorSyncRequestWithoutTheMajorTokenIsRefusedInPlace) {
   Smachine* s = connection(STA713);
   SIDU req{};
   req.event = 26;  // S-SYNC-MAJOR request: Str601
-  EXPECT_EQ(s_fsm(s, &req, s->state, 26), S_INV_TRANSITION);
+  EXPECT_EQ(s_fsm(s, &req, s->state, 26), S_NO_EXPEDITED);
   EXPECT_EQ(s->state, STA713);
 }
 
