@@ -176,8 +176,8 @@ uint32_t sendpdu(Smachine* s, SessionBuffer* buf, uint32_t total);
 // The builders hand the buffer to the output queue (or free it on the
 // expedited path); the caller must not use it again. They answer the
 // transport's result, or S_NO_BUFFER when no buffer could be had for a
-// header that does not fit in front of the user data (the buffer is then
-// freed).
+// header that does not fit in front of the user data: the buffer is then
+// left as it was and stays the caller's.
 uint32_t pduCN(Smachine* s, uint8_t tokenSetting, const ScidBlock* cid, uint64_t isn, SessionBuffer* buf);
 uint32_t pduAC(Smachine* s, uint8_t tokenSetting, const ScidBlock* cid, uint64_t isn, SessionBuffer* buf);
 uint32_t pduRF(Smachine* s, uint32_t keepTransport, const ScidBlock* cid, uint8_t reason, SessionBuffer* buf);
