@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include <atomic>
+#include <iterator>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -33,6 +34,7 @@
 #include "src/session/tpi.h"
 #include "support/recordset.h"
 #include "support/thread_records.h"
+#include "support/tpkt_capture.h"
 
 namespace {
 
@@ -264,20 +266,26 @@ class Tp0Listen : public ::testing::Test {
     ASSERT_EQ(qv_setInfo(QV_INFO_INIFILE, 0, file.c_str()), 1);
   }
 
-  // The whole dialogue between two threads of this process.
-  void dialogue() {
+  // The whole dialogue between two threads of this process; with `relay`,
+  // the client reaches the server through it. Gives the server's port.
+  int dialogue(RecordingRelay* relay = nullptr) {
     Outcome out;
     std::atomic<int> port{0};
     std::atomic<bool> stop{false};
     std::thread server(serveOnce, &port, &out, &stop);
     while (port.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (port.load() > 0) {
-      std::thread client(callOnce, port.load(), &out);
+      if (relay != nullptr) relay->start(port.load());
+      std::thread client(callOnce, relay != nullptr ? relay->port() : port.load(), &out);
       client.join();
     }
     if (!out.clientRan) stop.store(true);
     server.join();
-    ASSERT_GT(port.load(), 0) << "the server could not listen";
+    checkOutcome(port.load(), out);
+    return port.load();
+  }
+  void checkOutcome(int port, const Outcome& out) {
+    ASSERT_GT(port, 0) << "the server could not listen";
     EXPECT_TRUE(out.clientRan);
     EXPECT_TRUE(out.serverRan);
     EXPECT_EQ(out.server.data.size(), kUnit);
@@ -298,6 +306,51 @@ class Tp0Listen : public ::testing::Test {
 TEST_F(Tp0Listen, ConnectDataBothWaysAndReleaseBetweenTwoThreads) {
   configure("", "ForkOnConnect=0\n");
   dialogue();
+}
+
+// The octets of the same dialogue, taken by a relay between the two threads,
+// read by tshark: every TPDU and SPDU well formed and in the expected order.
+TEST_F(Tp0Listen, TheDialoguesOctetsDecodeAsWellFormedTpktCotpAndSession) {
+  configure("", "ForkOnConnect=0\n");
+  auto openDescriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator{});
+  };
+  const auto before = openDescriptors();
+  int port = 0;
+  std::vector<CapturedTpkt> packets;
+  {
+    RecordingRelay relay;
+    ASSERT_TRUE(relay.ok()) << "no relay socket";
+    port = dialogue(&relay);
+    EXPECT_TRUE(relay.finish(5)) << "both sides end their transport connection";
+    ASSERT_TRUE(relay.connected());
+    packets = relay.tpkts();
+  }
+  EXPECT_EQ(openDescriptors(), before) << "a socket was left open";
+  ASSERT_GT(port, 0);
+  ASSERT_FALSE(packets.empty());
+
+  if (!tsharkAvailable()) GTEST_SKIP() << "tshark and text2pcap are not installed";
+  const TsharkView view = decodeTpktTraffic(packets, dir_, port);
+  ASSERT_EQ(view.error, "");
+  EXPECT_EQ(view.detail.find("Malformed"), std::string::npos) << view.detail;
+  EXPECT_EQ(view.detail.find("Expert Info (Error"), std::string::npos) << view.detail;
+  EXPECT_EQ(view.detail.find("Expert Info (Warning"), std::string::npos) << view.detail;
+  // One line per TPKT: the COTP type, then the SPDU types tshark found once
+  // the TPDUs of a unit were joined (at the one with the end mark). Each
+  // unit of 5000 octets left as five DT TPDUs, one per pool buffer.
+  const std::string unit = "0x0f;\n0x0f;\n0x0f;\n0x0f;\n0x0f;1,1\n";  // GT + DT
+  EXPECT_EQ(view.fields,
+            "0x0e;\n"    // CR
+            "0x0d;\n"    // CC
+            "0x0f;13\n"  // DT: CN
+            "0x0f;14\n" +  // DT: AC
+                unit +     // the client's unit
+                unit +     // the server's answer
+                "0x0f;9\n"   // DT: FN
+                "0x0f;10\n"  // DT: DN
+                "0x08;\n")   // DR from the client
+      << view.detail;
 }
 
 TEST_F(Tp0Listen, TheSameDialogueEnciphered) {

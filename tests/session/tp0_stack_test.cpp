@@ -2,19 +2,11 @@
 // data both ways and release, aborts in both directions, and an outside
 // decoder's view of the traffic.
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 
+#include "support/tpkt_capture.h"
 #include "tp0_fixture.h"
 
 namespace {
-
-// One TPKT as it crossed the connection.
-struct Packet {
-  bool fromClient;
-  std::string octets;
-};
 
 class Tp0Stack : public Tp0Test {
  protected:
@@ -76,7 +68,7 @@ class Tp0Stack : public Tp0Test {
   }
 
   SAddress address_{};
-  std::vector<Packet> traffic_;
+  std::vector<CapturedTpkt> traffic_;
 };
 
 TEST_F(Tp0Stack, ConnectDataAndRelease) {
@@ -105,43 +97,11 @@ TEST_F(Tp0Stack, ConnectDataAndRelease) {
   EXPECT_EQ(QvGetSbCount(), 0u);
 
   // The same traffic through tshark's TPKT, COTP and session dissectors.
-  if (std::system("command -v tshark >/dev/null 2>&1 && command -v text2pcap >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "tshark and text2pcap are not installed";
-  const std::string text = dir_ + "/traffic.txt";
-  const std::string pcap = dir_ + "/traffic.pcap";
-  {
-    std::ofstream out(text);
-    for (const Packet& p : traffic_) {
-      char line[32];
-      for (size_t i = 0; i < p.octets.size(); ++i) {
-        if (i % 16 == 0) {
-          std::snprintf(line, sizeof line, "%s%s%04zx", i == 0 ? "" : "\n", i == 0 ? (p.fromClient ? "I " : "O ") : "",
-                        i);
-          out << line;
-        }
-        std::snprintf(line, sizeof line, " %02x", static_cast<uint8_t>(p.octets[i]));
-        out << line;
-      }
-      out << "\n\n";
-    }
-  }
-  const std::string port = std::to_string(l.port());
-  ASSERT_EQ(std::system(("text2pcap -q -D -T 40000," + port + " " + text + " " + pcap + " >/dev/null 2>&1").c_str()),
-            0);
-  auto run = [](const std::string& cmd) {
-    std::string out;
-    if (FILE* f = popen(cmd.c_str(), "r")) {
-      char buf[4096];
-      size_t n;
-      while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-      pclose(f);
-    }
-    return out;
-  };
-  const std::string decode = "tshark -n -r " + pcap + " -d tcp.port==" + port + ",tpkt --disable-protocol pres";
-  const std::string fields =
-      run(decode + " -T fields -E separator=';' -e cotp.type -e ses.type 2>/dev/null");
-  const std::string detail = run(decode + " -V 2>/dev/null");
+  if (!tsharkAvailable()) GTEST_SKIP() << "tshark and text2pcap are not installed";
+  const TsharkView view = decodeTpktTraffic(traffic_, dir_, l.port());
+  ASSERT_EQ(view.error, "");
+  const std::string& fields = view.fields;
+  const std::string& detail = view.detail;
   EXPECT_EQ(detail.find("Malformed"), std::string::npos) << detail;
   EXPECT_EQ(detail.find("Expert Info (Error"), std::string::npos) << detail;
   EXPECT_EQ(detail.find("Expert Info (Warning"), std::string::npos) << detail;
