@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "src/asn1/ber.h"
-#include "fuzz/fuzz_chain.h"
+#include "fuzz/fuzz_support.h"
 #include "src/odbc/alltls.h"
 #include "src/presentation/pmachine.h"
 
@@ -146,9 +146,8 @@ bool parseOnce(SessionBuffer* chain, std::vector<uint8_t>* raw) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  glMainThreadId = QvGetThreadHandle();
-  hSerializeMutex = QvCreateMutex();
-  if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr || init_buffers(20, 64) == 0) std::abort();
+  fuzzStartRecordSet();
+  if (init_buffers(20, 64) == 0) std::abort();
   setUpConnection();
   return 0;
 }

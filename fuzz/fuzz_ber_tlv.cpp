@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "src/asn1/ber.h"
-#include "fuzz/fuzz_chain.h"
+#include "fuzz/fuzz_support.h"
 #include "src/odbc/alltls.h"
 #include "src/presentation/preencoded.h"
 
@@ -212,9 +212,8 @@ bool sameTree(const std::vector<Node>& a, size_t i, const std::vector<Node>& b, 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  glMainThreadId = QvGetThreadHandle();
-  hSerializeMutex = QvCreateMutex();
-  if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr || init_buffers(20, 64) == 0) std::abort();
+  fuzzStartRecordSet();
+  if (init_buffers(20, 64) == 0) std::abort();
   if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();  // the dump writes there
   return 0;
 }

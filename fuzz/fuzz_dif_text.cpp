@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "src/asn1/ul_types.h"
+#include "fuzz/fuzz_support.h"
 #include "src/odbc/alltls.h"
 #include "src/rdaclient/clicnf.h"
 #include "src/runtime/dif.h"
@@ -51,9 +52,7 @@ void convertAlone(XmTree* tree, const char* text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  glMainThreadId = QvGetThreadHandle();
-  hSerializeMutex = QvCreateMutex();
-  if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr) std::abort();
+  fuzzStartRecordSet();
   return 0;
 }
 

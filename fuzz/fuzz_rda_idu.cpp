@@ -16,7 +16,7 @@
 #include "src/asn1/rda_idu.h"
 #include "src/asn1/rtse.h"
 #include "src/asn1/ul_codec.h"
-#include "fuzz/fuzz_chain.h"
+#include "fuzz/fuzz_support.h"
 #include "src/odbc/alltls.h"
 #include "src/presentation/pmachine.h"
 
@@ -129,9 +129,8 @@ bool mayFailToWrite(uint32_t code) { return code == AAE_NONSPEC || code == AAE_B
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  glMainThreadId = QvGetThreadHandle();
-  hSerializeMutex = QvCreateMutex();
-  if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr || init_buffers(20, 64) == 0) std::abort();
+  fuzzStartRecordSet();
+  if (init_buffers(20, 64) == 0) std::abort();
   setUpConnection();
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/fuzz_support.h"
 #include "src/odbc/alltls.h"
 #include "src/session/buffer_pool.h"
 #include "src/session/sessiontls.h"
@@ -50,11 +51,8 @@ SSAPaddr gSelector{};
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  glMainThreadId = QvGetThreadHandle();
-  hSerializeMutex = QvCreateMutex();
-  if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr ||
-      init_buffers(20, kBufferSize) == 0)
-    std::abort();
+  fuzzStartRecordSet();
+  if (init_buffers(20, kBufferSize) == 0) std::abort();
   init_timers();
   gTpiHooks = &kSink;
   gSelector.ssap.len = 2;

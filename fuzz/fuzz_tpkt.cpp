@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/fuzz_support.h"
 #include "src/odbc/alltls.h"
 #include "src/session/buffer_pool.h"
 #include "src/session/session_ind.h"
@@ -47,9 +48,7 @@ int32_t gPoolSize = 0;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  glMainThreadId = QvGetThreadHandle();
-  hSerializeMutex = QvCreateMutex();
-  if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr) std::abort();
+  fuzzStartRecordSet();
   init_timers();
   gSelector.ssap.len = 2;
   gSelector.ssap.sel[1] = 0x01;

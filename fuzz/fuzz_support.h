@@ -1,6 +1,7 @@
-// Chains of pool buffers for the fuzz targets: the input cut into pieces of
-// a chosen size, optionally with empty buffers between them, so a decoder
-// meets every way a unit can be split across buffers.
+// What the fuzz targets share: the stack's start-up on the fuzzing thread,
+// and chains of pool buffers holding the input cut into pieces of a chosen
+// size (optionally with empty buffers between them), so a decoder meets
+// every way a unit can be split across buffers.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +9,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "src/odbc/alltls.h"
 #include "src/session/buffer_pool.h"
+
+// The process mutexes, this thread's record set and its XM root tree, as
+// the driver's start-up makes them; aborts when any cannot be had.
+inline void fuzzStartRecordSet() {
+  glMainThreadId = QvGetThreadHandle();
+  hSerializeMutex = QvCreateMutex();
+  if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr) std::abort();
+}
 
 inline SessionBuffer* chainOf(const uint8_t* data, size_t size, size_t piece, bool emptyBetween) {
   SessionBuffer* head = nullptr;
