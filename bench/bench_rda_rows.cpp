@@ -11,8 +11,9 @@
 
 #include "src/asn1/ber.h"
 #include "src/asn1/rda_idu.h"
-#include "src/odbc/alltls.h"
+#include "src/runtime/startup.h"
 #include "src/session/buffer_pool.h"
+#include "src/session/systemtls.h"
 
 namespace {
 
@@ -69,11 +70,7 @@ Bytes response() {
 void setUp() {
   static bool done = false;
   if (done) return;
-  glMainThreadId = QvGetThreadHandle();
-  hSerializeMutex = QvCreateMutex();
-  if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr ||
-      init_buffers(kSbDefaultCount, kSbDefaultSize) == 0)
-    std::abort();
+  if (qv_startRuntime({initSystemTLS}) == 0 || init_buffers(kSbDefaultCount, kSbDefaultSize) == 0) std::abort();
   done = true;
 }
 

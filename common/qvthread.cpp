@@ -5,7 +5,6 @@
 #include <new>
 
 #include "common/timer2.h"
-#include "src/odbc/alltls.h"
 #include "src/runtime/tm.h"
 
 namespace {

@@ -77,6 +77,11 @@ extern QvMutexHandle hSerializeAcseMutex;
 extern QvMutexHandle hSerializeSessionMutex;
 extern QvSemHandle hSerializeConnectSem;
 
+// Whether `h` is the global mutex that the re-entrant lock counts. The
+// process-mutex registry (qvmutexes.cpp) answers it; a program that links
+// these wrappers without the registry defines its own.
+int32_t QvIsGlobalMutex(QvMutexHandle h);
+
 // Trace handle of the thread wrappers and the wide-string conversions.
 inline constexpr int32_t QvThreadTraceHandle = 1;
 

@@ -15,7 +15,6 @@
 
 #include "src/asn1/ber.h"
 #include "fuzz/fuzz_support.h"
-#include "src/odbc/alltls.h"
 #include "src/presentation/preencoded.h"
 
 namespace {

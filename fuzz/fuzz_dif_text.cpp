@@ -13,7 +13,6 @@
 
 #include "src/asn1/ul_types.h"
 #include "fuzz/fuzz_support.h"
-#include "src/odbc/alltls.h"
 #include "src/rdaclient/clicnf.h"
 #include "src/runtime/dif.h"
 #include "src/runtime/xm.h"

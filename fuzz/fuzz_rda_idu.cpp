@@ -12,12 +12,12 @@
 #include <cstring>
 #include <vector>
 
+#include "common/timer2.h"
 #include "src/asn1/ber.h"
 #include "src/asn1/rda_idu.h"
 #include "src/asn1/rtse.h"
 #include "src/asn1/ul_codec.h"
 #include "fuzz/fuzz_support.h"
-#include "src/odbc/alltls.h"
 #include "src/presentation/pmachine.h"
 
 namespace {

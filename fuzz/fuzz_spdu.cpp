@@ -11,7 +11,6 @@
 #include <cstring>
 
 #include "fuzz/fuzz_support.h"
-#include "src/odbc/alltls.h"
 #include "src/session/buffer_pool.h"
 #include "src/session/sessiontls.h"
 #include "src/session/spdu.h"

@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "src/odbc/alltls.h"
+#include "src/runtime/startup.h"
 #include "src/session/buffer_pool.h"
+#include "src/session/sessiontls.h"
+#include "src/session/systemtls.h"
 
-// The process mutexes, this thread's record set and its XM root tree, as
-// the driver's start-up makes them; aborts when any cannot be had.
+// The runtime base and this thread's session records, as the driver's
+// start-up makes them; aborts when any cannot be had.
 inline void fuzzStartRecordSet() {
-  glMainThreadId = QvGetThreadHandle();
-  hSerializeMutex = QvCreateMutex();
-  if (QvCreateMutexes() == 0 || QvCreateAllTLS() == 0 || xm_init() == nullptr) std::abort();
+  if (qv_startRuntime({initSystemTLS, initSessionTLS}) == 0) std::abort();
 }
 
 inline SessionBuffer* chainOf(const uint8_t* data, size_t size, size_t piece, bool emptyBetween) {

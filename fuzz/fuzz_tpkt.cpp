@@ -19,7 +19,6 @@
 #include <cstring>
 
 #include "fuzz/fuzz_support.h"
-#include "src/odbc/alltls.h"
 #include "src/session/buffer_pool.h"
 #include "src/session/session_ind.h"
 #include "src/session/sessiontls.h"

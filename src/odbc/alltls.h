@@ -1,5 +1,6 @@
-// The driver's process mutexes and the set of thirteen per-thread records
-// that a thread (with multi-threading on: a connection) runs the stack on.
+// The set of thirteen per-thread records that a thread (with multi-threading
+// on: a connection) runs the stack on, and the transport's two hooks. The
+// process mutexes come with it from their registry in common/.
 //
 // Minimal version: the connection record of the ODBC layer is not built yet;
 // it will hold an AllTLS and pass it to these calls.
@@ -7,6 +8,7 @@
 
 #include <cstdint>
 
+#include "common/qvmutexes.h"
 #include "common/qvthread.h"
 #include "common/timer2.h"
 #include "src/acse/acsetls.h"
@@ -17,8 +19,6 @@
 #include "src/runtime/xm.h"
 #include "src/session/sessiontls.h"
 #include "src/session/systemtls.h"
-
-extern QvMutexHandle hSerializeMutex;  // driver-wide mutex
 
 // The thirteen records of one set, in set order.
 struct AllTLS {
@@ -37,9 +37,6 @@ struct AllTLS {
   SessionTLS* session;
 };
 
-int32_t QvCreateMutexes();
-void QvRemoveMutexes();
-int32_t QvIsGlobalMutex(QvMutexHandle h);
 int32_t QvIsMainThread();
 // The transport's poll loop found its listening socket readable: hands the
 // connection to the listening side (no thread is made). Its answer.

@@ -10,7 +10,6 @@
 #include "common/qvstring.h"
 #include "common/qvthread.h"
 #include "common/timer2.h"
-#include "src/rdaclient/runmode.h"
 #include "src/runtime/dbresource.h"
 #include "src/runtime/inifile.h"
 #include "src/runtime/xm.h"
@@ -179,6 +178,7 @@ int32_t gMirodelConfig_Found = 0;
 int32_t gCharacterMode = 0;
 int32_t gUTF8Mode = 1;
 int32_t gUnicodeEncoding = 0;
+int32_t gQVRunMode = 0;
 
 int32_t qv_getInfo(int32_t type, int32_t, char* buffer, int32_t size, TmHandle tm) {
   // A caller without a trace module (the trace manager itself among them)

@@ -82,6 +82,9 @@ extern int32_t gMirodelConfig_Found;
 extern int32_t gCharacterMode;
 extern int32_t gUTF8Mode;
 extern int32_t gUnicodeEncoding;
+// The process's run mode: 2 once the RDA client has made its environment
+// (the client's start-up writes it; GetQvRunMode reads it).
+extern int32_t gQVRunMode;
 
 int32_t qv_getInfo(int32_t type, int32_t ignored, char* buffer, int32_t size, TmHandle traceModule);
 int32_t qv_setInfo(int32_t type, int32_t ignored, const char* value);

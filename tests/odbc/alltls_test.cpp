@@ -56,21 +56,4 @@ TEST_F(RecordSet, RemovalLeavesOtherThreadsRecordsAlone) {
   EXPECT_EQ(getXmTLS(0), mine.xm);
 }
 
-TEST(Mutexes, RemoveAndCreateAgain) {
-  // Runs in a child process: the mutexes are process-wide.
-  EXPECT_EXIT(
-      {
-        QvRemoveMutexes();  // whatever this process made before
-        if (QvCreateMutexes() != 1 || hSerializeSessionMutex == nullptr || hSerializeConnectSem == nullptr)
-          std::exit(1);
-        int v = -1;
-        sem_getvalue(&hSerializeConnectSem->s, &v);
-        if (v != 0) std::exit(2);
-        QvRemoveMutexes();
-        if (hSerializeGlobalMutex != nullptr || hSerializeConnectSem != nullptr) std::exit(3);
-        std::exit(0);
-      },
-      ::testing::ExitedWithCode(0), "");
-}
-
 }  // namespace

@@ -1,3 +1,0 @@
-#include "src/rdaclient/runmode.h"
-
-int32_t gQVRunMode = 0;

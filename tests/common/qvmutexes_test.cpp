@@ -1,0 +1,26 @@
+#include "common/qvmutexes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+TEST(Mutexes, RemoveAndCreateAgain) {
+  // Runs in a child process: the mutexes are process-wide.
+  EXPECT_EXIT(
+      {
+        QvRemoveMutexes();  // whatever this process made before
+        if (QvCreateMutexes() != 1 || hSerializeSessionMutex == nullptr || hSerializeConnectSem == nullptr)
+          std::exit(1);
+        int v = -1;
+        sem_getvalue(&hSerializeConnectSem->s, &v);
+        if (v != 0) std::exit(2);
+        QvRemoveMutexes();
+        if (hSerializeGlobalMutex != nullptr || hSerializeConnectSem != nullptr) std::exit(3);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
