@@ -108,23 +108,22 @@ void releaseTree(XmTree* t, XmTree* root) {
   }
 }
 
+// The kind is told by the tree and item bits alone: a tree flagged user
+// memory (16 | 64) is a tree here, and must go with the tree that holds it.
+bool isTree(const XmItem* h) { return (h->flags & XM_TREE) != 0; }
+bool isItem(const XmItem* h) { return (h->flags & XM_ITEM) != 0; }
+
 void releaseMember(XmLink* l, bool treeGone, XmTree* root) {
   XmItem* h = fromLink(l);
-  switch (h->flags & XM_KIND) {
-    case XM_TREE: {
-      XmTree* m = asTree(h);
-      const bool survives = m->hdr.refCount > 1;
-      if (treeGone && m->hdr.owner != nullptr && root != nullptr) rehome(h, root);
-      releaseTree(m, root);
-      if (survives && treeGone && root == nullptr) rehome(h, nullptr);
-      break;
-    }
-    case XM_ITEM:
-      if (--h->refCount == 0) releaseBlock(h);
-      else if (treeGone) rehome(h, root);
-      break;
-    default:
-      break;
+  if (isTree(h)) {
+    XmTree* m = asTree(h);
+    const bool survives = m->hdr.refCount > 1;
+    if (treeGone && m->hdr.owner != nullptr && root != nullptr) rehome(h, root);
+    releaseTree(m, root);
+    if (survives && treeGone && root == nullptr) rehome(h, nullptr);
+  } else if (isItem(h)) {
+    if (--h->refCount == 0) releaseBlock(h);
+    else if (treeGone) rehome(h, root);
   }
 }
 
@@ -132,7 +131,7 @@ void addReference(XmTree* t) {
   ++t->hdr.refCount;
   for (XmLink* l = t->children.next; l != &t->children; l = l->next) {
     XmItem* h = fromLink(l);
-    if ((h->flags & XM_KIND) == XM_TREE) addReference(asTree(h));
+    if (isTree(h)) addReference(asTree(h));
     else ++h->refCount;
   }
 }

@@ -222,6 +222,36 @@ TEST_F(Xm, UserMemoryTreeKeepsItsChildren) {
   EXPECT_TRUE(isMemberOf(root, p));
 }
 
+// A user-memory tree is still a tree to the release of the tree that holds
+// it: it goes with its parent, and its children go to the root tree.
+TEST_F(Xm, UserMemoryTreeNestedInATreeGoesWithItsParent) {
+  XmTree* parent = _xm_allocTree(root);
+  XmTree* user = _xm_allocTree(parent);
+  user->hdr.flags |= XM_USERMEM;
+  void* kept = _xm_allocItem(user, 8, 0);
+  _xm_allocItem(parent, 8, 0);
+  _xm_freeTree(parent);
+  EXPECT_EQ(xm_getParentOfItem(kept), root);
+  EXPECT_TRUE(isMemberOf(root, kept));
+  EXPECT_EQ(liveBlocks.load(), 2) << "root and the user tree's child";
+  // The root's list holds nothing of the released trees.
+  for (XmLink* l = root->children.next; l != &root->children; l = l->next)
+    EXPECT_EQ(reinterpret_cast<XmItem*>(l), xm_header(kept));
+}
+
+TEST_F(Xm, ShutdownReleasesAUserMemoryTreeUnderTheRoot) {
+  XmTree* user = _xm_allocTree(nullptr);  // hangs under the root, parent NULL
+  user->hdr.flags |= XM_USERMEM;
+  _xm_allocItem(user, 8, 0);
+  XmTree* inner = _xm_allocTree(user);
+  inner->hdr.flags |= XM_USERMEM;
+  _xm_allocItem(inner, 8, 0);
+  xm_addReferenceTree(user);  // held twice: shutdown still frees it all
+  xm_shutdown();
+  EXPECT_EQ(liveBlocks.load(), 0);
+  ASSERT_NE(xm_init(), nullptr);
+}
+
 TEST_F(Xm, AllocationFailureReturnsNullAndLinksNothing) {
   xm_setDefaultTaskAlloc([](size_t) -> void* { return nullptr; }, [](void*) {});
   EXPECT_EQ(_xm_allocTree(root), nullptr);
