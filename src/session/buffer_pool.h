@@ -2,7 +2,9 @@
 //
 // One pool per SystemTLS record, with one buffer capacity for the whole pool.
 // Each buffer is one XM item of the pool's tree, so the whole pool goes in
-// one step at shut-down; there is no free list. Buffers are linked into
+// one step at shut-down. Released buffers are kept on a free list of the
+// record, up to the pool's configured count, and handed out again before
+// the heap is asked. Buffers are linked into
 // circular doubly linked rings; a buffer that belongs to no chain is a ring of
 // one. Data is right-aligned in a new buffer: data + length = area + capacity.
 #pragma once
@@ -33,13 +35,14 @@ inline constexpr int32_t kSbDefaultSize = 10240;
 inline constexpr int32_t kSbDefaultCount = 20;
 
 // Sets up the calling thread's pool: 1, or 0 (pool unchanged) for a size
-// above 65539 or of 0 or below. `count` is not used: nothing is preallocated.
+// above 65539 or of 0 or below. Nothing is preallocated: `count` is the most
+// released buffers the pool keeps for reuse.
 int32_t init_buffers(int32_t count, int32_t size);
 // Starts a new pool of `size`-octet buffers; a pool still set up is released
 // first. Returns the pool's tree (NULL when it could not be made; the pool is
 // then not set up).
 XmTree* binit(uint32_t size);
-// Preallocation hooks: the pool keeps no free list.
+// Preallocation hooks: nothing is made in advance.
 int32_t bufinit();
 void badd(SessionBuffer* buf);
 // Releases every buffer of the pool at once. The pool is then not set up
@@ -51,7 +54,8 @@ int32_t close_buffers();
 // data at the end of the area; 0 < len <= size: len octets at the area's end.
 SessionBuffer* balloc(int32_t len);
 // Unlinks `buf` from its ring (its neighbours are joined) and releases it;
-// only that buffer. NULL is ignored.
+// only that buffer. NULL is ignored. A buffer of the calling thread's pool
+// goes on its free list while that has room, else back to the heap.
 void bfree(SessionBuffer* buf);
 uint32_t bsize(const SessionBuffer* buf);
 uint32_t QvGetSbCount();

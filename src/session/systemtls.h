@@ -25,6 +25,12 @@ struct SystemTLS {
   int64_t timerRefTime; // seconds; reference time of the timer queue
   TimerLink timerQueue; // sentinel of the timer queue; NULL links until init_timers
   SystemTLS* next;
+  // Released buffers kept for the next balloc (linked through their next
+  // field), so that a busy connection does not go to the heap for every
+  // buffer. At most freeLimit of them; all are items of poolTree.
+  struct SessionBuffer* freeList;
+  int32_t freeCount;
+  int32_t freeLimit;    // the pool's configured buffer count
 };
 
 extern TLSFamily<SystemTLS> gSystemTLS;
