@@ -108,12 +108,15 @@ void startTransfer(Smachine* s, uint64_t isn) {
 }
 
 // An RF answering a CN that cannot be taken; false when no buffer could be
-// had for it.
+// had for it (nor for its header): the caller then disconnects, since a
+// peer that is told nothing would wait for its answer.
 bool refuse(Smachine* s, uint8_t reason) {
   SessionBuffer* b = balloc(0);
   if (b == nullptr) return false;
-  const uint32_t r = pduRF(s, 0, nullptr, reason, b);
-  if (r == S_NO_BUFFER) bfree(b);
+  if (pduRF(s, 0, nullptr, reason, b) == S_NO_BUFFER) {
+    bfree(b);
+    return false;
+  }
   STIMreq(s, kStimRelease);
   s->state = STA16;
   return true;
