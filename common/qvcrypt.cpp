@@ -1,6 +1,7 @@
 #include "common/qvcrypt.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "common/qvdll.h"
 #include "common/sys_deps.h"
@@ -46,6 +47,13 @@ struct CryptoApi {
 CryptoApi api{};
 const void* pCipher = nullptr;
 
+// Contexts made and not yet given back. libcrypto stays loaded while one
+// lives: an exit meanwhile only marks the library for unloading, and the
+// last cleanup unloads it.
+std::mutex gLifeMutex;
+int64_t gLiveContexts = 0;
+bool gUnloadPending = false;
+
 bool on() { return (gEncrypt & 1) != 0; }
 
 template <class Fn>
@@ -77,6 +85,8 @@ bool bindAll(HMODULE lib) {
 
 int32_t initOpenssl(TmHandle tm) {
   TM_TRACE(tm, 128, kSrc, "qvcrypt_init_openssl() called\n");
+  std::lock_guard<std::mutex> lock(gLifeMutex);
+  gUnloadPending = false;  // a new start keeps a library that an exit left for its contexts
   if (hCryptoLib != nullptr) {
     // Already loaded and bound by an earlier start.
     TM_TRACE(tm, 128, kSrc, "qvcrypt_init_openssl() return: Status=%d \n", 1);
@@ -107,13 +117,29 @@ int32_t initOpenssl(TmHandle tm) {
   return 1;
 }
 
+// Unbinds and closes libcrypto; under gLifeMutex, with no context alive.
+void unload() {
+  gUnloadPending = false;
+  if (hCryptoLib == nullptr) return;
+  api = CryptoApi{};
+  pCipher = nullptr;
+  FreeLibrary(hCryptoLib);
+  hCryptoLib = nullptr;
+}
+
 int32_t exitOpenssl(TmHandle tm) {
   TM_TRACE(tm, 128, kSrc, "qvcrypt_exit_openssl() called\n");
-  if (hCryptoLib != nullptr) {
-    api = CryptoApi{};
-    pCipher = nullptr;
-    FreeLibrary(hCryptoLib);
-    hCryptoLib = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(gLifeMutex);
+    if (gLiveContexts > 0 && hCryptoLib != nullptr) {
+      // Connections still hold contexts: they are freed by libcrypto when
+      // the connections close, and the library goes with the last one.
+      TM_TRACE(tm, 16, kSrc, "qvcrypt_exit_openssl(): %ld cipher contexts still open, unloading deferred\n",
+               static_cast<long>(gLiveContexts));
+      gUnloadPending = true;
+    } else {
+      unload();
+    }
   }
   TM_TRACE(tm, 128, kSrc, "qvcrypt_exit_openssl() return: Status = %d\n", 1);
   return 1;
@@ -192,8 +218,12 @@ int32_t qvcrypt_CIPHER_CTX_init(QvCipherCtx** ctx) {
   if (!on()) return 1;
   if (ctx == nullptr || api.ctxNew == nullptr || api.ctxReset == nullptr) return 0;
   if (*ctx != nullptr) return api.ctxReset(*ctx) == 1 ? 1 : 0;
+  std::lock_guard<std::mutex> lock(gLifeMutex);
+  if (api.ctxNew == nullptr) return 0;
   *ctx = api.ctxNew();
-  return *ctx != nullptr ? 1 : 0;
+  if (*ctx == nullptr) return 0;
+  ++gLiveContexts;
+  return 1;
 }
 
 int32_t qvcrypt_EncryptInit_ex(QvCipherCtx* ctx) { return initEx(api.encryptInit, ctx); }
@@ -220,7 +250,12 @@ int32_t qvcrypt_DecryptFinal_ex(QvCipherCtx* ctx, unsigned char* out, int32_t* o
 int32_t qvcrypt_CIPHER_CTX_cleanup(QvCipherCtx** ctx) {
   if (!on()) return 1;
   if (ctx == nullptr) return 0;
-  if (*ctx != nullptr && api.ctxFree != nullptr) api.ctxFree(*ctx);
+  if (*ctx == nullptr) return 1;
+  std::lock_guard<std::mutex> lock(gLifeMutex);
+  if (api.ctxFree != nullptr) {
+    api.ctxFree(*ctx);
+    if (--gLiveContexts == 0 && gUnloadPending) unload();
+  }
   *ctx = nullptr;
   return 1;
 }

@@ -26,7 +26,10 @@ extern const unsigned char __gQvCrypt__[QV_CRYPT_KEY_SIZE];
 // libcrypto (installation folder first, then the loader's search path).
 // 1 ready, 0 failed.
 int32_t qvcrypt_init(TmHandle traceModule);
-int32_t qvcrypt_exit(TmHandle traceModule);  // 1
+// 1. libcrypto is unloaded at once, or, while cipher contexts made by
+// qvcrypt_CIPHER_CTX_init are still open, by the cleanup of the last one
+// (they stay usable until then).
+int32_t qvcrypt_exit(TmHandle traceModule);
 int32_t qvcrypt_getmode();
 int32_t qvcrypt_init_windows(TmHandle traceModule);  // nothing on this platform: 1
 int32_t qvcrypt_exit_windows(TmHandle traceModule);  // nothing on this platform: 1
