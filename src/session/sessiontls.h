@@ -4,6 +4,8 @@
 // and provider table, and the items of the SPDU just received.
 #pragma once
 
+#include <sys/uio.h>
+
 #include <cstdint>
 
 #include "common/tlsfamily.h"
@@ -70,14 +72,20 @@ struct TcepLink {
   TcepLink* prev;
 };
 
-// Send states and receive phases of a TCEP.
+// Send states of a TCEP.
 enum : uint32_t { TxIdle = 0, TxTPDU = 2, TxSeg = 3 };
-enum : uint32_t { rcvPCI = 0, rcvData = 1 };
 // TCEP states.
 enum : uint32_t { kTcepFree = 0, kTcepOpen = 1, kTcepFailed = 2, kTcepCrSent = 3 };
 
 inline constexpr uint32_t kTpktHeaderSize = 4;
 inline constexpr uint32_t kTpduHeaderRoom = 18;  // the longest TPDU header written (CR)
+// Data TPDUs framed for one gathering write, and the octets of their
+// TPKT and DT headers.
+inline constexpr uint32_t kTxBatch = 32;
+inline constexpr uint32_t kTxHeader = 7;
+// The receive area of a connection: the longest TPKT and as much again, so
+// that one read takes every TPDU that has arrived.
+inline constexpr uint32_t kRxArea = 2 * 65536;
 
 struct TCEP : TcepLink {
   int32_t socket;          // kNoSocket when there is none
@@ -89,21 +97,30 @@ struct TCEP : TcepLink {
   uint32_t sendState;      // TxIdle, TxTPDU, TxSeg
   uint8_t header[kTpktHeaderSize + kTpduHeaderRoom];  // TPKT and TPDU header of a control
                                                       // TPDU, in wire order
-  SessionBuffer* curUnit;  // the output-queue buffer being sent; NULL while a control
-                           // TPDU is written
-  uint32_t bytesToWrite;   // octets of the TPDU in hand the socket has not taken
-  uint8_t* writePtr;
-  uint32_t rcvPhase;       // rcvPCI, rcvData
-  uint8_t rcvHeader[kTpktHeaderSize];
+  SessionBuffer* curUnit;  // the output-queue buffer being framed; NULL between buffers
+  uint32_t bytesToWrite;   // octets of the control TPDU in hand the socket has not taken
+  uint8_t* writePtr;       // next octet of the control TPDU, or of curUnit to frame
   SessionBuffer* assembly; // pool buffer being filled with received user data
-  uint32_t bytesToRead;    // octets of the header or TPDU still to read
-  uint8_t* readPtr;
   uint8_t peerRef[2];      // the peer's source reference from its CR
   uint32_t tpduSize;       // the size asked for, then the size the CC confirmed
-  SessionBuffer* rcvBuf;   // transport buffer each TPDU is read into
+  SessionBuffer* rcvBuf;   // transport buffer of kRxArea octets each read goes into
+  uint32_t rxStart;        // first octet of rcvBuf's area not yet taken
+  uint32_t rxEnd;          // end of the octets read into it
+  const uint8_t* inTpdu;   // the TPDU being handled (in rcvBuf), from its LI octet
+  uint32_t inTpduLength;
   XmTree* connTree;        // holds the receive buffer
   uint32_t segLeft;        // octets of the current unit still to frame
   uint32_t eot;            // the current unit's end flag
+  // Data TPDUs framed and being written with one gathering write: their
+  // headers, the pieces to write, and the buffer each TPDU completes.
+  uint32_t txCount;        // TPDUs in the batch; 0 = none (a control TPDU is in hand)
+  uint32_t txDoneCount;    // TPDUs of the batch written whole
+  uint32_t txIovCount;
+  uint32_t txIovAt;        // first piece not written whole
+  uint8_t txHeader[kTxBatch][kTxHeader];
+  uint32_t txIovEnd[kTxBatch];         // piece after each TPDU's last
+  SessionBuffer* txCompletes[kTxBatch];  // buffer a TPDU ends, or NULL
+  struct iovec txIov[2 * kTxBatch];
   uint8_t peerSockAddr[16];
   QvCipherCtx* encryptCtx; // contexts of the encryption wrapper, freed at close
   QvCipherCtx* decryptCtx;

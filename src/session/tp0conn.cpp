@@ -2,6 +2,7 @@
 // connect with address fallback, CR, CC).
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -48,11 +49,12 @@ void claim(TCEP* e, Smachine* s) {
   e->curUnit = nullptr;
   e->bytesToWrite = 0;
   e->writePtr = nullptr;
-  e->rcvPhase = rcvPCI;
-  e->bytesToRead = kTpktHeaderSize;
-  e->readPtr = e->rcvHeader;
   e->assembly = nullptr;
   e->rcvBuf = nullptr;
+  e->rxStart = e->rxEnd = 0;
+  e->inTpdu = nullptr;
+  e->inTpduLength = 0;
+  e->txCount = 0;
   e->connTree = nullptr;
   e->encryptCtx = nullptr;
   e->decryptCtx = nullptr;
@@ -73,11 +75,18 @@ TCEP* freeTcep(Tp0Block& tp) {
 // mean the same size when the CC confirms the request by leaving it out.
 uint32_t requestedSize(uint32_t configured) { return cnvtTPDUopToTPDUsize(cnvtTPDUsizeToTPDUop(configured)); }
 
-// The connection's tree, cipher contexts and cipher buffer; false when one
-// of them cannot be had (what was made is left for abandon()).
+// The connection's tree with its receive area, cipher contexts and cipher
+// buffer; false when one of them cannot be had (what was made is left for
+// abandon()).
 bool equip(TCEP* e) {
   e->connTree = _xm_allocTree(nullptr);
   if (e->connTree == nullptr) return false;
+  e->rcvBuf = tp0tcp_allocBuf(e->connTree, kRxArea);
+  if (e->rcvBuf == nullptr) {
+    TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\tUnable to allocate initial receive buffer\n");
+    return false;
+  }
+  e->rxStart = e->rxEnd = 0;
   if (encryptMode == 0) return true;
   int32_t st = qvcrypt_CIPHER_CTX_init(&e->encryptCtx);
   if (st != 0) st = qvcrypt_EncryptInit_ex(e->encryptCtx);
@@ -151,8 +160,6 @@ void tp0tcp_resetTable(Tp0Block* tp) {
     selfLink(&e);
     e.socket = kNoSocket;
     e.state = kTcepFree;
-    e.bytesToRead = kTpktHeaderSize;
-    e.readPtr = e.rcvHeader;
   }
   selfLink(&tp->active);
   tp->cursor = &tp->active;
@@ -208,6 +215,16 @@ uint32_t tp0tcp_shutdown() {
   return 0;
 }
 
+bool tp0tcp_setNoDelay(int fd) {
+  // A unit of several TPDUs goes out at once; without this its last
+  // segment would wait for the peer's delayed acknowledgement.
+  const int on = 1;
+  if (setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0) return true;
+  TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\tUnable to set socket option.\n\tsetsockopt() failed: errno %d %s\n", errno,
+           std::strerror(errno));
+  return false;
+}
+
 uint32_t createNewSocket(TCEP* e, uint32_t nonBlocking) {
   TM_TRACE(sess_TM_handle, 128, kSrc, "createNewSocket() called\n");
   if (e == nullptr) return kTp0ConnectFailed;
@@ -230,6 +247,11 @@ uint32_t createNewSocket(TCEP* e, uint32_t nonBlocking) {
       e->socket = kNoSocket;
       return kTp0ConnectFailed;
     }
+  }
+  if (!tp0tcp_setNoDelay(fd)) {
+    close(fd);
+    e->socket = kNoSocket;
+    return kTp0ConnectFailed;
   }
   if (nonBlocking == 1) {
     int on = 1;
@@ -392,12 +414,7 @@ int32_t tp0tcp_openTcep(Smachine* s, int32_t socket, uint32_t state) {
   e->tpduSize = requestedSize(t->tpParams.tpduSize);
   s->tcepId = tp0tcp_tcepId(e);
   s->texp = 0;
-  bool ok = equip(e);
-  if (ok && state == kTcepOpen) {
-    e->rcvBuf = tp0tcp_allocBuf(e->connTree, e->tpduSize);
-    ok = e->rcvBuf != nullptr;
-  }
-  if (!ok) {
+  if (!equip(e)) {
     e->socket = kNoSocket;  // the caller's socket stays open
     abandon(e);
     s->tcepId = -1;
@@ -408,10 +425,10 @@ int32_t tp0tcp_openTcep(Smachine* s, int32_t socket, uint32_t state) {
   return s->tcepId;
 }
 
-uint32_t tp0tcp_conn_cfm(Smachine* s, SessionBuffer** rcvBuf) {
+uint32_t tp0tcp_conn_cfm(Smachine* s) {
   TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\ttp0tcp_conn_cfm() called\n");
   TCEP* e = tp0tcp_tcepOf(s);
-  if (e == nullptr || rcvBuf == nullptr || *rcvBuf == nullptr) return 1;
+  if (e == nullptr || e->inTpdu == nullptr) return 1;
   if (e->state != kTcepCrSent || e->confirmPending != 0) {
     bfree(e->assembly);
     e->assembly = nullptr;
@@ -421,8 +438,7 @@ uint32_t tp0tcp_conn_cfm(Smachine* s, SessionBuffer** rcvBuf) {
   // Parameters from octet 7 to the end of the header (LI + 1, which the
   // dispatcher found within the octets read); one that runs past the end
   // ends the walk.
-  const SessionBuffer* b = *rcvBuf;
-  const uint8_t* tpdu = b->area;
+  const uint8_t* tpdu = e->inTpdu;
   const uint32_t end = static_cast<uint32_t>(tpdu[0]) + 1;
   const uint32_t requested = e->tpduSize;
   uint32_t size = requested;
@@ -444,17 +460,9 @@ uint32_t tp0tcp_conn_cfm(Smachine* s, SessionBuffer** rcvBuf) {
     }
     p += 2 + len;
   }
+  // The receive area made with the connection holds packets of any size
+  // agreed.
   e->tpduSize = size;
-
-  tp0tcp_freeBuf(*rcvBuf);
-  *rcvBuf = nullptr;
-  e->rcvBuf = tp0tcp_allocBuf(e->connTree, e->tpduSize);
-  *rcvBuf = e->rcvBuf;
-  if (e->rcvBuf == nullptr) {
-    TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\tUnable to allocate initial receive buffer\n");
-    e->state = kTcepFailed;
-    return 1;
-  }
   TCONres(s);
   e->state = kTcepOpen;
   e->confirmPending = 1;

@@ -29,7 +29,6 @@ namespace {
 
 constexpr const char* kSrc = "src/tp0tcp";
 constexpr int32_t kMaxListenQueue = 255;
-constexpr int kMaxPollSocket = 1024;  // sockets the poll loop's sets can hold
 
 // Children collected by the SIGCHLD handler, reported (and taken off the
 // thread's count) by the next normal pass. The handler touches nothing but
@@ -173,13 +172,7 @@ int32_t tp0tcp_procSocketConInd() {
     }
     TM_TRACE(sess_TM_handle, 16, kSrc, "TP0:\ttp0tcp_proc_Socket_conn_ind() Accepted new connection on Socket# [%d]\n",
              fd);
-    if (fd >= kMaxPollSocket) {
-      TM_TRACE(sess_TM_handle, 16, kSrc,
-               "TP0:\ttp0tcp_proc_Socket_conn_ind() Connect Socket# [%d] is too high. The supported socket range is "
-               "0-%d\n",
-               fd, kMaxPollSocket);
-      break;
-    }
+    // The poll loop waits with poll(), which takes socket numbers of any size.
     int32_t freeId = -1;
     for (int32_t i = 0; i < kTcepCount && freeId < 0; ++i)
       if (t->tp0.tcep[i].state == kTcepFree) freeId = i;
@@ -208,6 +201,7 @@ int32_t tp0tcp_procSocketConInd() {
                errno, std::strerror(errno));
       break;
     }
+    if (!tp0tcp_setNoDelay(fd)) break;
     // The endpoint: waiting for the CR, with its tree, cipher contexts and
     // cipher buffer; the connection record at the tail of the thread's list.
     if (tp0tcp_openTcep(s, fd, kTcepCrSent) < 0) {
@@ -270,11 +264,11 @@ uint32_t procConInd(Smachine* s) {
   return 0;
 }
 
-uint32_t tp0tcp_conn_ind(Smachine* s, SessionBuffer** rcvBuf) {
+uint32_t tp0tcp_conn_ind(Smachine* s) {
   TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\ttp0tcp_conn_ind() called\n");
   TCEP* e = tp0tcp_tcepOf(s);
   SessionTLS* t = getSessionTLS(0);
-  if (e == nullptr || t == nullptr || rcvBuf == nullptr || *rcvBuf == nullptr) return 1;
+  if (e == nullptr || t == nullptr || e->inTpdu == nullptr) return 1;
   if (e->state != kTcepCrSent || e->calledSide == 0) {
     // Only an accepted connection waits for a CR; a calling one waiting for
     // its CC cannot take a T-CONNECT indication: refused, and it ends.
@@ -289,7 +283,9 @@ uint32_t tp0tcp_conn_ind(Smachine* s, SessionBuffer** rcvBuf) {
   // Parameters from octet 7 to the end of the header (LI + 1, which the
   // dispatcher found within the octets read); one running past the end
   // ends the walk.
-  const uint8_t* cr = (*rcvBuf)->area;
+  // Copied: a refusal or the connection's end frees the receive area.
+  uint8_t cr[256] = {};
+  std::memcpy(cr, e->inTpdu, e->inTpduLength < sizeof cr ? e->inTpduLength : sizeof cr);
   const uint32_t end = static_cast<uint32_t>(cr[0]) + 1;
   bool refused = false;
   for (uint32_t p = 7; p + 2 < end && !refused;) {
@@ -334,7 +330,6 @@ uint32_t tp0tcp_conn_ind(Smachine* s, SessionBuffer** rcvBuf) {
     if (e->connTree != nullptr) _xm_freeTree(e->connTree);
     e->connTree = nullptr;
     e->rcvBuf = nullptr;
-    *rcvBuf = nullptr;
     bfree(e->cipherBuf);
     e->cipherBuf = nullptr;
     (void)qvcrypt_CIPHER_CTX_cleanup(&e->decryptCtx);
@@ -370,16 +365,9 @@ uint32_t tp0tcp_conn_ind(Smachine* s, SessionBuffer** rcvBuf) {
   const uint8_t cc[10] = {9,    kTpduCC, cr[4], cr[5], static_cast<uint8_t>(ref & 0xFF), static_cast<uint8_t>(ref >> 8),
                           0x00, kTpParamSize, 1, static_cast<uint8_t>(cnvtTPDUsizeToTPDUop(e->tpduSize))};
   std::memcpy(e->header + kTpktHeaderSize, cc, sizeof cc);
-  const int32_t sent = tp0tcp_send_conpkt(s);
-
-  tp0tcp_freeBuf(*rcvBuf);
-  e->rcvBuf = tp0tcp_allocBuf(e->connTree, e->tpduSize);
-  *rcvBuf = e->rcvBuf;
-  if (e->rcvBuf == nullptr) {
-    TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\tUnable to allocate tp0 receive buffer\n");
-    return 1;
-  }
-  return static_cast<uint32_t>(sent);
+  // The receive area made with the connection holds packets of any size
+  // agreed.
+  return static_cast<uint32_t>(tp0tcp_send_conpkt(s));
 }
 
 void processTermChld_handler(int sig) {

@@ -131,12 +131,13 @@ void tp0tcp_close_con(TCEP* e) {
   }
   e->connTree = nullptr;
   e->rcvBuf = nullptr;
+  e->rxStart = e->rxEnd = 0;
+  e->inTpdu = nullptr;
+  e->inTpduLength = 0;
   e->sendState = TxIdle;
   e->curUnit = nullptr;
+  e->txCount = 0;
   e->confirmPending = 0;
-  e->rcvPhase = rcvPCI;
-  e->bytesToRead = kTpktHeaderSize;
-  e->readPtr = e->rcvHeader;
 
   if (QvAtTerminateFuncPtr != nullptr) QvAtTerminateFuncPtr();
   TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\tClosed connection\n");
@@ -175,12 +176,12 @@ uint32_t tp0tcp_disconn_ind(Smachine* s) {
 uint32_t tp0tcp_data_ind(Smachine* s) {
   TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\ttp0tcp_data_ind() called\n");
   TCEP* e = tp0tcp_tcepOf(s);
-  if (e == nullptr || e->rcvBuf == nullptr) return 1;
+  if (e == nullptr || e->inTpdu == nullptr) return 1;
   SessionTLS* t = getSessionTLS(0);
   if (t == nullptr) return 1;
   const SessionBuffer* in = e->rcvBuf;
-  const uint8_t* tpdu = in->area;
-  const uint32_t read = in->capacity - in->length;
+  const uint8_t* tpdu = e->inTpdu;
+  const uint32_t read = e->inTpduLength;
 
   if ((tpdu[2] & 0x7F) != 0) {
     TM_TRACE(sess_TM_handle, 8, kSrc,
@@ -199,13 +200,12 @@ uint32_t tp0tcp_data_ind(Smachine* s) {
 
   // The reader hands up whole TPDUs: the user data runs from LI + 1 to the
   // last octet read (the dispatcher checked LI against the octets read).
-  const bool whole = e->rcvPhase == rcvPCI;
   const uint8_t* data = tpdu + tpdu[0] + 1;
   uint32_t left = read - tpdu[0] - 1;
 
   for (;;) {
     SessionBuffer* a = e->assembly;
-    if (a == nullptr && (left > 0 || (whole && eot && s->rcvPending != 0))) a = newAssembly(e);
+    if (a == nullptr && (left > 0 || (eot && s->rcvPending != 0))) a = newAssembly(e);
     if (a == nullptr) {
       if (left == 0) break;  // nothing to deliver: an empty unit, or more to come
       TM_TRACE(sess_TM_handle, 8, kSrc, "TP0:\tUnable to allocate receive buffer, TCEP ID=%d\n", s->tcepId);
@@ -219,7 +219,7 @@ uint32_t tp0tcp_data_ind(Smachine* s) {
     const uint32_t room = cipher ? cipherRoom(a->length) : a->length;
     const bool last = left <= room;
     const uint32_t n = last ? left : room;
-    const bool endOfUnit = last && whole && eot;
+    const bool endOfUnit = last && eot;
     const uint32_t held = a->capacity - a->length;
     if (!last && n == 0 && held == 0) {
       // Even an empty pool buffer cannot take a deciphered octet.
@@ -338,6 +338,9 @@ int32_t tp0tcp_poll_events() {
   // what is reported may open or close connections.
   TCEP* list[kTcepCount];
   uint32_t listed = 0;
+  // Connections with a whole packet already read: served without waiting.
+  bool waiting[kTcepCount] = {};
+  bool anyWaiting = false;
   for (TcepLink* l = tp.active.next; l != &tp.active && listed < kTcepCount; l = l->next)
     list[listed++] = static_cast<TCEP*>(l);
   for (uint32_t i = 0; i < listed; ++i) {
@@ -369,6 +372,7 @@ int32_t tp0tcp_poll_events() {
     if (s->credit != 0 || e->state == kTcepCrSent) {
       events |= POLLIN;
       ++alive;
+      if (tp0tcp_packetWaiting(e)) waiting[tp0tcp_tcepId(e)] = anyWaiting = true;
     }
     if (e->sendState != TxIdle) {
       events |= POLLOUT;
@@ -386,7 +390,8 @@ int32_t tp0tcp_poll_events() {
     return -1;
   }
   const int32_t seconds = t->tpParams.pollWait;
-  const int timeoutMs = seconds < 0 ? -1 : (seconds > INT_MAX / 1000 ? INT_MAX : seconds * 1000);
+  int timeoutMs = seconds < 0 ? -1 : (seconds > INT_MAX / 1000 ? INT_MAX : seconds * 1000);
+  if (anyWaiting) timeoutMs = 0;
   const int ready = gTp0Sys.poll(fds, nfds, timeoutMs);
   if (ready < 0) {
     const int err = errno;
@@ -435,7 +440,8 @@ int32_t tp0tcp_poll_events() {
     const int32_t id = tp0tcp_tcepId(e);
     const short re = polledSocket[id] == e->socket ? revents[id] : 0;
     const short want = polledSocket[id] == e->socket ? asked[id] : 0;
-    if ((want & POLLIN) != 0 && (re & (POLLIN | POLLHUP | POLLERR)) != 0) {
+    const bool readable = (re & (POLLIN | POLLHUP | POLLERR)) != 0 || (waiting[id] && tp0tcp_packetWaiting(e));
+    if ((want & POLLIN) != 0 && readable) {
       TM_TRACE(sess_TM_handle, 16, kSrc, "do_session_queue detects data to be read on %d\n", e->socket);
       if (tp0tcp_rcv_pkt(s) < 0) return -1;
       if (e->owner != s || (e->state != kTcepOpen && e->state != kTcepCrSent)) continue;

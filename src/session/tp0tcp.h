@@ -80,19 +80,22 @@ int32_t tp0tcp_tcepId(const TCEP* e);
 
 uint32_t tp0tcp_init();
 uint32_t tp0tcp_shutdown();
-// A new TCP socket in the TCEP (keep-alive when iKeepSocketAlive, FIONBIO
+// TCP_NODELAY on a transport socket: false (traced) when it cannot be set.
+bool tp0tcp_setNoDelay(int fd);
+// A new TCP socket in the TCEP (no delay; keep-alive when iKeepSocketAlive, FIONBIO
 // when nonBlocking is 1): 0, or 32797 with no socket left behind.
 uint32_t createNewSocket(TCEP* e, uint32_t nonBlocking);
 // Opens a transport connection to the server named by the peer address
 // record of `s`: TCP connect to the first address that answers, then CR.
 // 0 (the CC is awaited), 32797, or the CR write's result.
 uint32_t tp0tcp_conn_req(Smachine* s);
-// A CC in the receive buffer: 0 accepted, 1 refused (the connection is then
-// failed and reported by the next pass of the poll loop).
-uint32_t tp0tcp_conn_cfm(Smachine* s, SessionBuffer** rcvBuf);
+// A CC, the TPDU in hand of the connection of `s`: 0 accepted, 1 refused
+// (the connection is then failed and reported by the next pass of the
+// poll loop).
+uint32_t tp0tcp_conn_cfm(Smachine* s);
 // Takes a free endpoint for a connection already made on `socket` and puts
-// it in the active list in `state` (kTcepCrSent or kTcepOpen; an open one
-// gets its receive buffer at once). The endpoint's id, or -1 with nothing
+// it in the active list in `state` (kTcepCrSent or kTcepOpen). The
+// endpoint's id, or -1 with nothing
 // taken (the socket is then the caller's). The listening side opens its
 // accepted connections this way.
 int32_t tp0tcp_openTcep(Smachine* s, int32_t socket, uint32_t state);
@@ -104,8 +107,15 @@ void tp0tcp_buildCR(TCEP* e, const uint8_t calling[2], const uint8_t called[2]);
 
 int32_t tp0tcp_send_conpkt(Smachine* s);
 int32_t tp0tcp_send_pkt(Smachine* s);
+// Reads what the socket holds into the connection's receive area and
+// handles every whole TPDU in it while the session user has credit.
 int32_t tp0tcp_rcv_pkt(Smachine* s);
-int32_t tp0tcp_parse_pkt(TCEP* e, SessionBuffer* rcvBuf);
+// Whether a whole TPKT (or a header that ends the connection) waits in the
+// receive area, to be handled without waiting for the socket.
+bool tp0tcp_packetWaiting(const TCEP* e);
+// Dispatches one received TPDU of `length` octets (from its LI octet on);
+// it becomes the endpoint's TPDU in hand while it is handled.
+int32_t tp0tcp_parse_pkt(TCEP* e, const uint8_t* tpdu, uint32_t length);
 // 255 above 65530; else the exponent of the largest power of two not above
 // the size, within 7..15.
 uint32_t cnvtTPDUsizeToTPDUop(uint32_t size);
@@ -137,8 +147,8 @@ uint32_t tp0tcp_unbind();
 // Accepts one pending connection (QvCreateThreadOrAcceptConnection): 0
 // served, 1 refused.
 int32_t tp0tcp_procSocketConInd();
-// A CR in the receive buffer: 0 accepted, else 1 or the DR write's result.
-uint32_t tp0tcp_conn_ind(Smachine* s, SessionBuffer** rcvBuf);
+// A CR, the TPDU in hand: 0 accepted, else 1 or the DR write's result.
+uint32_t tp0tcp_conn_ind(Smachine* s);
 // T-CONNECT indication for an accepted connection, in a child of its own
 // when the fork switch is on: 0 (the session machine took it; in the child
 // with forking), 4096 process limit reached, 4097 fork() failed, 4098 the

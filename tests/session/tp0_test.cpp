@@ -204,7 +204,7 @@ TEST_F(Tp0Connect, TheCcSetsTheSizeOrFailsTheConnection) {
     if (c.opens) {
       EXPECT_EQ(tcep(s)->state, kTcepOpen) << int(c.code);
       EXPECT_EQ(tcep(s)->tpduSize, c.size) << int(c.code);
-      EXPECT_EQ(tcep(s)->rcvBuf->capacity, c.size);
+      EXPECT_GE(tcep(s)->rcvBuf->capacity, c.size + 4) << "the receive area takes the longest packet";
       EXPECT_EQ(s->state, STA01B) << "the confirm comes with the next pass";
       (void)do_session_queue();
       EXPECT_EQ(s->state, STA02A) << int(c.code);
