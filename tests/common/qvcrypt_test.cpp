@@ -287,6 +287,27 @@ TEST_F(SystemCrypt, LoadsFromTheSystemPathAfterTheInstallFolder) {
   EXPECT_EQ(qvcrypt_EncryptInit_ex(reinterpret_cast<QvCipherCtx*>(&ctx)), 0);
 }
 
+TEST_F(SystemCrypt, ExitWhileAContextIsOpenKeepsTheLibraryUntilItIsGivenBack) {
+  ASSERT_EQ(qvcrypt_CIPHER_CTX_init(&enc_), 1);
+  ASSERT_EQ(qvcrypt_EncryptInit_ex(enc_), 1);
+  EXPECT_EQ(qvcrypt_exit(tm_), 1);
+  EXPECT_NE(hCryptoLib, nullptr) << "the open context still needs libcrypto";
+  EXPECT_EQ(encrypt(std::vector<unsigned char>(100, 7)).size(), 112u) << "and still works";
+  // A new start meanwhile keeps the library for good.
+  ASSERT_EQ(qvcrypt_init(tm_), 1);
+  EXPECT_EQ(qvcrypt_CIPHER_CTX_cleanup(&enc_), 1);
+  EXPECT_NE(hCryptoLib, nullptr);
+  // The last context given back after an exit takes the library with it.
+  ASSERT_EQ(qvcrypt_CIPHER_CTX_init(&enc_), 1);
+  ASSERT_EQ(qvcrypt_CIPHER_CTX_init(&dec_), 1);
+  EXPECT_EQ(qvcrypt_exit(tm_), 1);
+  EXPECT_EQ(qvcrypt_CIPHER_CTX_cleanup(&enc_), 1);
+  EXPECT_NE(hCryptoLib, nullptr);
+  EXPECT_EQ(qvcrypt_CIPHER_CTX_cleanup(&dec_), 1);
+  EXPECT_EQ(hCryptoLib, nullptr);
+  EXPECT_EQ(dec_, nullptr);
+}
+
 TEST_F(SystemCrypt, HundredOctetUnitMatchesOpensslEnc) {
   if (std::system("command -v openssl >/dev/null 2>&1") != 0) GTEST_SKIP() << "no openssl program";
   std::vector<unsigned char> plain(100);

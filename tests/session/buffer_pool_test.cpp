@@ -7,6 +7,10 @@
 #include <cstring>
 #include <thread>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "src/runtime/xm.h"
 #include "src/session/systemtls.h"
 #include "support/counting_alloc.h"
@@ -119,6 +123,72 @@ TEST_F(BufferPool, StartingAgainOnALivePoolReleasesTheOldBuffers) {
   close_buffers();
   EXPECT_EQ(liveBlocks, base);
 }
+
+TEST_F(BufferPool, ReleasedBuffersAreReusedUpToTheConfiguredCount) {
+  countBlocks();
+  const long base = liveBlocks;
+  ASSERT_EQ(init_buffers(2, 64), 1);
+  SessionBuffer* b[3] = {balloc(-1), balloc(-1), balloc(-1)};
+  EXPECT_EQ(liveBlocks, base + 4);
+  for (SessionBuffer* x : b) bfree(x);
+  EXPECT_EQ(QvGetSbCount(), 0u);
+  EXPECT_EQ(liveBlocks, base + 3) << "two kept, the third back to the heap";
+  // The kept ones come back (last kept first) as new buffers, without the heap.
+  SessionBuffer* again[2] = {balloc(10), balloc(0)};
+  EXPECT_EQ(again[0], b[1]);
+  EXPECT_EQ(again[1], b[0]);
+  EXPECT_EQ(liveBlocks, base + 3);
+  EXPECT_EQ(again[0]->length, 10u);
+  EXPECT_EQ(again[0]->data, again[0]->area + 54);
+  EXPECT_EQ(again[1]->length, 0u);
+  EXPECT_EQ(again[1]->next, again[1]);
+  EXPECT_EQ(again[1]->endFlag, 1u);
+  EXPECT_EQ(QvGetSbCount(), 2u);
+  SessionBuffer* fresh = balloc(-1);
+  EXPECT_EQ(liveBlocks, base + 4) << "an empty free list asks the heap";
+  bfree(fresh);
+  bfree(again[0]);
+  bfree(again[1]);
+  close_buffers();
+  EXPECT_EQ(liveBlocks, base) << "kept buffers go with the pool's tree";
+}
+
+TEST_F(BufferPool, OnlyThisPoolsOwnBuffersAreKept) {
+  countBlocks();
+  const long base = liveBlocks;
+  ASSERT_EQ(init_buffers(20, 64), 1);
+  // A pool buffer with a second holder.
+  SessionBuffer* shared = balloc(-1);
+  xm_addReferenceItem(shared);
+  bfree(shared);
+  EXPECT_EQ(balloc(-1) == shared, false) << "a buffer still held elsewhere is not handed out again";
+  _xm_freeItem(shared);
+  EXPECT_EQ(init_buffers(0, 64), 1);
+  SessionBuffer* b = balloc(-1);
+  bfree(b);
+  EXPECT_EQ(liveBlocks, base + 1) << "a count of 0 keeps nothing";
+  close_buffers();
+  EXPECT_EQ(liveBlocks, base);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// Under AddressSanitizer an overrun into the spare octets behind a buffer,
+// and any use of a buffer kept after its release, are reported.
+TEST_F(BufferPool, SpareOctetsAndKeptBuffersArePoisoned) {
+  ASSERT_EQ(init_buffers(20, 64), 1);
+  SessionBuffer* b = balloc(-1);
+  EXPECT_EQ(__asan_region_is_poisoned(b, kSbHeadRoom + 64), nullptr) << "header and area are usable";
+  for (uint32_t i = 0; i < kSbTailRoom; ++i) EXPECT_TRUE(__asan_address_is_poisoned(b->area + 64 + i)) << i;
+  bfree(b);
+  EXPECT_TRUE(__asan_address_is_poisoned(b->area));
+  EXPECT_TRUE(__asan_address_is_poisoned(&b->length));
+  SessionBuffer* again = balloc(-1);
+  ASSERT_EQ(again, b);
+  EXPECT_EQ(__asan_region_is_poisoned(again, kSbHeadRoom + 64), nullptr);
+  EXPECT_TRUE(__asan_address_is_poisoned(again->area + 64));
+  bfree(again);
+}
+#endif
 
 TEST_F(BufferPool, ThreadWithoutRecordGetsNoBuffers) {
   ASSERT_EQ(init_buffers(20, 64), 1);

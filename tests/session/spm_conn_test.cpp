@@ -121,6 +121,20 @@ TEST_F(ConnActions, CalledSelectorWithoutUserIsRefusedWithReason129) {
   EXPECT_EQ(connectionCount(), 0u);
 }
 
+TEST_F(ConnActions, RefusalWithoutBufferForItsHeaderDisconnects) {
+  // Pool buffers of 4 octets: the RF's 8 octets find no room in the empty
+  // buffer nor a buffer of their own.
+  ASSERT_EQ(init_buffers(20, 4), 1);
+  recordTransport();
+  Smachine* s = connection(STA01, nullptr);
+  ASSERT_EQ(s_fsm(s, nullptr, STA01, kEvTConnectInd), 0u);
+  gTpi.calls.clear();
+  receive(s, hex("0D 00"));  // no called selector: no user, reason 129
+  EXPECT_EQ(gTpi.calls, std::vector<std::string>{"disconnect"}) << "the peer is not left waiting for an answer";
+  EXPECT_EQ(connectionCount(), 0u);
+  EXPECT_EQ(QvGetSbCount(), 0u);
+}
+
 TEST_F(ConnActions, ConnectWithoutAnyVersionOfOursIsRefusedWithReason132) {
   Smachine* s = connection(STA01, nullptr);
   ASSERT_EQ(s_fsm(s, nullptr, STA01, kEvTConnectInd), 0u);

@@ -8,9 +8,12 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <atomic>
@@ -781,6 +784,62 @@ TEST_F(Tp0Listen, ACrAskingForMoreThanTheConfiguredSizeGetsADrAndTheConnectionEn
   EXPECT_TRUE(closed) << "the transport connection ends after the DR";
   EXPECT_EQ(active, 0u);
   EXPECT_EQ(left, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The listening side takes sockets of any number (poll() has no limit of
+// 1024) and sends on them without delay.
+TEST_F(Tp0Listen, AnAcceptedSocketNumberedAbove1024IsServedWithoutDelay) {
+  configure("", "ForkOnConnect=0\n");
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  if (saved.rlim_max < 1100) GTEST_SKIP() << "cannot open 1100 descriptors";
+  rlimit more = saved;
+  more.rlim_cur = std::max<rlim_t>(saved.rlim_cur, 1100);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &more), 0);
+  std::string reply;
+  int accepted = -1;
+  int noDelay = 0;
+  std::thread([&] {
+    TpLocalAddr local{};
+    uint32_t r = 1;
+    ThreadRecords records(gIniFile, role(5), &local, &r);
+    if (!records.ok()) return;
+    const int port = local.tsap.sel[0] * 256 + local.tsap.sel[1];
+    const int fd = connectTo(port);
+    if (fd < 0) return;
+    // Every number up to 1024 taken: the accepted socket gets a higher one.
+    std::vector<int> filler;
+    for (int d = ::dup(0); d >= 0 && d <= 1024; d = ::dup(0)) filler.push_back(d);
+    const std::string cr{6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
+    const std::string pkt = std::string{3, 0, 0, static_cast<char>(cr.size() + 4)} + cr;
+    (void)::send(fd, pkt.data(), pkt.size(), MSG_NOSIGNAL);
+    for (int i = 0; i < 50 && reply.empty(); ++i) {
+      (void)do_session_queue();
+      for (const TCEP& e : getSessionTLS(0)->tp0.tcep) {
+        if (e.state == kTcepFree) continue;
+        accepted = e.socket;
+        socklen_t len = sizeof noDelay;
+        (void)getsockopt(e.socket, IPPROTO_TCP, TCP_NODELAY, &noDelay, &len);
+      }
+      pollfd p{fd, POLLIN, 0};
+      char buf[64];
+      if (::poll(&p, 1, 10) > 0) {
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n > 0) reply.assign(buf, static_cast<size_t>(n));
+      }
+    }
+    for (int d : filler) ::close(d);
+    ::close(fd);
+  }).join();
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_GT(accepted, 1024);
+  EXPECT_EQ(noDelay, 1);
+  ASSERT_GE(reply.size(), 8u);
+  EXPECT_EQ(hexOf(reply.substr(4, 4)), "09 D0 12 34") << "answered by CC";
 }
 
 }  // namespace

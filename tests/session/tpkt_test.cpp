@@ -1,7 +1,10 @@
 // TPKT and TPDU on the wire: size codes, segmentation of units to the TPDU
 // size, partial writes, reassembly of packets read in pieces, packets that
 // end the connection, and packet encryption.
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+
+#include <chrono>
 
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +119,90 @@ TEST_F(Tpkt, WhatTheSocketCannotTakeAtOnceIsWrittenByThePollLoop) {
   EXPECT_EQ(data, sent);
   EXPECT_EQ(packets, 4u * 5u);  // 10000 octets: four packets of 2041 and one of 1836
   EXPECT_EQ(tcep(s)->sendState, TxIdle);
+}
+
+// S-DATA SPDUs (GT then DT with user data) in one DT TPDU each.
+std::string dataPacket(const std::string& text) { return dtPacket(hex("01 00 01 00") + text); }
+
+TEST_F(Tpkt, CallingSocketSendsWithoutDelay) {
+  Listener l;
+  Smachine* s = nullptr;
+  PeerFd peer = openConnection(l, &s);
+  int on = 0;
+  socklen_t len = sizeof on;
+  ASSERT_EQ(getsockopt(tcep(s)->socket, IPPROTO_TCP, TCP_NODELAY, &on, &len), 0);
+  EXPECT_EQ(on, 1);
+}
+
+TEST_F(Tpkt, EveryPacketOfOneReadIsHandledAndPiecesAreJoinedAcrossReads) {
+  const std::string stream = dataPacket("first") + dataPacket(std::string(2000, 'x')) + dataPacket("third");
+  // How the stream is cut into the peer's writes: all at once, or in pieces
+  // that end inside headers and bodies of the packets.
+  const std::vector<std::vector<size_t>> cuts = {{}, {3, 12, 20, 1500, 2015, 2030, 2033}, {1, 2, 3, 4, 5, 6, 7}};
+  for (const std::vector<size_t>& cut : cuts) {
+    Listener l;
+    Smachine* s = nullptr;
+    PeerFd peer = openConnection(l, &s);
+    gData.clear();
+    gSeen.clear();
+    size_t at = 0;
+    for (size_t end : cut) {
+      peer.write(stream.substr(at, end - at));
+      at = end;
+      s->credit = 10;
+      EXPECT_EQ(tp0tcp_rcv_pkt(s) >= 0, true);
+    }
+    peer.write(stream.substr(at));
+    s->credit = 10;
+    for (int i = 0; i < 50 && gData.size() < 3; ++i) EXPECT_GE(do_session_queue(), 0);
+    EXPECT_EQ(gData, (std::vector<std::string>{"first", std::string(2000, 'x'), "third"})) << cut.size();
+    if (cut.empty()) {
+      EXPECT_EQ(tcep(s)->rxEnd, stream.size()) << "one read took all three";
+      EXPECT_EQ(tcep(s)->rxStart, tcep(s)->rxEnd) << "and all were handled";
+    }
+    tp0tcp_close_con(tcep(s));
+  }
+}
+
+TEST_F(Tpkt, PacketsReadAheadWaitForCreditAndComeWithoutNewData) {
+  Listener l;
+  Smachine* s = nullptr;
+  PeerFd peer = openConnection(l, &s);
+  gData.clear();
+  peer.write(dataPacket("one") + dataPacket("two"));
+  s->credit = 1;
+  for (int i = 0; i < 50 && gData.empty(); ++i) EXPECT_GE(do_session_queue(), 0);
+  ASSERT_EQ(gData, std::vector<std::string>{"one"});
+  EXPECT_EQ(s->credit, 0u);
+  EXPECT_GT(tcep(s)->rxEnd - tcep(s)->rxStart, 0u) << "the second packet was read with the first";
+  EXPECT_EQ(passNow(), -1) << "no credit: nothing to wait for";
+  EXPECT_EQ(gData.size(), 1u);
+  // Credit given: the next pass hands it up although the socket is quiet.
+  s->credit = 1;
+  QvGetStpParams()->pollWait = 5;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(do_session_queue(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "not waited for the socket";
+  EXPECT_EQ(gData, (std::vector<std::string>{"one", "two"}));
+}
+
+TEST_F(Tpkt, TheBuffersOfAUnitGoOutTogetherEachWithItsPacketHeaders) {
+  Listener l;
+  Smachine* s = nullptr;
+  PeerFd peer = openConnection(l, &s);
+  // Three buffers of one unit: 5000 octets (packets of 2041, 2041 and 918
+  // octets of data at TPDU size 2048), 10 octets, and 3 octets closing it.
+  std::string text = queueUnit(s, 5000, false);
+  text += queueUnit(s, 10, false);
+  text += queueUnit(s, 3, true);
+  EXPECT_EQ(s_transmit(s), 0u);
+  EXPECT_EQ(tcep(s)->sendState, TxIdle);
+  EXPECT_EQ(s->cnfQ.count, 3u) << "every buffer written whole";
+  const Received r = readPackets(peer, 5);
+  EXPECT_EQ(r.headers, (std::vector<std::string>{"03 00 08 00 02 F0 00", "03 00 08 00 02 F0 00",
+                                                  "03 00 03 9D 02 F0 00", "03 00 00 11 02 F0 00",
+                                                  "03 00 00 0A 02 F0 80"}));
+  EXPECT_EQ(r.data, text);
 }
 
 TEST_F(Tpkt, AHeaderArrivingOneOctetAtATimeIsAssembled) {
