@@ -1,0 +1,467 @@
+// The session layer over TP0 over TCP on 127.0.0.1 against plain TCP moving
+// the same octets in the same units, in one program: S-DATA units of 1 KiB
+// and 64 KiB streamed on 1 and 8 connections, and a ping-pong of 100-octet
+// and 20,000-octet units. Each connection is a pair of threads with record
+// sets of their own (a listening server and a calling client), with the
+// product's defaults: TPDU size 65531, pool buffers of 10240 octets. At the
+// end the session's rate is printed as a share of plain TCP's.
+#include <benchmark/benchmark.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "src/odbc/alltls.h"
+#include "src/session/buffer_pool.h"
+#include "src/session/session.h"
+#include "src/session/session_ind.h"
+#include "src/session/sessiontls.h"
+#include "src/session/tp0tcp.h"
+#include "src/session/tpi.h"
+#include "support/thread_records.h"
+
+namespace {
+
+constexpr int32_t kPoolSize = 10240;
+constexpr uint32_t kTpduSize = 65531;
+constexpr int kStreamOctets = 4 << 20;  // octets each connection moves per iteration
+
+// ---------------------------------------------------------------------------
+// Start-up of the process and of each thread
+
+std::string gIniFile;
+
+void setUpProcess() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    glMainThreadId = QvGetThreadHandle();
+    hSerializeMutex = QvCreateMutex();
+    if (QvCreateMutexes() == 0) std::abort();
+    QvSetMultiThread(1);
+    giQuietMode = 1;  // the listening port goes to the trace, not to standard output
+    char tmpl[] = "/tmp/benchsessXXXXXX";
+    if (mkdtemp(tmpl) == nullptr) std::abort();
+    const std::string dir = tmpl;
+    gIniFile = dir + "/mirodel.ini";
+    std::ofstream(gIniFile) << "[COMMON]\nqv_root=" << dir << "\n[SERVER]\nForkOnConnect=0\n";
+    std::atexit([] { std::filesystem::remove_all(std::filesystem::path(gIniFile).parent_path()); });
+  });
+}
+
+ThreadRecords::Options role(int32_t listenQueue) {
+  ThreadRecords::Options o;
+  o.listenQueue = listenQueue;
+  o.tpduSize = kTpduSize;
+  o.poolSize = kPoolSize;
+  o.poolBuffers = 20;
+  return o;
+}
+
+SSAPaddr selector(uint8_t last) {
+  SSAPaddr a{};
+  a.ssap.len = 2;
+  a.ssap.sel[1] = last;
+  return a;
+}
+const SSAPaddr kServerSel = selector(0x07);
+const SSAPaddr kClientSel = selector(0x01);
+
+// ---------------------------------------------------------------------------
+// What a session user of either side sees, per thread
+
+struct UserState {
+  Smachine* conn = nullptr;
+  bool connected = false;
+  bool ended = false;
+  uint64_t received = 0;   // user data octets of S-DATA indications
+  uint64_t units = 0;      // S-DATA units complete (a buffer with the end flag)
+  bool echo = false;       // the server answers every unit with one as long
+  uint64_t unitLength = 0;
+  uint32_t echoesDue = 0;  // units to answer after the pass
+  std::atomic<uint64_t>* counter = nullptr;  // the server's count, read by the client thread
+};
+thread_local UserState* tUser = nullptr;
+
+SessionBuffer* unitOf(size_t n, uint8_t fill) {
+  SessionBuffer* first = nullptr;
+  for (size_t at = 0; at < n || first == nullptr;) {
+    const size_t k = n - at < static_cast<size_t>(kPoolSize) ? n - at : static_cast<size_t>(kPoolSize);
+    SessionBuffer* b = balloc(static_cast<int32_t>(k));
+    if (b == nullptr) std::abort();
+    std::memset(b->data, fill, k);
+    if (first == nullptr) {
+      first = b;
+    } else {
+      b->prev = first->prev;
+      b->next = first;
+      first->prev->next = b;
+      first->prev = b;
+    }
+    at += k;
+  }
+  return first;
+}
+
+bool sendUnit(Smachine* s, size_t n) {
+  SIDU dt{};
+  dt.event = 15;
+  dt.userData = unitOf(n, 0x5A);
+  return session(s, &dt) == 1;
+}
+
+void giveCredit(Smachine* s) {
+  if (s == nullptr || s->credit >= 16 || s->state == STA01) return;
+  SIDU more{};
+  more.event = 33;
+  more.credit = 64;
+  (void)session(s, &more);
+}
+
+int32_t user(Smachine* s, SIDU* sidu) {
+  UserState* u = tUser;
+  if (u != nullptr) {
+    u->conn = s;
+    switch (sidu->event) {
+      case SI_CON_IND: {
+        SIDU acc{};
+        acc.event = 13;
+        acc.requirements = SR_DUPLEX;
+        acc.credit = 64;
+        (void)session(s, &acc);
+        u->connected = true;
+        break;
+      }
+      case SI_CON_CNF:
+        u->connected = true;
+        break;
+      case SI_DT_IND: {
+        SessionBuffer* first = sidu->userData;
+        bool end = false;
+        for (SessionBuffer* b = first; b != nullptr;) {
+          u->received += b->length;
+          end = b->endFlag != 0;
+          b = b->next != first ? b->next : nullptr;
+        }
+        if (end) ++u->units;
+        if (u->counter != nullptr) u->counter->store(u->received, std::memory_order_release);
+        if (u->echo && end) ++u->echoesDue;
+        break;
+      }
+      case SI_UAB_IND:
+      case SI_PAB_IND:
+        u->ended = true;
+        break;
+      default:
+        break;
+    }
+  }
+  s_freeChain(sidu->userData);
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// One connection of each kind: a server thread and the client on the
+// calling (benchmark) thread.
+
+class Pair {
+ public:
+  virtual ~Pair() = default;
+  // Streams `octets` in units of `unit` and returns when the server has
+  // them all.
+  virtual void stream(size_t unit, uint64_t octets) = 0;
+  // One unit of `unit` octets there, and one back.
+  virtual void pingPong(size_t unit) = 0;
+};
+
+// Waits until the server has counted `target` octets.
+void awaitCount(const std::atomic<uint64_t>& counter, uint64_t target) {
+  while (counter.load(std::memory_order_acquire) < target) std::this_thread::yield();
+}
+
+class SessionPair : public Pair {
+ public:
+  SessionPair(bool echo, size_t unitLength) {
+    server_ = std::thread([this, echo, unitLength] { serve(echo, unitLength); });
+    while (port_.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (port_.load() < 0) std::abort();
+    TpLocalAddr local{};
+    uint32_t r = 1;
+    client_ = std::make_unique<ThreadRecords>(gIniFile, role(0), &local, &r);
+    if (!client_->ok()) std::abort();
+    QvGetStpParams()->pollWait = 1;
+    tUser = &me_;
+    (void)s_activate(&kClientSel, user);
+    SAddress address{};
+    address.ssap = kServerSel.ssap;
+    address.tsap.len = 2;
+    address.tsap.sel[0] = static_cast<uint8_t>(port_ >> 8);
+    address.tsap.sel[1] = static_cast<uint8_t>(port_ & 0xFF);
+    address.nsap.len = 4;
+    address.nsap.addr[0] = 127;
+    address.nsap.addr[3] = 1;
+    SIDU req{};
+    req.callingSsap = &kClientSel;
+    req.address = &address;
+    req.requirements = SR_DUPLEX;
+    req.version = 2;
+    req.credit = 1;
+    Smachine* s = s_connect(&req);
+    if (s == nullptr) std::abort();
+    while (!me_.connected) {
+      if (do_session_queue() < 0 && me_.ended) std::abort();
+    }
+    conn_ = me_.conn;
+  }
+  ~SessionPair() override {
+    stop_.store(true);
+    client_.reset();  // its connection ends with its records: the server wakes
+    server_.join();
+    tUser = nullptr;
+  }
+
+  void stream(size_t unit, uint64_t octets) override {
+    const uint64_t target = sent_ + octets;
+    for (uint64_t done = 0; done < octets; done += unit) {
+      if (!sendUnit(conn_, unit)) std::abort();
+      sent_ += unit;
+      flush();
+    }
+    awaitCount(count_, target);
+  }
+
+  void pingPong(size_t unit) override {
+    const uint64_t want = me_.received + unit;
+    giveCredit(conn_);
+    if (!sendUnit(conn_, unit)) std::abort();
+    while (me_.received < want) {
+      if (do_session_queue() < 0 || me_.ended) std::abort();
+      giveCredit(conn_);
+    }
+  }
+
+ private:
+  // Writes what the socket did not take at once and hands the sent units
+  // back (the client has no credit: nothing to read).
+  void flush() {
+    for (;;) {
+      const SessionTLS* t = getSessionTLS(0);
+      bool pending = !sq_empty(&conn_->outQ) || !sq_empty(&conn_->cnfQ);
+      for (const TCEP& e : t->tp0.tcep)
+        if (e.state != kTcepFree && e.sendState != TxIdle) pending = true;
+      if (!pending) return;
+      (void)do_session_queue();
+    }
+  }
+
+  void serve(bool echo, size_t unitLength) {
+    TpLocalAddr local{};
+    uint32_t r = 1;
+    ThreadRecords records(gIniFile, role(5), &local, &r);
+    if (!records.ok()) {
+      port_.store(-1);
+      return;
+    }
+    UserState u;
+    u.echo = echo;
+    u.unitLength = unitLength;
+    u.counter = &count_;
+    tUser = &u;
+    (void)s_activate(&kServerSel, user);
+    port_.store(local.tsap.sel[0] * 256 + local.tsap.sel[1]);
+    QvGetStpParams()->pollWait = 1;
+    while (!stop_.load()) {
+      giveCredit(u.conn);
+      (void)do_session_queue();
+      for (; u.echoesDue > 0; --u.echoesDue) (void)sendUnit(u.conn, u.unitLength);
+    }
+    tUser = nullptr;
+  }
+
+  std::thread server_;
+  std::atomic<int> port_{0};
+  std::atomic<bool> stop_{false};
+  std::atomic<uint64_t> count_{0};
+  std::unique_ptr<ThreadRecords> client_;
+  UserState me_;
+  Smachine* conn_ = nullptr;
+  uint64_t sent_ = 0;
+};
+
+// Plain TCP: blocking sockets with TCP_NODELAY, one send() per unit.
+class TcpPair : public Pair {
+ public:
+  TcpPair(bool echo, size_t unitLength) {
+    const int l = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(l, 1) != 0) std::abort();
+    socklen_t len = sizeof a;
+    ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) std::abort();
+    const int peer = ::accept(l, nullptr, nullptr);
+    ::close(l);
+    const int on = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    ::setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    server_ = std::thread([this, peer, echo, unitLength] { serve(peer, echo, unitLength); });
+  }
+  ~TcpPair() override {
+    ::shutdown(fd_, SHUT_RDWR);
+    server_.join();
+    ::close(fd_);
+  }
+
+  void stream(size_t unit, uint64_t octets) override {
+    std::vector<uint8_t> data(unit, 0x5A);
+    const uint64_t target = sent_ + octets;
+    for (uint64_t done = 0; done < octets; done += unit) {
+      writeAll(fd_, data.data(), unit);
+      sent_ += unit;
+    }
+    awaitCount(count_, target);
+  }
+
+  void pingPong(size_t unit) override {
+    std::vector<uint8_t> data(unit, 0x5A);
+    writeAll(fd_, data.data(), unit);
+    readAll(fd_, data.data(), unit);
+  }
+
+ private:
+  static void writeAll(int fd, const uint8_t* p, size_t n) {
+    while (n > 0) {
+      const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
+      if (k <= 0) std::abort();
+      p += k;
+      n -= static_cast<size_t>(k);
+    }
+  }
+  static bool readAll(int fd, uint8_t* p, size_t n) {
+    while (n > 0) {
+      const ssize_t k = ::recv(fd, p, n, 0);
+      if (k <= 0) return false;
+      p += k;
+      n -= static_cast<size_t>(k);
+    }
+    return true;
+  }
+  void serve(int peer, bool echo, size_t unitLength) {
+    std::vector<uint8_t> buf(echo ? unitLength : 256 * 1024);
+    uint64_t total = 0;
+    for (;;) {
+      if (echo) {
+        if (!readAll(peer, buf.data(), unitLength)) break;
+        writeAll(peer, buf.data(), unitLength);
+        continue;
+      }
+      const ssize_t k = ::recv(peer, buf.data(), buf.size(), 0);
+      if (k <= 0) break;
+      total += static_cast<uint64_t>(k);
+      count_.store(total, std::memory_order_release);
+    }
+    ::close(peer);
+  }
+
+  int fd_ = -1;
+  std::thread server_;
+  std::atomic<uint64_t> count_{0};
+  uint64_t sent_ = 0;
+};
+
+std::unique_ptr<Pair> makePair(bool session, bool echo, size_t unit) {
+  if (session) return std::make_unique<SessionPair>(echo, unit);
+  return std::make_unique<TcpPair>(echo, unit);
+}
+
+// ---------------------------------------------------------------------------
+// Benchmarks: argument 0 is the unit length; the thread count is the
+// number of connections.
+
+template <bool Session>
+void BM_Stream(benchmark::State& state) {
+  setUpProcess();
+  const size_t unit = static_cast<size_t>(state.range(0));
+  std::unique_ptr<Pair> pair = makePair(Session, false, unit);
+  const uint64_t octets = (kStreamOctets / unit) * unit;
+  for (auto _ : state) pair->stream(unit, octets);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * octets));
+  pair.reset();
+}
+
+template <bool Session>
+void BM_PingPong(benchmark::State& state) {
+  setUpProcess();
+  const size_t unit = static_cast<size_t>(state.range(0));
+  std::unique_ptr<Pair> pair = makePair(Session, true, unit);
+  for (auto _ : state) pair->pingPong(unit);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * unit * 2));
+  pair.reset();
+}
+
+void streamArgs(benchmark::internal::Benchmark* b) {
+  b->Arg(1024)->Arg(65536)->Threads(1)->Threads(8)->UseRealTime()->Unit(benchmark::kMillisecond);
+}
+void pingArgs(benchmark::internal::Benchmark* b) {
+  b->Arg(100)->Arg(20000)->UseRealTime()->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK_TEMPLATE(BM_Stream, true)->Name("Session/Stream")->Apply(streamArgs);
+BENCHMARK_TEMPLATE(BM_Stream, false)->Name("PlainTcp/Stream")->Apply(streamArgs);
+BENCHMARK_TEMPLATE(BM_PingPong, true)->Name("Session/PingPong")->Apply(pingArgs);
+BENCHMARK_TEMPLATE(BM_PingPong, false)->Name("PlainTcp/PingPong")->Apply(pingArgs);
+
+// The console report, then each session rate as a share of plain TCP's.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs) {
+      if (r.error_occurred || r.run_type != Run::RT_Iteration) continue;
+      const auto it = r.counters.find("bytes_per_second");
+      if (it != r.counters.end()) rates_[r.benchmark_name()] = it->second.value;
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::printf("\nSession rate as a share of plain TCP's:\n");
+    for (const auto& [name, rate] : rates_) {
+      if (name.rfind("Session/", 0) != 0) continue;
+      const auto plain = rates_.find("PlainTcp/" + name.substr(8));
+      if (plain == rates_.end() || plain->second <= 0) continue;
+      std::printf("  %-40s %.2fx\n", name.substr(8).c_str(), rate / plain->second);
+    }
+  }
+
+ private:
+  std::map<std::string, double> rates_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
