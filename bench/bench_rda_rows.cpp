@@ -67,6 +67,61 @@ Bytes response() {
   return tlv({0xB4}, cat({tlv({0x02}, {0x06}), tlv({0xA0}, tlv({0xA2}, rows))}));
 }
 
+// A block shaped like a typical result set: the column descriptions, then
+// 1000 rows of INTEGER, CHAR VARYING, DECIMAL, DATETIME and DOUBLE, about
+// one value in three NULL.
+Bytes typicalBlock() {
+  struct Column {
+    const char* name;
+    Bytes type;  // the type alternative, whole
+  };
+  const Bytes intInt = cat({tlv({0x02}, {0x0A}), tlv({0x02}, {0x02})});
+  const Column columns[] = {
+      {"ORDER_ID", tlv({0xA8}, cat({tlv({0x02}, {0x0A}), tlv({0x0A}, {0x00})}))},
+      {"CUSTOMER_NAME", tlv({0xAF}, tlv({0x02}, {0x40}))},
+      {"AMOUNT", tlv({0xA7}, intInt)},
+      {"ORDERED_AT", tlv({0xAD}, cat({tlv({0x0A}, {0x03}), tlv({0x02}, {0x00})}))},
+      {"WEIGHT", tlv({0xAC}, cat({tlv({0x02}, {0x35}), tlv({0x02}, {0x00})}))},
+  };
+  Bytes descrs;
+  for (const Column& c : columns) {
+    const Bytes d = tlv({0x30}, cat({tlv({0x81}, text(c.name)), c.type}));
+    descrs.insert(descrs.end(), d.begin(), d.end());
+  }
+  Bytes rows;
+  for (int i = 0; i < kRows; ++i) {
+    Bytes values;
+    for (int c = 0; c < 5; ++c) {
+      Bytes v;
+      if ((i * 5 + c) % 3 == 0) {
+        v = tlv({0x9E}, {0xFF});
+      } else if (c == 0) {
+        const int32_t n = 100000 + i;
+        v = tlv({0x83}, {0x01, static_cast<uint8_t>(n >> 8 & 0xFF), static_cast<uint8_t>(n & 0xFF)});
+      } else if (c == 1) {
+        char name[32];
+        std::snprintf(name, sizeof name, "customer %d of the region", i);
+        v = tlv({0x80}, text(name));
+      } else if (c == 2) {
+        char amount[16];
+        std::snprintf(amount, sizeof amount, "%d.%02d", i * 37 % 100000, i % 100);
+        v = tlv({0x81}, text(amount));
+      } else if (c == 3) {
+        char when[20];
+        std::snprintf(when, sizeof when, "2026-12-10 15:%02d:%02d", i / 60 % 60, i % 60);
+        v = tlv({0x88}, text(when));
+      } else {
+        v = tlv({0x87}, {0x80, static_cast<uint8_t>(i % 64 - 1), 0x03});
+      }
+      v = tlv({0x30}, v);
+      values.insert(values.end(), v.begin(), v.end());
+    }
+    const Bytes r = tlv({0x30}, tlv({0xA1}, tlv({0xA1}, values)));
+    rows.insert(rows.end(), r.begin(), r.end());
+  }
+  return tlv({0xB4}, cat({tlv({0x02}, {0x07}), tlv({0xA0}, cat({tlv({0xA1}, tlv({0xA0}, descrs)), tlv({0xA2}, rows)}))}));
+}
+
 void setUp() {
   static bool done = false;
   if (done) return;
@@ -147,6 +202,25 @@ void BM_DecodeExecuteDBLResponse(benchmark::State& state) {
   report(state, wire.size());
 }
 BENCHMARK(BM_DecodeExecuteDBLResponse)->Unit(benchmark::kMicrosecond);
+
+void BM_DecodeTypicalResultBlock(benchmark::State& state) {
+  setUp();
+  const Bytes wire = typicalBlock();
+  for (auto _ : state) {
+    state.PauseTiming();
+    SessionBuffer* chain = chainOf(wire);
+    state.ResumeTiming();
+    RDAXOPENIdu* idu = decode(chain);
+    benchmark::DoNotOptimize(idu);
+    aafreeall(aagetlist());
+    state.PauseTiming();
+    if (idu == nullptr) std::abort();
+    freeChain(chain);
+    state.ResumeTiming();
+  }
+  report(state, wire.size());
+}
+BENCHMARK(BM_DecodeTypicalResultBlock)->Unit(benchmark::kMicrosecond);
 
 void BM_EncodeExecuteDBLResponse(benchmark::State& state) {
   setUp();
