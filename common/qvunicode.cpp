@@ -36,7 +36,6 @@ constexpr uint32_t utf8_minval_array[6] = {0, 0x80, 0x800, 0x10000, 0x200000, 0x
 
 // Stored for a byte that starts no sequence; it takes one character.
 constexpr wchar_t kReplacementChar = 0xFFFD;
-constexpr wchar_t kMaxDecoded = 0xFFFF;   // the decoder's character range
 constexpr wchar_t kMaxCodePoint = 0x10FFFF;
 
 constexpr const char* kSrcFile = "common/qvunicode";
@@ -270,7 +269,7 @@ int32_t unix_utf8towcs(const char* src, int32_t srcLen, wchar_t* dst, int32_t ds
       if (!isContinuation(s[i + k])) return 0;
       value = (value << 6) | (s[i + k] & 0x3F);
     }
-    if (value < utf8_minval_array[n] || value > static_cast<uint32_t>(kMaxDecoded)) return 0;
+    if (value < utf8_minval_array[n] || value > static_cast<uint32_t>(kMaxCodePoint)) return 0;
     dst[out++] = static_cast<wchar_t>(value);
     i += n + 1;
   }
@@ -370,10 +369,19 @@ int32_t utf16towcs(const uint16_t* src, int32_t srcLen, wchar_t* dst, int32_t ds
   if (src == nullptr || dstLen < 0) return 0;
   const int32_t len = srcLen == QV_NTS ? terminatedLength(src) : srcLen;
   if (len < 0) return 0;
-  if (dst == nullptr || dstLen == 0) return len;
-  const int32_t n = len < dstLen ? len : dstLen;
-  for (int32_t i = 0; i < n; ++i) dst[i] = static_cast<wchar_t>(src[i]);
-  return n < len ? 0 : len;
+  const bool sizing = dst == nullptr || dstLen == 0;
+  int32_t out = 0;
+  for (int32_t i = 0; i < len; ++out) {
+    uint32_t c = src[i++];
+    // A high surrogate followed by a low one is one character; a surrogate
+    // without its partner stays a character of its own.
+    if (c >= 0xD800 && c <= 0xDBFF && i < len && src[i] >= 0xDC00 && src[i] <= 0xDFFF)
+      c = 0x10000 + ((c - 0xD800) << 10) + (src[i++] - 0xDC00u);
+    if (sizing) continue;
+    if (out == dstLen) return 0;  // the source does not fit
+    dst[out] = static_cast<wchar_t>(c);
+  }
+  return out;
 }
 
 int32_t wcstoutf16(const wchar_t* src, int32_t srcLen, uint16_t* dst, int32_t dstLen) {

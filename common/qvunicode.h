@@ -87,15 +87,16 @@ int32_t qvGetBufLenForWideCharToMultiByteFixup(const wchar_t* src, int32_t len);
 
 // ---- Unicode conversions ----
 
-// UTF-8 to wide characters (at most U+FFFF each). Returns the characters
+// UTF-8 to wide characters (up to U+10FFFF). Returns the characters
 // written, the count needed when dstLen is 0 or dst is NULL, 0 on failure.
 int32_t utf8towcs(const char* src, int32_t srcLen, wchar_t* dst, int32_t dstLen);
 // Wide characters to UTF-8. Returns the bytes written, the bytes needed when
 // dstLen is 0 or dst is NULL, 0 on failure (including a character that is
 // negative or above U+10FFFF).
 int32_t wcstoutf8(const wchar_t* src, int32_t srcLen, char* dst, int32_t dstLen);
-// One UTF-16 unit per character, zero-extended. Returns the characters
-// written (the source length), the source length when dstLen is 0 or dst is
+// A surrogate pair becomes one character (U+10000..U+10FFFF); every other
+// unit, an unpaired surrogate too, one character by zero extension. Returns
+// the characters written, the characters needed when dstLen is 0 or dst is
 // NULL, 0 when the destination is too small.
 int32_t utf16towcs(const uint16_t* src, int32_t srcLen, wchar_t* dst, int32_t dstLen);
 // One unit per character up to U+FFFF; U+10000..U+10FFFF as a surrogate

@@ -1,11 +1,20 @@
-// Arbitrary octets handed to the SPDU reader as one received unit, on a
-// connection in any state, with the real action routines behind it.
+// A session connection in any state fed a sequence of steps: received
+// units handed to the SPDU reader, and user requests and responses through
+// the session entry, with the real action routines behind both.
 //
 // Input: octet 0 picks the state (0..31); octet 1 holds switches (bit 0 the
 // transport-expedited flag, bit 1 the acceptor flag, bit 2 version 1 instead
-// of 2, bits 3-4 the kind of unit); octet 2 picks the functional units in
-// use (half-duplex or duplex, and more); octet 3 the tokens owned; the rest
-// is the unit. Every buffer must be back in the pool afterwards.
+// of 2); octet 2 picks the functional units in use (half-duplex or duplex,
+// and more); octet 3 the tokens owned. Then steps, each led by one octet:
+// - below 0x80: a received unit of kind (octet & 3), its length in the next
+//   two octets (high first, cut to what is left), then the unit;
+// - 0x80 and up: a request or response, event 1 + (octet & 0x7F) % 33 (an
+//   S-CONNECT request, which only s_connect takes, becomes a receive
+//   request); then eight octets: tokens, synchronisation type, reason,
+//   serial number, credit, activity identifier length, connection
+//   identifier length, user data length; then the user data.
+// The steps stop when the connection is gone. Every buffer must be back in
+// the pool afterwards.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -60,8 +69,82 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;
 }
 
+namespace {
+
+constexpr int kMaxSteps = 32;
+constexpr uint32_t kEvConnectRequest = 12;
+constexpr uint32_t kEvReceiveRequest = 33;
+
+// Input read from the front; past the end every read gives 0.
+struct Cursor {
+  const uint8_t* at;
+  size_t left;
+  uint8_t octet() {
+    if (left == 0) return 0;
+    --left;
+    return *at++;
+  }
+  size_t take(size_t n) { return n < left ? n : left; }
+};
+
+// A buffer of the pool holding `n` octets of the input.
+SessionBuffer* bufferOf(Cursor& in, size_t n) {
+  SessionBuffer* b = balloc(static_cast<int32_t>(n));
+  if (b == nullptr) std::abort();
+  if (n > 0) std::memcpy(b->data, in.at, n);
+  in.at += n;
+  in.left -= n;
+  return b;
+}
+
+void receive(SessionTLS* t, Smachine* s, uint8_t lead, Cursor& in) {
+  const size_t want = static_cast<size_t>(in.octet()) << 8 | in.octet();
+  const size_t n = in.take(want < static_cast<size_t>(kBufferSize) ? want : kBufferSize);
+  SessionBuffer* b = bufferOf(in, n);
+  SessionBuffer* held = &t->tp0.held;
+  b->next = held;
+  b->prev = held->prev;
+  held->prev->next = b;
+  held->prev = b;
+  parse_SPDU(s, b, lead & 3u);
+  reclaim_buf();
+}
+
+void request(Smachine* s, uint8_t lead, Cursor& in) {
+  static SAddress address{};
+  static const uint8_t kPattern[64] = {'s', 'e', 's', 's', 'i', 'o', 'n', '-', 'f', 'u', 'z', 'z'};
+  SIDU sidu{};
+  sidu.event = 1 + (lead & 0x7Fu) % 33;
+  if (sidu.event == kEvConnectRequest) sidu.event = kEvReceiveRequest;
+  sidu.callingSsap = &gSelector;
+  sidu.address = &address;
+  sidu.requirements = s->requirements;
+  sidu.tokens = in.octet();
+  sidu.syncType = in.octet();
+  sidu.reason = in.octet();
+  sidu.serial = in.octet();
+  sidu.credit = in.octet() & 3;
+  sidu.version = s->version;
+  // Lengths as the caller gives them, also beyond their fields.
+  sidu.activityId.len = in.octet() % 16;
+  std::memcpy(sidu.activityId.id, kPattern, sizeof sidu.activityId.id);
+  sidu.oldActivityId = sidu.activityId;
+  const uint32_t cidLen = in.octet() % 80;
+  sidu.cid.calledLen = sidu.cid.callingLen = sidu.cid.commonLen = cidLen;
+  sidu.cid.additionalLen = cidLen % 8;
+  std::memcpy(sidu.cid.called, kPattern, sizeof kPattern);
+  std::memcpy(sidu.cid.calling, kPattern, sizeof kPattern);
+  std::memcpy(sidu.cid.common, kPattern, sizeof kPattern);
+  const size_t n = in.take(in.octet());
+  sidu.userData = n > 0 ? bufferOf(in, n) : nullptr;
+  (void)session(s, &sidu);
+  s_freeChain(sidu.userData);  // what the machine did not take stays the caller's
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 4 || size - 4 > static_cast<size_t>(kBufferSize)) return 0;
+  if (size < 4) return 0;
   SessionTLS* t = getSessionTLS(0);
   Smachine* s = s_alloc();
   if (t == nullptr || s == nullptr) std::abort();
@@ -74,24 +157,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s->texp = data[1] & 1;
   s->acc = (data[1] >> 1) & 1;
   s->version = (data[1] & 4) != 0 ? 1 : 2;
-  const uint32_t kind = (data[1] >> 3) & 3;
   s->requirements = (data[2] & 1) != 0 ? SR_DUPLEX : SR_HALFDUPLEX;
   s->requirements |= static_cast<uint32_t>(data[2] & 0xFE) << 2;  // minor sync and up
   s->credit = 1;
   s_setAvailable(s);
   s_setOwned(s, data[3] & s->av);
 
-  const size_t n = size - 4;
-  SessionBuffer* b = balloc(static_cast<int32_t>(n));
-  if (b == nullptr) std::abort();
-  if (n > 0) std::memcpy(b->data, data + 4, n);
-  SessionBuffer* held = &t->tp0.held;
-  b->next = held;
-  b->prev = held->prev;
-  held->prev->next = b;
-  held->prev = b;
-  parse_SPDU(s, b, kind);
-  reclaim_buf();
+  Cursor in{data + 4, size - 4};
+  for (int step = 0; step < kMaxSteps && in.left > 0 && s_isLive(t, s); ++step) {
+    const uint8_t lead = in.octet();
+    if (lead < 0x80) receive(t, s, lead, in);
+    else request(s, lead, in);
+  }
 
   if (s_isLive(t, s)) s_release(s);
   if (QvGetSbCount() != 0) __builtin_trap();  // a buffer went astray

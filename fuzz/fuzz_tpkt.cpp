@@ -6,19 +6,25 @@
 // Input: octet 0 holds switches (bit 0: the connection waits for its CC,
 // else it is open; bit 1: pool buffers of 1024 octets, else 10240; bits 2-3:
 // TPDU size 128, 2048, 8192 or 65531; bit 4: the peer's end stays open after
-// the stream, else it is shut); octet 1 picks the session state (0..31);
-// the rest is the stream. It goes through a socket pair, polled by the
-// transport's own poll loop. Every buffer must be back in the pool and every
-// endpoint free afterwards.
+// the stream, else it is shut; bit 5: the connection was accepted by the
+// listening side and waits for the CR, which overrides bit 0; bit 6: packet
+// data is enciphered, as with EncryptionPackage=1, when libcrypto can be
+// loaded); octet 1 picks the session state (0..31); the rest is the stream.
+// It goes through a socket pair, polled by the transport's own poll loop.
+// Every buffer must be back in the pool and every endpoint free afterwards.
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "common/qvcrypt.h"
 #include "fuzz/fuzz_support.h"
+#include "src/runtime/qvinfo.h"
 #include "src/session/buffer_pool.h"
 #include "src/session/session_ind.h"
 #include "src/session/sessiontls.h"
@@ -43,16 +49,40 @@ int32_t user(Smachine* s, SIDU* sidu) {
 
 SSAPaddr gSelector{};
 int32_t gPoolSize = 0;
+bool gCanDecipher = false;
+
+// Loads libcrypto as EncryptionPackage=1 does, through a configuration file
+// of its own that is gone again afterwards; whether it could.
+bool loadCipher() {
+  char dir[] = "/tmp/fuzz_tpkt_XXXXXX";
+  if (mkdtemp(dir) == nullptr) return false;
+  const std::string ini = std::string(dir) + "/mirodel.ini";
+  const std::string text = std::string("[COMMON]\nqv_root=") + dir + "\nEncryptionPackage=1\n";
+  FILE* f = std::fopen(ini.c_str(), "w");
+  bool loaded = false;
+  if (f != nullptr) {
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+    loaded = qv_setInfo(QV_INFO_INIFILE, 0, ini.c_str()) == 1 && qvcrypt_init(-1) == 1 && qvcrypt_getmode() == 1;
+  }
+  unlink(ini.c_str());
+  rmdir(dir);
+  return loaded;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzStartRecordSet();
+  gCanDecipher = loadCipher();
   init_timers();
   gSelector.ssap.len = 2;
   gSelector.ssap.sel[1] = 0x01;
   if (s_activate(&gSelector, user) != 1) std::abort();
   if (tp0tcp_init() != 0) std::abort();
+  SessionTLS* t = getSessionTLS(0);
+  if (t == nullptr) std::abort();
+  t->tpParams.forkFlag = 0;  // an accepted connection is served here
   return 0;
 }
 
@@ -68,6 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (t == nullptr) std::abort();
   t->tpParams.tpduSize = kSizes[(flags >> 2) & 3];
   t->tpParams.pollWait = 0;
+  encryptMode = gCanDecipher && (flags & 64) != 0 ? 1 : 0;
 
   int pair[2];
   if (socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0) std::abort();
@@ -93,8 +124,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s->credit = 1;
   s_setAvailable(s);
   s_setOwned(s, 0);
-  const uint32_t state = (flags & 1) != 0 ? kTcepCrSent : kTcepOpen;
-  if (tp0tcp_openTcep(s, pair[0], state) < 0) std::abort();
+  const bool accepted = (flags & 32) != 0;
+  const uint32_t state = accepted || (flags & 1) != 0 ? kTcepCrSent : kTcepOpen;
+  const int32_t id = tp0tcp_openTcep(s, pair[0], state);
+  if (id < 0) std::abort();
+  t->tp0.tcep[id].calledSide = accepted ? 1 : 0;
 
   for (int i = 0; i < kMaxPasses; ++i) {
     if (tp0tcp_poll_events() < 0) break;

@@ -452,10 +452,14 @@ int64_t formatField(const CtField& f, void* base, const char* src) {
   }
   const CtType& t = *f.type;
   if (f.code == CT_SELF) return formatSelf(t, value, src);
+  // X.690 writes every SEQUENCE, SET and SEQUENCE OF constructed, also one
+  // tagged implicitly that holds no element (A0 00, never 80 00).
+  const bool structured = t.kind == CtKind::Seq || t.kind == CtKind::List;
+  if ((f.flags & CT_EXPLICIT) == 0)
+    return addIdentifier(f.code, structured || (f.flags & CT_CONS) != 0, formatContents(t, value, src));
   int64_t n;
-  if ((f.flags & CT_EXPLICIT) == 0) n = formatContents(t, value, src);
-  else if (f.inner == CT_SELF) n = formatSelf(t, value, src);
-  else n = addIdentifier(f.inner, false, formatContents(t, value, src));
+  if (f.inner == CT_SELF) n = formatSelf(t, value, src);
+  else n = addIdentifier(f.inner, structured, formatContents(t, value, src));
   return addIdentifier(f.code, (f.flags & CT_CONS) != 0, n);
 }
 

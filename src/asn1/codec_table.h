@@ -113,6 +113,7 @@ enum CtPresence : uint8_t {
 // CtField::flags.
 inline constexpr uint8_t CT_EXPLICIT = 1;  // code is a wrapper around an inner element
 inline constexpr uint8_t CT_CONS = 2;      // the identifier is written constructed even when empty
+                                           // (a SEQUENCE, SET or list type always is)
 inline constexpr uint8_t CT_INDIRECT = 4;  // the record holds a pointer to the value
 inline constexpr uint8_t CT_VALPROBE = 8;  // probe with the value variants (tags below 31 only)
 inline constexpr uint8_t CT_ALONE = 16;    // read only when no earlier field of its SEQUENCE was read

@@ -1,5 +1,7 @@
 #include "src/runtime/dbresource.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -147,6 +149,17 @@ int32_t QvGetSrvrStatFileName(char* out) {
   return n >= 0 && n < QV_PATH_SIZE ? 1 : 0;
 }
 
+namespace {
+
+// Writes [section] key=value, except that an empty value never replaces one
+// that is there. False when the write failed.
+bool writeKeepingValues(const char* section, const char* key, const std::string& value, const std::string& file) {
+  if (value.empty() && !readKey(section, key, file).empty()) return true;
+  return WritePrivateProfileString(section, key, value.c_str(), file.c_str()) != 0;
+}
+
+}  // namespace
+
 int32_t checkCreateDrd(const char* schemaDirectory, const char* mainConfigPath) {
   const std::string dir = schemaDirectory != nullptr ? schemaDirectory : "";
   const std::string drd = dir + "qvdrd.ini";
@@ -154,16 +167,18 @@ int32_t checkCreateDrd(const char* schemaDirectory, const char* mainConfigPath) 
   const std::string servers = dir + "qvserver.ini";
   if (FILE* f = std::fopen(drd.c_str(), "r")) {
     std::fclose(f);
-    return 4;
+    return QV_DRD_PRESENT;
   }
   FILE* dbf = std::fopen(db.c_str(), "r");
-  if (dbf == nullptr) return 5;
+  if (dbf == nullptr) return QV_DRD_NO_DB_FILE;
   FILE* sf = std::fopen(servers.c_str(), "r");
   if (sf == nullptr) {
     std::fclose(dbf);
-    return 6;
+    return QV_DRD_NO_SERVER_FILE;
   }
   std::fclose(sf);
+  struct stat st;
+  const bool drdPathTaken = ::lstat(drd.c_str(), &st) == 0;  // by something that cannot be read
 
   std::vector<std::string> databases;
   char line[128];
@@ -176,17 +191,23 @@ int32_t checkCreateDrd(const char* schemaDirectory, const char* mainConfigPath) 
   }
   std::fclose(dbf);
 
+  // Without a local name (or a port for it) the lookup finds nothing; the
+  // port already configured is kept then.
   const std::string cfg = mainConfigPath != nullptr ? mainConfigPath : "";
   const std::string localName = readKey("SERVER", "LocalName", cfg);
-  WritePrivateProfileString("SERVER", "PORT", readKey(localName.c_str(), "TSELECTOR", servers).c_str(), cfg.c_str());
+  bool written = writeKeepingValues("SERVER", "PORT", readKey(localName.c_str(), "TSELECTOR", servers), cfg);
 
+  bool drdWritten = true;
   for (const std::string& d : databases) {
     const char* s = d.c_str();
     const std::string server = readKey(s, "SERVER", db);
-    WritePrivateProfileString(s, "ADDRESS", readKey(server.c_str(), "NADDRESS1", servers).c_str(), drd.c_str());
-    WritePrivateProfileString(s, "PORT", readKey(server.c_str(), "TSELECTOR", servers).c_str(), drd.c_str());
+    drdWritten = drdWritten && writeKeepingValues(s, "ADDRESS", readKey(server.c_str(), "NADDRESS1", servers), drd);
+    drdWritten = drdWritten && writeKeepingValues(s, "PORT", readKey(server.c_str(), "TSELECTOR", servers), drd);
     for (const char* key : {"TYPE", "CONNECT_STRING", "SCHEMA_PATH", "REMARKS"})
-      WritePrivateProfileString(s, key, readKey(s, key, db).c_str(), drd.c_str());
+      drdWritten = drdWritten && writeKeepingValues(s, key, readKey(s, key, db), drd);
   }
-  return 4;
+  // A part-built file would be taken for a finished one by the next call:
+  // the file made here goes, so that the next call builds it again.
+  if (!drdWritten && !drdPathTaken) std::remove(drd.c_str());
+  return written && drdWritten ? QV_DRD_PRESENT : QV_DRD_WRITE_FAILED;
 }

@@ -25,7 +25,15 @@ int32_t qv_adjustDbSchemaPath(char* path, TmHandle traceModule);
 void qv_getResourceFileName(char* out);
 int32_t QvGetSrvrStatFileName(char* out);
 
+// Results of checkCreateDrd.
+inline constexpr int32_t QV_DRD_PRESENT = 4;         // qvdrd.ini exists or was built
+inline constexpr int32_t QV_DRD_NO_DB_FILE = 5;      // qvdb.ini cannot be opened
+inline constexpr int32_t QV_DRD_NO_SERVER_FILE = 6;  // qvserver.ini cannot be opened
+inline constexpr int32_t QV_DRD_WRITE_FAILED = 7;    // a file could not be written
+
 // Builds qvdrd.ini in `schemaDirectory` (ending in '/') from the older
-// qvdb.ini and qvserver.ini: 4 when qvdrd.ini exists or was built, 5 when
-// qvdb.ini cannot be opened, 6 when qvserver.ini cannot be opened.
+// qvdb.ini and qvserver.ini, and sets [SERVER] PORT of the main configuration
+// file to the port of its [SERVER] LocalName. An empty value never replaces
+// one already there. When qvdrd.ini cannot be written whole, a file made here
+// is removed, so that the next call builds it again.
 int32_t checkCreateDrd(const char* schemaDirectory, const char* mainConfigPath);

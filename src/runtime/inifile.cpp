@@ -264,8 +264,10 @@ bool buildText(int fd, const char* bracketed, const char* key, const char* value
       heldHeader = raw;
       break;
     }
+    // The key is matched as the string reader matches it, blanks around it
+    // left out: a line the readers answer for the key is the one replaced.
     if (char* eq = std::strchr(line, '=')) *eq = '\0';
-    if (plib_stricmp(line, key) == 0) break;
+    if (plib_stricmp(BlankStrip(line), key) == 0) break;
     text += raw;
   }
   if (reader.failed()) return false;

@@ -52,9 +52,10 @@ int32_t GetPrivateProfileString(const char* section, const char* key, const char
 int32_t GetPrivateProfileInt(const char* section, const char* key, int32_t def, const char* path);
 
 // Sets [section] key=value: replaces the first line of the key in the
-// section in place, or adds the key at the end of the section (after its
-// trailing comments, before the next header), or adds the section and the
-// key at the end of the file, creating the file when it is missing.
+// section in place (its key matched as GetPrivateProfileString matches it,
+// blanks around it left out), or adds the key at the end of the section
+// (after its trailing comments, before the next header), or adds the section
+// and the key at the end of the file, creating the file when it is missing.
 //
 // The new text goes to a temporary file in the same directory that is then
 // renamed over the file (its mode kept), so the file is either replaced whole

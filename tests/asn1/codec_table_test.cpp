@@ -91,6 +91,20 @@ TEST_F(CodecTable, PresenceRulesReadAndWriteBack) {
   EXPECT_EQ(readAtEveryCut(tlv(0x30, full), [&] { ct_parseType(kRec, &r, "test"); }), 0);
 }
 
+TEST_F(CodecTable, EmptySequenceTaggedImplicitlyIsConstructedAndReadInEitherForm) {
+  Inner empty{};
+  Rec r{};
+  r.inner = &empty;
+  EXPECT_EQ(formatted([&] { return ct_formatType(kRec, &r, "test"); }), hex("A1 00"));
+  for (const char* wire : {"30 02 A1 00", "30 02 81 00"}) {
+    SCOPED_TRACE(wire);
+    Rec back{};
+    EXPECT_EQ(readOne(hex(wire), [&] { ct_parseType(kRec, &back, "test"); }), 0);
+    ASSERT_NE(back.inner, nullptr);
+    EXPECT_EQ(back.inner->mask, 0u);
+  }
+}
+
 TEST_F(CodecTable, ChoiceProbedWithTheValueVariantsStopsAtTheEnd) {
   Rec r{};
   EXPECT_EQ(readOne(hex("30 03 83 01 09"), [&] { ct_parseType(kRec, &r, "test"); }), 0);

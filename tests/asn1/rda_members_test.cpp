@@ -124,7 +124,7 @@ std::vector<Case> commonMembers() {
       {"Open RC, diagnostic", cx(16, opId(2) + cx(1, hex("69 06 80 01 02 81 01 78"))), RDA_OPEN_RC},
       {"Close RI", cx(17, opId(4) + cx(0, cx(0, hex("02 01 01 02 01 02")))), RDA_CLOSE_RI},
       {"Close RC", cx(18, opId(4) + cx(0, cx(0, seq(hex("80 01 01 81 00"))))), RDA_CLOSE_RC},
-      {"Close RC, no exceptions", cx(18, opId(4) + hex("80 00")), RDA_CLOSE_RC},
+      {"Close RC, no exceptions", cx(18, opId(4) + hex("A0 00")), RDA_CLOSE_RC},
       {"ExecuteDBL RC error", cx(20, opId(6) + cx(1, hex("41 00"))), RDA_EXECDBL_RC},
       {"DefineDBL RC error", cx(22, opId(6) + cx(1, hex("72 03 80 01 00"))), RDA_DEFINEDBL_RC},
       {"InvokeDBL RC error", cx(24, opId(6) + cx(1, hex("42 00"))), RDA_INVOKEDBL_RC},
@@ -141,7 +141,7 @@ std::vector<Case> isoMembers() {
   const Bytes multi = cx(5, cx(0, cx(1, seq(hex("83 01 01"))) + cx(1, seq(hex("83 01 02")))));
   const Bytes specs = cx(0, kIntDescr + kCharDescr);
   const Bytes row = seq(cx(0, kExcp) + cx(1, cx(1, seq(hex("83 01 01")) + seq(hex("85 00")) + seq(hex("9E 01 FF")))));
-  const Bytes emptyExcpRow = seq(hex("80 00") + cx(1, cx(1, seq(hex("81 02 12 3C")))));
+  const Bytes emptyExcpRow = seq(hex("A0 00") + cx(1, cx(1, seq(hex("81 02 12 3C")))));
   return {
       {"ExecuteDBL RI, single row", cx(19, opId(6) + cx(0, hex("80 01 01") + cx(1, hex("80 02 73 31")) + cx(2, specs) +
                                                            cx(3, cx(0, kIntDescr)) + args)),
@@ -181,7 +181,7 @@ std::vector<Case> xopenMembers() {
   const Bytes info2 = seq(hex("80 00 81 00 82 00"));
   const Bytes diagExcp = kExcp + cx(3, hex("80 01 02 81 01 74 82 01 75") + cx(3, info1 + info2));
   const Bytes rows = seq(cx(1, cx(1, seq(hex("83 01 01")) + seq(hex("9E 01 FF"))))) + seq(cx(0, diagExcp)) +
-                     seq(hex("80 00") + cx(1, cx(1, seq(hex("89 00")))));
+                     seq(hex("A0 00") + cx(1, cx(1, seq(hex("89 00")))));
   return {
       {"ExecuteDBL RI, single row", cx(19, opId(6) + cx(0, hex("80 01 01") + cx(1, hex("80 02 73 31")) +
                                                            cx(2, cx(0, descrs)) + args + hex("86 01 FF"))),
@@ -230,6 +230,42 @@ TEST_F(RdaMembers, EveryXOpenMemberDecodesAndEncodesToTheSameOctets) {
   std::vector<Case> cases = commonMembers();
   for (const Case& c : xopenMembers()) cases.push_back(c);
   roundTripAll(this, kXopen, cases, decode, encode);
+}
+
+// A SEQUENCE-typed element with nothing in it is written constructed, A0 00;
+// the empty result alternatives (Terminate, Cancel, Rollback) stay 80 00.
+// Either form is read.
+TEST_F(RdaMembers, EmptySequencesAreWrittenConstructedAndReadInEitherForm) {
+  const struct {
+    const char* what;
+    Bytes primitive;
+    Bytes constructed;
+    bool writtenConstructed;
+  } cases[] = {
+      {"Close RC, no exceptions", hex("B2 05 02 01 04 80 00"), hex("B2 05 02 01 04 A0 00"), true},
+      {"Cancel RI, empty request", hex("AB 05 02 01 03 80 00"), hex("AB 05 02 01 03 A0 00"), true},
+      {"Status RC, empty result", hex("AE 05 02 01 03 80 00"), hex("AE 05 02 01 03 A0 00"), true},
+      {"Open RC, empty result", hex("B0 05 02 01 02 80 00"), hex("B0 05 02 01 02 A0 00"), true},
+      {"row with an empty exception",
+       hex("B4 14 02 01 06 A0 0F A2 0D 30 0B 80 00 A1 07 A1 05 30 03 83 01 07"),
+       hex("B4 14 02 01 06 A0 0F A2 0D 30 0B A0 00 A1 07 A1 05 30 03 83 01 07"), true},
+      {"Terminate RC", hex("A4 05 02 01 05 80 00"), hex("A4 05 02 01 05 A0 00"), false},
+      {"Cancel RC", hex("AC 05 02 01 03 80 00"), hex("AC 05 02 01 03 A0 00"), false},
+      {"Rollback RC", hex("AA 05 02 01 05 80 00"), hex("AA 05 02 01 05 A0 00"), false},
+  };
+  for (const Family* f : {&kIso, &kXopen}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(f->name) + ": " + c.what);
+      const Bytes& written = c.writtenConstructed ? c.constructed : c.primitive;
+      for (const Bytes* wire : {&c.primitive, &c.constructed}) {
+        int32_t err = -1;
+        void* idu = decode(*f, *wire, &err);
+        ASSERT_EQ(err, 0);
+        ASSERT_NE(idu, nullptr);
+        EXPECT_EQ(encode(*f, idu), written);
+      }
+    }
+  }
 }
 
 TEST_F(RdaMembers, FamilyDifferencesAreRefusedByTheOtherFamily) {

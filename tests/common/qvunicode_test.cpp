@@ -28,7 +28,7 @@ struct Utf8Case {
   std::vector<wchar_t> chars;  // what the destination holds
 };
 
-TEST(Utf8ToWide, DecodesWithinTheBasicPlaneAndRefusesTheRest) {
+TEST(Utf8ToWide, DecodesUpToTheLastCodePointAndRefusesTheRest) {
   const std::vector<Utf8Case> cases = {
       {"euro sign", "\xE2\x82\xAC", 3, 1, {0x20AC}},
       {"mixed widths", "A\xC3\xA9\xDF\xBF\xEF\xBF\xBF", 8, 4, {0x41, 0xE9, 0x7FF, 0xFFFF}},
@@ -36,7 +36,10 @@ TEST(Utf8ToWide, DecodesWithinTheBasicPlaneAndRefusesTheRest) {
       {"terminated, -1", "abc", -1, 4, {'a', 'b', 'c', 0}},
       {"overlong NUL", "\xC0\x80", 2, 0, {}},
       {"overlong three-byte", "\xE0\x9F\xBF", 3, 0, {}},
-      {"above U+FFFF", "\xF0\x9F\x98\x80", 4, 0, {}},
+      {"four-byte form", "\xF0\x9F\x98\x80", 4, 1, {0x1F600}},
+      {"last code point", "\xF4\x8F\xBF\xBF", 4, 1, {0x10FFFF}},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", 4, 0, {}},
+      {"overlong four-byte", "\xF0\x8F\xBF\xBF", 4, 0, {}},
       {"five-byte form", "\xF8\x88\x80\x80\x80", 5, 0, {}},
       {"bad continuation", "\xC3\x41", 2, 0, {}},
       {"cut by the end", "\xE2\x82", 2, 0, {}},
@@ -73,7 +76,7 @@ TEST(Utf8ToWide, SizingCountsCharactersAndBoundsTheConversion) {
       {"A\xE2\x82", 3, 1},          // a sequence cut by the end is not counted
       {"\xE2\x41", 2, 2},           // ended early: counted, scan resumes at 'A'
       {"\x80\xFE\xFF", 3, 3},       // stray bytes count one each
-      {"\xF0\x9F\x98\x80", 4, 1},   // counted, though the conversion refuses it
+      {"\xF0\x9F\x98\x80", 4, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes);
@@ -130,12 +133,12 @@ TEST(WideToUtf8, FailsWhenTheCharacterDoesNotFit) {
   EXPECT_EQ(wcstoutf8(nullptr, 1, dst, 4), 0);
 }
 
-TEST(WideToUtf8, EveryBasicPlaneCharacterRoundTrips) {
+TEST(WideToUtf8, EveryCharacterRoundTrips) {
   std::vector<wchar_t> all;
-  for (wchar_t c = 1; c <= 0xFFFF; ++c) all.push_back(c);
+  for (wchar_t c = 1; c <= 0x10FFFF; ++c) all.push_back(c);
   const auto n = static_cast<int32_t>(all.size());
   const int32_t bytes = wcstoutf8(all.data(), n, nullptr, 0);
-  ASSERT_EQ(bytes, 127 + 2 * (0x800 - 0x80) + 3 * (0x10000 - 0x800));
+  ASSERT_EQ(bytes, 127 + 2 * (0x800 - 0x80) + 3 * (0x10000 - 0x800) + 4 * (0x110000 - 0x10000));
   std::string utf8(static_cast<size_t>(bytes), '\0');
   ASSERT_EQ(wcstoutf8(all.data(), n, utf8.data(), bytes), bytes);
   ASSERT_EQ(utf8towcs(utf8.data(), bytes, nullptr, 0), n);
@@ -144,20 +147,44 @@ TEST(WideToUtf8, EveryBasicPlaneCharacterRoundTrips) {
   EXPECT_EQ(back, all);
 }
 
-TEST(Utf16, UnitsBecomeCharactersOneByOne) {
-  const uint16_t pair[] = {0xD83D, 0xDE00, 0};
+TEST(Utf16, SurrogatePairsJoinAndOtherUnitsAreZeroExtended) {
+  const uint16_t pair[] = {0x0041, 0xD83D, 0xDE00, 0};
   wchar_t dst[4] = {kGuard, kGuard, kGuard, kGuard};
-  EXPECT_EQ(utf16towcs(pair, 2, dst, 4), 2);
-  EXPECT_EQ(dst[0], 0xD83D);
-  EXPECT_EQ(dst[1], 0xDE00);
+  EXPECT_EQ(utf16towcs(pair, 3, dst, 4), 2);
+  EXPECT_EQ(dst[0], 0x41);
+  EXPECT_EQ(dst[1], 0x1F600);
   EXPECT_EQ(dst[2], kGuard);
   EXPECT_EQ(utf16towcs(pair, QV_NTS, dst, 4), 3);
   EXPECT_EQ(dst[2], 0);
   EXPECT_EQ(utf16towcs(pair, QV_NTS, nullptr, 0), 3);
-  EXPECT_EQ(utf16towcs(pair, 2, dst, 0), 2);
-  EXPECT_EQ(utf16towcs(pair, 2, dst, 1), 0);  // source not wholly copied
+  EXPECT_EQ(utf16towcs(pair, 3, dst, 0), 2);
+  EXPECT_EQ(utf16towcs(pair, 3, dst, 1), 0);  // source not wholly copied
+  EXPECT_EQ(utf16towcs(pair, 2, dst, 4), 2);  // the pair cut by the length
+  EXPECT_EQ(dst[1], 0xD83D);
   EXPECT_EQ(utf16towcs(pair, -1, dst, 4), 0);  // only -3 means terminated
   EXPECT_EQ(utf16towcs(nullptr, 2, dst, 4), 0);
+
+  // Surrogates without a partner stay characters of their own.
+  const uint16_t unpaired[] = {0xDE00, 0xD83D, 0x0041, 0xD83D, 0xD83D, 0xDE00};
+  wchar_t got[6] = {};
+  ASSERT_EQ(utf16towcs(unpaired, 6, got, 6), 5);
+  const wchar_t want[] = {0xDE00, 0xD83D, 0x41, 0xD83D, 0x1F600};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(got[i], want[i]) << "at " << i;
+}
+
+TEST(Utf16, EveryCharacterRoundTrips) {
+  std::vector<wchar_t> all;
+  for (wchar_t c = 1; c <= 0x10FFFF; ++c)
+    if (c < 0xD800 || c > 0xDFFF) all.push_back(c);
+  const auto n = static_cast<int32_t>(all.size());
+  const int32_t units = wcstoutf16(all.data(), n, nullptr, 0);
+  ASSERT_EQ(units, n + (0x110000 - 0x10000));
+  std::vector<uint16_t> utf16(static_cast<size_t>(units));
+  ASSERT_EQ(wcstoutf16(all.data(), n, utf16.data(), units), units);
+  ASSERT_EQ(utf16towcs(utf16.data(), units, nullptr, 0), n);
+  std::vector<wchar_t> back(all.size());
+  ASSERT_EQ(utf16towcs(utf16.data(), units, back.data(), n), n);
+  EXPECT_EQ(back, all);
 }
 
 TEST(Utf16, WideCharactersBecomeUnitsOrSurrogatePairs) {

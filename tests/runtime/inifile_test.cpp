@@ -375,7 +375,8 @@ TEST_F(IniFile, WriterReplacesOrPlacesTheKeyLine) {
       {"line without = equal to the key is replaced", "[A]\nflag\nz=1\n", "A", "FLAG", "1",
        "[A]\nFLAG=1\nz=1\n"},
       {"only the first duplicate is replaced", "[A]\nk=1\nk=2\n", "A", "k", "3", "[A]\nk=3\nk=2\n"},
-      {"key with blanks is not matched", "[A]\nk = 1\n", "A", "k", "2", "[A]\nk = 1\nk=2\n"},
+      {"key with blanks around it is replaced", "[A]\nk = 1\n", "A", "k", "2", "[A]\nk=2\n"},
+      {"key with leading blanks is replaced", "[A]\n  k=1\nj=2\n", "A", "K", "3", "[A]\nK=3\nj=2\n"},
       {"section matched without case", "[a]\nk=1\n", "A", "K", "2", "[a]\nK=2\n"},
       {"only the first section of a name", "[A]\n[A]\nk=1\n", "A", "k", "2", "[A]\nk=2\n[A]\nk=1\n"},
       {"header with blank is not the section", "[A] \nk=1\n", "A", "k", "2", "[A] \nk=1\n[A]\nk=2\n"},
@@ -392,10 +393,12 @@ TEST_F(IniFile, WriterReplacesOrPlacesTheKeyLine) {
   EXPECT_EQ(entries(), std::vector<std::string>{"test.ini"}) << "temporary files left behind";
 }
 
-TEST_F(IniFile, WrittenKeyWithBlanksStillReadsTheOldLine) {
+// A key line written with blanks around its key is the line the string
+// reader answers: the writer replaces it, so what was written is read back.
+TEST_F(IniFile, WrittenKeyWithBlanksIsReadBackByBothReaders) {
   put("[A]\nk = 1\n");
   ASSERT_EQ(WritePrivateProfileString("A", "k", "2", path().c_str()), 1);
-  EXPECT_EQ(get("A", "k"), "1");
+  EXPECT_EQ(get("A", "k"), "2");
   EXPECT_EQ(GetPrivateProfileInt("A", "k", 0, path().c_str()), 2);
 }
 

@@ -289,6 +289,34 @@ TEST_F(Config, ResourceFileIsBuiltFromTheOlderFilesOnce) {
   EXPECT_EQ(fs::last_write_time(drd), before);
 }
 
+TEST_F(Config, ResourceFileBuildKeepsAConfiguredPortAndReportsFailedWrites) {
+  write("s/qvdb.ini", "[sales]\nSERVER=srv1\nTYPE=ora\n");
+  write("s/qvserver.ini", "[srv1]\nNADDRESS1=10.1.1.1\nTSELECTOR=102\n[srv2]\nNADDRESS1=host2\n");
+  const std::string s = (dir_ / "s").string() + "/";
+  const std::string drd = s + "qvdrd.ini";
+  char buf[64];
+  // No local name, and a local name whose server has no port: the lookup
+  // finds nothing and the configured port stays.
+  for (const char* mirodel : {"[SERVER]\nPORT=5000\n", "[SERVER]\nLocalName=srv2\nPORT=5000\n"}) {
+    write("mirodel.ini", mirodel);
+    EXPECT_EQ(checkCreateDrd(s.c_str(), "mirodel.ini"), QV_DRD_PRESENT);
+    GetPrivateProfileString("SERVER", "PORT", "", buf, sizeof buf, "mirodel.ini");
+    EXPECT_STREQ(buf, "5000") << mirodel;
+    fs::remove(drd);
+  }
+  // The main configuration file cannot be written: said so, and the
+  // resource file is built all the same.
+  EXPECT_EQ(checkCreateDrd(s.c_str(), (dir_ / "missing/mirodel.ini").c_str()), QV_DRD_WRITE_FAILED);
+  GetPrivateProfileString("sales", "TYPE", "", buf, sizeof buf, drd.c_str());
+  EXPECT_STREQ(buf, "ora");
+  fs::remove(drd);
+  // The resource file cannot be written (a link to nowhere): said so, and
+  // the link is left as it was.
+  fs::create_symlink(dir_ / "nowhere/qvdrd.ini", drd);
+  EXPECT_EQ(checkCreateDrd(s.c_str(), "mirodel.ini"), QV_DRD_WRITE_FAILED);
+  EXPECT_TRUE(fs::is_symlink(drd));
+}
+
 TEST_F(Config, DsnFileSearchEndsWithTheBareName) {
   setenv("ODBCINI", (dir_ / "missing.ini").c_str(), 1);
   setenv("HOME", (dir_ / "home").c_str(), 1);
