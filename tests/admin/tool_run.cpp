@@ -141,6 +141,8 @@ ToolRun AdminScratch::run(const std::string& input, const RunOptions& options) c
       fs::permissions(d, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                       fs::perm_options::remove);
     }
+    for (const fs::path& f : options.writableFiles)
+      fs::permissions(f, fs::perms::owner_write, fs::perm_options::add);
   }
   std::fflush(nullptr);
   const pid_t pid = ::fork();
