@@ -167,14 +167,19 @@ TEST_F(Terminal, AdministratorSessionInTmux) {
       {"sales", "10.0.0.1", "", "DSN=x", "ora", "", "first"},
       {"hr", "10.0.0.2", "1800", "", "db2", "", ""},
   };
-  const char* labels[] = {"DATABASE:", "ADDRESS:", "PORT:", "CONNECT_STRING:", "TYPE:", "SCHEMA_PATH:", "REMARKS:"};
+  // Answers the field editor, field by field.
+  auto fill = [&tmux](const std::vector<std::string>& answers) {
+    const char* labels[] = {"DATABASE:", "ADDRESS:", "PORT:", "CONNECT_STRING:", "TYPE:", "SCHEMA_PATH:", "REMARKS:"};
+    for (size_t i = 0; i < answers.size(); ++i) {
+      if (!tmux.waitFor(labels[i])) return false;
+      tmux.type(answers[i]);
+    }
+    return true;
+  };
   for (const auto& fields : resources) {
     STEP(tmux, "Choice:");
     tmux.type("1");
-    for (size_t i = 0; i < fields.size(); ++i) {
-      STEP(tmux, labels[i]);
-      tmux.type(fields[i]);
-    }
+    ASSERT_TRUE(fill(fields)) << tmux.lastScreen();
     STEP(tmux, "Record successfully added.");
   }
 
@@ -196,11 +201,7 @@ TEST_F(Terminal, AdministratorSessionInTmux) {
   STEP(tmux, "Row 1 of 2");
   STEP(tmux, "[N]:");
   tmux.type("e");
-  const char* edits[] = {"", "10.0.0.9 10.0.0.10", "", "", "", "", ""};
-  for (size_t i = 0; i < 7; ++i) {
-    STEP(tmux, labels[i]);
-    tmux.type(edits[i]);
-  }
+  ASSERT_TRUE(fill({"", "10.0.0.9 10.0.0.10", "", "", "", "", ""})) << tmux.lastScreen();
   STEP(tmux, "ADDRESS: [10.0.0.9 10.0.0.10]");
   STEP(tmux, "[N]:");
   tmux.type("n");
