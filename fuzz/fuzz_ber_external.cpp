@@ -50,7 +50,8 @@ int64_t fmtRaw(void* v) {
   return o->length;
 }
 
-AbsSyntaxTable gTable;
+PsUser gUser;
+AbsSyntaxTable& gTable = gUser.asTable;
 Pmachine gPm;
 
 void setTs(int32_t i, std::initializer_list<uint32_t> arcs, uint32_t encoding) {
@@ -70,7 +71,15 @@ void setAs(int32_t i, AaFormatFn f, AaParseFn p) {
 }
 
 void define(int32_t index, int32_t ctxId, int32_t asIdx, int32_t tsIdx) {
-  gPm.pcdt[index] = PcdtEntry{ctxId, asIdx, tsIdx, 0, -1, 1, {tsIdx, -1, -1, -1}};
+  PcdtEntry& e = gPm.pcdt[index];
+  clear_pcdt_entry(&e);
+  e.ctxId = ctxId;
+  e.asIdx = asIdx;
+  e.tsIdx = tsIdx;
+  e.tsSlots[tsIdx] = tsIdx;
+  e.tsCount = 1;
+  gPm.idMap[index] = ctxId;
+  ++gPm.definedCount;
 }
 
 void setUpConnection() {
@@ -80,27 +89,21 @@ void setUpConnection() {
   setTs(kTsC, {1, 2, 5}, kEncArbitrary);
   ntst = 4;
   ps_asn1_tsidx = kTsBer;
-  for (AbsSyntax& a : gTable.entries) {
-    a = AbsSyntax{};
-    a.id.count = kObjIdAbsent;
-    for (int32_t& s : a.tsSlots) s = -1;
-    a.dfltTsIdx = -1;
-  }
+  clear_ast(&gUser);
   setAs(kAsInt, fmtInt, prsInt);
   setAs(kAsRaw, fmtRaw, prsRaw);
   setAs(kAsPre, nullptr, nullptr);
   gTable.count = 3;
-  gPm.asTable = &gTable;
+  clear_ppm(&gPm);
+  gPm.user = &gUser;
   gPm.dfltAsIdx = kAsInt;
   gPm.dfltTsIdx = kTsBer;
-  gPm.definedSet = 1;
-  for (PcdtEntry& e : gPm.pcdt) e = PcdtEntry{-1, -1, -1, 0, -1, 0, {-1, -1, -1, -1}};
   define(1, 1, kAsRaw, kTsA);
   define(2, 2, kAsRaw, kTsC);
   define(3, 7, kAsInt, kTsBer);
   define(4, 4, kAsPre, kTsBer);
   define(5, 5, kAsRaw, kTsB);
-  gPm.pcdt[5].tsSlots[1] = kTsA;
+  gPm.pcdt[5].tsSlots[kTsA] = kTsA;
   gPm.pcdt[5].tsCount = 2;
   set_Pcalled(&gPm);
 }

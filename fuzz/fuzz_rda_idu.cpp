@@ -41,7 +41,7 @@ int64_t fmtInt(void* v) {
   return ber_addid(0, 2, ber_addint(*static_cast<int32_t*>(v)));
 }
 
-AbsSyntaxTable gTable;
+PsUser gUser;
 Pmachine gPm;
 
 void setUpConnection() {
@@ -49,20 +49,19 @@ void setUpConnection() {
   tst[0].encoding = kEncSingleAsn1;
   ntst = 1;
   ps_asn1_tsidx = 0;
-  AbsSyntax& a = gTable.entries[0];
+  clear_ast(&gUser);
+  AbsSyntax& a = gUser.asTable.entries[0];
   a.id = ObjId{3, {1, 9, 0}};
   a.format = fmtInt;
   a.parse = prsInt;
   a.tsSlots[0] = 0;
-  for (int32_t t = 1; t < kPsMaxTsyn; ++t) a.tsSlots[t] = -1;
   a.tsCount = 1;
-  a.dfltTsIdx = -1;
-  gTable.count = 1;
-  gPm.asTable = &gTable;
-  gPm.dfltAsIdx = -1;
-  gPm.dfltTsIdx = -1;
-  for (PcdtEntry& e : gPm.pcdt) e = PcdtEntry{-1, -1, -1, 0, -1, 0, {-1, -1, -1, -1}};
-  gPm.pcdt[1] = PcdtEntry{1, 0, 0, 0, -1, 1, {0, -1, -1, -1}};
+  gUser.asTable.count = 1;
+  clear_ppm(&gPm);
+  gPm.user = &gUser;
+  gPm.pcdt[1] = PcdtEntry{1, 0, 0, kPcdtAccepted, -1, 1, {0, -1, -1, -1}};
+  gPm.idMap[1] = 1;
+  gPm.definedCount = 1;
   set_Pcalled(&gPm);
 }
 

@@ -30,9 +30,20 @@ const PcdtEntry* entryOf(int32_t ctxId) {
 // The row of a registered abstract syntax; NULL for -1, an index outside
 // the table or a free entry.
 const AbsSyntax* rowOf(int32_t asIdx) {
-  if (pP == nullptr || pP->asTable == nullptr || asIdx < 0 || asIdx >= kPsMaxAsyn) return nullptr;
-  const AbsSyntax* row = &pP->asTable->entries[asIdx];
-  return row->id.count == kObjIdAbsent ? nullptr : row;
+  const AbsSyntaxTable* table = pm_asTable(pP);
+  if (table == nullptr || asIdx < 0 || asIdx >= kPsMaxAsyn) return nullptr;
+  const AbsSyntax* row = &table->entries[asIdx];
+  return row->id.count == kPsFreeEntry ? nullptr : row;
+}
+
+// The transfer syntax of a context: the one settled, else the lowest one
+// proposed (the values of a context go out in it while the connection is
+// being set up); -1 when there is none.
+int32_t tsOfEntry(const PcdtEntry& e) {
+  if (e.tsIdx != -1) return e.tsIdx;
+  for (const int32_t t : e.tsSlots)
+    if (t != -1) return t;
+  return -1;
 }
 
 const AbsSyntax* rowOfEntry(const PcdtEntry* e) { return e != nullptr ? rowOf(e->asIdx) : nullptr; }
@@ -66,7 +77,7 @@ int64_t runFormat(AaFormatFn fn, int32_t tsIdx, void* value, uint32_t* err) {
 
 // The value's abstract syntax has no routine: its octets pass through.
 void* passThroughParse() {
-  pP->preEncPrs = 1;
+  pP->preEncRcv = 1;
   return aa_pre_encoded_parse();
 }
 
@@ -122,7 +133,7 @@ int64_t asformat(void* value, uint32_t* err) {
     for (const PcdtEntry& e : pP->pcdt) {
       if (e.ctxId == -1) continue;
       asIdx = e.asIdx;
-      tsIdx = e.tsIdx != -1 ? e.tsIdx : e.altTsIdx;
+      tsIdx = tsOfEntry(e);
       break;
     }
   }
@@ -145,7 +156,7 @@ void* asparse(int32_t* err) {
   if (pP->passThrough != 0) return passThroughParse();
   int32_t asIdx = -1;
   int32_t tsIdx = -1;
-  if (pP->dfltOnce != 0 || pP->definedSet == 0) {
+  if (pP->dfltOnce != 0 || pP->definedCount == 0) {
     pP->dfltOnce = 0;
     asIdx = pP->dfltAsIdx;
     tsIdx = pP->dfltTsIdx;
@@ -188,7 +199,7 @@ void* amparse(int32_t ctxId, const ObjId* transferSyntax, int32_t* err) {
   }
   int32_t tsIdx = find_tsidx_obj(transferSyntax);
   if (tsIdx == -1) tsIdx = ps_asn1_tsidx;
-  if (find_tsidx_as_ts(e->asIdx, tsIdx, pP->asTable) == 0) {
+  if (find_tsidx_as_ts(e->asIdx, tsIdx, pm_asTable(pP)) == 0) {
     CTX_TRACE_ERROR("amparse() AAERROR %d\n\n", PE_TSYN_NOT);
     if (err != nullptr) *err = static_cast<int32_t>(PE_TSYN_NOT);
     aaRaise(PE_TSYN_NOT, kSrcCtx, __LINE__);
@@ -231,9 +242,8 @@ uint32_t aaenctype(int32_t ctxId, int32_t tsIdx) {
     } else if (e->asIdx == -1) {
       raiseEnctype(PE_PCTXID_INV, __LINE__);
     } else {
-      const AbsSyntax* row = rowOf(e->asIdx);
-      if (row == nullptr || row->dfltTsPresent == 0 || row->dfltTsIdx == -1) raiseEnctype(PE_PCTXID_NOT, __LINE__);
-      idx = row->dfltTsIdx;
+      idx = tsOfEntry(*e);
+      if (rowOf(e->asIdx) == nullptr || idx == -1) raiseEnctype(PE_PCTXID_NOT, __LINE__);
     }
   }
   if (idx < 0 || idx >= kPsMaxTsyn) raiseEnctype(PE_PCTXID_NOT, __LINE__);

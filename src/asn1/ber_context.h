@@ -11,14 +11,15 @@
 #include <cstdint>
 
 #include "src/asn1/decode_tree.h"
+#include "src/presentation/perrno.h"
 
 struct SessionBuffer;
 
-// Presentation-layer error numbers of these entries.
-inline constexpr uint32_t PE_TSYN_NOT = 40968;    // transfer syntax not linked to the abstract syntax
-inline constexpr uint32_t PE_PCTXID_INV = 40973;  // context has neither transfer nor abstract syntax
-inline constexpr uint32_t PE_PCTXID_NOT = 40974;  // no abstract syntax, or no transfer syntax for it
-inline constexpr uint32_t PE_DFLT_NOT = 40978;    // simply-encoded data and no context to take it
+// Presentation-layer error numbers of these entries: PE_TSYN_NOT (transfer
+// syntax not linked to the abstract syntax), PE_PCTXID_INV (context with
+// neither transfer nor abstract syntax), PE_PCTXID_NOT (no abstract syntax,
+// or no transfer syntax for it), PE_DFLT_NOT (simply-encoded data and no
+// context to take it).
 
 // Context of the value being parsed / formatted; -1 for simply-encoded data.
 extern int32_t curr_parse_context_ID;

@@ -1,42 +1,121 @@
-// The presentation connection record the codecs of a pass work for, and the
-// presentation-layer switches they read.
-//
-// Minimal version: only the fields the context entry points and the EXTERNAL
-// codecs read or set; the presentation layer replaces it with its full
-// connection record.
+// The presentation connection record (Pmachine), the list of live
+// connections, and the globals through which the codecs of a pass reach the
+// connection they work for.
 #pragma once
 
 #include <cstdint>
 
+#include "src/asn1/decode_tree.h"
 #include "src/presentation/psyntax.h"
+#include "src/presentation/users.h"
 
-inline constexpr int32_t kPsMaxContexts = 32;  // presentation context ids 0 .. 31
+struct GIDU;
+struct Smachine;
+struct SessionBuffer;
 
-// One entry of the presentation context definition table, by context id.
+inline constexpr int32_t kPsMaxContexts = 32;  // presentation context slots 0 .. 31
+
+// Results of a context and of the default context.
+inline constexpr uint32_t kPcdtAccepted = 0;
+inline constexpr uint32_t kPcdtUserRejected = 1;
+inline constexpr uint32_t kPcdtProviderRejected = 2;
+
+// Provider reasons of a rejected context.
+inline constexpr int32_t kPcdtReasonNotSpecified = 0;
+inline constexpr int32_t kPcdtReasonAsynNotSupported = 1;
+inline constexpr int32_t kPcdtReasonTsynNotSupported = 2;
+
+// One entry of the presentation context definition table, by slot.
 struct PcdtEntry {
-  int32_t ctxId;     // the context's identifier; -1 = free entry
-  int32_t asIdx;     // abstract-syntax index; -1 = none
-  int32_t tsIdx;     // transfer syntax in force; -1 = not settled
-  int32_t result;    // 0 = accepted
-  int32_t altTsIdx;  // transfer syntax taken for simply-encoded data while tsIdx is -1
-  uint32_t tsCount;  // transfer syntaxes proposed for the context
-  int32_t tsSlots[kPsMaxTsyn];  // candidate transfer syntaxes; -1 = empty
+  int32_t ctxId;           // the context's identifier; -1 = slot free or not accepted
+  int32_t asIdx;           // abstract-syntax index of the user's table; -1 = none
+  int32_t tsIdx;           // transfer syntax; -1 = not settled
+  uint32_t result;         // kPcdtAccepted, kPcdtUserRejected, kPcdtProviderRejected
+  int32_t providerReason;  // kPcdtReason*; -1 = none
+  uint32_t tsCount;        // transfer syntaxes proposed for the context
+  int32_t tsSlots[kPsMaxTsyn];  // slot t holds t when transfer syntax t is proposed, else -1
 };
 
+// Connection states.
+inline constexpr uint32_t STAI0 = 0;
+inline constexpr uint32_t STAI1 = 1;
+inline constexpr uint32_t STAI2 = 2;
+inline constexpr uint32_t STAt0 = 3;
+
+// One presentation connection: one XM tree.
 struct Pmachine {
-  uint32_t passThrough;     // nonzero: user data travels as pre-encoded octets
-  AbsSyntaxTable* asTable;  // the presentation user's abstract syntaxes
-  int32_t dfltAsIdx;        // default context; -1 = none
+  Pmachine* next;  // plist
+  Pmachine* prev;
+  uint32_t state;
+  uint32_t x410Mode;      // the connection runs without presentation contexts
+  // The quick-abort indication, made with the machine. Minimal version:
+  // pm_alloc leaves it NULL until the application layer's GIDU is built.
+  GIDU* abortGidu;
+  uint64_t userRef;       // the ue reference of every GIDU
+  Smachine* s;            // session connection; NULL until S-CONNECT
+  PsUser* user;
+  uint32_t pRequirements;  // connection words copied at connection set-up
+  uint32_t sRequirements;
+  uint32_t connectWord;
+  uint32_t tokenItem;
+  uint32_t serialNumber;
+  OctStgV localPsel;      // octets: kPselMaxLen of the machine's tree
+  int32_t dfltAsIdx;      // default context; -1 = none
   int32_t dfltTsIdx;
-  uint32_t definedSet;      // nonzero: the connection works with its defined context set
-  uint32_t preEncFmt;       // a value went out through the pass-through
-  uint32_t preEncPrs;       // a value came in through the pass-through
-  uint32_t dfltOnce;        // the next simply-encoded parse takes the default context
+  uint32_t dfltResult;    // kPcdtAccepted or kPcdtProviderRejected
+  uint32_t definedCount;  // contexts of the defined context set
+  int32_t lastError;      // error word of the last decode
+  uint32_t sessVersion;   // chosen version (called side) or version bits (calling side)
+  uint64_t connRef;       // the user's reference for the connection: the uc of every GIDU
+  uint32_t relPending;
+  uint32_t relCollision;
+  uint32_t ctxMarks[kPsMaxContexts];
+  SessionBuffer* heldChain;  // segments of an incomplete SSDU
+  uint32_t segSend;          // the last user data sent was not the end of its SSDU
+  uint32_t preEncRcv;        // values come in through the pass-through
+  uint32_t dataLimit;        // user-data limit; 0 = none
+  uint32_t cnfSuppress;      // S-DATA confirms to swallow
+  uint32_t expedited;
   PcdtEntry pcdt[kPsMaxContexts];
+  int32_t idMap[kPsMaxContexts];  // the identifier the peer uses for each slot; -1 = none
+  // Switches of the context entry points; 0 unless set.
+  uint32_t passThrough;  // user data travels as pre-encoded octets
+  uint32_t preEncFmt;    // a value went out through the pass-through
+  uint32_t dfltOnce;     // the next simply-encoded parse takes the default context
 };
+
+// The machine list: first and last machine, and their number.
+struct PmList {
+  Pmachine* next;
+  Pmachine* prev;
+  uint32_t count;
+};
+extern PmList plist;
 
 extern Pmachine* pP;          // connection of the pass in progress
 extern uint32_t directMult;   // nonzero: an EXTERNAL carries one group per candidate transfer syntax
 extern uint32_t pdvFmtPrs;    // error word of the data-value path
 
 void set_Pcalled(Pmachine* pm);
+
+// The abstract-syntax table of the machine's user; NULL without a user.
+inline AbsSyntaxTable* pm_asTable(const Pmachine* pm) {
+  return pm != nullptr && pm->user != nullptr ? &pm->user->asTable : nullptr;
+}
+
+// A new machine in STAI0 in a tree of its own, linked at the end of plist;
+// its local selector a copy of `psel` (NULL: empty). NULL with PE_MALLOC,
+// or PE_PSAP_INV for a selector over kPselMaxLen.
+Pmachine* pm_alloc(const OctStgV* psel, Smachine* s, PsUser* user, uint64_t userRef);
+void pm_dealloc(Pmachine* pm);
+// All zero, default context -1, PCDT and identifier map cleared.
+void clear_ppm(Pmachine* pm);
+void clear_pcdt(Pmachine* pm);
+void clear_pcdt_entry(PcdtEntry* e);
+
+Pmachine* find_pm_pm(const Pmachine* pm);
+Pmachine* find_pm_apref(uint64_t connRef);
+Pmachine* find_pm_sm(const Smachine* s);
+Pmachine* find_pm_psapid(const OctStgV* psap);
+// The machine's local selector; NULL when the machine is not in plist.
+OctStgV* p_get_local_psel(Pmachine* pm);

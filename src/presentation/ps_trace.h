@@ -1,7 +1,5 @@
-// Trace module of the presentation layer.
-//
-// Minimal version: only the handle, which the RDA client registers at
-// start-up; the layer adds its traces when it is built.
+// Trace module of the presentation layer; the RDA client registers it at
+// start-up.
 #pragma once
 
 #include "src/runtime/tm.h"

@@ -131,7 +131,7 @@ TEST_F(BerContext, AbstractSyntaxWithoutRoutinesPassesTheOctetsThrough) {
             0);
   ASSERT_NE(got, nullptr);
   EXPECT_EQ(Bytes(got->data, got->data + got->length), hex("04 03 41 42 43"));
-  EXPECT_EQ(pm_.preEncPrs, 1u);
+  EXPECT_EQ(pm_.preEncRcv, 1u);
   freeChain(chain);
 
   // Formatting splices the value's buffers in and returns the length given.
@@ -162,14 +162,17 @@ TEST_F(BerContext, SimplyEncodedDataTakesTheDefaultOrTheFirstDefinedContext) {
   // No default context: the first defined entry, 1 (3 is defined too).
   define(1, 1, kAsInt, kTsBer);
   define(3, 3, kAsBerOnly, kTsBer);
-  pm_.definedSet = 1;
   EXPECT_EQ(formatted([&] { return asformat(&value, nullptr); }), hex("02 02 01 2C"));
   EXPECT_EQ(curr_format_context_ID, -1);
-  // Entry 1 without a transfer syntax: its second transfer-syntax index.
-  pm_.pcdt[1].tsIdx = -1;
-  pm_.pcdt[1].altTsIdx = kTsA;
+  // Entry 1 not settled: the lowest transfer syntax proposed for it.
+  PcdtEntry& first = pm_.pcdt[1];
+  first.tsIdx = -1;
+  first.tsSlots[kTsBer] = -1;
+  first.tsSlots[kTsA] = kTsA;
+  first.tsSlots[kTsC] = kTsC;
   EXPECT_EQ(formatted([&] { return asformat(&value, nullptr); }), hex("02 02 01 2C"));
-  pm_.pcdt[1].altTsIdx = -1;
+  // Nothing proposed either.
+  first.tsSlots[kTsA] = first.tsSlots[kTsC] = -1;
   uint32_t out = 0;
   EXPECT_EQ(formatError([&] { return asformat(&value, &out); }), 40978u);
   EXPECT_EQ(out, 40978u);
@@ -232,7 +235,7 @@ TEST_F(BerContext, PassThroughConnectionsCarryUserDataAsOctets) {
             0);
   ASSERT_NE(got, nullptr);
   EXPECT_EQ(Bytes(got->data, got->data + got->length), hex("05 00"));
-  EXPECT_EQ(pm_.preEncPrs, 1u);
+  EXPECT_EQ(pm_.preEncRcv, 1u);
   freeChain(chain);
   SessionBuffer* pre = chainOf({hex("05 00")});
   int64_t n = 0;
@@ -300,20 +303,20 @@ TEST_F(BerContext, EncodingKindOfTheTransferSyntaxInUse) {
     uint32_t want;  // or the error raised
   };
   define(1, 1, kAsInt, kTsA);
-  define(2, 2, kAsInt, -1);
+  PcdtEntry& unsettled = define(2, 2, kAsInt, -1);
+  unsettled.tsSlots[kTsB] = kTsB;
+  unsettled.tsSlots[kTsC] = kTsC;
   define(3, 3, -1, -1);
   define(4, 4, kAsBerOnly, -1);
-  table_.entries[kAsInt].dfltTsPresent = 1;
-  table_.entries[kAsInt].dfltTsIdx = kTsC;
   pm_.dfltAsIdx = kAsInt;
   pm_.dfltTsIdx = kTsB;
   const Case cases[] = {
       {"default context", -1, kTsC, kEncOctetAligned},
       {"transfer syntax given", 1, kTsC, kEncArbitrary},
       {"the context's own", 1, -1, kEncOctetAligned},
-      {"the abstract syntax's default", 2, -1, kEncArbitrary},
+      {"not settled: the lowest proposed", 2, -1, kEncOctetAligned},
       {"neither syntax", 3, -1, 40973},
-      {"no default transfer syntax", 4, -1, 40974},
+      {"not settled, nothing proposed", 4, -1, 40974},
   };
   for (const Case& c : cases) {
     uint32_t got = 0;

@@ -368,15 +368,15 @@ TEST_F(BerExternal, PreEncodedValueIsSegmentedAcrossItsOwnBuffers) {
 
 TEST_F(BerExternal, OneGroupPerCandidateTransferSyntax) {
   PcdtEntry& c = define(1, 9, kAsInt, kTsB);
-  c.tsSlots[0] = kTsA;
-  c.tsSlots[2] = kTsB;
+  c.tsSlots[kTsA] = kTsA;
+  c.tsSlots[kTsB] = kTsB;
   c.tsCount = 2;
   directMult = 0xFFFFFFFF;
   int32_t v = 5;
   ExternalValue e = extOf(1, 0, &v);
   e.directRef.count = 0;  // present: the groups name their transfer syntax
   std::strcpy(e.descriptor, "d");
-  // Slot 0 (A) is written first and so stands last.
+  // Slot 1 (A) is written first and so stands last.
   const Bytes groupB = hex("06 02 2A 04 02 01 09 07 01 64 81 03 02 01 05");
   const Bytes groupA = hex("06 02 2A 03 02 01 09 07 01 64 81 03 02 01 05");
   const Bytes enc = formatted([&] { return ber_addid(32, 8, ber_addext(&e)); });
@@ -392,13 +392,13 @@ TEST_F(BerExternal, OneGroupPerCandidateTransferSyntax) {
   EXPECT_EQ(intOf(got.value), 5);
   // One candidate only: no direct reference.
   directMult = 1;
-  c.tsSlots[0] = -1;
+  c.tsSlots[kTsA] = -1;
   c.tsCount = 1;
   e = extOf(1, 0, &v);
   e.directRef.count = 0;
   EXPECT_EQ(formatted([&] { return ber_addid(32, 8, ber_addext(&e)); }), hex("28 08 02 01 09 81 03 02 01 05"));
   // No candidate at all.
-  c.tsSlots[2] = -1;
+  c.tsSlots[kTsB] = -1;
   e = extOf(1, 0, &v);
   EXPECT_EQ(formatError([&] { return ber_addext(&e); }), 15u);
 }

@@ -1,6 +1,6 @@
-// A presentation connection with its syntax tables, set up the way the
-// presentation layer leaves them for a pass, for the tests of the context
-// entry points and of EXTERNAL.
+// A presentation connection with its user and syntax tables, set up the way
+// the presentation layer leaves them for a pass, for the tests of the
+// context entry points and of EXTERNAL.
 //
 // Transfer syntaxes: 0 basic encoding {2 1 1} (single ASN.1 type), 1 "A"
 // {1 2 3} and 2 "B" {1 2 4} (both octet-aligned), 3 "C" {1 2 5}
@@ -66,25 +66,16 @@ class ContextTest : public CodecTest {
     directMult = 0;
     pdvFmtPrs = 0;
 
-    std::memset(&table_, 0, sizeof table_);
-    for (AbsSyntax& a : table_.entries) {
-      a.id.count = kObjIdAbsent;
-      for (int32_t& s : a.tsSlots) s = -1;
-      a.dfltTsIdx = -1;
-    }
+    user_ = PsUser{};
+    clear_ast(&user_);
     setAs(kAsInt, fmtInt, prsInt, {kTsBer, kTsA, kTsB, kTsC});
     setAs(kAsRaw, fmtRaw, prsRaw, {kTsBer, kTsA, kTsB, kTsC});
     setAs(kAsPre, nullptr, nullptr, {kTsBer});
     setAs(kAsBerOnly, fmtInt, prsInt, {kTsBer});
     table_.count = 4;
 
-    std::memset(&pm_, 0, sizeof pm_);
-    pm_.asTable = &table_;
-    pm_.dfltAsIdx = -1;
-    pm_.dfltTsIdx = -1;
-    for (PcdtEntry& e : pm_.pcdt) {
-      e = PcdtEntry{-1, -1, -1, 0, -1, 0, {-1, -1, -1, -1}};
-    }
+    clear_ppm(&pm_);
+    pm_.user = &user_;
     set_Pcalled(&pm_);
   }
   void TearDown() override {
@@ -113,20 +104,25 @@ class ContextTest : public CodecTest {
       ++a.tsCount;
     }
   }
-  // Context slot `index` with identifier ctxId, accepted.
+  // Context slot `index` with identifier ctxId, accepted in transfer syntax
+  // tsIdx (-1: not settled, nothing proposed).
   PcdtEntry& define(int32_t index, int32_t ctxId, int32_t asIdx, int32_t tsIdx) {
     PcdtEntry& e = pm_.pcdt[index];
+    clear_pcdt_entry(&e);
     e.ctxId = ctxId;
     e.asIdx = asIdx;
     e.tsIdx = tsIdx;
-    e.result = 0;
-    e.tsSlots[0] = tsIdx;
-    e.tsCount = 1;
-    pm_.definedSet = 1;
+    if (tsIdx != -1) {
+      e.tsSlots[tsIdx] = tsIdx;
+      e.tsCount = 1;
+    }
+    pm_.idMap[index] = ctxId;
+    ++pm_.definedCount;
     return e;
   }
 
-  AbsSyntaxTable table_{};
+  PsUser user_{};
+  AbsSyntaxTable& table_ = user_.asTable;
   Pmachine pm_{};
 
  private:
