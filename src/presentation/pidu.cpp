@@ -11,7 +11,6 @@ void p_clear_pidu(PIDU* pidu) {
   QvCheckedLock lock(hSerializeGlobalMutex);
   std::memset(pidu, 0, sizeof *pidu);
   std::fill(std::begin(pidu->ctxDefList), std::end(pidu->ctxDefList), -1);
-  std::fill(std::begin(pidu->ctxResultList), std::end(pidu->ctxResultList), -1);
   std::fill(std::begin(pidu->ctxSpareList), std::end(pidu->ctxSpareList), -1);
   std::fill(std::begin(pidu->ctxIdList), std::end(pidu->ctxIdList), -1);
   pidu->local.pSel.length = -1;

@@ -65,7 +65,7 @@ struct PIDU {
   uint32_t transportClass;
   PiduRespondingAddr responding;
   int32_t ctxDefList[kPiduCtxCount];     // abstract-syntax index by context id; -1 = none
-  int32_t ctxResultList[kPiduCtxCount];  // result by context id
+  int32_t ctxResultList[kPiduCtxCount];  // result by context id; 0 after reset
   int32_t ctxSpareList[kPiduCtxCount];   // reset to -1, not otherwise used
   int32_t ctxIdList[kPiduCtxCount];      // -1 = not listed; filled from a received ARU
   int32_t dfltCtx;                       // abstract-syntax index; -1 = none
@@ -93,9 +93,10 @@ struct PIDU {
   void* x410Params;        // X.410-mode parameter record (its first word says which); NULL in normal mode
 };
 
-// Resets a PIDU: all zero, the context lists -1, the selectors absent, no
-// default context, no reason, no user data, end of SDU, session version 2,
-// both flag words 1. NULL is ignored.
+// Resets a PIDU: all zero, the definition, spare and identifier lists -1
+// (the result list stays 0), the selectors absent, no default context, no
+// reason, no user data, end of SDU, session version 2, both flag words 1.
+// NULL is ignored.
 void p_clear_pidu(PIDU* pidu);
 
 // Frees the topmost XM tree that holds the PIDU (the tree right below the

@@ -18,7 +18,7 @@ TEST_F(Pidu, ResetMarksEverythingAbsentOrEmptyOverAnyOldContents) {
   p_clear_pidu(&p);
   for (int i = 0; i < kPiduCtxCount; ++i) {
     EXPECT_EQ(p.ctxDefList[i], -1) << i;
-    EXPECT_EQ(p.ctxResultList[i], -1) << i;
+    EXPECT_EQ(p.ctxResultList[i], 0) << i;
     EXPECT_EQ(p.ctxSpareList[i], -1) << i;
     EXPECT_EQ(p.ctxIdList[i], -1) << i;
   }
