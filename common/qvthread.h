@@ -53,6 +53,18 @@ int32_t QvReleaseThreadSafeMutex(QvMutexHandle h);
 int32_t QvCheckAndWaitForSingleObject(QvMutexHandle h);
 int32_t QvCheckAndReleaseMutex(QvMutexHandle h);
 
+// Holds a mutex in its re-entrant (check-and-wait) form for a scope.
+class QvCheckedLock {
+ public:
+  explicit QvCheckedLock(QvMutexHandle h) : h_(h) { QvCheckAndWaitForSingleObject(h_); }
+  ~QvCheckedLock() { QvCheckAndReleaseMutex(h_); }
+  QvCheckedLock(const QvCheckedLock&) = delete;
+  QvCheckedLock& operator=(const QvCheckedLock&) = delete;
+
+ private:
+  QvMutexHandle h_;
+};
+
 QvSemHandle QvCreateSem(int32_t initiallyTaken);
 int32_t QvDestroySem(QvSemHandle h);
 int32_t QvWaitOnSem(QvSemHandle h);

@@ -1,3 +1,6 @@
 #include "src/acse/altls.h"
 
-QV_DEFINE_TLS_FAMILY(Al, hSerializeAlMutex, nullptr, -1, 9, "src/al", "Could not found Al TLS for %lX thread")
+#include "src/acse/al_trace.h"
+
+QV_DEFINE_TLS_FAMILY(Al, hSerializeAlMutex, &al_comTMHandle, -1, 9, "src/al",
+                     "Could not found Al TLS for %lX thread")

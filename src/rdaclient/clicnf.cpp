@@ -3,6 +3,7 @@
 
 #include "common/charscpy.h"
 #include "src/asn1/ul_types.h"
+#include "src/rda/rda_errno.h"
 #include "src/rdaclient/rdacli_conf.h"
 #include "src/runtime/dif.h"
 #include "src/runtime/qvinfo.h"

@@ -4,6 +4,7 @@
 #include "src/acse/al_trace.h"
 #include "src/asn1/ber_runtime.h"
 #include "src/presentation/ps_trace.h"
+#include "src/rda/rda_errno.h"
 #include "src/rda/rda_oid.h"
 #include "src/rda/rda_trace.h"
 #include "src/rdaclient/clicnf.h"

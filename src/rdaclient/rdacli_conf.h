@@ -19,9 +19,10 @@
 struct XmTree;
 struct UL_AEId;
 
-// Error numbers of the client (0xCDxx).
-inline constexpr uint32_t RDA_ERR_NO_RESOURCE = 52481;     // memory could not be had
-inline constexpr uint32_t RDA_ERR_NO_LOCAL_ENTITY = 52504;  // the client's directory entry cannot be resolved
+// Error number of the client for a directory entry that cannot be resolved
+// (0xCD18: no name in the RDA tables). Memory that cannot be had is
+// RDA_ERR_NO_RESOURCE (src/rda/rda_errno.h).
+inline constexpr uint32_t RDA_ERR_NO_LOCAL_ENTITY = 52504;
 
 // ---------------------------------------------------------------------------
 // Trace table: the 14 modules of the stack, ended by a row of zeros.

@@ -6,6 +6,9 @@
 #include <cstddef>
 
 extern std::atomic<long> liveBlocks;
+// Allocations that succeed before the next one fails (once; then the limit
+// is lifted); -1 = none fails.
+extern std::atomic<long> allocBudget;
 
 void* countingAlloc(size_t n);
 void countingFree(void* p);
