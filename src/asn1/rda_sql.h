@@ -193,6 +193,9 @@ struct RDAXOPENSQLDataTypeDescr {
   char* name;      // [4]
   RDASQLType type;
 };
+// The names the RDA service gives the descriptors.
+using RDASQLDataDescr = RDASQLDataTypeDescr;
+using RDAXOPENSQLDataDescr = RDAXOPENSQLDataTypeDescr;
 
 // The X/Open [2] flag: only its presence is kept; it is written as TRUE.
 uint32_t rdaParseFlagTrue(void* unused);
@@ -363,6 +366,7 @@ struct RDASQLValList {
   uint32_t code;  // 0x4001
   RDAList values;
 };
+using RDAXOPENSQLValList = RDASQLValList;
 inline constexpr CtField kRdaSQLValListAlts[] = {
     ctField(ctCtx(1), kRdaListOfSQLVal, offsetof(RDASQLValList, values)).valueProbe(),
 };

@@ -1,0 +1,41 @@
+// RDA errors: the internal error numbers of the service, the tables that turn
+// a number into the error value the failing service may carry, and the
+// readers that turn a received value back into a number.
+//
+// Numbers: 0 no error, 1..24 generic RDA errors, 100..110 errors of the SQL
+// specialization. Values: 8192 + n for the error [APPLICATION n].
+#pragma once
+
+#include <cstdint>
+
+#include "src/asn1/rda_codec.h"
+
+inline constexpr uint32_t RDA_SERVICES = 13;       // R-Initialize (0) .. R-DropDBL (12)
+inline constexpr uint32_t RDA_GEN_ERR_ROWS = 25;   // numbers 0..24
+inline constexpr uint32_t RDA_SQL_ERR_FIRST = 100;
+inline constexpr uint32_t RDA_SQL_ERR_ROWS = 11;   // numbers 100..110
+inline constexpr uint32_t RDA_NO_SERVICE = 255;
+
+// Generic error numbers with a parameter or a special use.
+inline constexpr uint32_t RDA_GENERR_DATA_RSRC_NOT_AVAIL = 9;  // ErrDiag
+inline constexpr uint32_t RDA_GENERR_DATA_RSRC_OPEN = 10;      // the open handle
+inline constexpr uint32_t RDA_GENERR_INV_SEQUENCE = 17;        // InvSequence
+inline constexpr uint32_t RDA_GENERR_OP_ABORTED = 19;          // ErrDiag
+
+// [number][service]: the value the service carries for the number, 0 where
+// its error list has none.
+extern const uint32_t rda_genErrStateTbl[RDA_GEN_ERR_ROWS][RDA_SERVICES];
+extern const uint32_t rda_sqlErrStateTbl[RDA_SQL_ERR_ROWS][RDA_SERVICES];
+// [value - 8192] for the generic values 8192..8214: the number.
+extern const uint32_t rda_genErrInvTbl[23];
+
+// The service k of an error response (0x81A2 + 16k) or error confirm
+// (0x81A6 + 16k), RDA_NO_SERVICE for every other code (bit 0 and the bits
+// above the low 15 are not looked at).
+uint32_t rda_errEventService(uint32_t event);
+
+// The number a generic value names; 0 for any other value.
+uint32_t rda_genErrOfValue(uint32_t value);
+// The number a generic or SQL value names. A value outside both ranges
+// names "operation aborted" (19), so that an error never reads as none.
+uint32_t rda_sqlErrOfValue(uint32_t value);
