@@ -39,3 +39,37 @@ uint32_t rda_genErrOfValue(uint32_t value);
 // The number a generic or SQL value names. A value outside both ranges
 // names "operation aborted" (19), so that an error never reads as none.
 uint32_t rda_sqlErrOfValue(uint32_t value);
+
+// ---------------------------------------------------------------------------
+// Error GIDUs.
+
+struct GIDU;
+struct XmTree;
+
+// The error GIDU that answers the failing primitive: an error confirm
+// (0x81A6 + 16k) for a request or response of the local user, else an
+// error response to the peer (0x81A2 + 16k), k the failing primitive's
+// service, with the references and operation identifier of the failing
+// GIDU, which is deleted. `diag` by number: 10 a pointer to the u32 open
+// handle; 9 and 19 an RDAErrDiag; 17 an RDAInvSequence; ignored otherwise.
+// A number the service's error list cannot carry is sent as "operation
+// aborted" (19) with the number as its diagnostic; where the list has no
+// room for that either (R-Commit, R-Rollback), the result is a quick-abort
+// request (local event 6) for the same association. NULL on failure: the
+// failing GIDU is kept when no GIDU could be made, deleted too when the
+// diagnostic could not be copied.
+GIDU* rda_createGenErrIdu(GIDU* failing, uint32_t number, const void* diag);
+// Numbers below 100 as rda_createGenErrIdu; 100..110 the SQL errors, which
+// carry no parameter.
+GIDU* rda_createSQLErrIdu(GIDU* failing, uint32_t number, const void* diag);
+
+// The number of a received response or confirm: 0 for a result; for an
+// error the generic number (rda_genErrOfValue) or, with the SQL values,
+// rda_sqlErrOfValue. A GIDU without an RDA response gives 0.
+uint32_t rda_getGenErr(const GIDU* gidu);
+uint32_t rda_getSQLErr(const GIDU* gidu);
+
+// Fills the parameter of error `number` in `err` from `diag` (see
+// rda_createGenErrIdu), a text into `tree`. 1, or 0 when the text cannot be
+// copied or the open handle is missing.
+int32_t copyDiagInfo(RDAErr* err, const void* diag, XmTree* tree, uint32_t number);

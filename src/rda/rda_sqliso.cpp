@@ -260,7 +260,7 @@ int32_t RDA_copyListOfResultVals(uint32_t count, void* const* vals, XmTree* tree
 int32_t RDA_copyListOfSDTD(uint32_t count, void* const* descrs, XmTree* tree, RDAList* head) {
   rda_ringInit(head);
   for (uint32_t i = 0; i < count; ++i) {
-    auto* node = static_cast<RDADescrNode*>(_xm_allocItem(tree, sizeof(RDADescrNode), 0));
+    auto* node = descrs != nullptr ? static_cast<RDADescrNode*>(_xm_allocItem(tree, sizeof(RDADescrNode), 0)) : nullptr;
     if (node == nullptr) {
       TM_TRACE(rda_comTMHandle, 8, kSrc, "*** rda_copyListOfSDTD: can't create ListOFSDTD_Element");
       return 0;

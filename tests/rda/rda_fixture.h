@@ -7,15 +7,29 @@
 #include <vector>
 
 #include "asn1/codec_fixture.h"
+#include "common/timer2.h"
 #include "src/acse/al_trace.h"
 #include "src/rda/rda_trace.h"
+#include "src/asn1/ul_types.h"
 #include "src/runtime/tm.h"
 #include "src/runtime/xm.h"
+#include "support/counting_alloc.h"
 
 // Context [n] constructed and primitive around contents; universal SEQUENCE.
 inline Bytes cx(uint8_t n, const Bytes& contents) { return tlv(static_cast<uint8_t>(0xA0 | n), contents); }
 inline Bytes px(uint8_t n, const Bytes& contents) { return tlv(static_cast<uint8_t>(0x80 | n), contents); }
 inline Bytes seq(const Bytes& contents) { return tlv(0x30, contents); }
+
+// A ring whose every link is consistent and whose walk ends at its head.
+inline bool wellLinked(const UL_Ring& l) {
+  uint32_t n = 0;
+  const UL_Link* prev = &l.links;
+  for (const UL_Link* p = l.links.next; p != &l.links; p = p->next) {
+    if (p->prev != prev || ++n > l.count) return false;
+    prev = p;
+  }
+  return l.links.prev == prev && n == l.count;
+}
 
 class RdaBuildTest : public CodecTest {
  protected:
@@ -55,6 +69,13 @@ class RdaBuildTest : public CodecTest {
     return false;
   }
 
+  // Only the error lines are written from now on, so that the lines do not
+  // take the allocations a test means to fail.
+  static void quietEntries() {
+    tm_setMask(rda_comTMHandle, 0x0F);
+    tm_setMask(al_comTMHandle, 0x0F);
+  }
+
   // Runs `body` in a parse pass over `bytes`, nothing opened; the code.
   static int32_t run(const Bytes& bytes, const std::function<void()>& body) {
     SessionBuffer* chain = chainOf({bytes});
@@ -70,15 +91,20 @@ class RdaBuildTest : public CodecTest {
   int32_t savedHeader_ = 0;
 };
 
-// The n-th allocation of XM from now on (0: the next) fails, the others
-// succeed (so that the trace of the failure can still be written).
+// Counts the XM blocks alive (liveBlocks) from now until the test ends.
+inline void setAllocCounting() { xm_setDefaultAlloc(countingAlloc, countingFree); }
+
+// The n-th allocation of XM from now on (0: the next) fails, the others go
+// to the allocator in place before (so that the trace of the failure can
+// still be written).
 class FailingAlloc {
  public:
-  explicit FailingAlloc(int n) {
+  explicit FailingAlloc(int n) : savedAlloc_(XM_defaultAlloc), savedFree_(XM_defaultFree) {
     left() = n;
-    xm_setDefaultAlloc(alloc, XM_free);
+    inner() = savedAlloc_;
+    xm_setDefaultAlloc(alloc, savedFree_);
   }
-  ~FailingAlloc() { xm_setDefaultAlloc(XM_malloc, XM_free); }
+  ~FailingAlloc() { xm_setDefaultAlloc(savedAlloc_, savedFree_); }
   FailingAlloc(const FailingAlloc&) = delete;
   FailingAlloc& operator=(const FailingAlloc&) = delete;
 
@@ -87,8 +113,14 @@ class FailingAlloc {
     static int n = 0;
     return n;
   }
+  static XmAllocFn& inner() {
+    static XmAllocFn f = nullptr;
+    return f;
+  }
   static void* alloc(size_t n) {
     if (left()-- == 0) return nullptr;
-    return XM_malloc(n);
+    return inner()(n);
   }
+  XmAllocFn savedAlloc_;
+  XmFreeFn savedFree_;
 };

@@ -36,17 +36,6 @@ T* valAt(const RDAList& l, uint32_t i) {
   return static_cast<T*>(reinterpret_cast<const RDAValNode*>(p)->val);
 }
 
-// A ring whose every link is consistent and whose walk ends at its head.
-bool wellLinked(const RDAList& l) {
-  uint32_t n = 0;
-  const UL_Link* prev = &l.links;
-  for (const UL_Link* p = l.links.next; p != &l.links; p = p->next) {
-    if (p->prev != prev || ++n > l.count) return false;
-    prev = p;
-  }
-  return l.links.prev == prev && n == l.count;
-}
-
 class SqlBuild : public RdaBuildTest {
  protected:
   void SetUp() override {
