@@ -10,10 +10,10 @@
 
 #include "src/asn1/rda_codec.h"
 
-inline constexpr uint32_t RDA_SERVICES = 13;       // R-Initialize (0) .. R-DropDBL (12)
-inline constexpr uint32_t RDA_GEN_ERR_ROWS = 25;   // numbers 0..24
+inline constexpr uint32_t RDA_SERVICES = 13;      // R-Initialize (0) .. R-DropDBL (12)
+inline constexpr uint32_t RDA_GEN_ERR_ROWS = 25;  // numbers 0..24
 inline constexpr uint32_t RDA_SQL_ERR_FIRST = 100;
-inline constexpr uint32_t RDA_SQL_ERR_ROWS = 11;   // numbers 100..110
+inline constexpr uint32_t RDA_SQL_ERR_ROWS = 11;  // numbers 100..110
 inline constexpr uint32_t RDA_NO_SERVICE = 255;
 
 // Generic error numbers with a parameter or a special use.

@@ -46,7 +46,8 @@ const uint32_t rda_sqlErrStateTbl[RDA_SQL_ERR_ROWS][RDA_SERVICES] = {
     /* 110 */ {0, 0, 0, 0, 0, 0, 0, 0, 0, 8225, 8225, 8225, 0},
 };
 
-const uint32_t rda_genErrInvTbl[23] = {1, 2, 3, 4, 5, 10, 6, 7, 8, 9, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 22, 23, 24};
+const uint32_t rda_genErrInvTbl[23] = {1,  2,  3,  4,  5,  10, 6,  7,  8,  9,  11, 12,
+                                       13, 14, 15, 16, 17, 18, 19, 20, 22, 23, 24};
 
 namespace {
 

@@ -20,9 +20,7 @@ inline void rda_ringAppend(RDAList* ring, UL_Link* node) {
   ++ring->count;
 }
 
-inline bool rda_ringEmpty(const RDAList& ring) {
-  return ring.links.next == nullptr || ring.links.next == &ring.links;
-}
+inline bool rda_ringEmpty(const RDAList& ring) { return ring.links.next == nullptr || ring.links.next == &ring.links; }
 
 // Makes `to` the head of the entries of `from`: the first entry's backward
 // link and the last entry's forward link are set to `to`, so the entries

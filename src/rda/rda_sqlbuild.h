@@ -40,11 +40,11 @@ inline constexpr uint32_t RDA_SQLVAL_SMALLINT = 0x4004;
 inline constexpr uint32_t RDA_SQLVAL_FLOAT = 0x4005;
 inline constexpr uint32_t RDA_SQLVAL_REAL = 0x4006;
 inline constexpr uint32_t RDA_SQLVAL_DOUBLE = 0x4007;
-inline constexpr uint32_t RDA_SQLVAL_DATETIME = 0x4008;  // X/Open
-inline constexpr uint32_t RDA_SQLVAL_VARCHAR = 0x400A;   // X/Open
+inline constexpr uint32_t RDA_SQLVAL_DATETIME = 0x4008;    // X/Open
+inline constexpr uint32_t RDA_SQLVAL_VARCHAR = 0x400A;     // X/Open
 inline constexpr uint32_t RDA_SQLVAL_BITVARYING = 0x400C;  // X/Open
-inline constexpr uint32_t RDA_SQLVAL_WCHAR = 0x400D;     // X/Open, from wide characters
-inline constexpr uint32_t RDA_SQLVAL_WVARCHAR = 0x400E;  // X/Open, from wide characters
+inline constexpr uint32_t RDA_SQLVAL_WCHAR = 0x400D;       // X/Open, from wide characters
+inline constexpr uint32_t RDA_SQLVAL_WVARCHAR = 0x400E;    // X/Open, from wide characters
 
 // Longest numeric or decimal value the X/Open adder takes.
 inline constexpr uint32_t RDA_XOPEN_NUMERIC_BUILD_MAX = 42;
@@ -69,8 +69,8 @@ RDASQLDataDescr* rda_createSQLFloatType(XmTree* tree, uint32_t nullable, const c
                                         int32_t second);
 RDASQLDataDescr* rda_createSQLRealType(XmTree* tree, uint32_t nullable, const char* colName, int32_t first,
                                        int32_t second);
-RDASQLDataDescr* rda_createSQLDoublePrecisionType(XmTree* tree, uint32_t nullable, const char* colName,
-                                                  int32_t first, int32_t second);
+RDASQLDataDescr* rda_createSQLDoublePrecisionType(XmTree* tree, uint32_t nullable, const char* colName, int32_t first,
+                                                  int32_t second);
 
 // Appends one value to `list` (a ring of RDAValNode): indicator -1 is a NULL
 // value (indicator only); otherwise the value of `valueType` taken from the
@@ -115,8 +115,8 @@ void* rda_createResultVal(XmTree* tree, void* exception, RDASQLValList* values);
 // X/Open family.
 
 RDAXOPENSQLDataDescr* createXOPENDescr(XmTree* tree, uint32_t nullable, const char* name);
-RDAXOPENSQLDataDescr* rda_createXOPENCharType(XmTree* tree, uint32_t nullable, const char* name,
-                                              const ObjIdV* charSet, int32_t length, uint32_t flag);
+RDAXOPENSQLDataDescr* rda_createXOPENCharType(XmTree* tree, uint32_t nullable, const char* name, const ObjIdV* charSet,
+                                              int32_t length, uint32_t flag);
 // `precision` NULL: no precision.
 RDAXOPENSQLDataDescr* rda_createXOPENDateTimeType(XmTree* tree, uint32_t nullable, const char* name, int32_t kind,
                                                   const int32_t* precision);
@@ -136,13 +136,12 @@ RDAXOPENSQLDataDescr* rda_createXOPENDoublePrecisionType(XmTree* tree, uint32_t 
                                                          int32_t first, int32_t second);
 RDAXOPENSQLDataDescr* rda_createXOPENVarCharType(XmTree* tree, uint32_t nullable, const char* name,
                                                  const ObjIdV* charSet, int32_t maxLength);
-RDAXOPENSQLDataDescr* rda_createXOPENBitVaryingType(XmTree* tree, uint32_t nullable, const char* name,
-                                                    int32_t length);
+RDAXOPENSQLDataDescr* rda_createXOPENBitVaryingType(XmTree* tree, uint32_t nullable, const char* name, int32_t length);
 RDAXOPENSQLDataDescr* rda_createXOPENVariantType(XmTree* tree, uint32_t nullable, const char* name, int32_t length);
 // Wide character types; with 8-bit characters (gCharacterMode 1) the char
 // and varchar types instead.
-RDAXOPENSQLDataDescr* rda_createXOPENWCharType(XmTree* tree, uint32_t nullable, const char* name,
-                                               const ObjIdV* charSet, int32_t length, uint32_t flag);
+RDAXOPENSQLDataDescr* rda_createXOPENWCharType(XmTree* tree, uint32_t nullable, const char* name, const ObjIdV* charSet,
+                                               int32_t length, uint32_t flag);
 RDAXOPENSQLDataDescr* rda_createXOPENWVarCharType(XmTree* tree, uint32_t nullable, const char* name,
                                                   const ObjIdV* charSet, int32_t maxLength);
 

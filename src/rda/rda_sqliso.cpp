@@ -7,6 +7,7 @@
 #include "common/qvunicode.h"
 #include "common/timer2.h"
 #include "src/acse/al_trace.h"
+#include "src/rda/rda_errno.h"
 #include "src/rda/rda_list.h"
 #include "src/rda/rda_sqlbuild.h"
 #include "src/rda/rda_trace.h"
@@ -15,7 +16,7 @@
 namespace {
 
 constexpr const char* kSrc = "src/rdasql";
-constexpr int32_t kNoResource = 52481;  // RDA_ERR_NO_RESOURCE
+constexpr auto kNoResource = static_cast<int32_t>(RDA_ERR_NO_RESOURCE);
 
 RDASQLDataDescr* typed(XmTree* tree, uint32_t nullable, const char* colName, const char* builder, uint32_t code) {
   RDASQLDataDescr* d = createSQLDescr(tree, nullable, colName);
@@ -105,8 +106,8 @@ RDASQLDataDescr* rda_createSQLRealType(XmTree* tree, uint32_t nullable, const ch
                                        int32_t second) {
   return twoInts(tree, nullable, colName, "rda_createSQLRealType", RDA_SQLTYPE_REAL, first, second);
 }
-RDASQLDataDescr* rda_createSQLDoublePrecisionType(XmTree* tree, uint32_t nullable, const char* colName,
-                                                  int32_t first, int32_t second) {
+RDASQLDataDescr* rda_createSQLDoublePrecisionType(XmTree* tree, uint32_t nullable, const char* colName, int32_t first,
+                                                  int32_t second) {
   return twoInts(tree, nullable, colName, "rda_createSQLDoublePrecisionType", RDA_SQLTYPE_DOUBLE, first, second);
 }
 
@@ -249,8 +250,10 @@ int32_t RDA_copyListOfResultVals(uint32_t count, void* const* vals, XmTree* tree
     }
     RDAResultNode* node = &block[i];
     node->row = *src;
-    if ((src->mask & (1u << 1)) != 0) rda_ringAdopt(&node->row.values.values, src->values.values);
-    else rda_ringInit(&node->row.values.values);
+    if ((src->mask & (1u << 1)) != 0)
+      rda_ringAdopt(&node->row.values.values, src->values.values);
+    else
+      rda_ringInit(&node->row.values.values);
     rda_ringInit(&src->values.values);  // its entries are the copy's now
     rda_ringAppend(head, &node->links);
   }

@@ -5,6 +5,7 @@
 #include "common/charscpy.h"
 #include "common/qvunicode.h"
 #include "common/timer2.h"
+#include "src/rda/rda_errno.h"
 #include "src/rda/rda_list.h"
 #include "src/rda/rda_sqlbuild.h"
 #include "src/rda/rda_trace.h"
@@ -14,7 +15,7 @@
 namespace {
 
 constexpr const char* kSrc = "src/rdaxsql";
-constexpr int32_t kNoResource = 52481;  // RDA_ERR_NO_RESOURCE
+constexpr auto kNoResource = static_cast<int32_t>(RDA_ERR_NO_RESOURCE);
 
 // ---------------------------------------------------------------------------
 // Descriptors.
@@ -42,7 +43,7 @@ RDAXOPENSQLDataDescr* twoInts(XmTree* tree, uint32_t nullable, const char* name,
 }
 
 // Copies the character set into `mask`/`dst` when one is given; false (the
-// descriptor freed, 52481) when it cannot be had.
+// descriptor freed, no resource) when it cannot be had.
 bool charSetOf(XmTree* tree, RDAXOPENSQLDataDescr* d, const ObjIdV* charSet, uint32_t* mask, ObjIdV* dst,
                const char* builder) {
   if (charSet == nullptr) return true;
@@ -65,8 +66,8 @@ RDAXOPENSQLDataDescr* charType(XmTree* tree, uint32_t nullable, const char* name
   return d;
 }
 
-RDAXOPENSQLDataDescr* varCharType(XmTree* tree, uint32_t nullable, const char* name, const char* builder,
-                                  uint32_t code, const ObjIdV* charSet, int32_t maxLength) {
+RDAXOPENSQLDataDescr* varCharType(XmTree* tree, uint32_t nullable, const char* name, const char* builder, uint32_t code,
+                                  const ObjIdV* charSet, int32_t maxLength) {
   RDAXOPENSQLDataDescr* d = typed(tree, nullable, name, builder, code);
   if (d == nullptr) return nullptr;
   RDAVarCharType& v = d->type.varChar;
@@ -141,8 +142,7 @@ int32_t addOctets(XmTree* tree, RDAList* list, uint32_t code, const uint8_t* oct
 
 // A value from `count` wide characters, in UTF-8 behind the record.
 int32_t addWide(XmTree* tree, RDAList* list, uint32_t code, const OctStgV* item, int32_t indicator) {
-  if (item == nullptr || item->length > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
-    return noResource();
+  if (item == nullptr || item->length > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) return noResource();
   const auto* chars = reinterpret_cast<const wchar_t*>(item->octets);
   const auto count = static_cast<int32_t>(item->length);
   int32_t n = 0;
@@ -187,8 +187,8 @@ RDAXOPENSQLDataDescr* createXOPENDescr(XmTree* tree, uint32_t nullable, const ch
   return d;
 }
 
-RDAXOPENSQLDataDescr* rda_createXOPENCharType(XmTree* tree, uint32_t nullable, const char* name,
-                                              const ObjIdV* charSet, int32_t length, uint32_t flag) {
+RDAXOPENSQLDataDescr* rda_createXOPENCharType(XmTree* tree, uint32_t nullable, const char* name, const ObjIdV* charSet,
+                                              int32_t length, uint32_t flag) {
   return charType(tree, nullable, name, "rda_createXOPENCharType", RDA_SQLTYPE_CHAR, charSet, length, flag);
 }
 
@@ -238,8 +238,7 @@ RDAXOPENSQLDataDescr* rda_createXOPENVarCharType(XmTree* tree, uint32_t nullable
   return varCharType(tree, nullable, name, "rda_createXOPENVarCharType", RDA_SQLTYPE_VARCHAR, charSet, maxLength);
 }
 
-RDAXOPENSQLDataDescr* rda_createXOPENBitVaryingType(XmTree* tree, uint32_t nullable, const char* name,
-                                                    int32_t length) {
+RDAXOPENSQLDataDescr* rda_createXOPENBitVaryingType(XmTree* tree, uint32_t nullable, const char* name, int32_t length) {
   RDAXOPENSQLDataDescr* d = typed(tree, nullable, name, "rda_createXOPENBitVaryingType", RDA_SQLTYPE_BITVARYING);
   if (d != nullptr) d->type.length = length;
   return d;
@@ -252,8 +251,8 @@ RDAXOPENSQLDataDescr* rda_createXOPENVariantType(XmTree* tree, uint32_t nullable
   return d;
 }
 
-RDAXOPENSQLDataDescr* rda_createXOPENWCharType(XmTree* tree, uint32_t nullable, const char* name,
-                                               const ObjIdV* charSet, int32_t length, uint32_t flag) {
+RDAXOPENSQLDataDescr* rda_createXOPENWCharType(XmTree* tree, uint32_t nullable, const char* name, const ObjIdV* charSet,
+                                               int32_t length, uint32_t flag) {
   if (gCharacterMode == 1) return rda_createXOPENCharType(tree, nullable, name, charSet, length, flag);
   return charType(tree, nullable, name, "rda_createXOPENWCharType", RDA_SQLTYPE_WCHAR, charSet, length, flag);
 }

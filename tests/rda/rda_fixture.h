@@ -1,19 +1,25 @@
 // Fixture of the RDA builder tests: a record set with a buffer pool, an XM
-// tree for the builders, the lines the RDA and application-layer trace
-// modules write, and helpers for the octets of RDA messages.
+// tree for the builders, XM blocks counted, the lines the RDA and
+// application-layer trace modules write, and helpers for the octets of RDA
+// messages.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "asn1/codec_fixture.h"
 #include "common/timer2.h"
 #include "src/acse/al_trace.h"
-#include "src/rda/rda_trace.h"
+#include "src/acse/gidu.h"
+#include "src/asn1/rda_idu.h"
 #include "src/asn1/ul_types.h"
+#include "src/rda/rda_gidu.h"
+#include "src/rda/rda_trace.h"
 #include "src/runtime/tm.h"
 #include "src/runtime/xm.h"
 #include "support/counting_alloc.h"
+#include "support/trace_capture.h"
 
 // Context [n] constructed and primitive around contents; universal SEQUENCE.
 inline Bytes cx(uint8_t n, const Bytes& contents) { return tlv(static_cast<uint8_t>(0xA0 | n), contents); }
@@ -35,40 +41,23 @@ class RdaBuildTest : public CodecTest {
  protected:
   void SetUp() override {
     CodecTest::SetUp();
-    savedHeader_ = bConfigInfoTraced;
-    bConfigInfoTraced = 1;
-    ASSERT_EQ(tm_init(2), 1);
-    rda_comTMHandle = tm_open("RDA : ", "rda");
-    al_comTMHandle = tm_open("AL  : ", "al");
-    tm_setMask(rda_comTMHandle, 0xFFFF);
-    tm_setMask(al_comTMHandle, 0xFFFF);
-    ASSERT_EQ(tm_register(1024, capture), 1);
-    lines().clear();
+    xm_setDefaultAlloc(countingAlloc, countingFree);
+    trace_.emplace(std::initializer_list<TraceCapture::Module>{{&rda_comTMHandle, "RDA : ", 0xFFFF},
+                                                               {&al_comTMHandle, "AL  : ", 0xFFFF}});
     tree_ = _xm_allocTree(nullptr);
     ASSERT_NE(tree_, nullptr);
   }
   void TearDown() override {
-    xm_setDefaultAlloc(XM_malloc, XM_free);
+    allocBudget = -1;
     _xm_freeTree(tree_);
     aafreeall(aagetlist());
-    tm_shutdown();
-    tmOutFunc = nullptr;
-    rda_comTMHandle = -1;
-    al_comTMHandle = -1;
-    bConfigInfoTraced = savedHeader_;
+    trace_.reset();
+    xm_setDefaultAlloc(XM_malloc, XM_free);
     CodecTest::TearDown();
   }
 
-  static std::vector<std::string>& lines() {
-    static std::vector<std::string> l;
-    return l;
-  }
-  static bool traced(const std::string& text) {
-    for (const std::string& l : lines())
-      if (l.find(text) != std::string::npos) return true;
-    return false;
-  }
-
+  TraceCapture& trace() { return *trace_; }
+  bool traced(const std::string& text) const { return trace_->contains(text); }
   // Only the error lines are written from now on, so that the lines do not
   // take the allocations a test means to fail.
   static void quietEntries() {
@@ -84,43 +73,60 @@ class RdaBuildTest : public CodecTest {
     return err;
   }
 
-  XmTree* tree_ = nullptr;
+  // The octets of the IDU a GIDU carries, from the top-level codec of a
+  // family in a protected format pass; empty when the pass failed.
+  static Bytes wireOf(const GIDU* g, AaFormatFn format = fRDAXOPENIdu) {
+    rtp_setf(balloc(-1));
+    uint32_t err = 0;
+    p_format(format, g->idu, &err);
+    SessionBuffer* out = nullptr;
+    rtp_getf(&out);
+    Bytes b = err == 0 ? bytesOf(out) : Bytes{};
+    freeChain(out);
+    return b;
+  }
+  // The message `wire` decodes to in a protected parse pass, NULL when it
+  // does not.
+  static RDAXOPENIdu* decoded(const Bytes& wire, AaParseFn parse = aRDAXOPENIdu) {
+    SessionBuffer* chain = chainOf({wire});
+    rtp_setp(chain);
+    int32_t err = -1;
+    auto* idu = static_cast<RDAXOPENIdu*>(p_parse(parse, nullptr, &err));
+    freeChain(chain);
+    return err == 0 ? idu : nullptr;
+  }
+
+  XmTree* tree_ = nullptr;  // XM blocks are counted in liveBlocks for the whole test
 
  private:
-  static void capture(uint32_t, const char* text) { lines().emplace_back(text); }
-  int32_t savedHeader_ = 0;
+  std::optional<TraceCapture> trace_;
 };
 
-// Counts the XM blocks alive (liveBlocks) from now until the test ends.
-inline void setAllocCounting() { xm_setDefaultAlloc(countingAlloc, countingFree); }
+// With a connection's template GIDU whose four references are the fields
+// ue_, uc_, pe_, pc_.
+class RdaGiduTest : public RdaBuildTest {
+ protected:
+  void SetUp() override {
+    RdaBuildTest::SetUp();
+    tmpl_ = rda_createTemplateGidu(&ue_, &uc_, &pe_, &pc_);
+    ASSERT_NE(tmpl_, nullptr);
+  }
+  void TearDown() override {
+    al_deleteGidu(tmpl_);
+    RdaBuildTest::TearDown();
+  }
 
-// The n-th allocation of XM from now on (0: the next) fails, the others go
-// to the allocator in place before (so that the trace of the failure can
-// still be written).
+  int ue_ = 0, uc_ = 0, pe_ = 0, pc_ = 0;
+  TemplateGidu* tmpl_ = nullptr;
+};
+
+// While it lives, the n-th allocation of XM from now on (0: the next) fails
+// once; the others succeed (so that the trace of the failure can still be
+// written).
 class FailingAlloc {
  public:
-  explicit FailingAlloc(int n) : savedAlloc_(XM_defaultAlloc), savedFree_(XM_defaultFree) {
-    left() = n;
-    inner() = savedAlloc_;
-    xm_setDefaultAlloc(alloc, savedFree_);
-  }
-  ~FailingAlloc() { xm_setDefaultAlloc(savedAlloc_, savedFree_); }
+  explicit FailingAlloc(long n) { allocBudget = n; }
+  ~FailingAlloc() { allocBudget = -1; }
   FailingAlloc(const FailingAlloc&) = delete;
   FailingAlloc& operator=(const FailingAlloc&) = delete;
-
- private:
-  static int& left() {
-    static int n = 0;
-    return n;
-  }
-  static XmAllocFn& inner() {
-    static XmAllocFn f = nullptr;
-    return f;
-  }
-  static void* alloc(size_t n) {
-    if (left()-- == 0) return nullptr;
-    return inner()(n);
-  }
-  XmAllocFn savedAlloc_;
-  XmFreeFn savedFree_;
 };

@@ -48,8 +48,12 @@ class SqlBuild : public RdaBuildTest {
     gCharacterMode = savedMode_;
     RdaBuildTest::TearDown();
   }
-  Bytes encodeX(RDAXOPENSQLVal* v) { return formatted([&] { return fRDAXOPENSQLVal(v); }); }
-  Bytes encodeIso(RDASQLVal* v) { return formatted([&] { return fRDASQLVal(v); }); }
+  Bytes encodeX(RDAXOPENSQLVal* v) {
+    return formatted([&] { return fRDAXOPENSQLVal(v); });
+  }
+  Bytes encodeIso(RDASQLVal* v) {
+    return formatted([&] { return fRDASQLVal(v); });
+  }
 
   RDAList list_{};
   int32_t savedMode_ = 0;
@@ -140,7 +144,7 @@ TEST_F(SqlBuild, XopenLimitsOfNumericAndDateTimeItems) {
   };
   for (const Case& c : cases) {
     QvSetOsiError(0);
-    lines().clear();
+    trace().clear();
     const uint32_t before = list_.count;
     OctStgV numeric{c.count, octets.data()};
     OctStgV date{c.count, reinterpret_cast<uint8_t*>(dt.data())};
@@ -173,7 +177,7 @@ TEST_F(SqlBuild, XopenLimitsOfNumericAndDateTimeItems) {
 TEST_F(SqlBuild, XopenValueTypesOutsideTheFamilyAreRefusedWithoutOsiError) {
   for (uint32_t type : {16393u, 16395u, 16383u, 16399u, 0u}) {
     QvSetOsiError(0);
-    lines().clear();
+    trace().clear();
     EXPECT_EQ(rda_addXOPENSQLVal(tree_, &list_, type, nullptr, 0, 0, nullptr, nullptr, 0, 0), 0) << type;
     EXPECT_EQ(QvGetOsiError(), 0) << type;
     EXPECT_TRUE(traced("*** rda_addXOPENSQLVal: Invalid valueType=" + std::to_string(type))) << type;
@@ -250,8 +254,7 @@ TEST_F(SqlBuild, XopenDescriptorsEncodeToHandWorkedOctets) {
       {"decimal", rda_createXOPENDecimalType(tree_, 1, nullptr, 10, 2), seq(cx(7, hex("02 01 0A 02 01 02")))},
       {"float", rda_createXOPENFloatType(tree_, 1, nullptr, 15, 38), seq(cx(10, hex("02 01 0F 02 01 26")))},
       {"real", rda_createXOPENRealType(tree_, 1, nullptr, 7, 38), seq(cx(11, hex("02 01 07 02 01 26")))},
-      {"double", rda_createXOPENDoublePrecisionType(tree_, 1, nullptr, 15, 38),
-       seq(cx(12, hex("02 01 0F 02 01 26")))},
+      {"double", rda_createXOPENDoublePrecisionType(tree_, 1, nullptr, 15, 38), seq(cx(12, hex("02 01 0F 02 01 26")))},
       {"date-time with precision", rda_createXOPENDateTimeType(tree_, 1, nullptr, 3, &precision),
        seq(cx(13, hex("0A 01 03 02 01 06")))},
       {"date-time without", rda_createXOPENDateTimeType(tree_, 1, nullptr, 3, nullptr), seq(cx(13, hex("0A 01 03")))},
@@ -301,7 +304,7 @@ TEST_F(SqlBuild, DescriptorBuildersThatGetNoMemoryFailWithNoResource) {
   };
   for (const Case& c : cases) {
     QvSetOsiError(0);
-    lines().clear();
+    trace().clear();
     {
       FailingAlloc fail(0);
       EXPECT_EQ(c.build(), nullptr) << c.trace;
@@ -550,8 +553,7 @@ TEST_F(SqlBuild, DescriptorListsShareOrDuplicateTheirDescriptors) {
   EXPECT_NE(copy, descrs[1]);
   EXPECT_EQ(copy->type.number.first, 5);
   EXPECT_EQ(copy->colName, static_cast<RDASQLDataDescr*>(descrs[1])->colName) << "names stay shared";
-  EXPECT_EQ(formatted([&] { return fRDAListOfSDTD(dup); }),
-            formatted([&] { return fRDAListOfSDTD(&shared); }));
+  EXPECT_EQ(formatted([&] { return fRDAListOfSDTD(dup); }), formatted([&] { return fRDAListOfSDTD(&shared); }));
 }
 
 // ---------------------------------------------------------------------------

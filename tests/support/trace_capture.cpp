@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 std::vector<std::string> gCaptured;
 void captureLine(uint32_t, const char* text) { gCaptured.emplace_back(text); }
@@ -12,7 +14,9 @@ TraceCapture::TraceCapture(std::initializer_list<Module> modules) {
   bConfigInfoTraced = 1;
   EXPECT_EQ(tm_init(static_cast<int32_t>(modules.size())), 1);
   for (const Module& m : modules) {
-    *m.handle = tm_open(m.prefix, "test");
+    // Option names must differ between modules.
+    const std::string optName = "test" + std::to_string(handles_.size());
+    *m.handle = tm_open(m.prefix, optName.c_str());
     tm_setMask(*m.handle, m.mask);
     handles_.push_back(m.handle);
   }
