@@ -43,17 +43,6 @@ void ringAppend(UL_Ring* ring, UL_Link* node) {
   ++ring->count;
 }
 
-// Whether the current level ends here; leaves it when it does. A level of
-// definite length ends at its end only (two zero octets inside it are
-// contents), one of indefinite length at its end-of-contents octets.
-bool atEnd() {
-  if (eop[lev] == nullptr) return ber_chkend() == 2;
-  aa_normalise();
-  if (aapdu != eop[lev]) return false;
-  aa_leaveLevel();
-  return true;
-}
-
 int64_t probe(uint32_t code, bool val) {
   return val ? ber_getidForVal(static_cast<int32_t>(clsOf(code)), tagOf(code))
              : ber_getid(static_cast<int32_t>(clsOf(code)), tagOf(code));
@@ -127,7 +116,7 @@ void storeMask(const CtSeq& s, void* rec, uint32_t mask) {
 }
 
 void seqEnd(const CtSeq& s, const char* src) {
-  if (atEnd()) return;
+  if (ct_atEnd()) return;
   if (s.end == CT_END_EXTENS && aaextensibility != 0) {
     aa_skip();
     return;
@@ -164,7 +153,7 @@ void parseSet(const CtSeq& s, void* rec, const char* src) {
     (void)parseField(*f, rec, src);
     mask |= f->bit;
   }
-  if (!atEnd()) aaRaise(AAE_REQEOC, src, __LINE__);
+  if (!ct_atEnd()) aaRaise(AAE_REQEOC, src, __LINE__);
   uint32_t filled = mask;
   for (const CtField& f : s.fields)
     if ((mask & f.bit) == 0) absent(f, rec, filled, src);
@@ -193,7 +182,7 @@ void parseList(const CtList& l, void* value, const char* src) {
   auto* ring = static_cast<UL_Ring*>(value);
   ringInit(ring);
   const bool page = (l.flags & CT_PAGE) != 0;
-  while (!atEnd()) {
+  while (!ct_atEnd()) {
     auto* node = static_cast<UL_Link*>(allocate(l.nodeSize, page, src));
     if (!parseField(l.element, node, src)) aaRaise(AAE_MSGPARAM, src, __LINE__);
     ringAppend(ring, node);
@@ -323,7 +312,7 @@ bool parseField(const CtField& f, void* base, const char* src) {
     if (probe(f.inner, val) < 0) aaRaise(AAE_MSGPARAM, src, __LINE__);
     parseContents(t, value, src);
   }
-  if (!atEnd()) aaRaise(AAE_REQEOC, src, __LINE__);
+  if (!ct_atEnd()) aaRaise(AAE_REQEOC, src, __LINE__);
   return true;
 }
 
@@ -558,6 +547,16 @@ bool validType(const CtType& t, int depth) {
 }
 
 }  // namespace
+
+// A level of definite length ends at its end only (two zero octets inside it
+// are contents), one of indefinite length at its end-of-contents octets.
+bool ct_atEnd() {
+  if (eop[lev] == nullptr) return ber_chkend() == 2;
+  aa_normalise();
+  if (aapdu != eop[lev]) return false;
+  aa_leaveLevel();
+  return true;
+}
 
 uint32_t ct_parseType(const CtType& t, void* value, const char* src) {
   if (value == nullptr) aaRaise(AAE_MSGPARAM, src, __LINE__);

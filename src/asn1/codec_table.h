@@ -278,6 +278,10 @@ int64_t ct_formatType(const CtType& t, void* value, const char* src);
 // The field's element, identifier included; octets.
 int64_t ct_formatField(const CtField& f, void* base, const char* src);
 
+// Whether the contents of the current level end here; leaves the level
+// when they do (for hand-written contents codecs that read a list).
+bool ct_atEnd();
+
 // Whether the descriptors of t and of everything it contains are well made:
 // identifiers fit the types (a self type only with CT_SELF or under a
 // wrapper, a contents type never with CT_SELF), alternatives and SET members

@@ -61,7 +61,7 @@ constexpr CtChoice kAeQualChoice{kAeQualAlts, offsetof(UL_AEQual, kind)};
 
 // The other-mechanism form goes to the mechanism hooks; no mechanism is
 // named, so they decode and encode nothing and a [3] read is error 3.
-constexpr ObjId kNoMechanism{0, {}};
+constexpr ObjIdV kNoMechanism{0, nullptr};
 constexpr CtCustom kOtherCustom{
     false,
     [](void* v) -> uint32_t { return getother(v, &kNoMechanism) != 0 ? 1u : 0u; },
