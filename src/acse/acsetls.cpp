@@ -2,3 +2,12 @@
 
 QV_DEFINE_TLS_FAMILY(Acse, hSerializeAcseMutex, nullptr, -1, 9, "src/acse", "Could not found Acse TLS for %lX thread\n")
 QV_DEFINE_TLS_FAMILY(AcseAse, hSerializeAcseAseMutex, nullptr, -1, 9, "src/acse", "Could not found AcseAse TLS for %lX thread\n")
+
+void QvSetAcError(uint32_t number) {
+  if (AcseTLS* tls = getAcseTLS(0)) tls->acErrno = number;
+}
+
+uint32_t QvGetAcError() {
+  const AcseTLS* tls = getAcseTLS(0);
+  return tls != nullptr ? tls->acErrno : AC_ERR_NONE;
+}
