@@ -3,41 +3,11 @@
 // the connection parameters and result in [PRIVATE 99], the release result
 // of an RLRE, and the [PRIVATE 5] provider abort), and the decoder's
 // defaults, bounds and errors.
-#include <cstring>
 #include <functional>
 
-#include "acse/acse_bytes.h"
-#include "asn1/pcontext_fixture.h"
-#include "src/acse/acse_apdu.h"
+#include "acse/acse_fixture.h"
 
 namespace {
-
-class AcseCodec : public ContextTest {
- protected:
-  void SetUp() override {
-    ContextTest::SetUp();
-    define(1, 1, kAsInt, kTsBer);  // user information carries INTEGERs
-  }
-
-  // Decodes the first APDU of `bytes` (cut at `cuts`); the pass code in *err.
-  static AcseApdu* decode(const Bytes& bytes, int32_t* err, std::initializer_list<size_t> cuts = {}) {
-    SessionBuffer* chain = chainSplit(bytes, cuts);
-    AcseApdu* apdu = nullptr;
-    *err = parse(chain, [&] { apdu = static_cast<AcseApdu*>(aApdu(nullptr)); });
-    freeChain(chain);
-    return *err == 0 ? apdu : nullptr;
-  }
-  static int32_t decodeError(const Bytes& bytes) {
-    int32_t err = 0;
-    decode(bytes, &err);
-    return err;
-  }
-  static Bytes encoded(AcseApdu* apdu) {
-    return formatted([&] { return fApdu(apdu); });
-  }
-};
-
-int32_t intOf(const ExternalValue& e) { return e.value != nullptr ? *static_cast<int32_t*>(e.value) : -999; }
 
 TEST_F(AcseCodec, DescriptorsAreWellMade) { EXPECT_TRUE(ct_valid(kAcseApdu)); }
 

@@ -1,10 +1,12 @@
-// ACSE APDUs worked out by hand (X.690 over the ASN.1 of ISO 8650, with the
-// private extensions of this system), shared by the codec and wire tests.
-// Inner elements are written out; the lengths of the outer wrappers are
-// counted by tlv().
+// Shared by the ACSE tests: APDUs worked out by hand (X.690 over the ASN.1
+// of ISO 8650, with the private extensions of this system; inner elements
+// are written out, the lengths of the outer wrappers are counted by tlv()),
+// and a fixture that decodes and encodes them with a presentation context 1
+// whose values are INTEGERs (for user information).
 #pragma once
 
-#include "asn1/codec_fixture.h"
+#include "asn1/pcontext_fixture.h"
+#include "src/acse/acse_apdu.h"
 
 namespace acsebytes {
 
@@ -83,3 +85,31 @@ inline const Bytes kRlreFull = tlv(0x63, hex("80 01 00") + tlv(0xBE, external(5)
 inline const Bytes kAbrtFull = tlv(0x64, hex("80 01 01 81 01 03") + tlv(0xBE, external(5)));
 
 }  // namespace acsebytes
+
+class AcseCodec : public ContextTest {
+ protected:
+  void SetUp() override {
+    ContextTest::SetUp();
+    define(1, 1, kAsInt, kTsBer);
+  }
+
+  // Decodes the first APDU of `bytes` (cut at `cuts`); the pass code in *err.
+  static AcseApdu* decode(const Bytes& bytes, int32_t* err, std::initializer_list<size_t> cuts = {}) {
+    SessionBuffer* chain = chainSplit(bytes, cuts);
+    AcseApdu* apdu = nullptr;
+    *err = parse(chain, [&] { apdu = static_cast<AcseApdu*>(aApdu(nullptr)); });
+    freeChain(chain);
+    return *err == 0 ? apdu : nullptr;
+  }
+  static int32_t decodeError(const Bytes& bytes) {
+    int32_t err = 0;
+    decode(bytes, &err);
+    return err;
+  }
+  static Bytes encoded(AcseApdu* apdu) {
+    return formatted([&] { return fApdu(apdu); });
+  }
+};
+
+// The INTEGER a user-information EXTERNAL carries.
+inline int32_t intOf(const ExternalValue& e) { return e.value != nullptr ? *static_cast<int32_t*>(e.value) : -999; }
