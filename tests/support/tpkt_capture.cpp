@@ -59,7 +59,8 @@ bool tsharkAvailable() {
   return std::system("command -v tshark >/dev/null 2>&1 && command -v text2pcap >/dev/null 2>&1") == 0;
 }
 
-TsharkView decodeTpktTraffic(const std::vector<CapturedTpkt>& packets, const std::string& dir, int serverPort) {
+TsharkView decodeTpktTraffic(const std::vector<CapturedTpkt>& packets, const std::string& dir, int serverPort,
+                             const TsharkDecode& how) {
   TsharkView view;
   const std::string text = dir + "/traffic.txt";
   const std::string pcap = dir + "/traffic.pcap";
@@ -90,9 +91,11 @@ TsharkView decodeTpktTraffic(const std::vector<CapturedTpkt>& packets, const std
     view.error = "text2pcap failed on " + text;
     return view;
   }
-  // The presentation dissector stays out: the user data here is no PPDU.
-  const std::string decode = "tshark -n -r " + pcap + " -d tcp.port==" + port + ",tpkt --disable-protocol pres";
-  view.fields = runCommand(decode + " -T fields -E separator=';' -e cotp.type -e ses.type 2>/dev/null");
+  const std::string decode = "tshark -n -r " + pcap + " -d tcp.port==" + port + ",tpkt" +
+                             (how.presentation ? "" : " --disable-protocol pres");
+  std::string fields;
+  for (const std::string& f : how.fields) fields += " -e " + f;
+  view.fields = runCommand(decode + " -T fields -E separator=';'" + fields + " 2>/dev/null");
   view.detail = runCommand(decode + " -V 2>/dev/null");
   if (view.detail.empty()) view.error = "tshark read nothing from " + pcap;
   return view;

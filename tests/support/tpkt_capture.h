@@ -21,8 +21,16 @@ struct CapturedTpkt {
 // tshark's view of a capture.
 struct TsharkView {
   std::string error;   // empty when the capture was made and read
-  std::string fields;  // one line per packet: "cotp.type;ses.type"
+  std::string fields;  // one line per packet: the fields asked for, ';' between them
   std::string detail;  // the full decode (-V), for the expert items
+};
+
+// What tshark is asked for.
+struct TsharkDecode {
+  // Whether the session user data is decoded as presentation PDUs (and so
+  // ACSE APDUs); off, the presentation dissector stays out.
+  bool presentation = false;
+  std::vector<std::string> fields = {"cotp.type", "ses.type"};
 };
 
 // True when tshark and text2pcap can be run.
@@ -30,7 +38,8 @@ bool tsharkAvailable();
 
 // Decodes `packets` as TCP traffic between port 40000 (the client) and
 // `serverPort`, with that port decoded as TPKT. `dir` holds the files.
-TsharkView decodeTpktTraffic(const std::vector<CapturedTpkt>& packets, const std::string& dir, int serverPort);
+TsharkView decodeTpktTraffic(const std::vector<CapturedTpkt>& packets, const std::string& dir, int serverPort,
+                             const TsharkDecode& how = {});
 
 class RecordingRelay {
  public:
