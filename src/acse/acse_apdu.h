@@ -54,6 +54,8 @@ inline constexpr uint32_t AC_ABORT_PROVIDER = 1;
 // Authentication value: kind 0 none, else UL_AUTH_STRING, UL_AUTH_BITSTRING,
 // UL_AUTH_EXTERNAL or UL_AUTH_OTHER (whose contents the mechanism hooks own).
 using AcAuthValue = UL_AuthVal;
+// The value's storage holds the five 64-bit words a mechanism may use.
+static_assert(sizeof(AcAuthValue) - offsetof(AcAuthValue, string) >= 5 * sizeof(uint64_t));
 
 // User information: SEQUENCE OF EXTERNAL, at most four.
 inline constexpr uint32_t kAcMaxUserInfo = 4;
