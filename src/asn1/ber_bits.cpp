@@ -182,8 +182,9 @@ int64_t ber_addbitw(uint32_t nbits, uint32_t w) {
   if (nbits > 32) aaRaise(AAE_OVFLO, kSrcBits, __LINE__);
   const uint32_t octets = (nbits + 7) / 8;
   const uint32_t unused = 8 * octets - nbits;
-  // The unused bits of the last octet go out as zero, as a reader drops them.
-  w &= ~((1u << unused) - 1u);
+  // The unused bits of the last octet on the wire (the word's highest octet
+  // written) go out as zero, as a reader drops them.
+  if (octets > 0) w &= ~(((1u << unused) - 1u) << (8 * (octets - 1)));
   for (uint32_t i = octets; i-- > 0;) aa_putOctet(static_cast<uint8_t>(w >> (8 * i)));
   aa_putOctet(static_cast<uint8_t>(unused));
   cons = 0;

@@ -255,6 +255,9 @@ TEST_F(BerStrings, FlagWordErrors) {
 TEST_F(BerStrings, FlagWordsAreWrittenLowOctetFirst) {
   EXPECT_EQ(formatted([] { return ber_addid(0, 3, ber_addbitw(3, 0xA0)); }), hex("03 02 05 A0"));
   EXPECT_EQ(formatted([] { return ber_addid(0, 3, ber_addbitw(16, 0x1234)); }), hex("03 03 00 34 12"));
+  // Eleven bits: the five unused bits are the low ones of the second octet.
+  EXPECT_EQ(formatted([] { return ber_addid(0, 3, ber_addbitw(11, 0xFFFF)); }), hex("03 03 05 FF E0"));
+  EXPECT_EQ(formatted([] { return ber_addid(0, 3, ber_addbitw(11, 0x2010)); }), hex("03 03 05 10 20"));
   EXPECT_EQ(formatted([] { return ber_addid(0, 3, ber_addbitw(0, 0)); }), hex("03 01 00"));
   EXPECT_EQ(formatted([] { return ber_addid(0, 3, ber_addbitw(32, 0x04030201)); }), hex("03 05 00 01 02 03 04"));
   EXPECT_EQ(formatError([] { return ber_addbitw(33, 0); }), 1u);
