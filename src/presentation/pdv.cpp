@@ -287,25 +287,19 @@ int64_t fFully_enc_data(Fully_enc_data* data) {
 uint32_t aFully_enc_data(Fully_enc_data* data) {
   PsExtensibility kept(aaextensibility);
   const int32_t level = lev;
-  UL_Ring& ring = data->list;
-  ring.links.next = ring.links.prev = &ring.links;
-  ring.count = 0;
+  pdvListInit(data);
   while (!ps_levelEnds()) {
     auto* node = static_cast<PdvNode*>(aamalloc(sizeof(PdvNode)));
     if (node == nullptr) fail(AAE_NOMEM, __LINE__);
     node->pdv = aPdv();
     if (node->pdv == nullptr) fail(AAE_MSGPARAM, __LINE__);
-    node->links.next = &ring.links;
-    node->links.prev = ring.links.prev;
-    ring.links.prev->next = &node->links;
-    ring.links.prev = &node->links;
-    ++ring.count;
+    pdvListAppend(data, node);
     if (PS_pre_encoded_test != 0) {
       lev = level - 1;
       break;
     }
   }
-  if (ring.count == 0) fail(AAE_OVFLO, __LINE__);
+  if (data->list.count == 0) fail(AAE_OVFLO, __LINE__);
   return 1;
 }
 

@@ -48,6 +48,20 @@ struct Fully_enc_data {
   UL_Ring list;
 };
 
+inline void pdvListInit(Fully_enc_data* d) {
+  d->list.links.next = d->list.links.prev = &d->list.links;
+  d->list.count = 0;
+}
+// Appends a node at the end of the ring.
+inline void pdvListAppend(Fully_enc_data* d, PdvNode* node) {
+  UL_Link* head = &d->list.links;
+  node->links.next = head;
+  node->links.prev = head->prev;
+  head->prev->next = &node->links;
+  head->prev = &node->links;
+  ++d->list.count;
+}
+
 struct Simply_enc_data {
   void* value;
   uint32_t option;

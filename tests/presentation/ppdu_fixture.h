@@ -225,13 +225,8 @@ class PpduTest : public PresentationTest {
   static void append(User_data* d, PdvType* p) {
     auto* node = static_cast<PdvNode*>(aamalloc(sizeof(PdvNode)));
     node->pdv = p;
-    UL_Ring& r = d->full.list;
-    if (r.links.next == nullptr) r.links.next = r.links.prev = &r.links;
-    node->links.next = &r.links;
-    node->links.prev = r.links.prev;
-    r.links.prev->next = &node->links;
-    r.links.prev = &node->links;
-    ++r.count;
+    if (d->full.list.links.next == nullptr) pdvListInit(&d->full);
+    pdvListAppend(&d->full, node);
     d->kind = kUserDataFull;
   }
 
