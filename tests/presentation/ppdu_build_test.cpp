@@ -1,10 +1,14 @@
 // PPDU builders: the records they fill from a PIDU and the connection, and
 // the octets the session requests would carry, written out by hand.
+#include <unistd.h>
+
 #include "presentation/ppdu_fixture.h"
 #include "src/presentation/pidu.h"
 #include "src/presentation/ppdu_build.h"
 #include "src/runtime/xm.h"
 #include "support/ppdu_sender.h"
+#include "support/session_wire.h"
+#include "support/tpkt_capture.h"
 
 namespace {
 
@@ -342,6 +346,147 @@ TEST_F(PpduBuild, ResynchronizeCapabilityAndExpeditedRequests) {
     EXPECT_EQ(rec_.sent[i].noData, expected[i].noData) << i;
     EXPECT_EQ(sentHex(i), expected[i].octets) << i;
   }
+}
+
+// ---------------------------------------------------------------------------
+// An outside decoder: tshark's presentation dissector reads the PPDUs built
+// here, carried in SPDUs of the session layer's builders, in TPKTs and COTP
+// data TPDUs.
+
+// Each SPDU of a side in a TPKT and a COTP DT.
+CapturedTpkt tpkt(bool fromClient, const std::vector<uint8_t>& spdu) {
+  std::string p = {'\x03', '\x00', '\x00', '\x00', '\x02', '\xF0', '\x80'};
+  p.append(spdu.begin(), spdu.end());
+  p[2] = static_cast<char>(p.size() >> 8);
+  p[3] = static_cast<char>(p.size() & 0xFF);
+  return CapturedTpkt{fromClient, p};
+}
+
+std::string asText(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
+
+TEST_F(PpduBuild, TsharkReadsTheBuiltPpdusInTheirSessionPrimitives) {
+  if (!tsharkAvailable()) GTEST_SKIP() << "tshark and text2pcap are not installed";
+  // The application's abstract syntaxes: ACSE in context 1, RDA in 3.
+  const OctStgV rda = sel("RDA");
+  const uint32_t acseArcs[] = {2, 2, 1, 0, 1};
+  const uint32_t rdaArcs[] = {1, 0, 9579, 2, 1, 1};
+  const int32_t acse = p_asynreg(&rda, 5, acseArcs, parseSmallInt, formatSmallInt, 0);
+  const int32_t rdaAs = p_asynreg(&rda, 6, rdaArcs, parseSmallInt, formatSmallInt, 0);
+  ASSERT_EQ(p_assoc(&rda, acse, ps_asn1_tsidx), 1);
+  ASSERT_EQ(p_assoc(&rda, rdaAs, ps_asn1_tsidx), 1);
+  int32_t defs[kPsMaxContexts];
+  for (int32_t& d : defs) d = -1;
+  defs[1] = acse;
+  defs[3] = rdaAs;
+  ASSERT_EQ(store_pcdl_pcdt(defs, pm_), 1);
+
+  static uint8_t calling[] = {'A'};
+  PIDU* con = newPidu();
+  con->local.pSel = PSelector{1, calling};
+  con->remote.pSel = rda;
+  element(con, 3, &five_);
+  ASSERT_EQ(ppduCP(pm_, con), 1) << err();
+  // Both contexts accepted in BER.
+  pm_->pcdt[1].tsIdx = ps_asn1_tsidx;
+  pm_->pcdt[3].tsIdx = ps_asn1_tsidx;
+  PIDU* acc = newPidu();
+  element(acc, 3, &six_);
+  ASSERT_EQ(ppduCPA(pm_, acc), 1) << err();
+  PIDU* td = newPidu();
+  element(td, 3, &one_);
+  ASSERT_EQ(ppduTD(pm_, td), 1) << err();
+  ASSERT_EQ(ppduARP(pm_, nullptr, 2, 20), 1) << err();
+  PIDU* rej = newPidu();
+  rej->reason = 1;
+  ASSERT_EQ(ppduCPR(pm_, rej), 1) << err();
+  ASSERT_EQ(rec_.sent.size(), 5u);
+  const std::string cpOctets = asText(rec_.sent[0].octets);
+
+  // Side A connects with the CP; then `side` sends `event` with `octets`.
+  auto connect = [&](SessionWire& w) {
+    SAddress peer{};
+    peer.ssap = w.selector(SessionWire::B).ssap;
+    SIDU req{};
+    req.requirements = SR_DUPLEX;
+    req.version = 3;
+    req.address = &peer;
+    w.enter(SessionWire::A);
+    req.userData = w.buffer(cpOctets);
+    ASSERT_NE(w.connect(&req), nullptr);
+    w.pump();
+  };
+  auto request = [&](SessionWire& w, SessionWire::Side side, uint32_t event, size_t sent, int32_t reason = 0) {
+    SIDU sidu{};
+    sidu.event = event;
+    sidu.requirements = SR_DUPLEX;
+    sidu.reason = reason;
+    w.enter(side);
+    sidu.userData = w.buffer(asText(rec_.sent[sent].octets));
+    ASSERT_EQ(w.request(side, &sidu), 1) << event;
+    w.pump();
+  };
+  std::vector<CapturedTpkt> dialogue;
+  std::vector<CapturedTpkt> refusal;
+  {
+    SessionWire w;
+    connect(w);
+    request(w, SessionWire::B, 13, 1);  // accept with the CPA
+    request(w, SessionWire::A, 15, 2);  // data: the TD
+    request(w, SessionWire::B, 31, 3);  // abort: the ARP
+    const auto& a = w.sent(SessionWire::A);
+    const auto& b = w.sent(SessionWire::B);
+    ASSERT_EQ(a.size(), 2u);
+    ASSERT_EQ(b.size(), 2u);
+    dialogue = {tpkt(true, a[0]), tpkt(false, b[0]), tpkt(true, a[1]), tpkt(false, b[1])};
+  }
+  {
+    SessionWire w;
+    connect(w);
+    request(w, SessionWire::B, 14, 4, 2);  // refused by the called user: the CPR rides along
+    refusal = {tpkt(true, w.sent(SessionWire::A)[0]), tpkt(false, w.sent(SessionWire::B)[0])};
+  }
+
+  char dir[] = "/tmp/ppdudecodeXXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const TsharkView one = decodeTpktTraffic(dialogue, dir, 102, TsharkDecode{true});
+  const TsharkView two = decodeTpktTraffic(refusal, dir, 102, TsharkDecode{true});
+  (void)std::system(("rm -rf " + std::string(dir)).c_str());
+  ASSERT_EQ(one.error, "");
+  ASSERT_EQ(two.error, "");
+  for (const TsharkView* v : {&one, &two}) {
+    EXPECT_EQ(v->detail.find("Malformed"), std::string::npos) << v->detail;
+    EXPECT_EQ(v->detail.find("Expert Info (Error"), std::string::npos) << v->detail;
+  }
+  auto times = [](const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(times(one.detail, "ISO 8823 OSI Presentation Protocol"), 4u);
+  EXPECT_EQ(times(two.detail, "ISO 8823 OSI Presentation Protocol"), 2u);
+  const char* expected[] = {
+      "CP-type",
+      "mode-value: normal-mode (1)",
+      "calling-presentation-selector: 41",
+      "called-presentation-selector: 524441",
+      "presentation-context-definition-list: 2 items",
+      "abstract-syntax-name: 2.2.1.0.1",
+      "abstract-syntax-name: 1.0.9579.2.1.1",
+      "Transfer-syntax-name: 2.1.1",
+      "CPA-PPDU",
+      "presentation-context-definition-result-list: 2 items",
+      "result: acceptance (0)",
+      "fully-encoded-data: 1 item",
+      "single-ASN1-type (0)",
+      "arp-ppdu",
+      "provider-reason: unexpected-ppdu (2)",
+      "event-identifier: s-sync-minor-confirm (20)",
+  };
+  for (const char* e : expected) EXPECT_NE(one.detail.find(e), std::string::npos) << e;
+  // The PDV-lists of the CP, the CPA and the TD are known by their context.
+  EXPECT_EQ(times(one.detail, "presentation-context-identifier: 3 (iso.0.9579.2.1.1)"), 3u) << one.detail;
+  EXPECT_NE(two.detail.find("CPR-PPDU: normal-mode-parameters"), std::string::npos) << two.detail;
+  EXPECT_NE(two.detail.find("provider-reason: temporary-congestion (1)"), std::string::npos) << two.detail;
 }
 
 }  // namespace
