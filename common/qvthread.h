@@ -94,6 +94,13 @@ extern QvSemHandle hSerializeConnectSem;
 // these wrappers without the registry defines its own.
 int32_t QvIsGlobalMutex(QvMutexHandle h);
 
+// Holds hSerializeGlobalMutex in its re-entrant form for a scope: a thread
+// may nest guards, and the mutex is free again when the outermost one ends.
+class QvGlobalLock : public QvCheckedLock {
+ public:
+  QvGlobalLock() : QvCheckedLock(hSerializeGlobalMutex) {}
+};
+
 // Trace handle of the thread wrappers and the wide-string conversions.
 inline constexpr int32_t QvThreadTraceHandle = 1;
 

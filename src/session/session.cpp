@@ -29,15 +29,6 @@ constexpr const char* sessErrorTab[] = {
     "S_ZERO_LENGTH_SSDU",  "S_NO_TOKEN_SPECIFIED", "S_NO_RESOURCES",
 };
 
-// hSerializeGlobalMutex in its re-entrant form, for the scope.
-class GlobalLock {
- public:
-  GlobalLock() { QvCheckAndWaitForSingleObject(hSerializeGlobalMutex); }
-  ~GlobalLock() { QvCheckAndReleaseMutex(hSerializeGlobalMutex); }
-  GlobalLock(const GlobalLock&) = delete;
-  GlobalLock& operator=(const GlobalLock&) = delete;
-};
-
 void unlinkBuffer(SessionBuffer* b) {
   if (b->next != nullptr && b->prev != nullptr) {
     b->prev->next = b->next;
@@ -174,7 +165,7 @@ SsUser* find_ss_user(const SSAPaddr* selector) {
 }
 
 int32_t s_activate(const SSAPaddr* selector, SsIndication callback) {
-  GlobalLock lock;
+  QvGlobalLock lock;
   SessionTLS* t = getSessionTLS(0);
   if (t == nullptr) return 0;
   if (emptySelector(selector) ? t->users.next != &t->users : find_ss_user(selector) != nullptr) {
@@ -197,7 +188,7 @@ int32_t s_activate(const SSAPaddr* selector, SsIndication callback) {
 }
 
 int32_t s_deactivate(const SSAPaddr* selector) {
-  GlobalLock lock;
+  QvGlobalLock lock;
   SessionTLS* t = getSessionTLS(0);
   if (t == nullptr) return 0;
   SsUser* u = find_ss_user(selector);
@@ -296,7 +287,7 @@ int32_t session(Smachine* s, SIDU* sidu) {
 }
 
 Smachine* s_connect(SIDU* sidu) {
-  GlobalLock lock;
+  QvGlobalLock lock;
   SessionTLS* t = getSessionTLS(0);
   if (t == nullptr) return nullptr;
   if (sidu == nullptr) {
@@ -342,7 +333,7 @@ void init_mgmt() {
 }
 
 uint32_t init_session(TpLocalAddr* params) {
-  GlobalLock lock;
+  QvGlobalLock lock;
   init_timers();
   const uint32_t r = init_ifc(params);
   if (r == 0) init_mgmt();

@@ -102,6 +102,29 @@ TEST_F(GlobalLock, NestedTakesHoldTheMutexUntilTheLastRelease) {
   EXPECT_TRUE(isFree(hSerializeGlobalMutex));
 }
 
+TEST_F(GlobalLock, ScopeGuardsNestAndFreeTheMutexWhenTheOutermostEnds) {
+  std::atomic<bool> locked{false};
+  std::thread other;
+  {
+    QvGlobalLock outer;
+    {
+      QvGlobalLock inner;
+      EXPECT_EQ(QvGetGlobalMutexLockCount(), 2);
+    }
+    EXPECT_EQ(QvGetGlobalMutexLockCount(), 1);
+    other = std::thread([&] {
+      QvGlobalLock lock;
+      locked = true;
+    });
+    std::this_thread::sleep_for(30ms);
+    EXPECT_FALSE(locked.load());
+  }
+  other.join();
+  EXPECT_TRUE(locked.load());
+  EXPECT_EQ(QvGetGlobalMutexLockCount(), 0);
+  EXPECT_TRUE(isFree(hSerializeGlobalMutex));
+}
+
 TEST_F(GlobalLock, ThreadWithoutRecordGetsPlainLockAndUnlock) {
   std::thread t([] {
     EXPECT_EQ(QvGetGlobalMutexLockCount(), 0);
