@@ -6,7 +6,6 @@
 #include "src/presentation/pidu.h"
 #include "src/presentation/pnames.h"
 
-TmHandle al_comTMHandle = -1;
 TmHandle ac_aseTMHandle = -1;
 
 const char* const adsTBL[8] = {".req", ".rsp", ".ind", ".cnf", "-RI", "-RC", "-RI", "-RC"};

@@ -10,11 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "src/runtime/dif.h"  // al_comTMHandle, defined with the directory
 #include "src/runtime/tm.h"
 
 struct GIDU;
 
-extern TmHandle al_comTMHandle;  // application layer and directory lookups; -1 = not registered
 extern TmHandle ac_aseTMHandle;  // ACSE service element; -1 = not registered
 
 // Trace levels of the application layer's module.

@@ -18,21 +18,11 @@
 #include <cstdint>
 
 #include "src/asn1/decode_tree.h"
+#include "src/runtime/ul_names.h"  // ExternalValue
 
 struct SessionBuffer;
 
-inline constexpr uint32_t kExtDescriptorMax = 32;
 inline constexpr int32_t kExtMaxSegments = 31;
-
-struct ExternalValue {
-  int32_t context;   // context index; -1 = no indirect reference
-  ObjId directRef;   // count 0xFFFF = absent
-  char descriptor[kExtDescriptorMax + 1];  // empty = absent
-  uint32_t encoding;  // 16384 [0], 16385 [1], 16386 [2]; 0 = chosen for the context
-  uint32_t status;    // error word of the embedded parse or format
-  uint32_t argument;  // octet count of a pre-encoded value
-  void* value;
-};
 
 struct ExternalValueV {
   int32_t context;

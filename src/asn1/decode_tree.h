@@ -1,5 +1,6 @@
-// The decode tree of a parse, the value types shared by every codec with
-// their compare and copy helpers, and two small codec pairs (a raw number and
+// The decode tree of a parse, the compare and copy helpers of the value types
+// shared by every codec (declared with the naming records in
+// src/runtime/ul_names.h), and two small codec pairs (a raw number and
 // pre-encoded octets).
 //
 // Everything a parse pass allocates lies in the calling thread's decode tree,
@@ -11,37 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "src/runtime/ul_names.h"  // ObjId, ObjIdV, OctStg, OctStgV, BitStgV
+
 struct XmTree;
 struct AaDecodeTree;  // the XmTree in the XmTLS slot; only its name is used
-
-inline constexpr uint32_t kObjIdMaxArcs = 16;
-inline constexpr uint32_t kObjIdAbsent = 0xFFFF;  // count of an absent optional reference
-
-struct ObjId {
-  uint32_t count;
-  uint32_t arcs[kObjIdMaxArcs];
-};
-
-struct ObjIdV {
-  uint32_t count;
-  uint32_t* arcs;
-};
-
-struct OctStg {
-  uint32_t length;
-  uint8_t octets[];  // the containing type fixes the room
-};
-
-struct OctStgV {
-  uint32_t length;
-  uint8_t* octets;
-};
-
-struct BitStgV {
-  uint32_t unused;  // unused bits of the last octet, 0-7
-  uint32_t count;   // octets
-  uint8_t* octets;
-};
 
 // Decode tree (all on the calling thread's XmTLS).
 void* aamalloc(uint64_t n);

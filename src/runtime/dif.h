@@ -13,12 +13,20 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "src/runtime/tm.h"
+
 struct XmTree;
 struct UL_AEId;
 struct UL_Paddress;
 struct UL_APTitle;
 struct UL_AEQual;
 struct ObjIdV;
+
+// Trace module of the application layer, under which the directory traces
+// too; registered by the client's start-up, -1 until then. It is defined
+// here, below its users, and the application layer's trace header includes
+// this one for it.
+extern TmHandle al_comTMHandle;
 
 // Results of the directory operations.
 inline constexpr int32_t DIF_OK = 0;

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "src/asn1/ul_types.h"
 #include "src/runtime/dif.h"
+#include "src/runtime/ul_names.h"
 #include "src/runtime/xm.h"
 
 namespace {

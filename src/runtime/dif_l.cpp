@@ -1,11 +1,12 @@
 // The texts of a directory entry, as the configuration gives them.
 #include <cstring>
 
-#include "src/acse/al_trace.h"
 #include "src/runtime/dif.h"
+#include "src/runtime/hostaddr.h"
 #include "src/runtime/qvinfo.h"
 #include "src/runtime/xm.h"
-#include "src/session/tp0addr.h"
+
+TmHandle al_comTMHandle = -1;
 
 namespace {
 

@@ -1,7 +1,8 @@
 // Small services of TP0 over TCP: OSI address records to and from socket
-// addresses and ports, host-name resolution, the transport's own receive
-// buffers, the thread's listening socket and the transport's pseudo-random
-// generator (which picks the first of several server addresses).
+// addresses and ports, the transport's own receive buffers, the thread's
+// listening socket and the transport's pseudo-random generator (which picks
+// the first of several server addresses). Host-name resolution, which the
+// directory uses too, lives in the runtime base (src/runtime/hostaddr.h).
 #pragma once
 
 #include <netinet/in.h>
@@ -10,6 +11,7 @@
 #include <cstdint>
 
 #include "common/export.h"
+#include "src/runtime/hostaddr.h"  // tp0hname_to_ipaddr
 
 struct NSAPaddr;
 struct TSAPaddr;
@@ -29,15 +31,6 @@ uint32_t cnvtNSAPToSocketAddr(const NSAPaddr* nsap, sockaddr_in* addr);
 uint32_t cnvtTSAPToSocketPort(const TSAPaddr* tsap, in_port_t* port);
 // A port in network byte order into a 2-octet transport selector; 1.
 uint32_t cnvtSocketPortToTSAP(TSAPaddr* tsap, in_port_t port);
-
-// Room for a dotted IPv4 address and its terminator.
-inline constexpr size_t kIpTextSize = 16;
-
-// The first IPv4 address of `hostName` as dotted decimal text in `out`
-// (`size` octets, at least kIpTextSize). Returns `out`, or NULL when the name
-// is empty or has no IPv4 address, or `out` is too small. Safe to call from
-// several threads at once.
-const char* tp0hname_to_ipaddr(const char* hostName, char* out, size_t size);
 
 // Header octets in front of a transport buffer's data area.
 inline constexpr uint32_t kTpBufHeader = 48;

@@ -14,7 +14,10 @@
 #include "common/qvstring.h"
 #include "common/qvthread.h"
 #include "common/timer2.h"
+#include "src/runtime/dif.h"
+#include "src/runtime/hostaddr.h"
 #include "src/runtime/inifile.h"
+#include "src/runtime/ul_names.h"
 #include "src/runtime/xm.h"
 
 int32_t QvIsGlobalMutex(QvMutexHandle) { return 0; }
@@ -65,6 +68,19 @@ TEST(BaseAlone, IniFilesStringsAndXmWork) {
   removeXmTLS();
   QvDestroyMutex(hSerializeXmMutex);
   hSerializeXmMutex = nullptr;
+}
+
+TEST(BaseAlone, DirectoryConvertsAndResolvesWithoutTheLayersAbove) {
+  EXPECT_EQ(checkAddr("10.0.0.1"), 1);
+  char ip[kIpTextSize];
+  EXPECT_STREQ(tp0hname_to_ipaddr("localhost", ip, sizeof ip), "127.0.0.1");
+  uint8_t nsap[8] = {};
+  ASSERT_EQ(DIFcvt_nsap("10.0.0.1", nsap, sizeof nsap), 4);
+  EXPECT_EQ(nsap[0], 10);
+  EXPECT_EQ(nsap[3], 1);
+  UL_AEId record{};
+  EXPECT_EQ(DIFfetch_local_tclass(nullptr, "4", &record.tClass), DIF_OK);
+  EXPECT_EQ(record.tClass, 4);
 }
 
 }  // namespace
