@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include "common/qvstring.h"
@@ -101,14 +100,13 @@ void writeKeys(Lines& lines, size_t header, const std::vector<DrdKeyValue>& keys
   }
 }
 
-// Reads the file into lines. A missing file reads as empty (`st` then left
-// with st_nlink 0); false when it is there but cannot be read whole, or is
-// not a regular file.
-bool readLines(const std::string& path, Lines& lines, struct stat& st) {
-  std::memset(&st, 0, sizeof st);
+// Reads the file into lines. A missing file reads as empty; false when it
+// is there but cannot be read whole, or is not a regular file.
+bool readLines(const std::string& path, Lines& lines) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT;
   std::string all;
+  struct stat st;
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   char buf[4096];
   while (ok) {
@@ -132,74 +130,17 @@ bool readLines(const std::string& path, Lines& lines, struct stat& st) {
   return true;
 }
 
-bool writeAll(int fd, const std::string& data) {
-  const char* p = data.data();
-  size_t left = data.size();
-  while (left > 0) {
-    const ssize_t put = ::write(fd, p, left);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += put;
-    left -= static_cast<size_t>(put);
-  }
-  return true;
-}
-
-// The file to replace: `path`, or the file a symbolic link there leads to.
-bool writeTarget(const std::string& path, std::string& target) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-    target = path;
-    return true;
-  }
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return false;
-  target = resolved;
-  std::free(resolved);
-  return true;
-}
-
-// Writes the lines to a new file beside `target` and renames it over
-// `target`; an existing file's mode (and owner, where we may) is kept.
-bool replaceFile(const std::string& target, const Lines& lines, const struct stat& old) {
-  const bool existed = old.st_nlink != 0;
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = target + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(attempt);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  bool ok = true;
-  if (existed) {
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-      // the copy stays ours
-    }
-    ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-  }
-  std::string data;
-  for (const std::string& line : lines) data += line;
-  ok = ok && writeAll(fd, data) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
 // Reads the file, lets `edit` change its lines, and writes it back when the
 // edit asks for it.
 template <class Edit>
 bool editFile(const std::string& path, Edit&& edit) {
-  std::string target;
-  if (path.empty() || !writeTarget(path, target)) return false;
+  if (path.empty()) return false;
   Lines lines;
-  struct stat st;
-  if (!readLines(target, lines, st)) return false;
+  if (!readLines(path, lines)) return false;
   if (!edit(lines)) return true;
-  return replaceFile(target, lines, st);
+  std::string data;
+  for (const std::string& line : lines) data += line;
+  return qv_replaceFile(path.c_str(), data) != 0;
 }
 
 }  // namespace

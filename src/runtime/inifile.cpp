@@ -200,22 +200,6 @@ int32_t listSection(LineReader& reader, char* buffer, int32_t size) {
 
 // ---- writer ----------------------------------------------------------------
 
-// The file the writer replaces: `path` itself, or the file a symbolic link
-// at `path` leads to (renaming over the link would cut it off from the file
-// it names). False for a link that leads nowhere.
-bool writeTarget(const char* path, std::string& target) {
-  struct stat st;
-  if (::lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) {
-    target = path;
-    return true;
-  }
-  char* resolved = ::realpath(path, nullptr);
-  if (resolved == nullptr) return false;
-  target = resolved;
-  std::free(resolved);
-  return true;
-}
-
 // Reads the existing file and builds its new text. False when the file
 // cannot be read whole.
 bool buildText(int fd, const char* bracketed, const char* key, const char* value, std::string& text) {
@@ -277,6 +261,22 @@ bool buildText(int fd, const char* bracketed, const char* key, const char* value
   return reader.rest(text);
 }
 
+// The file the writer replaces: `path` itself, or the file a symbolic link
+// at `path` leads to (renaming over the link would cut it off from the file
+// it names). False for a link that leads nowhere.
+bool writeTarget(const char* path, std::string& target) {
+  struct stat st;
+  if (::lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) {
+    target = path;
+    return true;
+  }
+  char* resolved = ::realpath(path, nullptr);
+  if (resolved == nullptr) return false;
+  target = resolved;
+  std::free(resolved);
+  return true;
+}
+
 bool writeAll(int fd, const std::string& text) {
   const char* p = text.data();
   size_t left = text.size();
@@ -327,6 +327,17 @@ bool replaceFile(const std::string& target, const std::string& text, const struc
 }
 
 }  // namespace
+
+int32_t qv_replaceFile(const char* path, const std::string& text) {
+  std::string target;
+  if (path == nullptr || *path == '\0' || !writeTarget(path, target)) return 0;
+  struct stat st;
+  if (::stat(target.c_str(), &st) != 0) {
+    if (errno != ENOENT) return 0;
+    return replaceFile(target, text, nullptr) ? 1 : 0;
+  }
+  return replaceFile(target, text, &st) ? 1 : 0;
+}
 
 int qv_gets(char* buffer, int size, int fd) {
   return readPiece(buffer, size, [fd]() -> int {
@@ -426,19 +437,15 @@ int32_t WritePrivateProfileString(const char* section, const char* key, const ch
   // A line feed in any of them would write lines of its own into the file.
   if (std::strchr(section, '\n') || std::strchr(key, '\n') || std::strchr(value, '\n')) return 0;
 
-  std::string target;
-  if (!writeTarget(path, target)) return 0;
-
   std::string text;
-  struct stat st;
-  FdGuard file(openRegular(target.c_str(), &st));
+  FdGuard file(openRegular(path, nullptr));
   if (file.fd < 0) {
     // Only a missing file is created; one that is there but cannot be read
     // is left alone.
     if (errno != ENOENT) return 0;
     text = std::string(bracketed) + "\n" + key + "=" + value + "\n";
-    return replaceFile(target, text, nullptr) ? 1 : 0;
+  } else if (!buildText(file.fd, bracketed, key, value, text)) {
+    return 0;
   }
-  if (!buildText(file.fd, bracketed, key, value, text)) return 0;
-  return replaceFile(target, text, &st) ? 1 : 0;
+  return qv_replaceFile(path, text);
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Longest section name and key the readers and the writer accept; a longer
 // one is treated as not found.
@@ -61,3 +62,12 @@ int32_t GetPrivateProfileInt(const char* section, const char* key, int32_t def, 
 // renamed over the file (its mode kept), so the file is either replaced whole
 // or left as it was. Returns 1 on success, 0 on failure.
 int32_t WritePrivateProfileString(const char* section, const char* key, const char* value, const char* path);
+
+// Replaces the file at `path` with `text`, or creates it: a symbolic link at
+// `path` is followed (the file it leads to is replaced and the link stays).
+// The text goes to a temporary file in the same directory that is then
+// renamed over the file, so the file is either replaced whole or left as it
+// was; an existing file's mode (and owner, where we may give it) is kept, a
+// new file gets mode 0666 less the umask. Returns 1 on success, 0 on failure
+// (also for a link that leads nowhere).
+int32_t qv_replaceFile(const char* path, const std::string& text);
