@@ -9,8 +9,14 @@ namespace {
 XmTree* slotTree(const XmTLS* x) { return reinterpret_cast<XmTree*>(x->decodeTree); }
 void setSlot(XmTLS* x, XmTree* t) { x->decodeTree = reinterpret_cast<AaDecodeTree*>(t); }
 
+// A decode tree is made and released for every unit received: its pages
+// are kept for the next one.
 XmTree* currentTree(XmTLS* x) {
-  if (x->decodeTree == nullptr) setSlot(x, _xm_allocTree(nullptr));
+  if (x->decodeTree == nullptr) {
+    XmTree* t = _xm_allocTree(nullptr);
+    xm_keepReleasedPages(t);
+    setSlot(x, t);
+  }
   return slotTree(x);
 }
 
@@ -75,6 +81,7 @@ void aafreeall(void* item) {
 XmTree* aaStartSubList() {
   XmTLS* x = getXmTLS(0);
   XmTree* t = x != nullptr ? _xm_allocTree(slotTree(x)) : nullptr;
+  xm_keepReleasedPages(t);  // also when no decode tree was open
   if (t == nullptr) {
     // The current tree keeps its values, so that the receiver can still
     // release them.

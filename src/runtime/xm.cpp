@@ -4,7 +4,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/qvpoison.h"
+
 namespace {
+
+// A page that its thread may keep when it is released: one of the standard
+// capacity made in a tree that keeps its pages. The capacity, in units of 8
+// octets, is held in the upper half of the flags.
+constexpr uint32_t kPageMark = 256;
+constexpr uint32_t kPageCapShift = 16;
+constexpr uint64_t kPageCapMax = uint64_t{0xFFFF} << 3;
 
 void linkInit(XmLink* l) { l->next = l->prev = l; }
 
@@ -40,7 +49,57 @@ XmTree* rootTree() {
   return x != nullptr ? x->rootTree : nullptr;
 }
 
+uint64_t pageBlockSize(uint64_t capacity) { return sizeof(XmItem) + capacity + XM_PAGE_TRAILER; }
+uint64_t markedCapacity(const XmItem* h) { return static_cast<uint64_t>(h->flags >> kPageCapShift) << 3; }
+
+// Capacity of a page of the configured size.
+uint64_t standardCapacity() {
+  const uint64_t pageSize = giXmPageSize > 0 ? static_cast<uint64_t>(giXmPageSize) : 16384;
+  return pageSize > XM_PAGE_TRAILER ? (pageSize - XM_PAGE_TRAILER) & ~uint64_t{7} : 0;
+}
+
+// Holds a released page for reuse by the calling thread; false when it is
+// not to be kept (the thread keeps enough, or the page size has changed).
+bool keepPage(XmItem* h) {
+  XmTLS* x = gXmTLS.getOwn(0, false);
+  const uint64_t capacity = markedCapacity(h);
+  if (x == nullptr || giXmKeptPagesMax <= 0 || x->keptCount >= static_cast<uint32_t>(giXmKeptPagesMax) ||
+      capacity != standardCapacity())
+    return false;
+  linkUnlink(&h->link);
+  h->flags |= XM_RELEASED;
+  h->owner = nullptr;
+  h->link.next = reinterpret_cast<XmLink*>(x->keptPages);
+  x->keptPages = h;
+  ++x->keptCount;
+  qvPoison(h, pageBlockSize(capacity));
+  return true;
+}
+
+// The calling thread's last kept page, addressable again; NULL when none.
+XmItem* popKeptPage() {
+  XmTLS* x = gXmTLS.getOwn(0, false);
+  if (x == nullptr || x->keptPages == nullptr) return nullptr;
+  XmItem* h = x->keptPages;
+  qvUnpoison(h, sizeof(XmItem));
+  x->keptPages = reinterpret_cast<XmItem*>(h->link.next);
+  --x->keptCount;
+  qvUnpoison(h, pageBlockSize(markedCapacity(h)));
+  return h;
+}
+
+// A kept page of `capacity`, its header still to be set up; NULL when there
+// is none. Pages of another capacity found on the way are freed.
+XmItem* takeKeptPage(uint64_t capacity) {
+  while (XmItem* h = popKeptPage()) {
+    if (markedCapacity(h) == capacity) return h;
+    rawFree(h);
+  }
+  return nullptr;
+}
+
 void releaseBlock(XmItem* h) {
+  if ((h->flags & kPageMark) != 0 && keepPage(h)) return;
   linkUnlink(&h->link);
   h->flags |= XM_RELEASED;
   rawFree(h);
@@ -54,14 +113,8 @@ void rehome(XmItem* h, XmTree* root) {
   h->owner = root;
 }
 
-void* allocItem(XmTree* tree, uint64_t size, uint32_t flags) {
-  if (size > UINT32_MAX - sizeof(XmItem)) {
-    TM_TRACE(xm_modCB, 9, "src/default", "XM_malloc() Fatal Error. Could not allocate memory. Size=%ld\n",
-             static_cast<long>(size));
-    return nullptr;
-  }
-  auto* h = static_cast<XmItem*>(rawAlloc(static_cast<size_t>(size) + sizeof(XmItem)));
-  if (h == nullptr) return nullptr;
+// Links the block `h` into `tree` as an item of `size` octets.
+void* adoptItem(XmItem* h, XmTree* tree, uint64_t size, uint32_t flags) {
   h->flags = XM_ITEM;
   h->refCount = tree != nullptr ? tree->hdr.refCount : 1;
   h->owner = tree;
@@ -74,6 +127,30 @@ void* allocItem(XmTree* tree, uint64_t size, uint32_t flags) {
   void* user = xm_user(h);
   if ((flags & XM_ZERO) != 0) std::memset(user, 0, static_cast<size_t>(size));
   return user;
+}
+
+void* allocItem(XmTree* tree, uint64_t size, uint32_t flags) {
+  if (size > UINT32_MAX - sizeof(XmItem)) {
+    TM_TRACE(xm_modCB, 9, "src/default", "XM_malloc() Fatal Error. Could not allocate memory. Size=%ld\n",
+             static_cast<long>(size));
+    return nullptr;
+  }
+  auto* h = static_cast<XmItem*>(rawAlloc(static_cast<size_t>(size) + sizeof(XmItem)));
+  return h != nullptr ? adoptItem(h, tree, size, flags) : nullptr;
+}
+
+// A new page item of `capacity` octets and the trailer in `tree`: a kept
+// page of the thread when the tree keeps its pages and the capacity is the
+// standard one, else a fresh block.
+uint8_t* allocPage(XmTree* tree, uint64_t capacity, uint32_t flags) {
+  const bool keep =
+      (tree->hdr.flags & XM_KEEPPAGES) != 0 && capacity == standardCapacity() && capacity <= kPageCapMax;
+  void* page = nullptr;
+  if (XmItem* h = keep ? takeKeptPage(capacity) : nullptr) page = adoptItem(h, tree, capacity + XM_PAGE_TRAILER, flags);
+  else page = allocItem(tree, capacity + XM_PAGE_TRAILER, flags);
+  if (page != nullptr && keep)
+    xm_header(page)->flags |= kPageMark | static_cast<uint32_t>(capacity >> 3) << kPageCapShift;
+  return static_cast<uint8_t*>(page);
 }
 
 void releaseMember(XmLink* l, bool treeGone, XmTree* root);
@@ -155,6 +232,8 @@ XmAllocFn XM_defaultTaskAlloc = nullptr;
 XmFreeFn XM_defaultTaskFree = nullptr;
 int32_t giEnablePaging = 1;
 int32_t giXmPageSize = 16384;
+// A unit of 64 KiB decodes into about 35 pages of the default size.
+int32_t giXmKeptPagesMax = 64;
 TmHandle xm_modCB = -1;
 
 QV_DEFINE_TLS_FAMILY(Xm, hSerializeXmMutex, &xm_modCB, 0, 9, "src/init", "Could not found XM TLS for %lX thread\n")
@@ -186,7 +265,7 @@ void xm_setDefaultTaskAlloc(XmAllocFn alloc, XmFreeFn release) {
 XmTree* _xm_allocTree(XmTree* parent) {
   auto* t = static_cast<XmTree*>(rawAlloc(sizeof(XmTree)));
   if (t == nullptr) return nullptr;
-  t->hdr.flags = XM_TREE;
+  t->hdr.flags = XM_TREE | (parent != nullptr ? parent->hdr.flags & XM_KEEPPAGES : 0);
   t->hdr.refCount = parent != nullptr ? parent->hdr.refCount : 1;
   t->hdr.owner = parent;
   linkInit(&t->hdr.link);
@@ -222,10 +301,8 @@ void* xm_allocItemFromPage(XmTree* tree, uint32_t size, uint32_t flags) {
   uint64_t take = size;
   if (tree->page == nullptr || tree->pageCapacity - tree->pageUsed < size) {
     const uint64_t rounded = (static_cast<uint64_t>(size) + 7) & ~uint64_t{7};
-    const uint64_t pageSize = giXmPageSize > 0 ? static_cast<uint64_t>(giXmPageSize) : 16384;
-    const uint64_t base = pageSize > XM_PAGE_TRAILER ? (pageSize - XM_PAGE_TRAILER) & ~uint64_t{7} : 0;
-    const uint64_t capacity = std::max(base, rounded);
-    auto* page = static_cast<uint8_t*>(allocItem(tree, capacity + XM_PAGE_TRAILER, flags));
+    const uint64_t capacity = std::max(standardCapacity(), rounded);
+    uint8_t* page = allocPage(tree, capacity, flags);
     if (page == nullptr) return nullptr;  // the old page keeps its state
     putTrailer(page, capacity, 0, 0);
     if (tree->page != nullptr) putTrailer(tree->page, tree->pageCapacity, capacity, reinterpret_cast<uintptr_t>(page));
@@ -292,6 +369,14 @@ void xm_enableOrDisablePageAllocation(XmTree* tree, uint8_t value) {
   if (tree != nullptr && tree->paging != 0) tree->paging = value;
 }
 
+void xm_keepReleasedPages(XmTree* tree) {
+  if (tree != nullptr) tree->hdr.flags |= XM_KEEPPAGES;
+}
+
+void xm_releaseKeptPages() {
+  while (XmItem* h = popKeptPage()) rawFree(h);
+}
+
 void* xm_init() {
   XmTLS* x = getXmTLS(0);
   if (x == nullptr) return nullptr;
@@ -302,7 +387,11 @@ void* xm_init() {
 
 void xm_shutdown() {
   XmTLS* x = getXmTLS(0);
-  if (x == nullptr || x->rootTree == nullptr) return;
-  _xm_freeTree(x->rootTree);
-  x->rootTree = nullptr;
+  if (x == nullptr) return;
+  if (x->rootTree != nullptr) {
+    _xm_freeTree(x->rootTree);
+    x->rootTree = nullptr;
+  }
+  // After the root tree: its trees may have left pages to keep.
+  xm_releaseKeptPages();
 }

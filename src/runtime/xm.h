@@ -40,6 +40,7 @@ inline constexpr uint32_t XM_TREE = 16;
 inline constexpr uint32_t XM_ITEM = 32;
 inline constexpr uint32_t XM_USERMEM = 64;
 inline constexpr uint32_t XM_KIND = 0x70;
+inline constexpr uint32_t XM_KEEPPAGES = 128;  // tree: its released pages are kept for reuse
 inline constexpr uint32_t XM_ZERO = 1;  // allocation flag: zero-fill
 inline constexpr uint64_t XM_PAGE_TRAILER = 24;
 
@@ -51,6 +52,8 @@ struct XmTLS {
   XmTree* rootTree;
   AaDecodeTree* decodeTree;  // current decode tree of the BER runtime
   XmTLS* next;
+  XmItem* keptPages;  // released pages kept for reuse, linked through their headers
+  uint32_t keptCount;
 };
 
 using XmAllocFn = void* (*)(size_t);
@@ -62,6 +65,8 @@ extern XmAllocFn XM_defaultTaskAlloc;
 extern XmFreeFn XM_defaultTaskFree;
 extern int32_t giEnablePaging;
 extern int32_t giXmPageSize;
+// Most released pages a thread keeps for reuse (see xm_keepReleasedPages).
+extern int32_t giXmKeptPagesMax;
 extern TmHandle xm_modCB;
 
 extern TLSFamily<XmTLS> gXmTLS;
@@ -92,6 +97,17 @@ XmTree* xm_getRootOfTree(XmTree* tree);
 XmTree* xm_getRootOfItem(void* item);
 int32_t xm_isUserMem(XmTree* tree);
 void xm_enableOrDisablePageAllocation(XmTree* tree, uint8_t value);
+// Makes `tree`, and the trees made below it afterwards, keep their released
+// pages: a page of the standard size that goes with its tree is held by the
+// releasing thread, up to giXmKeptPagesMax pages, and handed to the next
+// tree of the thread that needs a page, so that a tree made and released
+// over and over does not make the heap fetch, fault in and give back fresh
+// memory every time. A kept page is still an allocated block (freed by
+// xm_shutdown or xm_releaseKeptPages); under AddressSanitizer it is poisoned
+// while it waits, so that a use after release is caught.
+void xm_keepReleasedPages(XmTree* tree);
+// Frees the calling thread's kept pages.
+void xm_releaseKeptPages();
 void* xm_init();
 void xm_shutdown();
 

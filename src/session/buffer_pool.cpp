@@ -1,19 +1,8 @@
 #include "src/session/buffer_pool.h"
 
+#include "common/qvpoison.h"
 #include "src/runtime/xm.h"
 #include "src/session/systemtls.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define RDA_POOL_POISON 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define RDA_POOL_POISON 1
-#endif
-#endif
-
-#ifdef RDA_POOL_POISON
-#include <sanitizer/asan_interface.h>
-#endif
 
 static_assert(sizeof(SessionBuffer) <= kSbHeadRoom, "buffer header must fit in front of the area");
 
@@ -23,22 +12,6 @@ namespace {
 // poisoned, so that an overrun of the area is caught although the heap
 // block goes on; a buffer waiting on the free list is poisoned whole, so
 // that a use after bfree is caught although the block is not freed.
-void poison(const void* at, size_t n) {
-#ifdef RDA_POOL_POISON
-  ASAN_POISON_MEMORY_REGION(at, n);
-#else
-  (void)at;
-  (void)n;
-#endif
-}
-void unpoison(const void* at, size_t n) {
-#ifdef RDA_POOL_POISON
-  ASAN_UNPOISON_MEMORY_REGION(at, n);
-#else
-  (void)at;
-  (void)n;
-#endif
-}
 
 size_t itemSize(uint32_t capacity) { return static_cast<size_t>(capacity) + kSbOverhead; }
 
@@ -52,7 +25,7 @@ void dropFreeList(SystemTLS* s) {
 uint8_t* takeFree(SystemTLS* s) {
   SessionBuffer* b = s->freeList;
   if (b == nullptr) return nullptr;
-  unpoison(b, itemSize(static_cast<uint32_t>(s->bufferSize)));
+  qvUnpoison(b, itemSize(static_cast<uint32_t>(s->bufferSize)));
   s->freeList = b->next;
   --s->freeCount;
   return reinterpret_cast<uint8_t*>(b);
@@ -68,7 +41,7 @@ bool keepFree(SystemTLS* s, SessionBuffer* b) {
   b->next = s->freeList;
   s->freeList = b;
   ++s->freeCount;
-  poison(b, itemSize(b->capacity));
+  qvPoison(b, itemSize(b->capacity));
   return true;
 }
 
@@ -130,7 +103,7 @@ SessionBuffer* balloc(int32_t len) {
   b->length = n;
   b->data = b->area + size - n;
   b->endFlag = 1;
-  poison(b->area + size, kSbTailRoom);
+  qvPoison(b->area + size, kSbTailRoom);
   ++s->bufferCount;
   return b;
 }

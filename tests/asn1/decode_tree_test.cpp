@@ -21,8 +21,10 @@ class DecodeTree : public BerTest {
     xm_setDefaultAlloc(countingAlloc, countingFree);
     liveBlocks = 0;
     ASSERT_NE(xm_init(), nullptr);
-    // A pool that keeps no released buffer, so that every block is counted.
+    // A pool that keeps no released buffer, and no kept pages, so that every
+    // block is counted.
     ASSERT_EQ(init_buffers(0, 256), 1);
+    giXmKeptPagesMax = 0;
     base = liveBlocks;
   }
   void TearDown() override {
@@ -30,6 +32,7 @@ class DecodeTree : public BerTest {
     close_buffers();
     xm_shutdown();
     EXPECT_EQ(liveBlocks.load(), 0);
+    giXmKeptPagesMax = 64;
     xm_setDefaultAlloc(XM_malloc, XM_free);
     BerTest::TearDown();
   }
@@ -77,6 +80,25 @@ TEST_F(DecodeTree, FreeingAnyItemReleasesTheWholeTreeWithItsSubLists) {
   EXPECT_NE(getXmTLS(0)->rootTree, nullptr) << "the root tree is never a decode tree";
   aafreeall(aamalloc(8));
   EXPECT_EQ(liveBlocks, base);
+}
+
+TEST_F(DecodeTree, ThePagesOfAReleasedDecodeTreeServeTheNextOne) {
+  giXmKeptPagesMax = 4;
+  auto* page = static_cast<uint8_t*>(aamallocFromPage(24));
+  aaStartSubList();
+  auto* subPage = static_cast<uint8_t*>(aamallocFromPage(16000));
+  ASSERT_NE(page, nullptr);
+  ASSERT_NE(subPage, nullptr);
+  std::memset(page, 0xAB, 24);
+  aafreeall(page);
+  EXPECT_EQ(liveBlocks, base + 2) << "both pages kept";
+  EXPECT_EQ(aamallocFromPage(16000), subPage) << "the last page released comes back first";
+  aaStartSubList();
+  auto* again = static_cast<uint8_t*>(aamallocFromPage(24));
+  EXPECT_EQ(again, page);
+  for (int i = 0; i < 24; ++i) EXPECT_EQ(again[i], 0) << "zero-filled";
+  aafreeall(aagetlist());
+  EXPECT_EQ(liveBlocks, base + 2);
 }
 
 TEST_F(DecodeTree, FreeingASubListKeepsTheRest) {

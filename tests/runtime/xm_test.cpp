@@ -8,6 +8,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "support/counting_alloc.h"
 #include "support/recordset.h"
 
@@ -31,6 +35,7 @@ class Xm : public RecordSetTest {
     xm_setDefaultAlloc(XM_malloc, XM_free);
     giEnablePaging = 1;
     giXmPageSize = 16384;
+    giXmKeptPagesMax = 64;
     RecordSetTest::TearDown();
   }
   static uint64_t trailerWord(const XmTree* t, const uint8_t* page, uint64_t capacity, int i) {
@@ -266,6 +271,96 @@ TEST_F(Xm, AllocationFailureReturnsNullAndLinksNothing) {
   xm_setDefaultTaskAlloc(nullptr, nullptr);
   EXPECT_NE(xm_allocItemFromPage(t, 8, 0), nullptr);  // the old page is still used
   _xm_freeTree(t);
+}
+
+// A tree that keeps its pages, with one page of the standard size filled
+// with `fill`; the page is returned.
+uint8_t* keepingTreeWithPage(XmTree** tree, uint8_t fill) {
+  *tree = _xm_allocTree(nullptr);
+  xm_keepReleasedPages(*tree);
+  auto* page = static_cast<uint8_t*>(xm_allocItemFromPage(*tree, 16000, 0));
+  if (page != nullptr) std::memset(page, fill, 16360);
+  return page;
+}
+
+TEST_F(Xm, ReleasedPagesOfAKeepingTreeGoToTheNextOneWithinTheLimit) {
+  giXmKeptPagesMax = 2;
+  XmTree* t = nullptr;
+  uint8_t* first = keepingTreeWithPage(&t, 0xAB);
+  XmTree* sub = _xm_allocTree(t);  // trees made below keep their pages too
+  auto* inSub = static_cast<uint8_t*>(xm_allocItemFromPage(sub, 16000, 0));
+  ASSERT_NE(xm_allocItemFromPage(t, 16000, 0), nullptr);  // released third: beyond the limit
+  ASSERT_NE(xm_allocItemFromPage(t, 20000, 0), nullptr);  // larger than a page: never kept
+  ASSERT_NE(inSub, nullptr);
+  std::memset(inSub, 0xCD, 16360);
+  EXPECT_EQ(liveBlocks.load(), 7);  // root, two trees, four pages
+  _xm_freeTree(t);
+  EXPECT_EQ(liveBlocks.load(), 3) << "root and the first two pages released kept";
+  ASSERT_EQ(getXmTLS(0)->keptCount, 2u);
+#if defined(__SANITIZE_ADDRESS__)
+  EXPECT_TRUE(__asan_address_is_poisoned(first + 100));
+  EXPECT_TRUE(__asan_address_is_poisoned(xm_header(inSub))) << "not even the header may be read";
+#endif
+
+  // The next keeping tree takes them in turn, zero-filled as asked, with a
+  // fresh trailer; a tree that does not keep its pages gets fresh ones.
+  XmTree* u = _xm_allocTree(root);
+  xm_keepReleasedPages(u);
+  XmTree* plain = _xm_allocTree(root);
+  std::vector<uint8_t*> reused;
+  for (int i = 0; i < 2; ++i) {
+    auto* p = static_cast<uint8_t*>(xm_allocItemFromPage(u, 16000, XM_ZERO));
+    ASSERT_TRUE(p == first || p == inSub);
+    EXPECT_EQ(xm_getParentOfItem(p), u);
+    for (int k = 0; k < 16360; ++k) ASSERT_EQ(p[k], 0) << k;
+    EXPECT_EQ(trailerWord(u, p, 16360, 0), 16360u);
+    EXPECT_EQ(trailerWord(u, p, 16360, 2), 0u);
+    reused.push_back(p);
+  }
+  EXPECT_NE(reused[0], reused[1]);
+  EXPECT_EQ(getXmTLS(0)->keptCount, 0u);
+  EXPECT_EQ(liveBlocks.load(), 5);
+  ASSERT_NE(xm_allocItemFromPage(plain, 16000, 0), nullptr);
+  EXPECT_EQ(liveBlocks.load(), 6);
+  _xm_freeTree(plain);
+  EXPECT_EQ(liveBlocks.load(), 4) << "a tree that does not keep gives its page back";
+  EXPECT_EQ(getXmTLS(0)->keptCount, 0u);
+  _xm_freeTree(u);
+  EXPECT_EQ(getXmTLS(0)->keptCount, 2u);
+  xm_releaseKeptPages();
+  EXPECT_EQ(liveBlocks.load(), 1);
+  EXPECT_EQ(getXmTLS(0)->keptCount, 0u);
+}
+
+TEST_F(Xm, KeptPagesOfAnotherSizeAreFreedNotReused) {
+  XmTree* t = nullptr;
+  ASSERT_NE(keepingTreeWithPage(&t, 0xAB), nullptr);
+  _xm_freeTree(t);
+  ASSERT_EQ(getXmTLS(0)->keptCount, 1u);
+  giXmPageSize = 8192;
+  XmTree* u = _xm_allocTree(nullptr);
+  xm_keepReleasedPages(u);
+  ASSERT_NE(xm_allocItemFromPage(u, 8, XM_ZERO), nullptr);
+  EXPECT_EQ(u->pageCapacity, 8168u);
+  EXPECT_EQ(getXmTLS(0)->keptCount, 0u);
+  EXPECT_EQ(liveBlocks.load(), 3);  // root, the tree and its new page
+  giXmPageSize = 16384;
+  _xm_freeTree(u);
+  EXPECT_EQ(getXmTLS(0)->keptCount, 0u) << "a page of the old size is not kept either";
+  EXPECT_EQ(liveBlocks.load(), 1);
+}
+
+TEST_F(Xm, ShutdownFreesTheKeptPagesAndAReleasedRootsTreesPages) {
+  XmTree* t = nullptr;
+  ASSERT_NE(keepingTreeWithPage(&t, 0xAB), nullptr);
+  XmTree* u = nullptr;
+  ASSERT_NE(keepingTreeWithPage(&u, 0xCD), nullptr);
+  _xm_freeTree(t);
+  EXPECT_EQ(getXmTLS(0)->keptCount, 1u);
+  xm_shutdown();  // u goes with the root, and its page with the kept one
+  EXPECT_EQ(liveBlocks.load(), 0);
+  EXPECT_EQ(getXmTLS(0)->keptCount, 0u);
+  ASSERT_NE(xm_init(), nullptr);
 }
 
 TEST(XmInit, NeedsTheThreadRecordAndKeepsAnExistingRoot) {
