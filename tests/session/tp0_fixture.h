@@ -92,11 +92,16 @@ class PeerFd {
   int fd_ = -1;
 };
 
-// A listening socket on 127.0.0.1, on a port the kernel chooses.
+// A listening socket on 127.0.0.1, on a port the kernel chooses. With
+// `receiveBuffer`, the sockets it accepts have that receive buffer from the
+// start, so that the window they offer stays as small as that from the
+// handshake on (set later, the window already offered, and grown by the
+// kernel's tuning meanwhile, is not taken back).
 class Listener {
  public:
-  explicit Listener(const char* address = "127.0.0.1") {
+  explicit Listener(const char* address = "127.0.0.1", int receiveBuffer = 0) {
     fd_ = PeerFd(::socket(AF_INET, SOCK_STREAM, 0));
+    if (receiveBuffer > 0) ::setsockopt(fd_.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     ::inet_pton(AF_INET, address, &a.sin_addr);
