@@ -45,3 +45,23 @@ inline constexpr size_t kAlErrorCount = 0 AL_ERROR_LIST(OSI_ERRNO_COUNT);
 
 // Names by offset from kAlErrorBase.
 extern const char* const alErrorTab[kAlErrorCount];
+
+// The numbers the application layer raises, by what they mean. The name
+// table above goes by position from kAlErrorBase and does not describe them
+// (numbers from 0xCF0E on have no name there at all).
+// AL_ERR_BAD_PARAM (52993) stands for missing user data, no candidate
+// invocation, and copy or memory failures of the association blocks.
+inline constexpr uint32_t AL_ASSOC_ACCEPTABLE = AL_ALERR;   // an association request passed its checks (a result)
+inline constexpr uint32_t AL_ERR_UNKNOWN_CONTEXT = 52994;   // application context not in the table
+inline constexpr uint32_t AL_ERR_CALLING_APTITLE = 52995;   // missing or not an object identifier
+inline constexpr uint32_t AL_ERR_CALLING_AEQUAL = 52997;    // missing or not an integer
+inline constexpr uint32_t AL_ERR_CALLED_APTITLE = 52999;    // not an object identifier, or matches no invocation
+inline constexpr uint32_t AL_ERR_CALLED_APINVOKE = 53000;   // without AP title, or matches no invocation
+inline constexpr uint32_t AL_ERR_CALLED_AEQUAL = 53001;     // not an integer, or matches no invocation
+inline constexpr uint32_t AL_ERR_CALLED_AEINVOKE = 53002;   // matches no invocation
+inline constexpr uint32_t AL_ERR_ACT_PSAP = 53005;          // activation: address, P-selector or network address missing
+inline constexpr uint32_t AL_ERR_ACT_APTITLE = 53006;       // activation: AP title missing or not an object identifier
+inline constexpr uint32_t AL_ERR_ACT_AEQUAL = 53007;        // activation: AE qualifier missing or not an integer
+inline constexpr uint32_t AL_ERR_ACT_AEINVOKE = 53008;      // activation: no AE invocation id
+inline constexpr uint32_t AL_ERR_NO_MEMORY = 53009;
+inline constexpr uint32_t AL_ERR_ROUTE_HOW = 53016;         // unknown way of setting the SACF route

@@ -128,14 +128,17 @@ void AL_deleteGiduWithAeHDR(GIDU* gidu) {
   al_deleteGidu(gidu);
 }
 
+void al_freeUnit(GIDU* gidu) {
+  if (gidu == nullptr || gidu->idu == nullptr) return;
+  freeCarried(gidu);
+  gidu->idu = nullptr;
+}
+
 GIDU* AL_createLocalError(GIDU* gidu, uint32_t errNo) {
   if (gidu == nullptr) return nullptr;
   AL_TRACE_GIDU(al_comTMHandle, AL_TL_ENTRY, kSrc, "AL_createLocalError", gidu, 0);
   popHeader(gidu);
-  if (gidu->idu != nullptr) {
-    freeCarried(gidu);
-    gidu->idu = nullptr;
-  }
+  al_freeUnit(gidu);
   gidu->event = AL_LOCERR_IND;
   gidu->errNo = errNo;
   return gidu;

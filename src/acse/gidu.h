@@ -117,6 +117,9 @@ struct AeHDR {
 // Makes a GIDU a queue of its own (or an empty queue head).
 inline void al_selfLink(GIDU* g) { g->next = g->prev = g; }
 
+// A routine that takes a GIDU over: a route step, a layer's entry or exit.
+using AlGiduFn = void (*)(GIDU* gidu);
+
 // ---------------------------------------------------------------------------
 // Creation and deletion. Each writes its function-entry trace line at level
 // 128 of the application layer's module.
@@ -140,6 +143,9 @@ void al_deleteGidu(GIDU* gidu);
 // an idu; otherwise does nothing.
 void AL_deleteAeHDR(GIDU* gidu);
 void AL_deleteGiduWithAeHDR(GIDU* gidu);
+// Frees the unit the GIDU carries (the XM tree of its own that holds it, or
+// the item alone when it lies in the GIDU's tree) and clears idu.
+void al_freeUnit(GIDU* gidu);
 // Turns the GIDU into local event 7 (LOCERR.ind) with `errNo` in place: pops
 // the top header, frees the carried unit and clears idu; references and IDU
 // type stay. Returns the GIDU.

@@ -9,6 +9,7 @@ void XmCountTest::SetUp() {
   ASSERT_EQ(QvCreateAllTLS(), 1);
   xm_setDefaultAlloc(countingAlloc, countingFree);
   allocBudget = -1;
+  allocFailAfter = -1;
   liveBlocks = 0;
   ASSERT_NE(xm_init(), nullptr);
   base_ = liveBlocks.load();
@@ -16,6 +17,7 @@ void XmCountTest::SetUp() {
 
 void XmCountTest::TearDown() {
   allocBudget = -1;
+  allocFailAfter = -1;
   EXPECT_EQ(xmLive(), 0) << "every XM block of the test is back";
   xm_shutdown();
   EXPECT_EQ(liveBlocks.load(), 0);

@@ -20,6 +20,14 @@ class XmCountTest : public ::testing::Test {
     allocBudget = -1;
     return r;
   }
+  // Runs `step` with every allocation failing after the first n.
+  template <class F>
+  auto withoutMemoryAfter(long n, F step) {
+    allocFailAfter = n;
+    auto r = step();
+    allocFailAfter = -1;
+    return r;
+  }
 
  private:
   long base_ = 0;
