@@ -40,12 +40,44 @@ void noMemory(SaoCB* sao, const GIDU* gidu) {
   AL_aeSendQuickAborts(sao, gidu, sao->sacfRcv, sao->sacfSnd, AL_ERR_NO_MEMORY);
 }
 
+// Grants credit up to AL_creditHigh in the presentation GIDU and passes it
+// on down.
+void creditSnd(GIDU* gidu) {
+  SaoCB* sao = saoOf(gidu);
+  TM_TRACE(al_comTMHandle, AL_TL_ROUTE, kSrc, "CreditSnd: old # credits=%d\n", sao->credit);
+  if (PIDU* pidu = piduOf(gidu)) {
+    if (sao->credit < AL_creditHigh) {
+      pidu->credit = static_cast<uint32_t>(AL_creditHigh - sao->credit);
+      sao->credit = AL_creditHigh;
+    } else {
+      pidu->credit = 0;
+    }
+    TM_TRACE(al_comTMHandle, AL_TL_ROUTE, kSrc, "CreditSnd: credits issued =%d\n", static_cast<int32_t>(pidu->credit));
+  }
+  AL_sacfRoute(gidu, AL_SACF_NEXT);
+}
+
 // Sends a presentation GIDU down at once from a handler of the receive
 // chain: the route index is turned to the twin's successor and back.
 void sendDownNow(SaoCB* sao, GIDU* gidu) {
   AL_sacfRouteSet(sao, AL_SACF_REVERSE);
-  AL_sacfCreditSnd(gidu);
+  creditSnd(gidu);
   AL_sacfRouteSet(sao, AL_SACF_REVERSE);
+}
+
+void triggerRcv(SaoCB* sao) {
+  if (sao->triggerArmed == 0) return;
+  // While the triggers run, the route index is the send chain's service
+  // element, so that what a trigger routine sends goes on down from there.
+  AL_sacfRouteSet(sao, AL_SACF_REVERSE_BACK);
+  for (int32_t id = 1; sao->pctxTbl != nullptr && id < kPctxEntries; id += 2) {
+    PctxEntry& entry = sao->pctxTbl[id];
+    if (entry.trigger == 0) continue;
+    entry.trigger = 0;
+    if (entry.ase != nullptr && entry.ase->trigger != nullptr) entry.ase->trigger(entry.aseBlock);
+  }
+  sao->triggerArmed = 0;
+  AL_sacfRouteSet(sao, AL_SACF_REVERSE_BACK);
 }
 
 void triggerSnd(GIDU* gidu) {
@@ -79,7 +111,7 @@ void uStopSnd(GIDU* gidu) {
         noMemory(sao, p);
       }
     }
-    AL_sacfCreditSnd(p);
+    creditSnd(p);
   }
 }
 
@@ -152,37 +184,12 @@ void pStopRcv(GIDU* gidu) {
 
 }  // namespace
 
-void AL_sacfCreditSnd(GIDU* gidu) {
-  SaoCB* sao = saoOf(gidu);
-  TM_TRACE(al_comTMHandle, AL_TL_ROUTE, kSrc, "CreditSnd: old # credits=%d\n", sao->credit);
-  if (PIDU* pidu = piduOf(gidu)) {
-    if (sao->credit < AL_creditHigh) {
-      pidu->credit = static_cast<uint32_t>(AL_creditHigh - sao->credit);
-      sao->credit = AL_creditHigh;
-    } else {
-      pidu->credit = 0;
-    }
-    TM_TRACE(al_comTMHandle, AL_TL_ROUTE, kSrc, "CreditSnd: credits issued =%d\n", static_cast<int32_t>(pidu->credit));
-  }
-  AL_sacfRoute(gidu, AL_SACF_NEXT);
-}
-
-void AL_sacfTriggerRcv(SaoCB* sao) {
-  if (sao->triggerArmed == 0) return;
-  // While the triggers run, the route index is the send chain's service
-  // element, so that what a trigger routine sends goes on down from there.
-  AL_sacfRouteSet(sao, AL_SACF_REVERSE_BACK);
-  for (int32_t id = 1; sao->pctxTbl != nullptr && id < kPctxEntries; id += 2) {
-    PctxEntry& entry = sao->pctxTbl[id];
-    if (entry.trigger == 0) continue;
-    entry.trigger = 0;
-    if (entry.ase != nullptr && entry.ase->trigger != nullptr) entry.ase->trigger(entry.aseBlock);
-  }
-  sao->triggerArmed = 0;
-  AL_sacfRouteSet(sao, AL_SACF_REVERSE_BACK);
-}
-
 void AL_sacfFlowSnd(GIDU* gidu) {
+  if (saoOf(gidu) == nullptr) {
+    TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_sacfFlowSnd: no SaoCB\n");
+    AL_deleteGiduWithAeHDR(gidu);
+    return;
+  }
   if (!al_isPrimitive(gidu->event)) {
     pStopSnd(gidu);
     return;
@@ -192,6 +199,11 @@ void AL_sacfFlowSnd(GIDU* gidu) {
 }
 
 void AL_sacfFlowRcv(GIDU* gidu) {
+  if (saoOf(gidu) == nullptr) {
+    TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_sacfFlowRcv: no SaoCB\n");
+    al_deleteGidu(gidu);
+    return;
+  }
   const PIDU* pidu = al_isPrimitive(gidu->event) ? piduOf(gidu) : nullptr;
   if (pidu == nullptr) {
     // A local error (or anything else that is no presentation primitive)
@@ -207,7 +219,7 @@ void AL_sacfFlowRcv(GIDU* gidu) {
       al_deleteGidu(gidu);
       break;
     case kPevDataCnf:
-      AL_sacfTriggerRcv(saoOf(gidu));
+      triggerRcv(saoOf(gidu));
       uStopRcv(gidu);
       al_deleteGidu(gidu);
       break;

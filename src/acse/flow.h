@@ -13,8 +13,6 @@
 
 #include "src/acse/gidu.h"
 
-struct SaoCB;
-
 inline constexpr int32_t AL_pStopThreshold = 10;  // provider-stop queue length that is traced
 inline constexpr int32_t AL_uStopLow = 2;        // fewer unconfirmed requests restart the user
 inline constexpr int32_t AL_uStopHigh = 8;       // unconfirmed requests after which the user stops
@@ -23,7 +21,3 @@ inline constexpr int32_t AL_creditHigh = 5;      // credit granted up to
 
 void AL_sacfFlowSnd(GIDU* gidu);
 void AL_sacfFlowRcv(GIDU* gidu);
-
-// The steps, for the SACF's own use.
-void AL_sacfCreditSnd(GIDU* gidu);
-void AL_sacfTriggerRcv(SaoCB* sao);

@@ -103,7 +103,12 @@ void AL_sacfRoute(GIDU* gidu, int32_t how) {
 
 void AL_sacfRouteQ(GIDU* gidu) {
   AL_TRACE_GIDU(al_comTMHandle, AL_TL_ENTRY, kSrc, "AL_sacfRouteQ", gidu, 1);
+  if (gidu == nullptr) return;
   auto* sao = static_cast<SaoCB*>(gidu->uc);
+  if (sao == nullptr) {
+    drop(gidu, "AL_sacfRouteQ: no SaoCB");
+    return;
+  }
   gidu->uc = reinterpret_cast<void*>(static_cast<intptr_t>(sao->routeIdx));
   al_queueAppend(&sao->sacfQueue, gidu);
 }
@@ -123,6 +128,10 @@ GIDU* AL_sacfRouteDQ(SaoCB* sao) {
 void AL_sacfAseSnd(GIDU* gidu) {
   AL_TRACE_GIDU(al_comTMHandle, AL_TL_ENTRY, kSrc, "AL_sacfAseSnd", gidu, 1);
   auto* sao = static_cast<SaoCB*>(gidu->uc);
+  if (sao == nullptr) {
+    drop(gidu, "AL_sacfAseSnd: no SaoCB");
+    return;
+  }
   if (al_isPrimitive(gidu->event) && gidu->iduType != AL_IDU_PRES_RCV && gidu->idu != nullptr) {
     const int64_t ctx = gidu->iduType == AL_IDU_PRES ? 0 : static_cast<AeHDR*>(gidu->idu)->pctxId;
     dispatch(gidu, sao, ctx, true);
@@ -134,6 +143,10 @@ void AL_sacfAseSnd(GIDU* gidu) {
 void AL_sacfAseRcv(GIDU* gidu) {
   AL_TRACE_GIDU(al_comTMHandle, AL_TL_ENTRY, kSrc, "AL_sacfAseRcv", gidu, 1);
   auto* sao = static_cast<SaoCB*>(gidu->uc);
+  if (sao == nullptr) {
+    drop(gidu, "AL_sacfAseRcv: no SaoCB");
+    return;
+  }
   if (!al_isPrimitive(gidu->event)) {
     toSacf(sao->sacfRcv, gidu);
     return;

@@ -407,6 +407,11 @@ void AL_surRoute(GIDU* gidu, int32_t qopt, int32_t dir) {
 
 void AL_surRouteQ(GIDU* gidu) {
   auto* acb = static_cast<ACB*>(gidu->uc);
+  if (acb == nullptr) {
+    traceGidu(AL_TL_ERROR, "*** AL_surRouteQ: no ACB, %s deleted\n", gidu);
+    al_deleteGidu(gidu);
+    return;
+  }
   gidu->ue = const_cast<AlGiduFn*>(acb->routeTbl);
   gidu->uc = reinterpret_cast<void*>(static_cast<uintptr_t>(acb->routeLevel));
   al_queueAppend(&acb->inputQueue, gidu);

@@ -68,8 +68,6 @@ class Sur : public XmCountTest {
   }
 
   static void note(const char* who, GIDU* g, AlGiduFn upcall = nullptr) {
-    const auto* acb = static_cast<const ACB*>(g->uc);
-    (void)acb;
     self->seen.push_back({who, g, g->event, 0, upcall});
     self->kept.push_back(g);
   }
