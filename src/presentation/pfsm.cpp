@@ -173,9 +173,13 @@ uint32_t psp(GIDU* gidu) {
   if (gidu->event == AL_QABORT) {
     TM_TRACE(ps_TM_handle, 1, kSrc, "\nReceived a quick abort from the P User\n\n");
     auto* pm = static_cast<Pmachine*>(gidu->pc);
-    if (PsendQabortDown(pm) == 0) return 0;
-    pm->state = STAI0;
+    const int32_t sent = PsendQabortDown(pm);
     _xm_freeTree(xm_getParentOfItem(gidu));
+    if (sent == 0) return 0;
+    // The connection is over: nothing will ask for the machine again, and
+    // its session connection must not be taken for a later one.
+    pm->state = STAI0;
+    pm_dealloc(pm);
     return 1;
   }
   auto* pidu = static_cast<PIDU*>(gidu->idu);
