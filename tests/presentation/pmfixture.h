@@ -9,6 +9,7 @@
 
 #include "presentation/ppdu_fixture.h"
 #include "src/acse/gidu.h"
+#include "src/asn1/ber_values.h"
 #include "src/presentation/pevents.h"
 #include "src/presentation/pfsm.h"
 #include "src/presentation/pidu.h"
@@ -127,6 +128,25 @@ class MachineTest : public PpduTest {
     return hexOf(Bytes(d.begin(), d.end()));
   }
   static int32_t err() { return QvGetOsiError(); }
+
+  // Abstract syntax {1 9 n} of "RDA" whose values are OCTET STRINGs
+  // (OctStgV), associated with BER.
+  static int32_t octetSyntax(uint32_t n) {
+    const OctStgV v = sel("RDA");
+    const uint32_t arcs[] = {1, 9, n};
+    const int32_t a = p_asynreg(&v, 3, arcs, parseOctets, formatOctets, 0);
+    EXPECT_GE(a, 0) << QvGetOsiError();
+    EXPECT_EQ(p_assoc(&v, a, ps_asn1_tsidx), 1) << QvGetOsiError();
+    return a;
+  }
+  static void* parseOctets(void*) {
+    if (ber_getid(0, 4) < 0) aaRaise(AAE_MSGPARAM, "test", __LINE__);
+    auto* v = static_cast<OctStgV*>(aamalloc(sizeof(OctStgV)));
+    if (v == nullptr) aaRaise(AAE_NOMEM, "test", __LINE__);
+    ber_getoctv(v);
+    return v;
+  }
+  static int64_t formatOctets(void* v) { return ber_addid(0, 4, ber_addoctv(static_cast<OctStgV*>(v))); }
 
   SessionRequests sess_;
   int32_t one_ = 1, three_ = 3, five_ = 5;
