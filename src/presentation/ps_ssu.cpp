@@ -202,7 +202,10 @@ void copyFields(uint32_t fields, const SIDU* sidu, PIDU* pidu) {
 // decoder's error, then the machine.
 int32_t finish(Pmachine* pm, PIDU* pidu, SIDU* sidu, bool freeData) {
   if (sidu->userData != nullptr) {
-    if (pm->preEncRcv == 0 || freeData) {
+    // Pre-encoded values read from the data lie in its buffers; data that
+    // could not be read goes back to the pool.
+    if (pm->preEncRcv == 0 || freeData || pm->lastError != 0) {
+      pm->preEncRcv = 0;
       dropData(sidu);
     } else {
       // The value was left in the buffers it came in; they are the user's now.
@@ -337,18 +340,30 @@ bool anyPreEncoded(const Pmachine* pm) {
   return false;
 }
 
+// The octets of a ring of buffers.
+uint64_t ringLength(const SessionBuffer* first) {
+  uint64_t n = 0;
+  const SessionBuffer* b = first;
+  do {
+    n += b->length;
+    b = b->next;
+  } while (b != nullptr && b != first);
+  return n;
+}
+
+// Splices a segment (a ring of one or more buffers) onto the held chain.
 void appendHeld(Pmachine* pm, SessionBuffer* b) {
+  pm->heldLength += ringLength(b);
   if (pm->heldChain == nullptr) {
-    b->next = b->prev = b;
     pm->heldChain = b;
-  } else {
-    SessionBuffer* h = pm->heldChain;
-    b->next = h;
-    b->prev = h->prev;
-    h->prev->next = b;
-    h->prev = b;
+    return;
   }
-  pm->heldLength += b->length;
+  SessionBuffer* h = pm->heldChain;
+  SessionBuffer* last = b->prev;
+  h->prev->next = b;
+  b->prev = h->prev;
+  last->next = h;
+  h->prev = last;
 }
 
 int32_t dataIndication(Pmachine* pm, SIDU* sidu) {
@@ -512,7 +527,7 @@ int32_t segmentedData(Pmachine* pm, SIDU* sidu) {
   const bool end = b->endFlag != 0;
   if (end && pm->preEncRcv == 0) {
     if (pm->heldChain != nullptr) {
-      if (pm->heldLength + b->length > kPsMaxSsdu) {
+      if (pm->heldLength + ringLength(b) > kPsMaxSsdu) {
         s_freeChain(pm->heldChain);
         pm->heldChain = nullptr;
         pm->heldLength = 0;
@@ -528,7 +543,7 @@ int32_t segmentedData(Pmachine* pm, SIDU* sidu) {
     return 1;
   }
   if (pm->heldChain != nullptr) {
-    if (pm->heldLength + b->length > kPsMaxSsdu) {
+    if (pm->heldLength + ringLength(b) > kPsMaxSsdu) {
       // A unit this large is refused: the connection ends.
       s_freeChain(pm->heldChain);
       pm->heldChain = nullptr;
@@ -574,11 +589,13 @@ int32_t PtestForPreEncoded(Pmachine* pm, SIDU* sidu) {
   rtp_testForPreEncoded = 0;
   if (static_cast<uint32_t>(pm->lastError) == PE_NOT_PRE_ENC) pm->lastError = 0;
   if (pm->lastError != 0 || pdvFmtPrs != 0 || pm->preEncRcv == 0) {
+    pm->preEncRcv = 0;
     p_free_pidu(pidu);
     aafreeall(aagetlist());
     return 0;
   }
   if (get_userdata(pm, pidu, &inf) == 0) {
+    pm->preEncRcv = 0;
     p_free_pidu(pidu);
     aafreeall(aagetlist());
     return 0;

@@ -211,7 +211,6 @@ constexpr Sender kCgReq{kSCgReq, Enc::UserData, 0, P_CG_REQ, nullptr};
 constexpr Sender kConAcc{kSConAcc, Enc::CPA, kPRequirements | kPTokens | kPSerial | kPCid, P_CON_ACC,
                          "Sent a SCONACC\n\n"};
 constexpr Sender kConRej{kSConRej, Enc::CPR, kPRequirements | kPCid, P_CON_REJ, "Sent a SCONREJ\n\n"};
-constexpr Sender kDtReq{kSDtReq, Enc::DataOrSimple, 0, P_DT_REQ, nullptr};
 constexpr Sender kExReq{kSExReq, Enc::Simple, 0, P_EX_REQ, nullptr};
 constexpr Sender kGtReq{kSGtReq, Enc::UserData, kPTokens, P_GT_REQ, nullptr};
 constexpr Sender kPtReq{kSPtReq, Enc::UserData, kPTokens, P_PT_REQ, nullptr};
