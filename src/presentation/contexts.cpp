@@ -44,6 +44,7 @@ uint32_t storeProposed(const Context_list* list, Pmachine* pm) {
     PcdtEntry* e = &pm->pcdt[slot];
     clear_pcdt_entry(e);
     pm->idMap[slot] = item.pctxId;
+    pm->ctxMarks[slot] = 1;
     ++pm->definedCount;
     // Identifiers are odd and positive; -1 would read as a free slot.
     if (item.pctxId < 0 || item.pctxId % 2 == 0 || acceptedEarlier(pm, slot, item.pctxId)) {
@@ -135,6 +136,7 @@ int32_t store_pcdl_pcdt(const int32_t* definitions, Pmachine* pm) {
     e->tsCount = a->tsCount;
     for (int32_t t = 0; t < kPsMaxTsyn; ++t) e->tsSlots[t] = a->tsSlots[t];
     pm->idMap[id] = id;
+    pm->ctxMarks[id] = 1;
     ++pm->definedCount;
   }
   return report(0);

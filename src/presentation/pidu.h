@@ -107,3 +107,19 @@ void p_free_pidu(PIDU* pidu);
 // Resets a data element: zero, no context, self-linked. NULL is ignored.
 void p_clear_delem(DElem* delem);
 
+
+// Activity identifiers between the PIDU and the session layer: the session
+// carries up to 6 octets, the PIDU a value whose `length` low octets they
+// are, the first octet the most significant.
+inline void p_actIdToSession(const PActivityId& from, ActId* to) {
+  const uint32_t n = from.length < sizeof to->id ? from.length : static_cast<uint32_t>(sizeof to->id);
+  *to = ActId{};
+  to->len = n;
+  for (uint32_t i = 0; i < n; ++i) to->id[i] = static_cast<uint8_t>(from.value >> (8 * (n - 1 - i)));
+}
+inline PActivityId p_actIdFromSession(const ActId& from) {
+  const uint32_t n = from.len < sizeof from.id ? from.len : static_cast<uint32_t>(sizeof from.id);
+  PActivityId to{0, n};
+  for (uint32_t i = 0; i < n; ++i) to.value = (to.value << 8) | from.id[i];
+  return to;
+}

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/timer2.h"
+#include "src/acse/gidu.h"
 #include "src/presentation/perrno.h"
 #include "src/presentation/plock.h"
 #include "src/presentation/ps_trace.h"
@@ -39,7 +40,10 @@ Pmachine* pm_alloc(const OctStgV* psel, Smachine* s, PsUser* user, uint64_t user
   XmTree* tree = _xm_allocTree(nullptr);
   auto* pm = tree != nullptr ? static_cast<Pmachine*>(_xm_allocItem(tree, sizeof(Pmachine), XM_ZERO)) : nullptr;
   auto* octets = pm != nullptr ? static_cast<uint8_t*>(_xm_allocItem(tree, kPselMaxLen, XM_ZERO)) : nullptr;
-  if (octets == nullptr) {
+  XmTree* abortTree = octets != nullptr ? _xm_allocTree(tree) : nullptr;
+  auto* abort = abortTree != nullptr ? static_cast<GIDU*>(_xm_allocItem(abortTree, sizeof(GIDU), XM_ZERO)) : nullptr;
+  void* abortBuffer = abort != nullptr ? _xm_allocItem(abortTree, kPmAbortBufferSize, XM_ZERO) : nullptr;
+  if (abortBuffer == nullptr) {
     if (tree != nullptr) _xm_freeTree(tree);
     QvSetOsiError(static_cast<int32_t>(PE_MALLOC));
     return nullptr;
@@ -51,6 +55,9 @@ Pmachine* pm_alloc(const OctStgV* psel, Smachine* s, PsUser* user, uint64_t user
     std::memcpy(octets, psel->octets, psel->length);
     pm->localPsel.length = psel->length;
   }
+  al_selfLink(abort);
+  abort->extra = abortBuffer;
+  pm->abortGidu = abort;
   pm->s = s;
   pm->user = user;
   pm->userRef = userRef;
@@ -84,6 +91,7 @@ void clear_pcdt_entry(PcdtEntry* e) { *e = PcdtEntry{-1, -1, -1, kPcdtAccepted, 
 void clear_pcdt(Pmachine* pm) {
   for (PcdtEntry& e : pm->pcdt) clear_pcdt_entry(&e);
   for (int32_t& id : pm->idMap) id = -1;
+  for (uint32_t& m : pm->ctxMarks) m = 0;
 }
 
 void clear_ppm(Pmachine* pm) {

@@ -14,6 +14,7 @@ struct Smachine;
 struct SessionBuffer;
 
 inline constexpr int32_t kPsMaxContexts = 32;  // presentation context slots 0 .. 31
+inline constexpr uint32_t kPmAbortBufferSize = 128;
 
 // Results of a context and of the default context.
 inline constexpr uint32_t kPcdtAccepted = 0;
@@ -48,8 +49,9 @@ struct Pmachine {
   Pmachine* prev;
   uint32_t state;
   uint32_t x410Mode;      // the connection runs without presentation contexts
-  // The quick-abort indication, made with the machine. Minimal version:
-  // pm_alloc leaves it NULL until the application layer's GIDU is built.
+  // The quick-abort indication, made with the machine in a subtree of its
+  // own (with a buffer of kPmAbortBufferSize octets in `extra`), so that an
+  // abort needs no memory; NULL once spent.
   GIDU* abortGidu;
   uint64_t userRef;       // the ue reference of every GIDU
   Smachine* s;            // session connection; NULL until S-CONNECT
@@ -69,8 +71,9 @@ struct Pmachine {
   uint64_t connRef;       // the user's reference for the connection: the uc of every GIDU
   uint32_t relPending;
   uint32_t relCollision;
-  uint32_t ctxMarks[kPsMaxContexts];
+  uint32_t ctxMarks[kPsMaxContexts];  // 1: a context was defined in the slot
   SessionBuffer* heldChain;  // segments of an incomplete SSDU
+  uint64_t heldLength;       // their octets
   uint32_t segSend;          // the last user data sent was not the end of its SSDU
   uint32_t preEncRcv;        // values come in through the pass-through
   uint32_t dataLimit;        // user-data limit; 0 = none
@@ -108,7 +111,7 @@ inline AbsSyntaxTable* pm_asTable(const Pmachine* pm) {
 // or PE_PSAP_INV for a selector over kPselMaxLen.
 Pmachine* pm_alloc(const OctStgV* psel, Smachine* s, PsUser* user, uint64_t userRef);
 void pm_dealloc(Pmachine* pm);
-// All zero, default context -1, PCDT and identifier map cleared.
+// All zero, default context -1, PCDT, identifier map and marks cleared.
 void clear_ppm(Pmachine* pm);
 void clear_pcdt(Pmachine* pm);
 void clear_pcdt_entry(PcdtEntry* e);

@@ -1,4 +1,6 @@
 #include "presentation/pfixture.h"
+#include "src/acse/gidu.h"
+#include "src/runtime/xm.h"
 
 namespace {
 
@@ -24,7 +26,11 @@ TEST_F(ConnectionMachines, MachinesJoinTheListClearedAndAreFoundByEachKey) {
   EXPECT_EQ(first->dfltAsIdx, -1);
   EXPECT_EQ(first->dfltTsIdx, -1);
   EXPECT_EQ(first->definedCount, 0u);
-  EXPECT_EQ(first->abortGidu, nullptr);
+  // The quick-abort indication is reserved with the machine, in its tree.
+  ASSERT_NE(first->abortGidu, nullptr);
+  EXPECT_NE(first->abortGidu->extra, nullptr);
+  EXPECT_EQ(first->abortGidu->next, first->abortGidu);
+  EXPECT_EQ(xm_getParentOfTree(xm_getParentOfItem(first->abortGidu)), xm_getParentOfItem(first));
   for (int32_t s = 0; s < kPsMaxContexts; ++s) {
     EXPECT_EQ(first->pcdt[s].ctxId, -1);
     EXPECT_EQ(first->pcdt[s].tsSlots[0], -1);

@@ -214,12 +214,23 @@ TEST_F(Indications, CreditAboveAnOctetIsShownAsTheLargestOctet) {
   EXPECT_EQ(gSeen[0].sidu.credit, 255);
 }
 
-TEST_F(Indications, ThePresentationUserTakesOverAndFreesTheData) {
+// A peer that keeps sending on a connection the presentation layer has no
+// machine for (after an abort, say) must not drain the buffer pool.
+TEST_F(Indications, ThePresentationLayerFreesTheDataOfEventsItHasNoConnectionFor) {
   const SSAPaddr p = selector({0x70});
   SsUser* pres = registerUser(p, ps_ssu);
   Smachine* s = connection(STA713, pres);
   const uint32_t before = QvGetSbCount();
   EXPECT_EQ(SDTind(s, bufferWith("ppdu")), 0);
+  EXPECT_EQ(STDind(s, bufferWith("typed")), 0);
+  EXPECT_EQ(SEXind(s, bufferWith("x")), 0);
+  for (int i = 0; i < 3; ++i) {
+    SessionBuffer* d = bufferWith("release data");
+    hold(d);
+    area().userData = d;
+    EXPECT_EQ(SRELind(s), 0);
+    EXPECT_TRUE(heldEmpty());
+  }
   EXPECT_EQ(QvGetSbCount(), before);
 }
 

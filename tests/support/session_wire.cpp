@@ -6,6 +6,7 @@
 
 #include "src/runtime/xm.h"
 #include "src/session/buffer_pool.h"
+#include "src/session/session_ind.h"
 #include "src/session/sessiontls.h"
 #include "src/session/spdu.h"
 #include "src/session/spm.h"
@@ -28,6 +29,7 @@ struct SessionWireHooks {
   static uint32_t tconReq(Smachine* s) {
     SessionWire& w = *gWire;
     s->tcepId = 1;
+    w.conn_[w.current_] = s;  // also when the user called s_connect itself
     w.connectPending_ = true;
     return 0;
   }
@@ -61,7 +63,7 @@ struct SessionWireHooks {
   }
 };
 
-SessionWire::SessionWire(int32_t bufferSize) {
+SessionWire::SessionWire(int32_t bufferSize, SsIndication user) : bufferSize_(bufferSize) {
   ensureProcessMutexes();
   savedSwitch_ = QvMultiThread;
   QvSetMultiThread(1);
@@ -97,7 +99,7 @@ SessionWire::SessionWire(int32_t bufferSize) {
     local.tsap.sel[0] = 0x04;
     local.tsap.sel[1] = static_cast<uint8_t>(0x50 + side);
     EXPECT_EQ(init_session(&local), 0u);
-    EXPECT_EQ(s_activate(&sel_[side], &SessionWireHooks::user), 1);
+    EXPECT_EQ(s_activate(&sel_[side], user != nullptr ? user : &SessionWireHooks::user), 1);
     QvChangeThreadIdInAllTLS(&set_[side], kParkedSide[side]);
   }
   current_ = A;
@@ -157,36 +159,76 @@ void SessionWire::forget(Side side) {
 void SessionWire::transmit(Smachine* s) {
   const Side side = current_;
   if (!connected_[side]) return;  // no transport connection yet: the queue waits
-  std::vector<uint8_t> unit;
+  // A unit given in pieces goes on the wire once its last piece is queued.
+  std::vector<uint8_t>& unit = partial_[side];
   while (SessionBuffer* b = sq_take(&s->outQ)) {
     unit.insert(unit.end(), b->data, b->data + b->length);
     const bool end = b->endFlag != 0;
-    bfree(b);
+    if (confirms) sq_append(&s->cnfQ, b);
+    else bfree(b);
     if (end) {
       sent_[side].push_back(unit);
       inbound_[side == A ? B : A].push_back(unit);
       unit.clear();
     }
   }
-  EXPECT_TRUE(unit.empty()) << "a unit was queued without its end";
 }
 
 void SessionWire::deliverUnit(Side to, const std::vector<uint8_t>& unit) {
+  const size_t piece = static_cast<size_t>(bufferSize_);
+  for (size_t at = 0; at < unit.size() || at == 0; at += piece) {
+    const size_t n = unit.size() - at < piece ? unit.size() - at : piece;
+    pieces_[to].emplace_back(std::vector<uint8_t>(unit.begin() + static_cast<long>(at),
+                                                  unit.begin() + static_cast<long>(at + n)),
+                             at + n >= unit.size());
+    if (unit.empty()) break;
+  }
+  while (deliverPiece(to)) {
+  }
+}
+
+// The next piece towards a side, as the transport hands a received buffer
+// up: the first of a unit to the SPDU parser, the later ones as further data
+// of the indication it gave, each only while the connection has credit.
+bool SessionWire::deliverPiece(Side to) {
+  if (pieces_[to].empty()) return false;
   enter(to);
   Smachine* s = conn_[to];
-  if (s == nullptr) return;  // nobody there any more
-  SessionBuffer* b = balloc(static_cast<int32_t>(unit.size()));
-  ASSERT_NE(b, nullptr);
-  if (!unit.empty()) std::memcpy(b->data, unit.data(), unit.size());
-  // Held until the unit is handled, as the transport does.
-  SessionBuffer* held = &getSessionTLS(0)->tp0.held;
-  b->next = held;
-  b->prev = held->prev;
-  held->prev->next = b;
-  held->prev = b;
-  parse_SPDU(s, b, SPDU_NORMAL);
-  reclaim_buf();
+  if (s == nullptr) {  // nobody there any more
+    pieces_[to].clear();
+    return false;
+  }
+  const bool first = s->rcvPending == 0;
+  if (!first && s->credit == 0) return false;
+  auto [octets, end] = pieces_[to].front();
+  pieces_[to].pop_front();
+  SessionBuffer* b = balloc(static_cast<int32_t>(octets.size()));
+  EXPECT_NE(b, nullptr);
+  if (b == nullptr) return false;
+  if (!octets.empty()) std::memcpy(b->data, octets.data(), octets.size());
+  b->endFlag = end ? 1 : 0;
+  if (s->credit > 0) --s->credit;
+  if (first) {
+    if (!end) {
+      s->rcvPending = 1;
+      s->lastDataKind = 0;
+    }
+    // Held until the unit is handled, as the transport does.
+    SessionBuffer* held = &getSessionTLS(0)->tp0.held;
+    b->next = held;
+    b->prev = held->prev;
+    held->prev->next = b;
+    held->prev = b;
+    parse_SPDU(s, b, SPDU_NORMAL);
+    reclaim_buf();
+  } else {
+    if (end) s->rcvPending = 0;
+    if (s->lastDataKind == 'h') (void)SDTind(s, b);
+    else if (s->lastDataKind == 'x') (void)STDind(s, b);
+    else bfree(b);
+  }
   forget(to);
+  return true;
 }
 
 size_t SessionWire::pump() {
@@ -215,7 +257,18 @@ size_t SessionWire::pump() {
       ++delivered;
     }
     for (Side side : {A, B}) {
-      if (!inbound_[side].empty()) {
+      if (confirms && conn_[side] != nullptr && !sq_empty(&conn_[side]->cnfQ)) {
+        enter(side);
+        Smachine* s = conn_[side];
+        while (s_isLive(getSessionTLS(0), s) && !sq_empty(&s->cnfQ)) (void)SDTcnf(s, sq_take(&s->cnfQ));
+        forget(side);
+        busy = true;
+      }
+      if (deliverPiece(side)) {
+        busy = true;
+        ++delivered;
+      }
+      if (pieces_[side].empty() && !inbound_[side].empty()) {
         const std::vector<uint8_t> unit = inbound_[side].front();
         inbound_[side].pop_front();
         deliverUnit(side, unit);

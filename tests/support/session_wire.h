@@ -8,8 +8,10 @@
 //
 // The transport interface is replaced: a unit that a side sends (its output
 // queue, up to a buffer with the end flag) travels as octets to the other
-// side, whose parse_SPDU reads it when the wire is pumped. T-CONNECT and
-// T-DISCONNECT travel the same way as events.
+// side, whose parse_SPDU reads it when the wire is pumped; a unit larger
+// than a pool buffer arrives in pieces of a buffer, as the transport hands
+// them up, each after the first only while the connection has receive
+// credit. T-CONNECT and T-DISCONNECT travel the same way as events.
 #pragma once
 
 #include <cstdint>
@@ -32,10 +34,16 @@ class SessionWire {
     std::string data;   // the user data's octets
   };
 
-  explicit SessionWire(int32_t bufferSize = 1024);
+  // `user` is each side's session user (NULL: the wire records what it
+  // sees in seen()).
+  explicit SessionWire(int32_t bufferSize = 1024, SsIndication user = nullptr);
   ~SessionWire();
   SessionWire(const SessionWire&) = delete;
   SessionWire& operator=(const SessionWire&) = delete;
+
+  // When set, every buffer a side sends comes back to its user as a data
+  // confirm once the wire is pumped, as the transport hands sent units back.
+  bool confirms = false;
 
   // Runs the thread on the records of `side`.
   void enter(Side side);
@@ -66,6 +74,7 @@ class SessionWire {
  private:
   friend struct SessionWireHooks;
   void deliverUnit(Side to, const std::vector<uint8_t>& unit);
+  bool deliverPiece(Side to);
   void transmit(Smachine* s);
   void forget(Side side);
 
@@ -82,6 +91,10 @@ class SessionWire {
   std::vector<Seen> seen_[2];
   std::vector<std::vector<uint8_t>> sent_[2];
   std::deque<std::vector<uint8_t>> inbound_[2];
+  // Pieces of a unit under way towards a side, with their end flags.
+  std::deque<std::pair<std::vector<uint8_t>, bool>> pieces_[2];
+  int32_t bufferSize_ = 1024;
+  std::vector<uint8_t> partial_[2];  // a unit whose last piece is still to come
   TpiHooks hooks_{};
   const TpiHooks* savedHooks_ = nullptr;
   ClockSteer clock_;

@@ -1,0 +1,141 @@
+// Session indications and confirms reaching the presentation layer:
+// segments reassembled, data confirms swallowed, refusals of the session
+// layer, unreadable and unexpected PPDUs, events for nobody.
+#include "presentation/pmfixture.h"
+#include "src/presentation/ps_trace.h"
+#include "support/trace_capture.h"
+
+namespace {
+
+class PresentationReceive : public MachineTest {
+ protected:
+  // One segment of S-DATA: `end` says whether it closes the unit.
+  int32_t segment(const Bytes& octets, bool end) {
+    SIDU x{};
+    x.event = SI_DT_IND;
+    x.credit = 1;
+    x.userData = chainOf(octets, 0);
+    x.userData->endFlag = end ? 1 : 0;
+    return ps_ssu(pm_->s, &x);
+  }
+};
+
+// TD on contexts 1 and 3: one PDV-list of context 3 holding INTEGER 1.
+const Bytes kTd = hex("61 0A 30 08 02 01 03 A0 03 02 01 01");
+
+TEST_F(PresentationReceive, ThreeSegmentsMakeOneDataIndicationAfterTheLast) {
+  connected();
+  const uint32_t before = QvGetSbCount();
+  EXPECT_EQ(segment(slice(kTd, 0, 4), false), 1);
+  EXPECT_EQ(segment(slice(kTd, 4, 4), false), 1);
+  EXPECT_TRUE(gSeenInd.empty());
+  // Each held segment asks the session layer for the next one.
+  ASSERT_EQ(sess_.events(), (std::vector<uint32_t>{33, 33}));
+  EXPECT_EQ(sess_.requests[0].sidu.credit, 1);
+  EXPECT_EQ(sess_.requests[1].sidu.credit, 1);
+  EXPECT_EQ(segment(slice(kTd, 8, 4), true), 1);
+  ASSERT_EQ(gSeenInd.size(), 1u);
+  EXPECT_EQ(gSeenInd[0].event, uint32_t{P_DT_IND});
+  EXPECT_EQ(gSeenInd[0].contexts, std::vector<int32_t>{3});
+  EXPECT_EQ(gSeenInd[0].values, std::vector<int32_t>{1});
+  EXPECT_EQ(sess_.requests.size(), 2u);
+  EXPECT_EQ(pm_->heldChain, nullptr);
+  EXPECT_EQ(QvGetSbCount(), before) << "the segments went back to the pool";
+}
+
+TEST_F(PresentationReceive, AUnitBeyondTheLimitEndsTheConnection) {
+  connected();
+  EXPECT_EQ(segment(slice(kTd, 0, 4), false), 1);
+  // As if almost the whole limit had come already.
+  pm_->heldLength = kPsMaxSsdu - 4;
+  segment(slice(kTd, 4, 8), true);
+  ASSERT_EQ(sess_.events(), (std::vector<uint32_t>{33, 31}));
+  EXPECT_EQ(sentHex(1), "30 03 80 01 00") << "ARP, reason not specified";
+  ASSERT_EQ(gSeenInd.size(), 1u);
+  EXPECT_EQ(gSeenInd[0].event, uint32_t{P_RAB_IND});
+  EXPECT_EQ(gSeenInd[0].userError, PE_DATA_MAX);
+  EXPECT_EQ(gSeenInd[0].failedInd, uint32_t{P_DT_IND});
+  EXPECT_FALSE(live());
+}
+
+TEST_F(PresentationReceive, DataConfirmsOfPiecesAreSwallowed) {
+  connected();
+  pm_->cnfSuppress = 2;
+  const uint32_t before = QvGetSbCount();
+  EXPECT_EQ(arrive(SI_DT_CNF, hex("01 02 03")), 1);
+  EXPECT_EQ(pm_->cnfSuppress, 1u);
+  EXPECT_TRUE(gSeenInd.empty());
+  EXPECT_EQ(QvGetSbCount(), before);
+  pm_->cnfSuppress = 0;
+  EXPECT_EQ(arrive(SI_DT_CNF, hex("01 02 03")), 1);
+  ASSERT_EQ(gSeenInd.size(), 1u);
+  EXPECT_EQ(gSeenInd[0].event, uint32_t{P_DT_CNF});
+  EXPECT_EQ(QvGetSbCount(), before);
+}
+
+TEST_F(PresentationReceive, ASessionRefusalWithoutUserDataIsANegativeConfirm) {
+  pm_->state = STAI1;
+  EXPECT_EQ(arrive(SI_CON_REF, {}, 1, 0, 2), 1);
+  ASSERT_EQ(gSeenInd.size(), 1u);
+  EXPECT_EQ(gSeenInd[0].event, uint32_t{P_CON_REF});
+  EXPECT_EQ(gSeenInd[0].reason, 2);
+  EXPECT_TRUE(gSeenInd[0].contexts.empty());
+  EXPECT_FALSE(live());
+  EXPECT_TRUE(sess_.requests.empty());
+}
+
+TEST_F(PresentationReceive, AlterContextInTypedDataAbortsTheConnection) {
+  connected();
+  EXPECT_EQ(arrive(SI_TD_IND, hex("A0 00")), 1);  // an empty AC-PPDU
+  ASSERT_EQ(sess_.events(), std::vector<uint32_t>{31});
+  EXPECT_EQ(sentHex(0), "30 06 80 01 02 81 01 05");
+  ASSERT_EQ(gSeenInd.size(), 1u);
+  EXPECT_EQ(gSeenInd[0].event, uint32_t{P_PAB_IND});
+  EXPECT_FALSE(live());
+}
+
+TEST_F(PresentationReceive, AnUnreadablePpduEndsTheConnectionWithALocalAbort) {
+  connected();
+  EXPECT_EQ(arrive(SI_REL_IND, hex("61 03 30 01")), 1);  // cut short
+  ASSERT_EQ(sess_.events(), std::vector<uint32_t>{31});
+  EXPECT_EQ(sentHex(0), "30 03 80 01 00");
+  ASSERT_EQ(gSeenInd.size(), 1u);
+  EXPECT_EQ(gSeenInd[0].event, uint32_t{P_RAB_IND});
+  EXPECT_EQ(gSeenInd[0].failedInd, uint32_t{P_REL_IND});
+  EXPECT_NE(gSeenInd[0].userError, 0u);
+  EXPECT_FALSE(live());
+}
+
+TEST_F(PresentationReceive, AnUnknownSessionEventEndsTheConnectionWithQuickAborts) {
+  connected();
+  pm_->connRef = 4;
+  const uint32_t before = QvGetSbCount();
+  EXPECT_EQ(arrive(123, hex("01")), 0);
+  ASSERT_EQ(sess_.events(), std::vector<uint32_t>{31});
+  EXPECT_TRUE(sess_.requests[0].data.empty());
+  ASSERT_EQ(gSeenInd.size(), 1u);
+  EXPECT_EQ(gSeenInd[0].giduEvent, uint32_t{AL_QABORT});
+  EXPECT_EQ(gSeenInd[0].pc, static_cast<void*>(pm_));
+  EXPECT_FALSE(live());
+  EXPECT_EQ(QvGetSbCount(), before);
+}
+
+TEST_F(PresentationReceive, EventsForAConnectionWithoutMachineAreDroppedWithTheirData) {
+  TraceCapture trace({{&ps_TM_handle, "PS : ", 0xFFFF}});
+  alignas(Smachine) unsigned char nobody[sizeof(Smachine)] = {};
+  const uint32_t before = QvGetSbCount();
+  for (uint32_t event : {uint32_t{SI_REL_IND}, uint32_t{SI_DT_IND}, uint32_t{SI_DT_CNF}, uint32_t{SI_PAB_IND}}) {
+    SIDU x{};
+    x.event = event;
+    x.userData = chainOf(hex("61 00"), 0);
+    EXPECT_EQ(ps_ssu(reinterpret_cast<Smachine*>(nobody), &x), 0) << event;
+  }
+  EXPECT_EQ(QvGetSbCount(), before) << "no buffer kept";
+  EXPECT_TRUE(gSeenInd.empty());
+  EXPECT_TRUE(sess_.requests.empty());
+  EXPECT_EQ(trace.count("Supressed extraneous event = 0x6f"), 1u);
+  EXPECT_EQ(trace.count("Supressed extraneous event = 0x68"), 1u);
+  EXPECT_EQ(trace.count("Supressed extraneous event"), 2u) << "confirms and provider aborts go silently";
+}
+
+}  // namespace
