@@ -47,22 +47,7 @@ struct Row {
 
 class StateTbl : public RdaGiduTest {
  protected:
-  // A GIDU for `code` as the element sees it: one AeHDR over an IDU of the
-  // code's service, whose error record carries `value`.
-  GIDU* gidu(RdaEventCode code, uint32_t value) {
-    void* body = nullptr;
-    // The service form fixes the alternative (an R-Initialize response in
-    // APDU form would otherwise get [2]).
-    GIDU* g = rda_createGiduWithRdaIdu(tmpl_, code & ~AL_EV_APDU, 5, &body);
-    if (g == nullptr) return nullptr;
-    g->event = code;
-    if (value != 0 && body != nullptr) static_cast<RDAErr*>(body)->code = value;
-    if (AL_createAeHDR(g) == nullptr) {
-      al_deleteGidu(g);
-      return nullptr;
-    }
-    return g;
-  }
+  GIDU* gidu(RdaEventCode code, uint32_t value) { return rdaElementGidu(tmpl_, code, value); }
 
   // Runs every row through `check` in every state of the role.
   void verify(const std::vector<Row>& rows, const RdaEventTbl* events, int32_t (*check)(stateCkCB*, GIDU*),
