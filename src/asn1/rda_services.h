@@ -45,8 +45,11 @@ struct RDACommit_RI {
 };
 inline constexpr const CtType& kRdaCommit_RI = RdaEmptyRequest<RDACommit_RI>::type;
 
-// ISO: SEQUENCE { [0] INTEGER }.
+// ISO: SEQUENCE { [0] INTEGER }. The record begins as the X/Open one, so
+// that the value a builder writes lies where either codec reads it; the
+// mask word is not read or written by the ISO codec.
 struct RDACommit_Result {
+  uint32_t mask;
   int32_t value;
 };
 inline constexpr CtField kRdaCommit_ResultFields[] = {
@@ -67,6 +70,7 @@ inline constexpr CtField kRdaXopenCommit_ResultFields[] = {
 };
 inline constexpr CtSeq kRdaXopenCommit_ResultSeq{kRdaXopenCommit_ResultFields, offsetof(RDAXOPENCommit_Result, mask)};
 inline constexpr CtType kRdaXopenCommit_Result = ctSeqType(kRdaXopenCommit_ResultSeq, sizeof(RDAXOPENCommit_Result));
+static_assert(offsetof(RDACommit_Result, value) == offsetof(RDAXOPENCommit_Result, value));
 
 struct RDACommit_RC {
   int32_t opId;

@@ -98,14 +98,13 @@ GIDU* errIdu(const char* fn, GIDU* failing, uint32_t number, const uint32_t (*ta
   return g;
 }
 
-// The outcome and error record of a response alternative; false for any
-// other alternative.
-bool errorOf(const RDAIdu* idu, uint32_t* outcome, const RDAErr** err) {
+// The response fields of an IDU record of one family, by its tag.
+template <class Idu>
+bool rcFieldsOf(Idu* idu, RdaRcFields* out) {
   switch (idu->tag) {
-#define RDA_RC_CASE(tag, member)    \
-  case tag:                         \
-    *outcome = idu->member.outcome; \
-    *err = &idu->member.error;      \
+#define RDA_RC_CASE(tag, member)                             \
+  case tag:                                                  \
+    *out = {&idu->member.opId, &idu->member.outcome, &idu->member.error}; \
     return true;
     RDA_RC_CASE(RDA_INIT_RC, init_RC)
     RDA_RC_CASE(RDA_TERM_RC, term_RC)
@@ -121,8 +120,7 @@ bool errorOf(const RDAIdu* idu, uint32_t* outcome, const RDAErr** err) {
     RDA_RC_CASE(RDA_DROPDBL_RC, dropDBL_RC)
 #undef RDA_RC_CASE
     case RDA_BGNTRANS_RC:  // always an error, without an outcome word
-      *outcome = RDA_OUTCOME_ERROR;
-      *err = &idu->bgnTrans_RC.error;
+      *out = {&idu->bgnTrans_RC.opId, nullptr, &idu->bgnTrans_RC.error};
       return true;
     default:
       return false;
@@ -132,13 +130,26 @@ bool errorOf(const RDAIdu* idu, uint32_t* outcome, const RDAErr** err) {
 uint32_t readErr(const char* fn, const GIDU* g, uint32_t (*ofValue)(uint32_t)) {
   AL_TRACE_GIDU(rda_comTMHandle, 0x80, kSrc, fn, g, 1);
   if (g == nullptr || g->idu == nullptr || g->iduType != AL_IDU_RDA) return 0;
-  uint32_t outcome = 0;
-  const RDAErr* err = nullptr;
-  if (!errorOf(static_cast<const RDAIdu*>(g->idu), &outcome, &err) || outcome == RDA_OUTCOME_RESULT) return 0;
-  return ofValue(err->code);
+  // A GIDU does not say its family; the error records lie alike in both
+  // (rda_rcError reads either through its own record).
+  const RDAErr* err = rda_rcError(g->idu, RdaFamily::Iso);
+  return err != nullptr ? ofValue(err->code) : 0;
 }
 
 }  // namespace
+
+bool rda_rcFields(void* idu, RdaFamily family, RdaRcFields* out) {
+  if (idu == nullptr || out == nullptr) return false;
+  return family == RdaFamily::Xopen ? rcFieldsOf(static_cast<RDAXOPENIdu*>(idu), out)
+                                    : rcFieldsOf(static_cast<RDAIdu*>(idu), out);
+}
+
+const RDAErr* rda_rcError(const void* idu, RdaFamily family) {
+  RdaRcFields f{};
+  if (!rda_rcFields(const_cast<void*>(idu), family, &f)) return nullptr;
+  if (f.outcome != nullptr && *f.outcome != RDA_OUTCOME_ERROR) return nullptr;
+  return f.error;
+}
 
 int32_t copyDiagInfo(RDAErr* err, const void* diag, XmTree* tree, uint32_t number) {
   switch (number) {

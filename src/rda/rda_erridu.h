@@ -69,6 +69,29 @@ GIDU* rda_createSQLErrIdu(GIDU* failing, uint32_t number, const void* diag);
 uint32_t rda_getGenErr(const GIDU* gidu);
 uint32_t rda_getSQLErr(const GIDU* gidu);
 
+// ---------------------------------------------------------------------------
+// Response records.
+
+// The two families of RDA messages: ISO (RDAIdu) and X/Open (RDAXOPENIdu).
+enum class RdaFamily : uint32_t { Iso = 0, Xopen = 1 };
+
+// Where the response alternative of an IDU keeps its fields in the record
+// of its family: the operation identifier, the outcome word (NULL for the
+// R-BeginTransaction response, which is always an error and has none) and
+// the error record.
+struct RdaRcFields {
+  int32_t* opId;
+  uint32_t* outcome;
+  RDAErr* error;
+};
+// The fields of the response alternative `idu` (an RDAIdu or RDAXOPENIdu
+// by `family`) holds, chosen by its tag; false, `out` untouched, for a
+// request or any alternative that is no response, or a NULL IDU.
+bool rda_rcFields(void* idu, RdaFamily family, RdaRcFields* out);
+// The error record of an error response; NULL for a result, for anything
+// that is no response and for a NULL IDU.
+const RDAErr* rda_rcError(const void* idu, RdaFamily family);
+
 // Fills the parameter of error `number` in `err` from `diag` (see
 // rda_createGenErrIdu), a text into `tree`. 1, or 0 when the text cannot be
 // copied or the open handle is missing.

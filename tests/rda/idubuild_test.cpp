@@ -172,8 +172,7 @@ TEST_F(IduBuild, DialogueAndTransactionMessages) {
        [](const RDAXOPENIdu& i) {
          EXPECT_EQ(i.commit_RC.result.mask, 0u);
          EXPECT_EQ(i.commit_RC.result.value, 7);
-       },
-       true},
+       }},
       {"R-Commit response with text", keep(rda_createSQLCommitRsp(tmpl_, 5, -1, L"\u00e9")), 0x8102,
        cx(8, opId5() + cx(0, hex("80 01 FF 81 02 C3 A9"))),
        [](const RDAXOPENIdu& i) {
@@ -185,6 +184,17 @@ TEST_F(IduBuild, DialogueAndTransactionMessages) {
       {"R-Rollback response", keep(rda_createSQLRollbackRsp(tmpl_, 5)), 0x8112, cx(10, opId5() + hex("80 00")),
        nullptr},
   });
+}
+
+TEST_F(IduBuild, CommitResponseSentInTheIsoFamilyCarriesItsValueAndNoText) {
+  GIDU* g = keep(rda_createSQLCommitRsp(tmpl_, 5, -1, L"x"));
+  ASSERT_NE(g, nullptr);
+  // [8] { INTEGER 5, [0] { [0] INTEGER -1 } }: ISO has no message text.
+  const Bytes wire = hex("A8 08 02 01 05 A0 03 80 01 FF");
+  EXPECT_EQ(wireOf(g, fRDAIdu), wire);
+  auto* back = reinterpret_cast<RDAIdu*>(decoded(wire, aRDAIdu));
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->commit_RC.result.value, -1);
 }
 
 TEST_F(IduBuild, ControlledInitResponseWithoutItsAuthenticationDataIsRefusedBeforeBuilding) {

@@ -43,7 +43,8 @@ class RdaBuildTest : public CodecTest {
     CodecTest::SetUp();
     xm_setDefaultAlloc(countingAlloc, countingFree);
     trace_.emplace(std::initializer_list<TraceCapture::Module>{{&rda_comTMHandle, "RDA : ", 0xFFFF},
-                                                               {&al_comTMHandle, "AL  : ", 0xFFFF}});
+                                                               {&al_comTMHandle, "AL  : ", 0xFFFF},
+                                                               {&rda_aseTMHandle, "RASE: ", 0xFFFF}});
     tree_ = _xm_allocTree(nullptr);
     ASSERT_NE(tree_, nullptr);
   }
@@ -63,6 +64,7 @@ class RdaBuildTest : public CodecTest {
   static void quietEntries() {
     tm_setMask(rda_comTMHandle, 0x0F);
     tm_setMask(al_comTMHandle, 0x0F);
+    tm_setMask(rda_aseTMHandle, 0x0F);
   }
 
   // Runs `body` in a parse pass over `bytes`, nothing opened; the code.
@@ -119,6 +121,27 @@ class RdaGiduTest : public RdaBuildTest {
   int ue_ = 0, uc_ = 0, pe_ = 0, pc_ = 0;
   TemplateGidu* tmpl_ = nullptr;
 };
+
+// A GIDU for `code` as the service element holds it: one AeHDR (context 1)
+// over an RDAIdu of the alternative of the code's service form (the APDU
+// form of an R-Initialize response would otherwise get [2]), operation id
+// 5, whose error record, when it has one, carries `errorValue`. References
+// of `ref`. NULL when memory runs out.
+inline GIDU* rdaElementGidu(const GIDU* ref, RdaEventCode code, uint32_t errorValue) {
+  void* body = nullptr;
+  GIDU* g = rda_createGiduWithRdaIdu(ref, code & ~AL_EV_APDU, 5, &body);
+  if (g == nullptr) return nullptr;
+  g->event = code;
+  if (errorValue != 0 && body != nullptr && al_serviceOf(code) >= kRdaErrorFamily)
+    static_cast<RDAErr*>(body)->code = errorValue;
+  AeHDR* hdr = AL_createAeHDR(g);
+  if (hdr == nullptr) {
+    al_deleteGidu(g);
+    return nullptr;
+  }
+  hdr->pctxId = 1;
+  return g;
+}
 
 // While it lives, the n-th allocation of XM from now on (0: the next) fails
 // once; the others succeed (so that the trace of the failure can still be
