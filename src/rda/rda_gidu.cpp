@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "common/charscpy.h"
+#include "src/acse/acse_apdu.h"
 #include "src/rda/rda_trace.h"
 #include "src/runtime/xm.h"
 
@@ -81,6 +82,30 @@ GIDU* rda_createGiduWithRdaIdu(const GIDU* ref, RdaEventCode event, int32_t opId
   if (n >= kRdaResponseFamily && idu->tag != RDA_BGNTRANS_RC)
     idu->init_RC.outcome = n >= kRdaErrorFamily ? RDA_OUTCOME_ERROR : RDA_OUTCOME_RESULT;
   if (body != nullptr) *body = place;
+  return gidu;
+}
+
+GIDU* rda_createGiduWithApdu(const GIDU* ref, uint32_t event, void** body) {
+  if (body != nullptr) *body = nullptr;
+  GIDU* gidu = al_createGidu(ref, AL_IDU_ACSE, event);
+  if (gidu == nullptr) {
+    TM_TRACE(rda_comTMHandle, 0x08, kSrc, "*** rda_createGiduWithApdu: can't create gidu\n");
+    return nullptr;
+  }
+  auto* apdu = static_cast<AcseApdu*>(_xm_allocItemWithTree(sizeof(AcseApdu), XM_ZERO));
+  if (apdu == nullptr) {
+    TM_TRACE(rda_comTMHandle, 0x08, kSrc, "*** rda_createGiduWithApdu: can't create apdu content\n");
+    al_deleteGidu(gidu);
+    return nullptr;
+  }
+  _xm_moveTree(xm_getParentOfItem(gidu), xm_getParentOfItem(apdu));
+  gidu->event = event;
+  al_selfLink(gidu);
+  gidu->idu = apdu;
+  // A-ASSOCIATE (service 0 and 1) to A-ABORT (service 4): the APDU codes in
+  // service order.
+  apdu->code = al_serviceOf(event) + AC_APDU_AARQ;
+  if (body != nullptr) *body = &apdu->aarq;
   return gidu;
 }
 

@@ -31,6 +31,13 @@ using TemplateGidu = GIDU;
 // be NULL. NULL when memory runs out (nothing left).
 GIDU* rda_createGiduWithRdaIdu(const GIDU* ref, RdaEventCode event, int32_t opId, void** body);
 
+// A GIDU of type 240 for the ACSE `event` (0x8000, 0x8012, 0x8020, 0x8032
+// or 0x8040) with the references of `ref` and a zeroed AcseApdu in its idu
+// slot, in a tree of its own under the GIDU's tree. The APDU's code follows
+// from the event (AARQ, AARE, RLRQ, RLRE, ABRT); `body` (may be NULL) gets
+// the place of its variant. NULL when memory runs out (nothing left).
+GIDU* rda_createGiduWithApdu(const GIDU* ref, uint32_t event, void** body);
+
 // Note the order: uc before pe. NULL when memory runs out; writes no trace.
 TemplateGidu* rda_createTemplateGidu(void* ue, void* uc, void* pe, void* pc);
 void rda_updateTemplateGidu(TemplateGidu* tmpl, void* ue, void* uc, void* pe, void* pc);
