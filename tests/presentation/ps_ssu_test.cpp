@@ -3,6 +3,7 @@
 // layer, unreadable and unexpected PPDUs, events for nobody.
 #include "presentation/pmfixture.h"
 #include "src/presentation/ps_trace.h"
+#include "support/counting_alloc.h"
 #include "support/trace_capture.h"
 
 namespace {
@@ -111,6 +112,32 @@ TEST_F(PresentationReceive, AnUnknownSessionEventEndsTheConnectionWithQuickAbort
   pm_->connRef = 4;
   const uint32_t before = QvGetSbCount();
   EXPECT_EQ(arrive(123, hex("01")), 0);
+  ASSERT_EQ(sess_.events(), std::vector<uint32_t>{31});
+  EXPECT_TRUE(sess_.requests[0].data.empty());
+  ASSERT_EQ(gSeenInd.size(), 1u);
+  EXPECT_EQ(gSeenInd[0].giduEvent, uint32_t{AL_QABORT});
+  EXPECT_EQ(gSeenInd[0].pc, static_cast<void*>(pm_));
+  EXPECT_FALSE(live());
+  EXPECT_EQ(QvGetSbCount(), before);
+}
+
+// With no memory left a received unit cannot be taken up: the connection
+// ends with an S-U-ABORT and the quick-abort indication the machine
+// reserved when it was made.
+TEST_F(PresentationReceive, WithoutMemoryAReceivedUnitEndsTheConnectionWithTheReservedQuickAbort) {
+  connected();
+  pm_->connRef = 4;
+  const uint32_t before = QvGetSbCount();
+  SIDU x{};
+  x.event = SI_DT_IND;
+  x.credit = 1;
+  x.userData = chainOf(kTd, 0);
+  xm_setDefaultAlloc(countingAlloc, countingFree);
+  allocFailAfter = 0;
+  const int32_t r = ps_ssu(pm_->s, &x);
+  allocFailAfter = -1;
+  xm_setDefaultAlloc(XM_malloc, XM_free);
+  EXPECT_EQ(r, 0);
   ASSERT_EQ(sess_.events(), std::vector<uint32_t>{31});
   EXPECT_TRUE(sess_.requests[0].data.empty());
   ASSERT_EQ(gSeenInd.size(), 1u);
