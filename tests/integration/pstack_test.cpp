@@ -2,10 +2,12 @@
 // process and a client on this thread, connect at the presentation level
 // over loopback TCP: each finds its own and its peer's address in the
 // sandbox directory, the P-CONNECT carries user data both ways, and an
-// orderly release ends it.
+// orderly release ends it. A relay between them keeps the octets, which
+// tshark reads down to the presentation PDUs.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,7 @@
 #include "support/recordset.h"
 #include "support/sandbox.h"
 #include "support/stack.h"
+#include "support/tpkt_capture.h"
 
 namespace {
 
@@ -156,12 +159,23 @@ TEST_F(PresentationStacks, ClientAndServerConnectAndReleaseOverLoopback) {
   StackConfig config;
   config.serverPort = freeLoopbackPort();
   ASSERT_NE(config.serverPort, 0);
-  const std::string ini = writeStackConfig(sandbox_.dir(), config);
-
-  ChildProcess server([&](ChildProcess& me) { return serve(me, ini); });
+  // The server's own process comes first, before the relay's thread.
+  std::unique_ptr<ChildProcess> server;
+  RecordingRelay* relay = nullptr;
+  {
+    StackConfig serverOnly = config;
+    const std::string ini = writeStackConfig(sandbox_.dir(), serverOnly);
+    server = std::make_unique<ChildProcess>([ini](ChildProcess& me) { return serve(me, ini); });
+  }
   int32_t port = 0;
-  ASSERT_TRUE(server.awaitReady(10s, &port)) << "server start-up: " << server.wait(1s);
+  ASSERT_TRUE(server->awaitReady(10s, &port)) << "server start-up: " << server->wait(1s);
   EXPECT_EQ(port, config.serverPort);
+  RecordingRelay recorder;
+  ASSERT_TRUE(recorder.ok());
+  relay = &recorder;
+  relay->start(config.serverPort);
+  config.resourcePort = relay->port();
+  const std::string ini = writeStackConfig(sandbox_.dir(), config);
 
   StackSide client(StackSide::Role::Client, ini);
   ASSERT_TRUE(client.ok()) << client.error();
@@ -186,7 +200,29 @@ TEST_F(PresentationStacks, ClientAndServerConnectAndReleaseOverLoopback) {
   g = primitive(P_REL_REQ, pm, &p);
   ASSERT_EQ(psp(g), 1u) << QvGetOsiError();
   EXPECT_TRUE(client.runUntil([] { return seen(P_REL_CNF) != nullptr; }, 10s));
-  EXPECT_EQ(server.wait(10s), 0);
+  EXPECT_EQ(server->wait(10s), 0);
+  EXPECT_TRUE(relay->finish(5));
+  const std::vector<CapturedTpkt> packets = relay->tpkts();
+
+  if (!tsharkAvailable()) GTEST_SKIP() << "tshark and text2pcap are not installed";
+  TsharkDecode how;
+  how.presentation = true;
+  how.fields = {"cotp.type", "ses.type"};
+  const TsharkView view = decodeTpktTraffic(packets, sandbox_.dir().string(), relay->port(), how);
+  ASSERT_EQ(view.error, "");
+  EXPECT_EQ(view.detail.find("Malformed"), std::string::npos) << view.detail;
+  EXPECT_EQ(view.detail.find("Expert Info (Error"), std::string::npos) << view.detail;
+  EXPECT_NE(view.detail.find("CP-type"), std::string::npos) << view.detail;
+  EXPECT_NE(view.detail.find("CPA-PPDU"), std::string::npos) << view.detail;
+  EXPECT_EQ(view.fields,
+            "0x0e;\n"    // CR
+            "0x0d;\n"    // CC
+            "0x0f;13\n"  // CN with the CP
+            "0x0f;14\n"  // AC with the CPA
+            "0x0f;9\n"   // FN
+            "0x0f;10\n"  // DN
+            "0x08;\n")   // DR
+      << view.detail;
 }
 
 }  // namespace

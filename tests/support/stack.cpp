@@ -31,7 +31,8 @@ std::string writeStackConfig(const fs::path& dir, const StackConfig& config) {
                      << "/\n"
                      << config.extraCommon << "[SERVER]\nport=" << config.serverPort
                      << "\nForkOnConnect=0\n[CLIENT]\nport=0\nRESPONSE_TIME_OUT=" << config.responseTimeOut << "\n";
-  std::ofstream(dir / "schema" / "qvdrd.ini") << "[" << kStackResource << "]\nPORT=" << config.serverPort
+  const int resourcePort = config.resourcePort != 0 ? config.resourcePort : config.serverPort;
+  std::ofstream(dir / "schema" / "qvdrd.ini") << "[" << kStackResource << "]\nPORT=" << resourcePort
                                               << "\nADDRESS=127.0.0.1\n";
   return ini.string();
 }

@@ -34,6 +34,7 @@ inline constexpr const char* kStackResource = "rdatest";
 
 struct StackConfig {
   int serverPort = 0;
+  int resourcePort = 0;      // where the client finds the server; 0: serverPort (a relay's port otherwise)
   int responseTimeOut = 30;  // seconds; [CLIENT] RESPONSE_TIME_OUT
   std::string extraCommon;   // more lines of [COMMON]
 };
