@@ -2,8 +2,10 @@
 // process and a client on this thread, connect at the presentation level
 // over loopback TCP: each finds its own and its peer's address in the
 // sandbox directory, the P-CONNECT carries user data both ways, and an
-// orderly release ends it. A relay between them keeps the octets, which
-// tshark reads down to the presentation PDUs.
+// orderly release ends it. The client waits in the receive loop, pumping
+// the real stack, for what its presentation user queues. A relay between
+// them keeps the octets, which tshark reads down to the presentation PDUs.
+// A server that never answers gives the waiting client its time-out.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,7 +14,9 @@
 #include <vector>
 
 #include "common/timer2.h"
+#include "src/acse/ai_rcv.h"
 #include "src/acse/gidu.h"
+#include "src/acse/gidu_queue.h"
 #include "src/asn1/ber.h"
 #include "src/asn1/ber_values.h"
 #include "src/presentation/pevents.h"
@@ -40,6 +44,7 @@ struct Seen {
   std::vector<std::string> values;
 };
 std::vector<Seen> gSeen;
+GIDU* gQueue = nullptr;  // where the user leaves what it saw; NULL: it frees it
 
 void* parseOctets(void*) {
   if (ber_getid(0, 4) < 0) aaRaise(AAE_MSGPARAM, "test", __LINE__);
@@ -61,7 +66,9 @@ int32_t user(GIDU* g) {
     }
   }
   gSeen.push_back(std::move(s));
-  _xm_freeTree(xm_getParentOfItem(g));
+  // Each sent unit comes back as a data confirm, which nobody waits for.
+  if (gQueue != nullptr && gSeen.back().event != P_DT_CNF) al_queueAppend(gQueue, g);
+  else _xm_freeTree(xm_getParentOfItem(g));
   return 1;
 }
 
@@ -115,11 +122,16 @@ OctStgV text(const char* s) {
 
 // The server: accepts one connection with "welcome", accepts its release
 // and ends when the transport connection is gone. 0 when all of it went.
-int serve(ChildProcess& me, const std::string& ini) {
+// A silent server takes the connection and never answers.
+int serve(ChildProcess& me, const std::string& ini, bool silent) {
   StackSide side(StackSide::Role::Server, ini);
   if (!side.ok() || !registerUser("qvserver")) return 10;
   me.ready(side.port());
   if (!side.runUntil([] { return seen(P_CON_IND) != nullptr; }, 10s)) return 11;
+  if (silent) {
+    (void)side.runUntil([] { return getSessionTLS(0)->tp0.activeCount == 0; }, 20s);
+    return 0;
+  }
   const Seen ind = *seen(P_CON_IND);
   if (ind.values != std::vector<std::string>{"hello"}) return 12;
   PIDU* p = nullptr;
@@ -146,11 +158,50 @@ class PresentationStacks : public ::testing::Test {
     gSeen.clear();
   }
   void TearDown() override {
+    if (gQueue != nullptr)
+      while (GIDU* g = al_queueTake(gQueue)) al_deleteGidu(g);
+    gQueue = nullptr;
     gSeen.clear();
     giQuietMode = savedQuiet_;
     QvSetMultiThread(savedSwitch_);
   }
+  // Starts the server and waits for its start-up; the configuration file.
+  std::string startServer(const StackConfig& config, bool silent) {
+    const std::string ini = writeStackConfig(sandbox_.dir(), config);
+    server_ = std::make_unique<ChildProcess>([ini, silent](ChildProcess& me) { return serve(me, ini, silent); });
+    int32_t port = 0;
+    EXPECT_TRUE(server_->awaitReady(10s, &port)) << "server start-up: " << server_->wait(1s);
+    EXPECT_EQ(port, config.serverPort);
+    return ini;
+  }
+  // The client's P-CONNECT to the database resource, "hello" in context 1.
+  Pmachine* connect() {
+    UL_AEId peer{};
+    EXPECT_TRUE(entry(kStackResource, &peer));
+    PIDU* p = nullptr;
+    GIDU* g = primitive(P_CON_REQ, nullptr, &p);
+    p->local.pSel = PSelector{static_cast<int32_t>(peer.pAddress.pSel.length), peer.pAddress.pSel.octets};
+    p->remote = peer.pAddress;
+    p->transportKind = 2;
+    p->sessRequirements = SR_DUPLEX;
+    p->ctxDefList[1] = 0;
+    element(p, &hello_);
+    return p_connect(g);
+  }
+  // The event of the next GIDU the receive loop gives within `seconds`.
+  uint32_t next(int32_t seconds) {
+    int32_t status = 0;
+    GIDU* g = ai_do_rcv(gQueue, seconds, &status);
+    if (g == nullptr) return 0;
+    const uint32_t event = g->event == AL_QABORT ? AL_QABORT : static_cast<const PIDU*>(g->idu)->event;
+    al_deleteGidu(g);
+    return event;
+  }
+
   ConfigSandbox sandbox_{"MIRODEL_INI", "HOME", "OSID"};
+  std::unique_ptr<ChildProcess> server_;
+  GIDU queue_{};
+  OctStgV hello_ = text("hello");
   int32_t savedSwitch_ = 1;
   int32_t savedQuiet_ = 0;
 };
@@ -159,56 +210,37 @@ TEST_F(PresentationStacks, ClientAndServerConnectAndReleaseOverLoopback) {
   StackConfig config;
   config.serverPort = freeLoopbackPort();
   ASSERT_NE(config.serverPort, 0);
-  // The server's own process comes first, before the relay's thread.
-  std::unique_ptr<ChildProcess> server;
-  RecordingRelay* relay = nullptr;
-  {
-    StackConfig serverOnly = config;
-    const std::string ini = writeStackConfig(sandbox_.dir(), serverOnly);
-    server = std::make_unique<ChildProcess>([ini](ChildProcess& me) { return serve(me, ini); });
-  }
-  int32_t port = 0;
-  ASSERT_TRUE(server->awaitReady(10s, &port)) << "server start-up: " << server->wait(1s);
-  EXPECT_EQ(port, config.serverPort);
-  RecordingRelay recorder;
-  ASSERT_TRUE(recorder.ok());
-  relay = &recorder;
-  relay->start(config.serverPort);
-  config.resourcePort = relay->port();
+  // The server's process first, before the relay's thread.
+  startServer(config, false);
+  RecordingRelay relay;
+  ASSERT_TRUE(relay.ok());
+  relay.start(config.serverPort);
+  config.resourcePort = relay.port();
   const std::string ini = writeStackConfig(sandbox_.dir(), config);
 
   StackSide client(StackSide::Role::Client, ini);
   ASSERT_TRUE(client.ok()) << client.error();
   ASSERT_TRUE(registerUser("qvclient"));
-  UL_AEId peer{};
-  ASSERT_TRUE(entry(kStackResource, &peer));
-
-  PIDU* p = nullptr;
-  GIDU* g = primitive(P_CON_REQ, nullptr, &p);
-  p->local.pSel = PSelector{static_cast<int32_t>(peer.pAddress.pSel.length), peer.pAddress.pSel.octets};
-  p->remote = peer.pAddress;
-  p->transportKind = 2;
-  p->sessRequirements = SR_DUPLEX;
-  p->ctxDefList[1] = 0;
-  OctStgV hello = text("hello");
-  element(p, &hello);
-  Pmachine* pm = p_connect(g);
+  al_selfLink(&queue_);
+  gQueue = &queue_;
+  Pmachine* pm = connect();
   ASSERT_NE(pm, nullptr) << QvGetOsiError();
-  ASSERT_TRUE(client.runUntil([] { return seen(P_CON_CNF) != nullptr; }, 10s));
+  ASSERT_EQ(next(10), uint32_t{P_CON_CNF});
+  ASSERT_NE(seen(P_CON_CNF), nullptr);
   EXPECT_EQ(seen(P_CON_CNF)->values, std::vector<std::string>{"welcome"});
 
-  g = primitive(P_REL_REQ, pm, &p);
-  ASSERT_EQ(psp(g), 1u) << QvGetOsiError();
-  EXPECT_TRUE(client.runUntil([] { return seen(P_REL_CNF) != nullptr; }, 10s));
-  EXPECT_EQ(server->wait(10s), 0);
-  EXPECT_TRUE(relay->finish(5));
-  const std::vector<CapturedTpkt> packets = relay->tpkts();
+  PIDU* p = nullptr;
+  ASSERT_EQ(psp(primitive(P_REL_REQ, pm, &p)), 1u) << QvGetOsiError();
+  EXPECT_EQ(next(10), uint32_t{P_REL_CNF});
+  EXPECT_EQ(server_->wait(10s), 0);
+  EXPECT_TRUE(relay.finish(5));
+  const std::vector<CapturedTpkt> packets = relay.tpkts();
 
   if (!tsharkAvailable()) GTEST_SKIP() << "tshark and text2pcap are not installed";
   TsharkDecode how;
   how.presentation = true;
   how.fields = {"cotp.type", "ses.type"};
-  const TsharkView view = decodeTpktTraffic(packets, sandbox_.dir().string(), relay->port(), how);
+  const TsharkView view = decodeTpktTraffic(packets, sandbox_.dir().string(), relay.port(), how);
   ASSERT_EQ(view.error, "");
   EXPECT_EQ(view.detail.find("Malformed"), std::string::npos) << view.detail;
   EXPECT_EQ(view.detail.find("Expert Info (Error"), std::string::npos) << view.detail;
@@ -223,6 +255,32 @@ TEST_F(PresentationStacks, ClientAndServerConnectAndReleaseOverLoopback) {
             "0x0f;10\n"  // DN
             "0x08;\n")   // DR
       << view.detail;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PresentationStacks, SilentServerGivesTheWaitingClientItsTimeOut) {
+  StackConfig config;
+  config.serverPort = freeLoopbackPort();
+  ASSERT_NE(config.serverPort, 0);
+  const std::string ini = startServer(config, true);
+
+  StackSide client(StackSide::Role::Client, ini);
+  ASSERT_TRUE(client.ok()) << client.error();
+  ASSERT_TRUE(registerUser("qvclient"));
+  al_selfLink(&queue_);
+  gQueue = &queue_;
+  ASSERT_NE(connect(), nullptr) << QvGetOsiError();
+  const auto t0 = std::chrono::steady_clock::now();
+  int32_t status = -7;
+  EXPECT_EQ(ai_do_rcv(gQueue, 2, &status), nullptr);
+  const auto took = std::chrono::steady_clock::now() - t0;
+  EXPECT_EQ(status, 0) << "the connection is alive; the time-out ended the wait";
+  EXPECT_GE(took, 1s) << "two whole seconds last at least one";
+  EXPECT_LT(took, 5s);
+  EXPECT_EQ(seen(P_CON_CNF), nullptr);
 }
 
 }  // namespace
