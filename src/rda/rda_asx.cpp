@@ -1,6 +1,7 @@
 #include "src/rda/rda_asx.h"
 
 #include "src/acse/acse_apdu.h"
+#include "src/acse/acse_ase.h"
 #include "src/acse/flow.h"
 #include "src/acse/sacf.h"
 #include "src/acse/sao.h"
@@ -22,7 +23,7 @@ constexpr uint32_t kXopenBasicSyntaxes[] = {0, 2};
 }  // namespace
 
 const AsxEntry RDA_asxTBL[kRdaAsxRows] = {
-    {5, kAcseArcs, 240, aApdu, fApdu, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0},
+    {5, kAcseArcs, 240, aApdu, fApdu, ac_aseSnd, ac_aseRcv, ac_aseInit, ac_aseEstab, ac_aseRel, ac_aseTerm, nullptr, 0},
     {6, kRdaIsoArcs, kRdaIduType, aRDAIdu, fRDAIdu, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0},
     {9, kRdaXopenArcs, kRdaIduType, aRDAXOPENIdu, fRDAXOPENIdu, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
      nullptr, 0},
