@@ -7,6 +7,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "rda/rda_fixture.h"
@@ -557,6 +558,42 @@ TEST_F(RdaAse, ServerTransactionsAndResponses) {
 
 // ---------------------------------------------------------------------------
 // Management
+
+// GIDUs that reach the element without its block, or without an
+// association to go on with, are answered or deleted, never followed.
+TEST_F(RdaAse, AMissingBlockOrAssociationIsAnsweredNotFollowed) {
+  rda_aseSnd(make(RDA_INIT_REQ), pctx_.data(), nullptr, &sao_);
+  EXPECT_EQ(only().event, AL_LOCERR_IND);
+  EXPECT_EQ(only().errNo, RDA_ASE_ERR_NO_SUCH_ASECB);
+  forget();
+  RDA_AseCB stranger{};
+  rda_aseRcv(make(0x8008), pctx_.data(), &stranger, &sao_);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].event, AL_QABORT);
+  EXPECT_EQ(seen[0].errNo, RDA_ASE_ERR_NO_SUCH_ASECB);
+  forget();
+
+  const long before = liveBlocks.load();
+  GIDU* lost = make(0x8070);
+  lost->uc = nullptr;
+  rda_aseSnd(lost, pctx_.data(), cb_, &sao_);
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(liveBlocks.load(), before);
+  EXPECT_TRUE(traced("no SACF entry to go on with"));
+  EXPECT_EQ(cb_->role, RDA_ASE_ROLE_NONE);
+}
+
+TEST_F(RdaAse, AThreadWithoutItsRecordCannotInitialise) {
+  int32_t init = -1, initialised = -1;
+  std::thread([&] {
+    init = rda_aseInit();
+    initialised = RDA_isAseInitialized();
+  }).join();
+  EXPECT_EQ(init, 0);
+  EXPECT_EQ(initialised, 0);
+  EXPECT_TRUE(traced("*** rda_aseInit: no RDA-ASE record for the thread"));
+  EXPECT_EQ(RDA_isAseInitialized(), 1) << "this thread's element is untouched";
+}
 
 TEST_F(RdaAse, ControlBlocksAndTheirErrors) {
   EXPECT_EQ(rda_aseInit(), 0);
