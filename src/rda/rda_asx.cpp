@@ -7,6 +7,7 @@
 #include "src/acse/sao.h"
 #include "src/acse/sur.h"
 #include "src/asn1/rda_idu.h"
+#include "src/rda/rda_ase.h"
 
 namespace {
 
@@ -24,9 +25,10 @@ constexpr uint32_t kXopenBasicSyntaxes[] = {0, 2};
 
 const AsxEntry RDA_asxTBL[kRdaAsxRows] = {
     {5, kAcseArcs, 240, aApdu, fApdu, ac_aseSnd, ac_aseRcv, ac_aseInit, ac_aseEstab, ac_aseRel, ac_aseTerm, nullptr, 0},
-    {6, kRdaIsoArcs, kRdaIduType, aRDAIdu, fRDAIdu, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0},
-    {9, kRdaXopenArcs, kRdaIduType, aRDAXOPENIdu, fRDAXOPENIdu, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-     nullptr, 0},
+    {6, kRdaIsoArcs, kRdaIduType, aRDAIdu, fRDAIdu, rda_aseSnd, rda_aseRcv, rda_aseInit, rda_aseEstab, rda_aseRel,
+     rda_aseTerm, nullptr, 0},
+    {9, kRdaXopenArcs, kRdaIduType, aRDAXOPENIdu, fRDAXOPENIdu, rda_aseSnd, rda_aseRcv, rda_aseInit, rda_aseEstab,
+     rda_aseRel, rda_aseTerm, nullptr, 0},
 };
 
 const AlGiduFn RDA_sacfRouteTBL[kSacfRouteEntries] = {
