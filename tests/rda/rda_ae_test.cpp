@@ -306,6 +306,74 @@ TEST_F(RdaAe, DeactivateKeepsAnInvocationWithAssociations) {
   EXPECT_EQ(find_ps_user(&ae1), nullptr);
 }
 
+TEST_F(RdaAe, DeactivateGivesTheAddressUpOnlyWithItsLastInvocation) {
+  AeiCB* first = activated("AE1");
+  GIDU* second = activate(8, 0, "AE1");
+  ASSERT_EQ(second->errNo, 0u);
+  const OctStgV ae1 = sel("AE1");
+  for (AeiCB* aei : {first, static_cast<AeiCB*>(second->pe)}) {
+    GIDU* d = al_createGidu(nullptr, AL_IDU_RDA, AL_DEACT_REQ);
+    d->pe = aei;
+    rda_aeSnd(d, nullptr);
+    EXPECT_EQ(toUser.back()->event, AL_DEACT_CNF);
+    EXPECT_EQ(toUser.back()->errNo, 0u);
+    EXPECT_EQ(toUser.back()->pe, nullptr);
+    EXPECT_EQ(find_ps_user(&ae1) != nullptr, tls->RDA_aeiCBs->count != 0)
+        << "the address stays while an invocation uses it";
+  }
+  EXPECT_EQ(tls->RDA_aeiCBs->count, 0u);
+}
+
+TEST_F(RdaAe, AssociateRequestWithoutAssociationIsRejectedToTheUser) {
+  AeiCB* aei = activated("AE1");
+  AcAarq a = aarq();
+  uint32_t unknown[] = {1, 2, 3, 4};
+  a.contextName = ObjIdV{4, unknown};
+  GIDU* g = assocReq(aei, a);
+  AL_deleteAeHDR(g);
+  // As the service user hands it over: pe the invocation, uc the ACB.
+  g->ue = &ucbMark;
+  g->pe = aei;
+  g->uc = &acbMark;
+  rda_aeSnd(g, nullptr);
+  GIDU* cnf = toUser.back();
+  EXPECT_EQ(cnf, g);
+  EXPECT_EQ(cnf->event, AL_A_ASSOC_CNF);
+  EXPECT_EQ(cnf->uc, &acbMark);
+  EXPECT_EQ(cnf->pe, aei);
+  EXPECT_EQ(cnf->ue, &ucbMark);
+  EXPECT_EQ(static_cast<AcseApdu*>(cnf->idu)->aare.result, AC_RESULT_REJECTED_TRANSIENT);
+  EXPECT_EQ(RDA_aeSaoCount(aei), 0u);
+}
+
+TEST_F(RdaAe, RefusedConnectRequestComesBackAsANegativeConfirm) {
+  AeiCB* aei = activated("AE1");
+  SaoCB* sao = associate(aei);
+  ASSERT_NE(sao, nullptr);
+  static GIDU* received = nullptr;
+  sao->saoRcv = [](GIDU* g) { received = g; };
+  RDA_pconn = [](GIDU* g) -> void* {
+    al_deleteGidu(g);
+    return nullptr;
+  };
+  GIDU* g = al_createGiduWithPidu(nullptr, AL_IDU_PRES, AL_EV_PRIMITIVE);
+  piduOf(g)->event = 14;
+  g->ue = aei;
+  g->pe = &pconn;
+  g->uc = sao;
+  EXPECT_EQ(RDA_aeSndPpdu(g), 0);
+  ASSERT_NE(received, nullptr);
+  EXPECT_EQ(received->iduType, AL_IDU_PRES);
+  EXPECT_EQ(piduOf(received)->event, 91u);
+  EXPECT_EQ(received->ue, aei);
+  EXPECT_EQ(received->pe, &pconn);
+  EXPECT_EQ(received->uc, sao);
+  EXPECT_EQ(sao->pconn, nullptr);
+  al_deleteGidu(received);
+  received = nullptr;
+  RDA_aeDeleteSaoCB(sao, aei);
+}
+
 TEST_F(RdaAe, AssignedConnectIndicationGetsItsAssociation) {
   AeiCB* aei = activated("AE1", 1);
   int pm = 0;
