@@ -243,6 +243,9 @@ void processActivateReq(GIDU* gidu, AlGiduFn entry, void* ucb) {
       if (p_assoc(psel, static_cast<int32_t>(tls->asxTbl[i].asIdx), ps_asn1_tsidx) == 0) err = RDA_AE_ERR_ASX_FAILED;
     if (err != 0) {
       if (err != RDA_AE_ERR_REG_FAILED) p_deactivate(psel);
+      // The request's unit holds the parameters that the invocation took
+      // a share of: it lets go of them before the invocation frees them.
+      al_freeUnit(gidu);
       deleteAei(aei);
       sendActivateCnf(gidu, err, entry, ucb);
       return;
