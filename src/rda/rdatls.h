@@ -7,6 +7,6 @@
 #include "common/tlsfamily.h"
 #include "src/rda/rda_asetls.h"
 
-QV_DECLARE_MINIMAL_TLS(RdaAe)
-QV_DECLARE_MINIMAL_TLS(RdaSacf)
+#include "src/rda/rda_aetls.h"
+#include "src/rda/rda_sacftls.h"
 QV_DECLARE_MINIMAL_TLS(RdaSur)
