@@ -47,6 +47,10 @@ inline constexpr uint32_t RDA_SQLTransNotOpen = 108;
 inline constexpr uint32_t RDA_SQLTransOpen = 109;
 inline constexpr uint32_t RDA_SQLUsageModeViolation = 110;
 
+// An R-DropDBL answer that keeps a command the indication did not drop (the
+// number has no name among the service user's errors).
+inline constexpr uint32_t kRdaSurErrUnreqCmd = 52557;
+
 // Presence bits of the request records the rules read.
 inline constexpr uint32_t RDA_INIT_CNTL_FLAG = 1u << 4;  // RDAInit_Req [3]
 inline constexpr uint32_t RDA_INIT_SQL = 1u << 6;        // RDAInit_Req [30]
