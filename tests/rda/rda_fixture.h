@@ -44,7 +44,8 @@ class RdaBuildTest : public CodecTest {
     xm_setDefaultAlloc(countingAlloc, countingFree);
     trace_.emplace(std::initializer_list<TraceCapture::Module>{{&rda_comTMHandle, "RDA : ", 0xFFFF},
                                                                {&al_comTMHandle, "AL  : ", 0xFFFF},
-                                                               {&rda_aseTMHandle, "RASE: ", 0xFFFF}});
+                                                               {&rda_aseTMHandle, "RASE: ", 0xFFFF},
+                                                               {&rda_surTMHandle, "SUR : ", 0xFFFF}});
     tree_ = _xm_allocTree(nullptr);
     ASSERT_NE(tree_, nullptr);
   }
@@ -65,6 +66,7 @@ class RdaBuildTest : public CodecTest {
     tm_setMask(rda_comTMHandle, 0x0F);
     tm_setMask(al_comTMHandle, 0x0F);
     tm_setMask(rda_aseTMHandle, 0x0F);
+    tm_setMask(rda_surTMHandle, 0x0F);
   }
 
   // Runs `body` in a parse pass over `bytes`, nothing opened; the code.
