@@ -437,6 +437,38 @@ TEST_F(AcseAse, AssociateRequestReachesTheConversionReadyForTheWire) {
   al_deleteGidu(p);
 }
 
+// The SACF hands the element its GIDUs with the association's control
+// block as the current block.
+TEST_F(AcseAse, SacfCallsTheEntriesWithTheAssociationsBlock) {
+  asx[0].send = ac_aseSnd;
+  asx[0].receive = ac_aseRcv;
+  sao->curAseBlock = nullptr;
+  TraceCapture trace({{&ac_aseTMHandle, "ACSE: ", 128 | 16}});
+  GIDU* req = acse(AL_A_ASSOC_REQ, AC_APDU_AARQ);
+  sao->routeIdx = 3;
+  AL_sacfRoute(req, AL_SACF_NEXT);
+  ASSERT_EQ(whoSaw(), (std::vector<std::string>{"sacfSnd"}));
+  EXPECT_EQ(req->event, AC_EV_AARQ);
+  EXPECT_EQ(sao->curAseBlock, cb);
+  EXPECT_EQ(cb->acpm.state, ACPM_AWAIT_AARE);
+  EXPECT_EQ(cb->acpm.initiator, 1u);
+  EXPECT_TRUE(trace.contains("ac_aseSnd(): A-ASSOC.req, "));
+  EXPECT_TRUE(trace.contains("Input_State: 0; A-ASSOC.req"));
+  EXPECT_TRUE(trace.contains("AC_aseAARQReqHandler() Called"));
+  EXPECT_TRUE(trace.contains("Sending an Association Request to the peer"));
+  EXPECT_TRUE(trace.contains("Output_State: 1; uc="));
+
+  seen.clear();
+  sao->curAseBlock = nullptr;
+  GIDU* refused = pres(P_CON_REF);
+  sao->routeIdx = 2;
+  AL_sacfRoute(refused, AL_SACF_NEXT);
+  ASSERT_EQ(whoSaw(), (std::vector<std::string>{"sacfRcv"}));
+  EXPECT_EQ(refused->event, AL_A_ASSOC_CNF);
+  EXPECT_EQ(cb->acpm.state, ACPM_IDLE);
+  EXPECT_TRUE(trace.contains("Receiving a P-CONNECTION (Reject) Confirm"));
+}
+
 TEST_F(AcseAse, NoMemoryForTheAbortEndsInQuickAborts) {
   for (long n = 0;; ++n) {
     SCOPED_TRACE(n);
