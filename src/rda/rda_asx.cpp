@@ -1,6 +1,7 @@
 #include "src/rda/rda_asx.h"
 
 #include "src/acse/acse_apdu.h"
+#include "src/acse/cvrt_apdu.h"
 #include "src/acse/acse_ase.h"
 #include "src/acse/flow.h"
 #include "src/acse/sacf.h"
@@ -41,12 +42,10 @@ const AlGiduFn RDA_sacfRouteTBL[kSacfRouteEntries] = {
 const ActxEntry RDA_actxTBL[kRdaActxRows] = {
     {"RDA Basic", 6, kRdaBasicArcs, 2, kRdaBasicSyntaxes, sizeof(SaoCB), kSaoTag, RDA_sacfRouteTBL,
      kSacfRouteEntries - 1, rda_saoSnd, rda_saoRcv, rda_sacfSnd, rda_sacfRcv, RDA_aeRcvIndCnf, RDA_aeSndPpdu,
-     nullptr /* received presentation primitive to ASE GIDUs */, nullptr /* ASE GIDUs to a presentation primitive */,
-     rda_saoInit, rda_saoTerm},
+     RDA_sacfCvrtPpdu, AL_cvrtApdu, rda_saoInit, rda_saoTerm},
     {"X/OPEN Basic", 9, kXopenBasicArcs, 2, kXopenBasicSyntaxes, sizeof(SaoCB), kSaoTag, RDA_sacfRouteTBL,
      kSacfRouteEntries - 1, rda_saoSnd, rda_saoRcv, rda_sacfSnd, rda_sacfRcv, RDA_aeRcvIndCnf, RDA_aeSndPpdu,
-     nullptr /* received presentation primitive to ASE GIDUs */, nullptr /* ASE GIDUs to a presentation primitive */,
-     rda_saoInit, rda_saoTerm},
+     RDA_sacfCvrtPpdu, AL_cvrtApdu, rda_saoInit, rda_saoTerm},
 };
 
 // Send chain from 0 up by four, receive chain from 2 up by four; the odd

@@ -6,6 +6,7 @@
 #include "src/acse/abort.h"
 #include "src/acse/acse_apdu.h"
 #include "src/acse/al_trace.h"
+#include "src/acse/cvrt_apdu.h"
 #include "src/acse/flow.h"
 #include "src/acse/gidu_queue.h"
 #include "src/acse/sacf.h"
@@ -302,6 +303,13 @@ uint32_t getRdaEventType(GIDU* gidu) {
   if ((n & 1) != 0) return (n >> 1) * 16 + rdaRequestEvent(0) + AL_EV_APDU;
   const uint32_t k = (tag - 0x3FFF) >> 1;
   return result ? k * 16 + 0x80CA : k * 16 + 0x819A;
+}
+
+GIDU* RDA_sacfCvrtPpdu(GIDU* gidu) {
+  AL_TRACE_GIDU(rda_sacfTMHandle, AL_TL_ENTRY, kSrc, "RDA_sacfCvrtPpdu", gidu, 1);
+  if (gidu == nullptr) return nullptr;
+  SaoCB* sao = saoOf(gidu);
+  return rda_sacfTypeRing(AL_cvrtPpdu(gidu), sao);
 }
 
 GIDU* rda_sacfTypeRing(GIDU* ring, SaoCB* sao) {

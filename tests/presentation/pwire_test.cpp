@@ -32,6 +32,7 @@
 #include "src/session/tp0tcp.h"
 #include "src/session/tpi.h"
 #include "support/session_wire.h"
+#include "support/side_thread.h"
 #include "support/thread_records.h"
 #include "support/tpkt_capture.h"
 
@@ -52,7 +53,6 @@ struct Seen {
 // Indications by side; the side is the wire's current one, or the side of
 // the thread the indication arrives on.
 SessionWire* gWire = nullptr;
-thread_local int tSide = -1;
 std::mutex gSeenLock;
 std::map<int, std::vector<Seen>> gSeen;
 
@@ -81,7 +81,7 @@ int32_t user(GIDU* g) {
   }
   {
     std::lock_guard<std::mutex> hold(gSeenLock);
-    gSeen[gWire != nullptr ? gWire->current() : tSide].push_back(std::move(s));
+    gSeen[gWire != nullptr ? gWire->current() : SideThread::current()].push_back(std::move(s));
   }
   _xm_freeTree(xm_getParentOfItem(g));
   return 1;
@@ -99,39 +99,6 @@ std::string pattern(size_t n, int seed) {
   std::string s;
   for (size_t i = 0; i < n; ++i) s.push_back(static_cast<char>((i * 7 + static_cast<size_t>(seed)) & 0xFF));
   return s;
-}
-
-// tshark's reading of the traffic: well formed throughout, and every
-// warning is about our test syntaxes, which have no dissector. How often
-// each of `what` occurs in the decode.
-std::map<std::string, size_t> decodeCleanly(const std::vector<CapturedTpkt>& traffic, int serverPort,
-                                            const std::vector<std::string>& what, std::string* fields) {
-  std::map<std::string, size_t> times;
-  char dir[] = "/tmp/pwireXXXXXX";
-  if (mkdtemp(dir) == nullptr) {
-    ADD_FAILURE() << "no directory for the capture";
-    return times;
-  }
-  TsharkDecode how;
-  how.presentation = true;
-  how.fields = {"cotp.type", "ses.type", "pres.mode_value"};
-  const TsharkView view = decodeTpktTraffic(traffic, dir, serverPort, how);
-  std::filesystem::remove_all(dir);
-  EXPECT_EQ(view.error, "");
-  EXPECT_EQ(view.detail.find("Malformed"), std::string::npos) << view.detail;
-  EXPECT_EQ(view.detail.find("Expert Info (Error"), std::string::npos) << view.detail;
-  const std::string noDissector = "BER: Dissector for OID not implemented";
-  for (size_t at = view.detail.find("Expert Info (Warning"); at != std::string::npos;
-       at = view.detail.find("Expert Info (Warning", at + 1))
-    EXPECT_NE(view.detail.substr(at, view.detail.find('\n', at) - at).find(noDissector), std::string::npos)
-        << view.detail.substr(at, 200);
-  for (const std::string& w : what) {
-    size_t n = 0;
-    for (size_t at = view.detail.find(w); at != std::string::npos; at = view.detail.find(w, at + 1)) ++n;
-    times[w] = n;
-  }
-  *fields = view.fields;
-  return times;
 }
 
 // Both sides' users and their abstract syntaxes: "A" calls, "B" is called.
@@ -360,94 +327,6 @@ TEST_F(PresentationWire, TwoUsersConnectExchangeDataReleaseAndAbort) {
 constexpr int kCalling = 0;
 constexpr int kCalled = 1;
 
-// A thread with the records of one side: its session layer (listening for
-// the called side) with ps_ssu as session user. It runs the event loop and,
-// between passes, the calls given to it.
-class SideThread {
- public:
-  SideThread(int side, const std::string& iniFile, const SSAPaddr* selector) : side_(side) {
-    thread_ = std::thread([this, iniFile, selector] { run(iniFile, selector); });
-    std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [this] { return started_ != 0; });
-  }
-  ~SideThread() {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      stop_ = true;
-    }
-    thread_.join();
-  }
-  SideThread(const SideThread&) = delete;
-  SideThread& operator=(const SideThread&) = delete;
-
-  bool ok() const { return started_ > 0; }
-  int port() const { return port_; }
-  // Runs `fn` on the side's thread; its result (0 when the side is down).
-  uint32_t call(std::function<uint32_t()> fn) {
-    if (!ok()) return 0;
-    std::packaged_task<uint32_t()> task(std::move(fn));
-    std::future<uint32_t> done = task.get_future();
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      tasks_.push_back(std::move(task));
-    }
-    return done.get();
-  }
-
- private:
-  void run(const std::string& iniFile, const SSAPaddr* selector) {
-    tSide = side_;
-    ThreadRecords::Options o;
-    o.listenQueue = side_ == kCalled ? 5 : 0;
-    o.poolSize = kPoolSize;
-    TpLocalAddr local{};
-    uint32_t r = 1;
-    {
-      ThreadRecords records(iniFile, o, &local, &r);
-      const bool up = records.ok() && s_activate(selector, ps_ssu) == 1;
-      {
-        std::lock_guard<std::mutex> hold(lock_);
-        port_ = local.tsap.sel[0] * 256 + local.tsap.sel[1];
-        started_ = up ? 1 : -1;
-      }
-      changed_.notify_all();
-      while (up) {
-        std::optional<std::packaged_task<uint32_t()>> task;
-        {
-          std::lock_guard<std::mutex> hold(lock_);
-          if (stop_ && tasks_.empty()) break;
-          if (!tasks_.empty()) {
-            task = std::move(tasks_.front());
-            tasks_.pop_front();
-          }
-        }
-        if (task) (*task)();
-        if (do_session_queue() < 0 && !task) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-    }
-    tSide = -1;
-  }
-
-  const int side_;
-  std::thread thread_;
-  std::mutex lock_;
-  std::condition_variable changed_;
-  std::deque<std::packaged_task<uint32_t()>> tasks_;
-  int started_ = 0;
-  bool stop_ = false;
-  int port_ = 0;
-};
-
-// Waits up to ten seconds for `what`.
-bool waitFor(const std::function<bool()>& what) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!what()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
-
 class PresentationTcp : public RecordSetTest {
  protected:
   void SetUp() override {
@@ -536,10 +415,10 @@ TEST_F(PresentationTcp, TwoUsersConnectExchangeDataReleaseAndAbortOverLoopback) 
   std::vector<CapturedTpkt> first, second;
   int serverPort = 0;
   {
-    SideThread called(kCalled, iniFile_, &kCalledSel);
+    SideThread called(kCalled, iniFile_, &kCalledSel, true, kPoolSize, ps_ssu);
     ASSERT_TRUE(called.ok()) << "the called side could not listen";
     serverPort = called.port();
-    SideThread calling(kCalling, iniFile_, &kCallingSel);
+    SideThread calling(kCalling, iniFile_, &kCallingSel, false, kPoolSize, ps_ssu);
     ASSERT_TRUE(calling.ok());
     auto poolsAreFull = [&] {
       for (SideThread* t : {&calling, &called}) EXPECT_EQ(t->call([] { return QvGetSbCount(); }), 0u);

@@ -553,3 +553,35 @@ TEST_F(RdaAe, AssociationsOfOneInvocationMadeFromTwoThreadsAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RdaAe, SwitchLendsAnotherThreadsInvocationListAndGivesItBack) {
+  UL_Ring* own = tls->RDA_aeiCBs;
+  std::atomic<int> step{0};
+  std::atomic<uint64_t> otherId{0};
+  UL_Ring* otherList = nullptr;
+  std::thread other([&] {
+    const bool made = initRdaAeTLS() == 1;
+    EXPECT_TRUE(made);
+    if (made) {
+      RdaAeTLS* rec = getRdaAeTLS(0);
+      rec->RDA_aeiCBs = reinterpret_cast<UL_Ring*>(&otherId);  // a list of its own, never walked
+      otherList = rec->RDA_aeiCBs;
+      otherId = QvGetThreadId();
+    }
+    step = 1;
+    while (step.load() != 2) std::this_thread::yield();
+    if (made) removeRdaAeTLS();
+  });
+  while (step.load() != 1) std::this_thread::yield();
+  EXPECT_EQ(QvSwitchRDA_aeiCB(otherId, 1), otherList);
+  EXPECT_EQ(tls->RDA_aeiCBs, otherList);
+  EXPECT_EQ(QvSwitchRDA_aeiCB(otherId, 1), otherList) << "a second lend keeps the saved list";
+  EXPECT_EQ(QvSwitchRDA_aeiCB(0, 0), own);
+  EXPECT_EQ(tls->RDA_aeiCBs, own);
+  step = 2;
+  other.join();
+}
+
+}  // namespace

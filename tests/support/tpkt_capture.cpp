@@ -1,5 +1,6 @@
 #include "support/tpkt_capture.h"
 
+#include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -186,4 +188,34 @@ std::vector<CapturedTpkt> RecordingRelay::tpkts() const {
   for (int i = 0; i < 2; ++i)
     if (!pending[i].empty()) out.push_back({i == 0, pending[i]});
   return out;
+}
+
+std::map<std::string, size_t> decodeCleanly(const std::vector<CapturedTpkt>& traffic, int serverPort,
+                                            const std::vector<std::string>& what, std::string* fields) {
+  std::map<std::string, size_t> times;
+  char dir[] = "/tmp/tpktXXXXXX";
+  if (mkdtemp(dir) == nullptr) {
+    ADD_FAILURE() << "no directory for the capture";
+    return times;
+  }
+  TsharkDecode how;
+  how.presentation = true;
+  how.fields = {"cotp.type", "ses.type", "pres.mode_value"};
+  const TsharkView view = decodeTpktTraffic(traffic, dir, serverPort, how);
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(view.error, "");
+  EXPECT_EQ(view.detail.find("Malformed"), std::string::npos) << view.detail;
+  EXPECT_EQ(view.detail.find("Expert Info (Error"), std::string::npos) << view.detail;
+  const std::string noDissector = "BER: Dissector for OID not implemented";
+  for (size_t at = view.detail.find("Expert Info (Warning"); at != std::string::npos;
+       at = view.detail.find("Expert Info (Warning", at + 1))
+    EXPECT_NE(view.detail.substr(at, view.detail.find('\n', at) - at).find(noDissector), std::string::npos)
+        << view.detail.substr(at, 200);
+  for (const std::string& w : what) {
+    size_t n = 0;
+    for (size_t at = view.detail.find(w); at != std::string::npos; at = view.detail.find(w, at + 1)) ++n;
+    times[w] = n;
+  }
+  if (fields != nullptr) *fields = view.fields;
+  return times;
 }

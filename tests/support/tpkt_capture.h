@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,6 +41,13 @@ bool tsharkAvailable();
 // `serverPort`, with that port decoded as TPKT. `dir` holds the files.
 TsharkView decodeTpktTraffic(const std::vector<CapturedTpkt>& packets, const std::string& dir, int serverPort,
                              const TsharkDecode& how = {});
+
+// tshark's reading of the traffic, with the presentation layer decoded:
+// well formed throughout, and every warning is about a syntax without a
+// dissector. How often each of `what` occurs in the decode; the fields
+// (COTP type, SPDU types, presentation mode) into `fields` when given.
+std::map<std::string, size_t> decodeCleanly(const std::vector<CapturedTpkt>& traffic, int serverPort,
+                                            const std::vector<std::string>& what, std::string* fields = nullptr);
 
 class RecordingRelay {
  public:
