@@ -297,8 +297,14 @@ constexpr SqlRule kSqlSndEvent[RDA_SERVICES] = {
     procSQLOpenRsp,  procSQLClearTag, nullptr,         procSQLClearTag, nullptr, procSQLClearTag,
 };
 
-// The association's RDA element made current; NULL after the quick aborts.
-RdaAcbElem* rdaElemOrAbort(GIDU* g) {
+// The association's RDA element, made current, for an RDA GIDU. NULL when
+// the GIDU is no business of the SQL rules (routed on) or the ACB has no
+// RDA element (quick aborts).
+RdaAcbElem* enter(GIDU* g) {
+  if (g->iduType != AL_IDU_RDA || g->idu == nullptr) {
+    AL_surRoute(g, AL_SUR_QUE, 0);
+    return nullptr;
+  }
   RdaAcbElem* e = rda_srvAcbElem(static_cast<ACB*>(g->uc));
   if (e == nullptr) {
     TM_TRACE(rda_surTMHandle, 0x08, kSrc, "*** RDA_surSQLExecRules: can't find RDA acb elem\n");
@@ -313,23 +319,36 @@ bool isServer(const ACB* acb) {
   return u != nullptr && u->role != 0;
 }
 
-// Quick aborts for a rule's positive code; the GIDU goes with them.
-void abortWith(GIDU* g, const GIDU& refs, int32_t code) {
-  GIDU copy = refs;
-  quickAborts(&copy, static_cast<uint32_t>(code));
-  al_deleteGidu(g);
+// The operation the GIDU names in the dialogue; NULL after the quick aborts.
+OpEnt* opOrAbort(GIDU* g, int32_t opId, const DlgEnt* dlg, const char* line) {
+  OpEnt* op = RDA_surGetOpEnt(static_cast<uint32_t>(opId), dlg);
+  if (op == nullptr) {
+    TM_TRACE(rda_surTMHandle, 0x08, kSrc, line, opId);
+    quickAborts(g, RDA_SUR_ERR_NO_SUCH_OP_ENT);
+    al_deleteGidu(g);
+  }
+  return op;
+}
+
+// Runs the rule of `slot`: true to go on; false when it disposed of the
+// GIDU or ended the association (quick aborts with the references of
+// `refs`, the GIDU deleted).
+bool runRule(const SqlRule (&table)[RDA_SERVICES], uint32_t slot, SqlCtx& c, const GIDU& refs) {
+  SqlRule rule = slot < RDA_SERVICES ? table[slot] : nullptr;
+  const int32_t r = rule != nullptr ? rule(c) : 0;
+  if (r > 0) {
+    GIDU copy = refs;
+    quickAborts(&copy, static_cast<uint32_t>(r));
+    al_deleteGidu(c.gidu);
+  }
+  return r == 0;
 }
 
 }  // namespace
 
 void RDA_surSQLExecRulesRcv(GIDU* g) {
   AL_TRACE_GIDU(rda_surTMHandle, 0x80, kSrc, "RDA_surSQLExecRulesRcv", g, 1);
-  if (g == nullptr) return;
-  if (g->iduType != AL_IDU_RDA || g->idu == nullptr) {
-    AL_surRoute(g, AL_SUR_QUE, 0);
-    return;
-  }
-  RdaAcbElem* assoc = rdaElemOrAbort(g);
+  RdaAcbElem* assoc = g != nullptr ? enter(g) : nullptr;
   if (assoc == nullptr) return;
   auto* acb = static_cast<ACB*>(g->uc);
   if (!isServer(acb) || assoc->dlgEnt == nullptr) {
@@ -337,36 +356,19 @@ void RDA_surSQLExecRulesRcv(GIDU* g) {
     return;
   }
   const auto* idu = static_cast<const RDAIdu*>(g->idu);
-  OpEnt* op = RDA_surGetOpEnt(static_cast<uint32_t>(idu->term_RI.opId), assoc->dlgEnt);
-  if (op == nullptr) {
-    TM_TRACE(rda_surTMHandle, 0x08, kSrc, "*** RDA_surSQLExecRulesRcv: can't find operation entity %d\n",
-             idu->term_RI.opId);
-    quickAborts(g, RDA_SUR_ERR_NO_SUCH_OP_ENT);
-    al_deleteGidu(g);
-    return;
-  }
-  GIDU refs = *g;  // an error response consumes the indication
+  OpEnt* op = opOrAbort(g, idu->term_RI.opId, assoc->dlgEnt,
+                        "*** RDA_surSQLExecRulesRcv: can't find operation entity %d\n");
+  if (op == nullptr) return;
+  const GIDU refs = *g;  // an error response consumes the indication
   SqlCtx c{g, op, assoc->dlgEnt, acb, idu, rda_srvIsXopen(acb)};
-  const uint32_t slot = (rda_getRdaEventTag(g->event) - 0x4000) >> 1;
-  if (SqlRule rule = slot < RDA_SERVICES ? kSqlRcvEvent[slot] : nullptr) {
-    const int32_t r = rule(c);
-    if (r < 0) return;
-    if (r > 0) {
-      abortWith(c.gidu, refs, r);
-      return;
-    }
-  }
+  if (!runRule(kSqlRcvEvent, (rda_getRdaEventTag(g->event) - 0x4000) >> 1, c, refs)) return;
   if (op->rsp != nullptr) {
     // Answered here: the answer goes back and takes its place in the order
-    // on the send side; the route position stays for what follows.
+    // on the send side.
     op->opStatus = RDA_OPST_ANSWERED;
     GIDU* rsp = op->rsp;
-    const AlGiduFn* tbl = acb->routeTbl;
-    const uint32_t level = acb->routeLevel;
-    AL_surRoute(rsp, AL_SUR_REVERSE, 1);
     op->rsp = nullptr;
-    acb->routeTbl = tbl;
-    acb->routeLevel = level;
+    rda_srvRouteBack(rsp);
     return;
   }
   AL_surRoute(c.gidu, AL_SUR_QUE, 0);
@@ -374,12 +376,7 @@ void RDA_surSQLExecRulesRcv(GIDU* g) {
 
 void RDA_surSQLExecRulesSnd(GIDU* g) {
   AL_TRACE_GIDU(rda_surTMHandle, 0x80, kSrc, "RDA_surSQLExecRulesSnd", g, 1);
-  if (g == nullptr) return;
-  if (g->iduType != AL_IDU_RDA || g->idu == nullptr) {
-    AL_surRoute(g, AL_SUR_QUE, 0);
-    return;
-  }
-  RdaAcbElem* assoc = rdaElemOrAbort(g);
+  RdaAcbElem* assoc = g != nullptr ? enter(g) : nullptr;
   if (assoc == nullptr) return;
   auto* acb = static_cast<ACB*>(g->uc);
   auto* idu = static_cast<RDAIdu*>(g->idu);
@@ -388,28 +385,13 @@ void RDA_surSQLExecRulesSnd(GIDU* g) {
                       rda_rcFields(idu, RdaFamily::Iso, &f) && f.outcome != nullptr &&
                       *f.outcome != RDA_OUTCOME_ERROR;
   if (isServer(acb) && result && assoc->dlgEnt != nullptr) {
-    OpEnt* op = RDA_surGetOpEnt(static_cast<uint32_t>(*f.opId), assoc->dlgEnt);
-    if (op == nullptr) {
-      TM_TRACE(rda_surTMHandle, 0x08, kSrc, "*** RDA_surSQLExecRulesSnd: can't find operation entity %d\n", *f.opId);
-      quickAborts(g, RDA_SUR_ERR_NO_SUCH_OP_ENT);
-      al_deleteGidu(g);
-      return;
-    }
+    OpEnt* op = opOrAbort(g, *f.opId, assoc->dlgEnt, "*** RDA_surSQLExecRulesSnd: can't find operation entity %d\n");
+    if (op == nullptr) return;
     SqlCtx c{g, op, assoc->dlgEnt, acb, idu, rda_srvIsXopen(acb)};
-    const uint32_t slot = (rda_getRdaEventTag(g->event) - 0x4001) >> 1;
-    if (SqlRule rule = slot < RDA_SERVICES ? kSqlSndEvent[slot] : nullptr) {
-      const int32_t r = rule(c);
-      if (r < 0) return;
-      if (r > 0) {
-        quickAborts(g, static_cast<uint32_t>(r));
-        al_deleteGidu(g);
-        return;
-      }
-    }
+    if (!runRule(kSqlSndEvent, (rda_getRdaEventTag(g->event) - 0x4001) >> 1, c, *g)) return;
   }
   AL_surRoute(g, AL_SUR_QUE, 0);
 }
-
 // ---------------------------------------------------------------------------
 // Argument checks.
 

@@ -63,14 +63,8 @@ class SrvSqlTest : public SrvTest {
   }
 
   GIDU* openInd(int32_t opId, int32_t hndl, int32_t parent = 0, std::optional<int32_t> usage = std::nullopt) {
-    void* b = nullptr;
-    GIDU* g = ind(RDA_OPEN_IND, opId, &b);
-    auto* req = static_cast<RDAOpen_Req*>(b);
-    req->handle = hndl;
-    if (parent != 0) {
-      req->mask |= RDA_OPEN_PARENT;
-      req->secondHandle = parent;
-    }
+    GIDU* g = SrvTest::openInd(opId, hndl, parent);
+    auto* req = &static_cast<RDAIdu*>(g->idu)->open_RI.req;
     if (usage) {
       req->mask |= RDA_OPEN_USAGE;
       req->usageMode = *usage;
