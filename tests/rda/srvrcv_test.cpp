@@ -227,12 +227,15 @@ TEST_F(SrvRcvTest, CancelTakesOnlyHeldIndicationsAndAnswersThemWithError20) {
   al_selfLink(&queue);
   OpEnt* held = RDA_surGetOpEnt(2, dlg);
   held->heldInd = ind(RDA_EXECDBL_IND, 2);
+  held->heldInd->pc = reinterpret_cast<void*>(1);  // the ACB's delete flag, parked while queued
   al_queueAppend(&queue, held->heldInd);
   RDA_surGetOpEnt(3, dlg)->opStatus = RDA_OPST_TAKEN;
 
   rcv(ctlInd(RDA_CANCEL_IND, 4, {}));
   drainQueue();
   EXPECT_TRUE(al_queueEmpty(&queue));
+  EXPECT_EQ(acb_->deleteFlag, 1u) << "the parked flag went back to the ACB";
+  acb_->deleteFlag = 0;
   EXPECT_EQ(held->opStatus, RDA_OPST_CANCELLED);
   ASSERT_NE(held->rsp, nullptr) << "waits behind operation 1";
   EXPECT_EQ(rda_getGenErr(held->rsp), 20u);

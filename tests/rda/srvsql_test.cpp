@@ -288,6 +288,38 @@ TEST_F(ArgCheckTest, RowCountsAgainstTheSpecification) {
   EXPECT_EQ(cmpTypeNVal(true, &s, true, &a, false), 0u);
 }
 
+TEST_F(ArgCheckTest, XopenRecordsAreReadWhereTheyLie) {
+  // The X/Open descriptor carries three more elements before its type, and
+  // its value record is wider: a check that read them as ISO records would
+  // compare the wrong words.
+  RDAList s{};
+  initRing(&s);
+  auto* d = static_cast<RDAXOPENSQLDataTypeDescr*>(_xm_allocItem(tree_, sizeof(RDAXOPENSQLDataTypeDescr), XM_ZERO));
+  d->nullable = 0;
+  d->number = 7;
+  d->type.code = 0x4020;  // boolean
+  auto* dn = static_cast<RDADescrNode*>(_xm_allocItem(tree_, sizeof(RDADescrNode), XM_ZERO));
+  dn->descr = d;
+  link(&s, &dn->links);
+  RDAList r{};
+  initRing(&r);
+  auto* v = static_cast<RDAXOPENSQLVal*>(_xm_allocItem(tree_, sizeof(RDAXOPENSQLVal), XM_ZERO));
+  v->mask = 0x01;
+  v->value.code = 0x401B;  // [27] boolean
+  auto* vn = static_cast<RDAValNode*>(_xm_allocItem(tree_, sizeof(RDAValNode), XM_ZERO));
+  vn->val = v;
+  link(&r, &vn->links);
+  RDADBLArgs a = single(r);
+  EXPECT_EQ(cmpTypeNVal(true, &s, true, &a, true), 0u);
+  v->mask = 0x02;  // NULL with indicator 0, not nullable
+  v->indicator = 0;
+  EXPECT_EQ(cmpTypeNVal(true, &s, true, &a, true), 102u);
+  d->nullable = 1;
+  EXPECT_EQ(cmpTypeNVal(true, &s, true, &a, true), 0u);
+  v->indicator = 3;  // a positive indicator is no NULL, and there is no value
+  EXPECT_EQ(cmpTypeNVal(true, &s, true, &a, true), 102u);
+}
+
 TEST_F(ArgCheckTest, CharacterItemsNeedTheirCharacterSet) {
   RDAList ints = spec({{0x4008, 1}});
   EXPECT_EQ(checkForCharSet(&ints, false), 1);
