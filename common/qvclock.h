@@ -16,3 +16,12 @@ void QvTimeOfDay(struct timeval* tv);
 // Whole seconds of wall-clock time, as time() gives them; through the hook
 // when one is set.
 int64_t QvTime();
+
+// Whole seconds of a clock that only moves forward (CLOCK_MONOTONIC), for
+// deadlines: setting the wall clock neither ends a wait early nor stretches
+// it. Through the same hook as QvTime when one is set, so a test steers both.
+int64_t QvMonoTime();
+
+// `start` + `seconds`, held at the int64_t limits instead of overflowing:
+// a deadline that saturates rather than wrapping into the past.
+int64_t QvDeadline(int64_t start, int64_t seconds);

@@ -64,4 +64,6 @@ inline constexpr uint32_t AL_ERR_ACT_APTITLE = 53006;       // activation: AP ti
 inline constexpr uint32_t AL_ERR_ACT_AEQUAL = 53007;        // activation: AE qualifier missing or not an integer
 inline constexpr uint32_t AL_ERR_ACT_AEINVOKE = 53008;      // activation: no AE invocation id
 inline constexpr uint32_t AL_ERR_NO_MEMORY = 53009;
+inline constexpr uint32_t AL_ERR_NO_PRES_PARAMS = 53013;   // an ACSE record without its presentation parameters
+inline constexpr uint32_t AL_ERR_BAD_PPDU_DATA = 53014;    // a received PPDU unreadable, or without the ACSE APDU it needs
 inline constexpr uint32_t AL_ERR_ROUTE_HOW = 53016;         // unknown way of setting the SACF route

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "common/tlsfamily.h"
+#include "src/rda/rda_aetls.h"
+#include "src/rda/rda_asetls.h"
+#include "src/rda/rda_sacftls.h"
 
-QV_DECLARE_MINIMAL_TLS(RdaAse)
-QV_DECLARE_MINIMAL_TLS(RdaAe)
-QV_DECLARE_MINIMAL_TLS(RdaSacf)
 QV_DECLARE_MINIMAL_TLS(RdaSur)

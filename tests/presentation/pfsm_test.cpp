@@ -1,5 +1,6 @@
 // The presentation state table as data, its invalid cells, and the entry
 // psp.
+#include <cstdio>
 #include <set>
 
 #include "presentation/pmfixture.h"
@@ -143,6 +144,61 @@ TEST_F(PresentationFsm, UnexpectedPpdusAndSessionPrimitivesAbortWithTheirReason)
     EXPECT_EQ(gSeenInd[0].eventId, c.eventId) << c.event;
     EXPECT_FALSE(live(pm)) << c.event;
   }
+}
+
+// The whole table of reasons (2 unexpected PPDU, 3 unexpected session
+// primitive, -1 none) and event identifiers, row by row as the protocol
+// gives it. Each event is run where its cell is invalid; the events valid
+// in every state reach the routine directly.
+TEST_F(PresentationFsm, EverySessionSideEventAbortsWithTheReasonAndEventIdOfItsRow) {
+  struct Row {
+    int32_t reason;
+    std::vector<uint32_t> events;  // event identifiers from `first` on
+    uint32_t first;
+  };
+  const Row rows[] = {
+      {2, {PS_CP, PS_CPA, PS_CPR, PS_ARU, PS_ARP, PS_AC, PS_ACA, PS_TD, PS_TTD, PS_TE}, 0},
+      {2, {PS_CD_IND, PS_CD_CNF, PS_RS, PS_RSA}, 10},
+      {3, {PS_REL_IND, PS_REL_CNF}, 14},
+      {3, {PS_REL_REF}, 15},
+      {3, {PS_GT_IND, PS_PT_IND, PS_CG_IND, PS_SYN_IND, PS_SYN_CNF, PS_SYNM_IND, PS_SYNM_CNF, PS_PER_IND, PS_UER_IND},
+       16},
+      {3, {PS_ACTS_IND, PS_ACTR_IND, PS_ACTI_IND, PS_ACTI_CNF, PS_ACTD_IND, PS_ACTD_CNF, PS_ACTE_IND, PS_ACTE_CNF}, 25},
+      {-1, {1, PS_CONREF, PS_TF, PS_FC, PS_SAB_IND, PS_RAB_IND}, 0},
+  };
+  size_t checked = 0;
+  for (const Row& row : rows) {
+    for (size_t i = 0; i < row.events.size(); ++i) {
+      const uint32_t e = row.events[i];
+      const uint32_t id = row.reason < 0 ? 0xFFFFFFFFu : row.first + static_cast<uint32_t>(i);
+      gSeenInd.clear();
+      sess_.requests.clear();
+      Pmachine* pm = pm_alloc(nullptr, sess_.connection(), user_, 0);
+      pm->sessVersion = 2;
+      const std::set<uint32_t> valid = validIn(e);
+      uint32_t state = STAt0;
+      while (valid.count(state) != 0 && state > 0) --state;
+      pm->state = state;
+      PIDU* p = newPidu(e);
+      if (valid.count(state) != 0) {
+        EXPECT_EQ(psINVALID(pm, p, 1), 1u) << e;
+      } else {
+        EXPECT_EQ(p_fsm(pm, p), 1u) << e;
+      }
+      ++checked;
+      ASSERT_EQ(sess_.events(), std::vector<uint32_t>{31}) << e;
+      char arp[32];
+      if (row.reason < 0) std::snprintf(arp, sizeof arp, "30 00");
+      else std::snprintf(arp, sizeof arp, "30 06 80 01 %02X 81 01 %02X", row.reason, id);
+      EXPECT_EQ(sentHex(0), arp) << "event " << e << " in " << states[state];
+      ASSERT_EQ(gSeenInd.size(), 1u) << e;
+      EXPECT_EQ(gSeenInd[0].event, uint32_t{P_PAB_IND}) << e;
+      EXPECT_EQ(gSeenInd[0].reason, row.reason) << e;
+      EXPECT_EQ(gSeenInd[0].eventId, id) << e;
+      EXPECT_FALSE(live(pm)) << e;
+    }
+  }
+  EXPECT_EQ(checked, 40u) << "events 37 to 75 and 1";
 }
 
 TEST_F(PresentationFsm, AQuickAbortThroughPspEndsTheConnectionAndFreesTheGidu) {

@@ -62,6 +62,63 @@ TEST_F(PresentationIndications, TheResultsOfACpaLandAtTheProposedContexts) {
   }
 }
 
+// The results of a CPR land at the proposed contexts as a CPA's do. A list
+// longer than the proposals (here as many results as the decoder takes)
+// is refused while it is read: the connection ends with an ARP and a local
+// abort, and no result is placed.
+TEST_F(PresentationIndications, RefusalResultsLandAtTheProposedContextsAndLongerListsAreRefused) {
+  auto results = [](int n, const char* each) {
+    Bytes r;
+    for (int i = 0; i < n; ++i) r = r + hex(each);
+    return hex("A5 81") + Bytes{static_cast<uint8_t>(r.size())} + r;
+  };
+  const Bytes accept = hex("30 07 80 01 00 81 02 51 01");
+  const Bytes reject = hex("30 03 80 01 01");
+  const Bytes two = hex("A5 0E") + accept + reject;
+  const Bytes many = results(32, "30 03 80 01 01");
+  const Bytes mode = hex("A0 03 80 01 01");
+  const Bytes normal = hex("A2 81") + Bytes{static_cast<uint8_t>(many.size())} + many;
+  struct Case {
+    const char* what;
+    uint32_t sessionEvent;
+    Bytes ppdu;
+    uint32_t event;
+    std::vector<std::pair<int32_t, int32_t>> expected;  // slot, result
+  };
+  const Case cases[] = {
+      {"CPR, contexts 1 and 5", SI_CON_REF, hex("30 10") + two, P_CON_REF, {{1, 0}, {3, 0}, {5, 1}}},
+      {"CPA of 32 results", SI_CON_CNF,
+       hex("31 81") + Bytes{static_cast<uint8_t>(mode.size() + normal.size())} + mode + normal, P_RAB_IND, {}},
+      {"CPR of 32 results", SI_CON_REF, hex("30 81") + Bytes{static_cast<uint8_t>(many.size())} + many, P_RAB_IND,
+       {}},
+  };
+  for (const Case& c : cases) {
+    gSeenInd.clear();
+    sess_.requests.clear();
+    if (live(pm_)) pm_dealloc(pm_);
+    pm_ = pm_alloc(nullptr, sess_.connection(), user_, 0);
+    int32_t defs[kPsMaxContexts];
+    for (int32_t& d : defs) d = -1;
+    defs[1] = acse_;
+    defs[5] = rda_;
+    ASSERT_EQ(store_pcdl_pcdt(defs, pm_), 1);
+    pm_->state = STAI1;
+    arrive(c.sessionEvent, c.ppdu);
+    ASSERT_EQ(gSeenInd.size(), 1u) << c.what;
+    EXPECT_EQ(gSeenInd[0].event, c.event) << c.what << " error " << gSeenInd[0].userError;
+    for (int32_t slot = 0; slot < kPiduCtxCount; ++slot) {
+      int32_t want = 0;
+      for (const auto& [at, result] : c.expected)
+        if (at == slot) want = result;
+      EXPECT_EQ(gSeenInd[0].results[slot], want) << c.what << " slot " << slot;
+    }
+    if (c.event == P_RAB_IND) {
+      EXPECT_EQ(sentHex(0), "30 03 80 01 00") << c.what << ": ARP, reason not specified";
+    }
+    EXPECT_FALSE(live()) << c.what;
+  }
+}
+
 TEST_F(PresentationIndications, RefusalsAreCountedByTheGroupOfTheirReason) {
   struct Case {
     const char* cpr;

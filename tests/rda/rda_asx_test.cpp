@@ -10,6 +10,7 @@
 #include "src/acse/sao.h"
 #include "src/acse/sur.h"
 #include "src/asn1/rda_idu.h"
+#include "src/rda/rda_ase.h"
 #include "src/rda/rda_asx.h"
 
 namespace {
@@ -36,6 +37,18 @@ TEST_F(RdaAsx, RowsNameAcseThenTheTwoRdaSyntaxesAndEndTheTable) {
   EXPECT_EQ(RDA_asxTBL[0].decode, &aApdu);
   EXPECT_EQ(RDA_asxTBL[0].encode, &fApdu);
   EXPECT_EQ(RDA_asxTBL[3].arcCount, 0u);
+}
+
+TEST_F(RdaAsx, BothRdaRowsLeadToTheOneRdaServiceElement) {
+  for (int i : {1, 2}) {
+    const AsxEntry& e = RDA_asxTBL[i];
+    EXPECT_EQ(e.send, &rda_aseSnd) << "row " << i;
+    EXPECT_EQ(e.receive, &rda_aseRcv);
+    EXPECT_EQ(e.init, &rda_aseInit);
+    EXPECT_EQ(e.establish, &rda_aseEstab);
+    EXPECT_EQ(e.release, &rda_aseRel);
+    EXPECT_EQ(e.terminate, &rda_aseTerm);
+  }
 }
 
 TEST_F(RdaAsx, AcseRowReadsAndWritesAnAbortOfTheProvider) {
