@@ -19,12 +19,6 @@ class SrvSndTest : public SrvTest {
     rcv(g);
     clearHops();
   }
-  GIDU* openInd(int32_t opId, int32_t hndl) {
-    void* b = nullptr;
-    GIDU* g = ind(RDA_OPEN_IND, opId, &b);
-    static_cast<RDAOpen_Req*>(b)->handle = hndl;
-    return g;
-  }
   // The server user's answer, from the send chain's execution step.
   void answer(GIDU* g) {
     acb_->routeLevel = 8;
@@ -105,6 +99,9 @@ TEST_F(SrvSndTest, InitializeResponseChecksControlDataAndUnits) {
     rcv(initInd(100, 'Q', acb_, c.requested));
     clearHops();
     DlgEnt* dlg = assoc(acb_)->dlgEnt;
+    // The dialogue outlives its answered R-Initialize (the SQL send rule,
+    // not on this route, clears what the operation made).
+    RDA_surGetOpEnt(100, dlg)->refKind = OPREF_NONE;
     answer(initRsp(c.allowed, c.cntl, c.auth, c.allowedValue));
     EXPECT_EQ(refusal(), c.refused) << c.what;
     if (c.refused != 0) {
