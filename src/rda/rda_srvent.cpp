@@ -8,6 +8,7 @@
 #include "src/acse/gidu_queue.h"
 #include "src/asn1/decode_tree.h"
 #include "src/rda/rda_erridu.h"
+#include "src/rda/rda_list.h"
 #include "src/rda/rda_srvrules.h"
 #include "src/rda/rda_trace.h"
 #include "src/runtime/xm.h"
@@ -15,19 +16,6 @@
 namespace {
 
 constexpr const char* kSrc = "src/rdasrv";
-
-void ringInit(UL_Ring* ring) {
-  ring->links.next = ring->links.prev = &ring->links;
-  ring->count = 0;
-}
-
-void ringAppend(UL_Ring* ring, UL_Link* l) {
-  l->prev = ring->links.prev;
-  l->next = &ring->links;
-  ring->links.prev->next = l;
-  ring->links.prev = l;
-  ++ring->count;
-}
 
 void ringRemove(UL_Ring* ring, UL_Link* l) {
   if (l->next == nullptr || l->next == l) return;
@@ -110,7 +98,7 @@ OpEnt* RDA_surCreateOpEnt(GIDU* ind) {
     }
   }
   op->list = &assoc->opList;
-  ringAppend(&assoc->opList, op);
+  rda_ringAppend(&assoc->opList, op);
   if (!dup) ind->pc = op;
   return op;
 }
@@ -146,8 +134,8 @@ DlgEnt* RDA_surCreateDlgEnt(GIDU* ind, OpEnt* op) {
   dlg->fuSet = req.functionalUnits;
   dlg->transState = RDA_TRANS_NONE;
   dlg->transRolledBack = 0;
-  ringInit(&dlg->rsrcList);
-  ringInit(&dlg->dblList);
+  rda_ringInit(&dlg->rsrcList);
+  rda_ringInit(&dlg->dblList);
   // The R-Initialize's own operation was made before the dialogue existed.
   dlg->opList = op->list;
   RdaAcbElem* assoc = rda_srvAcbElem(static_cast<ACB*>(ind->uc));
@@ -206,7 +194,7 @@ RsrcEnt* RDA_surCreateRsrcEnt(GIDU* ind, OpEnt* op) {
   if (r == nullptr) return fail("*** RDA_surCreateRsrcEnt: can't create resource entity\n");
   r->tree = treeOf(r);
   r->next = r->prev = r;
-  ringInit(&r->children);
+  rda_ringInit(&r->children);
   r->dataRsrcHndl = hndl;
   if ((req.mask & RDA_OPEN_NAME) != 0 && req.dataResourceName != nullptr) {
     r->name = ul_charscpy(req.dataResourceName, r->tree);
@@ -218,10 +206,10 @@ RsrcEnt* RDA_surCreateRsrcEnt(GIDU* ind, OpEnt* op) {
     auto* ref = static_cast<RefItem*>(_xm_allocItem(parent->tree, sizeof(RefItem), XM_ZERO));
     if (ref == nullptr) return fail("*** RDA_surCreateRsrcEnt: can't create ref rsrc ent\n");
     ref->ent = r;
-    ringAppend(&parent->children, ref);
+    rda_ringAppend(&parent->children, ref);
   }
   _xm_moveTree(dlg->tree, r->tree);
-  ringAppend(&dlg->rsrcList, r);
+  rda_ringAppend(&dlg->rsrcList, r);
   op->refKind = OPREF_RSRC_MADE;
   op->ref = r;
   return r;
@@ -275,7 +263,7 @@ DBLEnt* RDA_surCreateDBLEnt(GIDU* ind, OpEnt* op) {
   d->rsrc = rsrc;
   d->dlgEnt = dlg;
   _xm_moveTree(dlg->tree, d->tree);
-  ringAppend(&dlg->dblList, d);
+  rda_ringAppend(&dlg->dblList, d);
   op->refKind = OPREF_DBL_MADE;
   op->ref = d;
   return d;

@@ -44,19 +44,6 @@ int32_t answer(RcvCtx& c, uint32_t number, const void* diag, const char* cantCre
 
 bool hasFu(const RcvCtx& c, uint32_t fu) { return (c.op->dlgEnt->fuSet & fu) != 0; }
 
-// Routes a response straight back towards the client, leaving the ACB's
-// route position as it was for whatever is routed after it.
-void routeBack(GIDU* g) {
-  auto* acb = static_cast<ACB*>(g->uc);
-  const AlGiduFn* tbl = acb != nullptr ? acb->routeTbl : nullptr;
-  const uint32_t level = acb != nullptr ? acb->routeLevel : 0;
-  AL_surRoute(g, AL_SUR_REVERSE, 1);
-  if (acb != nullptr) {
-    acb->routeTbl = tbl;
-    acb->routeLevel = level;
-  }
-}
-
 // ---------------------------------------------------------------------------
 // Dialogue and transactions.
 
@@ -351,7 +338,7 @@ int32_t procCtlInd(RcvCtx& c, bool cancel) {
       c.op->rsp = e;
       return 0;
     }
-    routeBack(e);
+    rda_srvRouteBack(e);
     return finishCtl(c);
   }
 
@@ -421,7 +408,7 @@ int32_t procCtlInd(RcvCtx& c, bool cancel) {
     c.opGone = true;
     return RDA_SUR_ERR_NO_RESOURCE;
   }
-  routeBack(answerGidu);
+  rda_srvRouteBack(answerGidu);
   if (!cancel) RDA_surSendNextRsp(target, nullptr, 1, AL_SUR_REVERSE);
   return finishCtl(c);
 }
@@ -435,6 +422,17 @@ constexpr RcvRule kRcvEvent[RDA_SERVICES] = {
 };
 
 }  // namespace
+
+void rda_srvRouteBack(GIDU* g) {
+  auto* acb = static_cast<ACB*>(g->uc);
+  const AlGiduFn* tbl = acb != nullptr ? acb->routeTbl : nullptr;
+  const uint32_t level = acb != nullptr ? acb->routeLevel : 0;
+  AL_surRoute(g, AL_SUR_REVERSE, 1);
+  if (acb != nullptr) {
+    acb->routeTbl = tbl;
+    acb->routeLevel = level;
+  }
+}
 
 void RDA_surExecCkServerRcv(GIDU* ind) {
   AL_TRACE_GIDU(rda_surTMHandle, 0x80, kSrc, "RDA_surExecCkServerRcv", ind, 1);

@@ -148,5 +148,8 @@ GIDU* rda_srvGenErr(GIDU** ind, uint32_t number, const void* diag);
 // flags given back to the ACB and UCB; NULL when none.
 GIDU* rda_srvReleaseHeldInd(OpEnt* op);
 bool rda_srvOpListed(const UL_Ring* list, const OpEnt* op);
+// Turns a response back towards the client and queues it, leaving the
+// ACB's route position as it was for whatever is routed after it.
+void rda_srvRouteBack(GIDU* rsp);
 // Whether the association speaks the X/Open family of RDA.
 bool rda_srvIsXopen(const ACB* acb);

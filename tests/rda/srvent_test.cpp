@@ -13,22 +13,6 @@ class SrvEntTest : public SrvTest {
     acb_->routeLevel = 10;  // the receive chain, at the SQL step
   }
 
-  // An R-Open of `hndl` (parent `parent` when not 0, name when given).
-  GIDU* openInd(int32_t opId, int32_t hndl, int32_t parent = 0, const char* name = nullptr) {
-    void* b = nullptr;
-    GIDU* g = ind(RDA_OPEN_IND, opId, &b);
-    auto* req = static_cast<RDAOpen_Req*>(b);
-    req->handle = hndl;
-    if (parent != 0) {
-      req->mask |= RDA_OPEN_PARENT;
-      req->secondHandle = parent;
-    }
-    if (name != nullptr) {
-      req->mask |= RDA_OPEN_NAME;
-      req->dataResourceName = const_cast<char*>(name);
-    }
-    return g;
-  }
   GIDU* defineInd(int32_t opId, int32_t cmd, int32_t hndl = -1) {
     void* b = nullptr;
     GIDU* g = ind(RDA_DEFINEDBL_IND, opId, &b);
@@ -39,25 +23,6 @@ class SrvEntTest : public SrvTest {
       req->handle = hndl;
     }
     return g;
-  }
-  // Runs an indication and gives the generic error number of the answer it
-  // got (0: passed on towards the server user).
-  // An answer held behind earlier operations is read where it waits.
-  uint32_t verdict(GIDU* g) {
-    clearHops();
-    auto* acb = static_cast<ACB*>(g->uc);
-    const auto opId = static_cast<uint32_t>(static_cast<RDAIdu*>(g->idu)->term_RI.opId);
-    acb->routeLevel = 10;
-    RDA_surExecCkServerRcv(g);
-    drainQueue(acb);
-    if (!hopsAt(10).empty()) return 0;
-    const UL_Ring& ops = assoc(acb)->opList;
-    for (const UL_Link* l = ops.links.prev; l != &ops.links; l = l->prev) {
-      const auto* op = static_cast<const OpEnt*>(l);
-      if (op->opID == opId && op->rsp != nullptr) return rda_getGenErr(op->rsp);
-    }
-    auto back = hopsAt(99);
-    return back.empty() ? 999 : rda_getGenErr(back.back().gidu);
   }
 };
 

@@ -14,17 +14,6 @@ class SrvRcvTest : public SrvTest {
     acb_->routeLevel = 10;
   }
 
-  GIDU* openInd(int32_t opId, int32_t hndl, int32_t parent = 0) {
-    void* b = nullptr;
-    GIDU* g = ind(RDA_OPEN_IND, opId, &b);
-    auto* req = static_cast<RDAOpen_Req*>(b);
-    req->handle = hndl;
-    if (parent != 0) {
-      req->mask |= RDA_OPEN_PARENT;
-      req->secondHandle = parent;
-    }
-    return g;
-  }
   // R-ExecuteDBL, on `hndl` when not negative, with a single row of
   // repetition count `count` when given.
   GIDU* execInd(int32_t opId, int32_t hndl = -1, std::optional<int32_t> count = std::nullopt) {
@@ -92,25 +81,6 @@ class SrvRcvTest : public SrvTest {
       link(&req->opIds, &n->links);
     }
     return g;
-  }
-  // The generic error number of the answer an indication got; 0 when it
-  // was passed on.
-  // An answer held behind earlier operations is read where it waits.
-  uint32_t verdict(GIDU* g) {
-    clearHops();
-    auto* acb = static_cast<ACB*>(g->uc);
-    const auto opId = static_cast<uint32_t>(static_cast<RDAIdu*>(g->idu)->term_RI.opId);
-    acb->routeLevel = 10;
-    RDA_surExecCkServerRcv(g);
-    drainQueue(acb);
-    if (!hopsAt(10).empty()) return 0;
-    const UL_Ring& ops = assoc(acb)->opList;
-    for (const UL_Link* l = ops.links.prev; l != &ops.links; l = l->prev) {
-      const auto* op = static_cast<const OpEnt*>(l);
-      if (op->opID == opId && op->rsp != nullptr) return rda_getGenErr(op->rsp);
-    }
-    auto back = hopsAt(99);
-    return back.empty() ? 999 : rda_getGenErr(back.back().gidu);
   }
   // Answers every pending operation of the dialogue away, keeping what it
   // made (as the server user's answers do).
@@ -257,12 +227,15 @@ TEST_F(SrvRcvTest, CancelTakesOnlyHeldIndicationsAndAnswersThemWithError20) {
   al_selfLink(&queue);
   OpEnt* held = RDA_surGetOpEnt(2, dlg);
   held->heldInd = ind(RDA_EXECDBL_IND, 2);
+  held->heldInd->pc = reinterpret_cast<void*>(1);  // the ACB's delete flag, parked while queued
   al_queueAppend(&queue, held->heldInd);
   RDA_surGetOpEnt(3, dlg)->opStatus = RDA_OPST_TAKEN;
 
   rcv(ctlInd(RDA_CANCEL_IND, 4, {}));
   drainQueue();
   EXPECT_TRUE(al_queueEmpty(&queue));
+  EXPECT_EQ(acb_->deleteFlag, 1u) << "the parked flag went back to the ACB";
+  acb_->deleteFlag = 0;
   EXPECT_EQ(held->opStatus, RDA_OPST_CANCELLED);
   ASSERT_NE(held->rsp, nullptr) << "waits behind operation 1";
   EXPECT_EQ(rda_getGenErr(held->rsp), 20u);

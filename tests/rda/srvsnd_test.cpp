@@ -19,12 +19,6 @@ class SrvSndTest : public SrvTest {
     rcv(g);
     clearHops();
   }
-  GIDU* openInd(int32_t opId, int32_t hndl) {
-    void* b = nullptr;
-    GIDU* g = ind(RDA_OPEN_IND, opId, &b);
-    static_cast<RDAOpen_Req*>(b)->handle = hndl;
-    return g;
-  }
   // The server user's answer, from the send chain's execution step.
   void answer(GIDU* g) {
     acb_->routeLevel = 8;
