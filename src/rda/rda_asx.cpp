@@ -11,6 +11,8 @@
 #include "src/rda/rda_ae.h"
 #include "src/rda/rda_ase.h"
 #include "src/rda/rda_sacf.h"
+#include "src/rda/rda_srvrules.h"
+#include "src/rda/rda_sur.h"
 
 namespace {
 
@@ -51,17 +53,16 @@ const ActxEntry RDA_actxTBL[kRdaActxRows] = {
 // Send chain from 0 up by four, receive chain from 2 up by four; the odd
 // entries lead back the other way.
 const AlGiduFn routeRdaTbl[kSurRouteEntries] = {
-    nullptr /* sequencing rules */, nullptr /* operation queue */, nullptr /* sequencing rules */, AL_surSendToAe,
-    nullptr /* execution rules, send */, nullptr /* sequencing rules */, nullptr /* execution rules, receive */,
-    nullptr /* sequencing rules */, nullptr /* SQL execution rules, send */, nullptr /* execution rules, receive */,
-    nullptr /* SQL execution rules, receive */, nullptr /* execution rules, send */, AL_surSendToAe,
-    nullptr /* SQL execution rules, receive */, nullptr /* operation queue */, nullptr /* SQL execution rules, send */,
+    RDA_surSeqRules,        RDA_surOpQueHndl,       RDA_surSeqRules,        AL_surSendToAe,
+    RDA_surExecRulesSnd,    RDA_surSeqRules,        RDA_surExecRulesRcv,    RDA_surSeqRules,
+    RDA_surSQLExecRulesSnd, RDA_surExecRulesRcv,    RDA_surSQLExecRulesRcv, RDA_surExecRulesSnd,
+    AL_surSendToAe,         RDA_surSQLExecRulesRcv, RDA_surOpQueHndl,       RDA_surSQLExecRulesSnd,
 };
 
 const SurEventHndl eventHndl[2] = {
-    {kRdaIduType, routeRdaTbl, nullptr, nullptr, nullptr, nullptr},
+    {kRdaIduType, routeRdaTbl, RDA_surCreateUCB, RDA_surDeleteUCB, RDA_surCreateACB, RDA_surDeleteACB},
     {0, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-const AlSurConf AL_surConf = {nullptr /* operation queue */, AL_surSendToAe, rda_aeSnd,
-                              nullptr /* the service user's receive entry */, eventHndl, 260, 261, nullptr};
+const AlSurConf AL_surConf = {RDA_surOpQueHndl, AL_surSendToAe, rda_aeSnd,    rda_surRcv,
+                              eventHndl,        kRdaSurUcbId,   kRdaSurAcbId, rda_surUcbQueue};

@@ -19,27 +19,13 @@
 #include "src/acse/gidu.h"
 #include "src/acse/sur.h"
 #include "src/asn1/rda_idu.h"
+#include "src/rda/rda_sur.h"
 
 struct XmTree;
 struct DlgEnt;
 
 // ---------------------------------------------------------------------------
-// The RDA elements of the service user's control blocks.
-//
-// Minimal version: the fields the server rules read (the role of a UCB; the
-// client invocation identifier, the dialogue and the operation list of an
-// ACB); the sequencing layer of the service user adds the rest when it is
-// built.
-
-struct RdaUcbElem {
-  uint32_t role;  // 0 client, otherwise server
-};
-
-struct RdaAcbElem {
-  RDADlgIDClientInvoc clientInvoc;  // of the association's A-ASSOCIATE
-  DlgEnt* dlgEnt;                   // the association's dialogue, NULL before R-Initialize
-  UL_Ring opList;                   // OpEnt in arrival order, with their count
-};
+// The RDA elements of the service user's control blocks (src/rda/rda_sur.h).
 
 // The RDA element of the ACB, made the ACB's current element; NULL when
 // the ACB has none.

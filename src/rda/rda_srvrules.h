@@ -81,43 +81,6 @@ inline constexpr uint32_t RDA_INVOKE_SINGLE_ROW = 0x4001;
 inline constexpr uint32_t RDA_STATUS_MAX = 32;
 
 // ---------------------------------------------------------------------------
-// Hooks. Minimal version: the service user's configuration holds them; the
-// tables here stand until it is built. Each is called with the application
-// context name of the association first; nonzero answers yes.
-
-struct RdaSurUserAuthTbl {
-  // (context, client invocation id, dialogue suffix, control authentication
-  // data of the indication, that stored in the dialogue) -> accepted
-  int32_t (*cntlSvcAuth)(const ObjIdV* appCtx, const RDADlgIDClientInvoc* clientInvoc, const OctStgV* dlgIDSuffix,
-                         const RDAAuthData* given, const RDAAuthData* stored);
-};
-
-struct RdaSurSQLRulesTbl {
-  int32_t (*isConformLevelValid)(const ObjIdV* appCtx, const ObjIdV* level);
-  int32_t (*isAccessControlValid)(const ObjIdV* appCtx, const RDAAccessCntlData* data, const char* dataRsrcName,
-                                  const char* identityOfUser);
-  int32_t (*isHostIdValid)(const ObjIdV* appCtx, const RDASQLDBLStmt* stmt);
-  int32_t (*isUsageModeValid)(const ObjIdV* appCtx, uint32_t usageMode, const RDASQLDBLStmt* stmt);
-  int32_t (*isTransStmt)(const ObjIdV* appCtx, const RDASQLDBLStmt* stmt);
-  int32_t (*isSchemaStmt)(const ObjIdV* appCtx, const RDASQLDBLStmt* stmt);
-};
-
-extern RdaSurUserAuthTbl RDA_surUserAuth;
-extern RdaSurSQLRulesTbl RDA_surSQLRulesTable;
-
-// The system's answers: every one yes, except that no statement is a
-// transaction statement.
-int32_t rda_surCntlSvcAuth(const ObjIdV* appCtx, const RDADlgIDClientInvoc* clientInvoc, const OctStgV* dlgIDSuffix,
-                           const RDAAuthData* given, const RDAAuthData* stored);
-int32_t rda_surIsSQLConformLevelValid(const ObjIdV* appCtx, const ObjIdV* level);
-int32_t rda_surIsSQLAccessControlValid(const ObjIdV* appCtx, const RDAAccessCntlData* data, const char* dataRsrcName,
-                                       const char* identityOfUser);
-int32_t rda_surIsSQLHostIdValid(const ObjIdV* appCtx, const RDASQLDBLStmt* stmt);
-int32_t rda_surIsSQLUsageModeValid(const ObjIdV* appCtx, uint32_t usageMode, const RDASQLDBLStmt* stmt);
-int32_t rda_surIsSQLTransStmt(const ObjIdV* appCtx, const RDASQLDBLStmt* stmt);
-int32_t rda_surIsSchemaStmt(const ObjIdV* appCtx, const RDASQLDBLStmt* stmt);
-
-// ---------------------------------------------------------------------------
 // Entry points (route steps of the server role).
 
 // A received indication: makes its operation entity, runs the rule of its

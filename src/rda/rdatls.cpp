@@ -2,4 +2,3 @@
 
 QV_DEFINE_TLS_FAMILY(RdaAse, hSerializeRdaAseMutex, nullptr, -1, 9, "src/rda", "Could not found RdaAse TLS for %lX thread\n")
 QV_DEFINE_TLS_FAMILY(RdaSacf, hSerializeRdaSacfMutex, nullptr, -1, 9, "src/rda", "Could not found RdaSacf TLS for %lX thread\n")
-QV_DEFINE_TLS_FAMILY(RdaSur, hSerializeRdaSurMutex, nullptr, -1, 9, "src/rda", "Could not found RdaSur TLS for %lX thread\n")

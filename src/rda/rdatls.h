@@ -8,5 +8,4 @@
 #include "src/rda/rda_aetls.h"
 #include "src/rda/rda_asetls.h"
 #include "src/rda/rda_sacftls.h"
-
-QV_DECLARE_MINIMAL_TLS(RdaSur)
+#include "src/rda/rda_surtls.h"

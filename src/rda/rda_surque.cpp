@@ -1,0 +1,138 @@
+// The operation queue: the last step of the receive chain. A client gets
+// every GIDU at once; a server user gets one at a time, the next only after
+// it asks for it with the SUR-next-event. While a GIDU waits, the delete
+// flags of its ACB and UCB are parked in it, so that the blocks outlive the
+// pass that queued it.
+#include <cstdint>
+
+#include "src/acse/abort.h"
+#include "src/acse/al_trace.h"
+#include "src/acse/gidu_queue.h"
+#include "src/rda/rda_asx.h"
+#include "src/rda/rda_event.h"
+#include "src/rda/rda_srvent.h"
+#include "src/rda/rda_sur.h"
+#include "src/rda/rda_surint.h"
+#include "src/rda/rda_trace.h"
+
+namespace {
+
+constexpr const char* kSrc = "src/rdasur";
+
+// An RDA indication or confirm: the GIDU carries an operation of the
+// association (its entity in pc while routed, in ue while queued).
+bool isRdaIndCnf(const GIDU* gidu) {
+  const uint32_t form = gidu->event & 0x800F;
+  return gidu->iduType == kRdaIduType && gidu->event >= AL_EV_PRIMITIVE && (form == 0x8004 || form == 0x8006);
+}
+
+void* flagRef(uint32_t flag) { return reinterpret_cast<void*>(static_cast<uintptr_t>(flag)); }
+uint32_t flagOf(const void* ref) { return reinterpret_cast<uintptr_t>(ref) != 0 ? 1 : 0; }
+
+void queueOp(GIDU* gidu, RdaUcbElem* user) {
+  auto* acb = static_cast<ACB*>(gidu->uc);
+  UCB* ucb = static_cast<UCB*>(gidu->ue);
+  if (isRdaIndCnf(gidu) && acb != nullptr) {
+    ucb = acb->ucb;
+    auto* op = static_cast<OpEnt*>(gidu->pc);
+    gidu->ue = op;
+    if (op != nullptr) op->heldInd = gidu;
+  }
+  gidu->pc = flagRef(acb != nullptr ? acb->deleteFlag : 0);
+  if (acb != nullptr) acb->deleteFlag = 0;
+  gidu->pe = flagRef(ucb != nullptr ? ucb->deleteFlag : 0);
+  if (ucb != nullptr) ucb->deleteFlag = 0;
+  al_queueAppend(&user->opQueue, gidu);
+}
+
+// Gives the queued GIDU its references back with the parked delete flags.
+void unpark(GIDU* gidu) {
+  auto* acb = static_cast<ACB*>(gidu->uc);
+  if (isRdaIndCnf(gidu) && acb != nullptr) gidu->ue = acb->ucb;
+  auto* ucb = static_cast<UCB*>(gidu->ue);
+  if (acb != nullptr) acb->deleteFlag |= flagOf(gidu->pc);
+  if (ucb != nullptr) ucb->deleteFlag |= flagOf(gidu->pe);
+  gidu->pc = acb;
+  gidu->pe = ucb;
+}
+
+void sendNextOp(RdaUcbElem* user) {
+  while (GIDU* gidu = al_queueTake(&user->opQueue)) {
+    user->busy = 1;
+    OpEnt* op = isRdaIndCnf(gidu) && gidu->uc != nullptr ? static_cast<OpEnt*>(gidu->ue) : nullptr;
+    unpark(gidu);
+    if (op != nullptr && op->rsp != nullptr) {
+      // The operation is answered already (its error response waits with
+      // it): its indication is not for the user. Drop it and go on with
+      // the next operation rather than leave the queue stalled.
+      TM_TRACE(rda_surTMHandle, AL_TL_RESULT, kSrc, "sendNextOp: operation %u answered already, indication dropped\n",
+               op->opID);
+      if (op->heldInd == gidu) op->heldInd = nullptr;
+      al_deleteGidu(gidu);
+      user->busy = 0;
+      continue;
+    }
+    if (op != nullptr) {
+      op->heldInd = nullptr;
+      op->opStatus = RDA_OPST_TAKEN;
+    }
+    AL_surSendToUser(gidu);
+    return;
+  }
+}
+
+}  // namespace
+
+void rda_surPurgeOpQue(GIDU* queue) {
+  for (GIDU* g = queue->next; g != queue; g = g->next) {
+    if (!isRdaIndCnf(g) || g->uc == nullptr) continue;
+    if (auto* op = static_cast<OpEnt*>(g->ue)) {
+      op->heldInd = nullptr;
+      op->opStatus = RDA_OPST_REFUSED;
+    }
+  }
+  al_purgeGiduQ(queue);
+}
+
+void RDA_surOpQueHndl(GIDU* gidu) {
+  AL_TRACE_GIDU(rda_surTMHandle, AL_TL_ENTRY, kSrc, "RDA_surOpQueHndl", gidu, 1);
+  RdaUcbElem* user = rda_surUserElem(gidu);
+  if (user == nullptr) {
+    TM_TRACE(rda_surTMHandle, AL_TL_ERROR, kSrc, "*** RDA_surOpQueHndl: Can't find RDA Specific UCB element\n");
+    al_deleteGidu(gidu);
+    return;
+  }
+  const bool nextEvent = gidu->iduType == kRdaIduType && gidu->event == RDA_SUR_NXTEVENT_REQ;
+  if (user->role == RDA_SUR_CLIENT) {
+    if (nextEvent) al_deleteGidu(gidu);
+    else AL_surSendToUser(gidu);
+    return;
+  }
+  if (gidu->event == AL_QABORT) {
+    rda_surPurgeOpQue(&user->opQueue);
+    AL_surSendToUser(gidu);
+    return;
+  }
+  if (nextEvent) {
+    user->busy = 0;
+    al_deleteGidu(gidu);
+    sendNextOp(user);
+    return;
+  }
+  queueOp(gidu, user);
+  if (user->busy == 0) sendNextOp(user);
+}
+
+void RDA_surDeleteDsm(RdaAcbElem* elem) {
+  if (elem == nullptr) return;
+  if (elem->dlgEnt != nullptr) {
+    DlgEnt* dlg = elem->dlgEnt;
+    elem->dlgEnt = nullptr;
+    RDA_surDeleteDlgEnt(dlg);
+  }
+  while (elem->opList.links.next != &elem->opList.links) {
+    UL_Link* first = elem->opList.links.next;
+    RDA_surDeleteOpEnt(static_cast<OpEnt*>(first));
+    if (elem->opList.links.next == first) break;  // not unlinked: stop rather than spin
+  }
+}
