@@ -14,6 +14,8 @@
 
 #include "common/timer2.h"
 #include "src/presentation/pmachine.h"
+#include "src/rda/rda_ae.h"
+#include "src/rda/rda_stackbuild.h"
 #include "src/presentation/ps_ssu.h"
 #include "src/presentation/users.h"
 #include "src/runtime/dif.h"
@@ -101,10 +103,37 @@ StackSide::StackSide(Role role, const std::string& iniFile, int32_t pollWait) : 
 }
 
 StackSide::~StackSide() {
+  if (rda_) (void)rda_aeTerm();
   if (sessionUser_) (void)s_deactivate(&ssap_);
   init_pmgmt();
   pP = nullptr;
   records_.reset();
+}
+
+int32_t StackSide::startRda() {
+  if (!ok()) return 0;
+  if (rda_aeInit() != 1) {
+    error_ = "rda_aeInit failed: " + std::to_string(QvGetOsiError());
+    return 0;
+  }
+  rda_ = true;
+  return 1;
+}
+
+bool StackSide::activate(AlGiduFn userEntry, void* userRef) {
+  GIDU ref{};
+  al_selfLink(&ref);
+  ref.ue = userRef;
+  const bool server = role_ == Role::Server;
+  GIDU* g = rda_createActivateReq(&ref, server ? "qvserver" : "qvclient", server ? 1 : kRdaRoleClient);
+  if (g == nullptr) {
+    error_ = "no Activate request: " + std::to_string(QvGetOsiError());
+    return false;
+  }
+  // Until the service user is part of the stack, the request goes to the
+  // entity the way the service user hands it down.
+  rda_aeSnd(g, userEntry);
+  return true;
 }
 
 int StackSide::port() const { return local_.tsap.sel[0] * 256 + local_.tsap.sel[1]; }

@@ -9,6 +9,10 @@
 // writeStackConfig into a sandbox directory: the server's and the client's
 // directory entries and a database resource that names the server.
 //
+// Above that, startRda() starts the application entity, and activate()
+// puts the stack into its role with the side's own directory entry
+// ("qvserver" or "qvclient") and the user's receive entry.
+//
 // The server side of a test runs in a child process (ChildProcess), since
 // the presentation layer is one per process and both sides register the
 // same selectors.
@@ -23,6 +27,7 @@
 #include <memory>
 #include <string>
 
+#include "src/acse/gidu.h"
 #include "src/session/session.h"
 #include "src/session/sessiontls.h"
 
@@ -65,6 +70,13 @@ class StackSide {
   // The port the server listens on (server role).
   int port() const;
 
+  // The application entity of the stack: 1, or 0 with osi_errno.
+  int32_t startRda();
+  // The Activate request of the side's role, built from its own directory
+  // entry, with `userRef` as the user's reference; the Activate confirm
+  // comes to `userEntry`. False when the request could not be built.
+  bool activate(AlGiduFn userEntry, void* userRef);
+
   // Passes of the event loop until `done` or `limit`; true when done.
   bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
@@ -74,6 +86,7 @@ class StackSide {
   SSAPaddr ssap_{};
   std::unique_ptr<ThreadRecords> records_;
   bool sessionUser_ = false;
+  bool rda_ = false;
   std::string error_;
 };
 

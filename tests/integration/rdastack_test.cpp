@@ -1,0 +1,100 @@
+// Two stacks brought up by the end-to-end start-up with their application
+// entities, the server in a child process: each activates in its role from
+// its own directory entry in the sandbox configuration, and the user
+// finds its invocation in the confirm.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/timer2.h"
+#include "src/acse/acse_apdu.h"
+#include "src/acse/gidu.h"
+#include "src/rda/rda_ae.h"
+#include "src/rda/rda_oid.h"
+#include "src/rda/rda_stackbuild.h"
+#include "src/session/tp0tcp.h"
+#include "support/recordset.h"
+#include "support/sandbox.h"
+#include "support/stack.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// What this process's RDA user got, kept until the records go.
+std::vector<GIDU*> gGot;
+int gUserRef = 0;  // the user's own reference
+
+void user(GIDU* g) { gGot.push_back(g); }
+
+std::string events() {
+  std::string out;
+  for (const GIDU* g : gGot) out += std::to_string(g->event) + "/" + std::to_string(g->errNo) + " ";
+  return out;
+}
+
+GIDU* got(uint32_t event) {
+  for (GIDU* g : gGot)
+    if (g->event == event) return g;
+  return nullptr;
+}
+
+// The server: activates in its role and tells the parent its port. 0 when
+// it could.
+int serve(ChildProcess& me, const std::string& ini) {
+  StackSide side(StackSide::Role::Server, ini);
+  if (!side.ok() || side.startRda() != 1) return 10;
+  if (!side.activate(user, &gUserRef)) return 11;
+  const GIDU* cnf = got(AL_ACT_CNF);
+  if (cnf == nullptr || cnf->errNo != 0 || cnf->ue != &gUserRef || cnf->pe == nullptr) return 12;
+  me.ready(side.port());
+  return 0;
+}
+
+class RdaStacks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ensureProcessMutexes();
+    savedSwitch_ = QvMultiThread;
+    QvSetMultiThread(1);
+    savedQuiet_ = giQuietMode;
+    giQuietMode = 1;
+    gGot.clear();
+  }
+  void TearDown() override {
+    gGot.clear();
+    giQuietMode = savedQuiet_;
+    QvSetMultiThread(savedSwitch_);
+  }
+  ConfigSandbox sandbox_{"MIRODEL_INI", "HOME", "OSID"};
+  int32_t savedSwitch_ = 1;
+  int32_t savedQuiet_ = 0;
+};
+
+TEST_F(RdaStacks, BothRolesActivateFromTheirDirectoryEntries) {
+  StackConfig config;
+  config.serverPort = freeLoopbackPort();
+  ASSERT_NE(config.serverPort, 0);
+  const std::string ini = writeStackConfig(sandbox_.dir(), config);
+  ChildProcess server([ini](ChildProcess& me) { return serve(me, ini); });
+  int32_t port = 0;
+  ASSERT_TRUE(server.awaitReady(10s, &port)) << "server start-up: " << server.wait(1s);
+  EXPECT_EQ(port, config.serverPort);
+  EXPECT_EQ(server.wait(10s), 0);
+
+  StackSide client(StackSide::Role::Client, ini);
+  ASSERT_TRUE(client.ok()) << client.error();
+  ASSERT_EQ(client.startRda(), 1) << client.error();
+  ASSERT_TRUE(client.activate(user, &gUserRef)) << client.error();
+  ASSERT_EQ(gGot.size(), 1u) << events();
+  const GIDU* act = got(AL_ACT_CNF);
+  ASSERT_NE(act, nullptr);
+  EXPECT_EQ(act->errNo, 0u);
+  EXPECT_EQ(act->ue, &gUserRef);
+  EXPECT_NE(act->pe, nullptr) << "the entity's invocation";
+  EXPECT_EQ(client.startRda(), 0) << "the entity starts once per stack";
+}
+
+}  // namespace
