@@ -19,6 +19,7 @@ constexpr const char* kSrc = "src/rdasrv";
 struct RcvCtx {
   GIDU* ind;      // NULL once consumed (turned into an error response)
   OpEnt* op;
+  UL_Ring* opList;  // the list the operation is in, read while it lives
   bool opGone;    // the rule deleted the operation entity
   ACB* acb;
   const RDAIdu* idu;
@@ -99,7 +100,7 @@ int32_t procRollbackInd(RcvCtx& c) {
 // After a create function gave NULL: its error response consumed the
 // indication, or it failed for memory and deleted the operation.
 int32_t afterCreate(RcvCtx& c, const char* cantCreate) {
-  if (!rda_srvOpListed(c.op->list, c.op)) {
+  if (!rda_srvOpListed(c.opList, c.op)) {
     c.opGone = true;
   } else if (c.op->rsp != nullptr) {
     c.ind = nullptr;
@@ -454,10 +455,11 @@ void RDA_surExecCkServerRcv(GIDU* ind) {
     quickAborts(refs, RDA_SUR_ERR_NO_RESOURCE);
     return;
   }
-  RcvCtx c{ind, op, false, static_cast<ACB*>(refs.uc), static_cast<const RDAIdu*>(ind->idu)};
-  if (op->rsp != nullptr) {
-    c.ind = nullptr;  // the duplicate's error response was made from it
-  } else {
+  // A duplicate's error response was made from the indication.
+  const bool consumed = op->rsp != nullptr;
+  RcvCtx c{consumed ? nullptr : ind, op, op->list, false, static_cast<ACB*>(refs.uc),
+           consumed ? nullptr : static_cast<const RDAIdu*>(ind->idu)};
+  if (!consumed) {
     const uint32_t slot = (rda_getRdaEventTag(refs.event) - 0x4000) >> 1;
     RcvRule rule = slot < RDA_SERVICES ? kRcvEvent[slot] : nullptr;
     int32_t r = 0;
@@ -470,7 +472,7 @@ void RDA_surExecCkServerRcv(GIDU* ind) {
       r = rule(c);
     }
     if (r > 0) {
-      if (!c.opGone && rda_srvOpListed(op->list, op)) RDA_surDeleteOpEnt(op);
+      if (!c.opGone && rda_srvOpListed(c.opList, op)) RDA_surDeleteOpEnt(op);
       al_deleteGidu(c.ind);
       quickAborts(refs, static_cast<uint32_t>(r));
       return;

@@ -99,6 +99,9 @@ TEST_F(SrvSndTest, InitializeResponseChecksControlDataAndUnits) {
     rcv(initInd(100, 'Q', acb_, c.requested));
     clearHops();
     DlgEnt* dlg = assoc(acb_)->dlgEnt;
+    // The dialogue outlives its answered R-Initialize (the SQL send rule,
+    // not on this route, clears what the operation made).
+    RDA_surGetOpEnt(100, dlg)->refKind = OPREF_NONE;
     answer(initRsp(c.allowed, c.cntl, c.auth, c.allowedValue));
     EXPECT_EQ(refusal(), c.refused) << c.what;
     if (c.refused != 0) {
