@@ -1,13 +1,18 @@
 #include "src/rdaclient/rdacli_event.h"
 
+#include <climits>
+
 #include "common/qvthread.h"
+#include "src/acse/ai_rcv.h"
 #include "src/acse/acse_apdu.h"
 #include "src/acse/al_trace.h"
 #include "src/acse/gidu.h"
 #include "src/acse/gidu_queue.h"
 #include "src/rda/rda_erridu.h"
+#include "src/rda/rda_sur.h"
 #include "src/rdaclient/rdacli_conf.h"
 #include "src/rdaclient/rdacli_handles.h"
+#include "src/runtime/qvinfo.h"
 
 namespace {
 
@@ -164,4 +169,36 @@ void cliRcv(GIDU* gidu) {
   } else {
     queueOnEnvironment(env, gidu);
   }
+}
+
+namespace {
+// The response time-out of the calling thread's client configuration, else
+// of the configuration file; seconds.
+int32_t responseTimeOut() {
+  const RdaCliConfInfo* conf = QvGetRdaCliConfInfo();
+  const uint32_t seconds =
+      conf != nullptr ? conf->rspTimeOut
+                      : static_cast<uint32_t>(qv_getInfo(QV_INFO_RESPONSE_TIME_OUT, 0, nullptr, 0, rda_cliTMHandle));
+  return seconds > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(seconds);
+}
+}  // namespace
+
+void RDA_cliSendEvent(GIDU* gidu, int32_t mode) {
+  if (gidu == nullptr) return;
+  // What the wait needs is read now: the GIDU belongs to the stack once sent.
+  auto* env = static_cast<RDA_CliHENV*>(gidu->ue);
+  RDA_CliHDBC* conn = connectionOf(gidu);
+  rda_surSnd(gidu, gidu->event == AL_ACT_REQ ? cliRcv : nullptr);
+  if (mode != RDA_CLI_SEND_WAIT) return;
+  GIDU* queue = nullptr;
+  if (conn != nullptr && conn->tmpl != nullptr) {
+    TM_TRACE(rda_cliTMHandle, 64, kSrc, "RDA_cliSendEvent(): Connection event queue is used\n");
+    queue = conn->tmpl;
+  } else if (env != nullptr && env->tag == RDA_CLI_TAG_HENV) {
+    TM_TRACE(rda_cliTMHandle, 64, kSrc, "RDA_cliSendEvent(): Environment event queue is used\n");
+    queue = &env->tmpl;
+  }
+  if (queue == nullptr) return;
+  int32_t status = 0;
+  al_deleteGidu(ai_do_rcv(queue, responseTimeOut(), &status));
 }

@@ -30,5 +30,12 @@ inline constexpr int32_t RDA_CLI_SEND_ONLY = 2;
 // queues it for the waiter. A GIDU without a valid environment is deleted.
 void cliRcv(GIDU* gidu);
 
+// Hands the GIDU to the service user (with cliRcv as the receive entry for
+// the Activate request) and, in mode RDA_CLI_SEND_WAIT, waits in the receive
+// loop for the first GIDU queued for the connection (else the environment)
+// within the response time-out, and deletes it. What arrived is read from
+// the blocks afterwards.
+void RDA_cliSendEvent(GIDU* gidu, int32_t mode);
+
 // Unlinks and deletes every GIDU of `queue`.
 void RDA_cliPurgeEventQueue(GIDU* queue);

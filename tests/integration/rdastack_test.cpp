@@ -15,6 +15,9 @@
 #include "src/rda/rda_oid.h"
 #include "src/rda/rda_stackbuild.h"
 #include "src/session/tp0tcp.h"
+#include "src/acse/gidu_queue.h"
+#include "src/rdaclient/rdacli_event.h"
+#include "src/rdaclient/rdacli_handles.h"
 #include "support/recordset.h"
 #include "support/sandbox.h"
 #include "support/stack.h"
@@ -93,8 +96,30 @@ TEST_F(RdaStacks, BothRolesActivateFromTheirDirectoryEntries) {
   ASSERT_NE(act, nullptr);
   EXPECT_EQ(act->errNo, 0u);
   EXPECT_EQ(act->ue, &gUserRef);
-  EXPECT_NE(act->pe, nullptr) << "the entity's invocation";
+  EXPECT_NE(act->pe, nullptr) << "the user's control block";
   EXPECT_EQ(client.startRda(), 0) << "the entity starts once per stack";
+}
+
+// The client's event engine sends the Activate with its receive entry and
+// finds the confirm on the environment's queue.
+TEST_F(RdaStacks, ClientActivatesThroughItsEventEngine) {
+  StackConfig config;
+  config.serverPort = freeLoopbackPort();
+  const std::string ini = writeStackConfig(sandbox_.dir(), config);
+  StackSide client(StackSide::Role::Client, ini);
+  ASSERT_TRUE(client.ok()) << client.error();
+  ASSERT_EQ(client.startRda(), 1) << client.error();
+  RDA_CliHENV env{};
+  env.tag = RDA_CLI_TAG_HENV;
+  al_selfLink(&env.tmpl);
+  env.tmpl.ue = &env;
+  GIDU* act = rda_createActivateReq(&env.tmpl, "qvclient", kRdaRoleClient);
+  ASSERT_NE(act, nullptr) << QvGetOsiError();
+  RDA_cliSendEvent(act, RDA_CLI_SEND_WAIT);
+  EXPECT_EQ(env.flags & RDA_CLI_ENV_ACTIVATED, RDA_CLI_ENV_ACTIVATED);
+  EXPECT_NE(env.tmpl.pe, nullptr) << "the UCB kept for later requests";
+  EXPECT_EQ(env.errors.count, 0u);
+  EXPECT_TRUE(al_queueEmpty(&env.tmpl)) << "the waiter took and deleted the confirm";
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "src/presentation/pmachine.h"
 #include "src/rda/rda_ae.h"
 #include "src/rda/rda_stackbuild.h"
+#include "src/rda/rda_sur.h"
 #include "src/presentation/ps_ssu.h"
 #include "src/presentation/users.h"
 #include "src/runtime/dif.h"
@@ -103,7 +104,10 @@ StackSide::StackSide(Role role, const std::string& iniFile, int32_t pollWait) : 
 }
 
 StackSide::~StackSide() {
-  if (rda_) (void)rda_aeTerm();
+  if (rda_) {
+    (void)rda_surTerm();
+    (void)rda_aeTerm();
+  }
   if (sessionUser_) (void)s_deactivate(&ssap_);
   init_pmgmt();
   pP = nullptr;
@@ -114,6 +118,11 @@ int32_t StackSide::startRda() {
   if (!ok()) return 0;
   if (rda_aeInit() != 1) {
     error_ = "rda_aeInit failed: " + std::to_string(QvGetOsiError());
+    return 0;
+  }
+  if (rda_surInit() != 1) {
+    error_ = "rda_surInit failed: " + std::to_string(QvGetOsiError());
+    (void)rda_aeTerm();
     return 0;
   }
   rda_ = true;
@@ -130,9 +139,7 @@ bool StackSide::activate(AlGiduFn userEntry, void* userRef) {
     error_ = "no Activate request: " + std::to_string(QvGetOsiError());
     return false;
   }
-  // Until the service user is part of the stack, the request goes to the
-  // entity the way the service user hands it down.
-  rda_aeSnd(g, userEntry);
+  rda_surSnd(g, userEntry);
   return true;
 }
 

@@ -9,7 +9,8 @@
 // writeStackConfig into a sandbox directory: the server's and the client's
 // directory entries and a database resource that names the server.
 //
-// Above that, startRda() starts the application entity, and activate()
+// Above that, startRda() starts the application entity and the service
+// user, and activate()
 // puts the stack into its role with the side's own directory entry
 // ("qvserver" or "qvclient") and the user's receive entry.
 //
@@ -70,7 +71,8 @@ class StackSide {
   // The port the server listens on (server role).
   int port() const;
 
-  // The application entity of the stack: 1, or 0 with osi_errno.
+  // The application entity and the service user of the stack: 1, or 0 with
+  // osi_errno.
   int32_t startRda();
   // The Activate request of the side's role, built from its own directory
   // entry, with `userRef` as the user's reference; the Activate confirm
