@@ -166,6 +166,8 @@ int32_t QvReleaseSem(QvSemHandle h) {
 // ---------------------------------------------------------------------------
 // Per-thread record cache
 
+TLSCacheGeneration gTLSCacheGeneration;
+
 TLSCache* addTLSIntoCache(TLSCache* cache, uint64_t threadId, void* record, int32_t* slot) {
   if (slot != nullptr) *slot = 0;
   if (cache == nullptr) {
@@ -176,6 +178,7 @@ TLSCache* addTLSIntoCache(TLSCache* cache, uint64_t threadId, void* record, int3
     if (cache[i].record.load(std::memory_order_acquire) == nullptr) {
       cache[i].threadId.store(threadId, std::memory_order_release);
       cache[i].record.store(record, std::memory_order_release);
+      tlsCacheChanged();
       if (slot != nullptr) *slot = i + 1;
       break;
     }
@@ -200,6 +203,7 @@ void removeTLSFromCache(TLSCache* cache, uint64_t threadId, int32_t highestIndex
     if (cache[i].threadId.load(std::memory_order_acquire) == threadId) {
       cache[i].record.store(nullptr, std::memory_order_release);
       cache[i].threadId.store(0, std::memory_order_release);
+      tlsCacheChanged();
       return;
     }
   }

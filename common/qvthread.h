@@ -127,3 +127,14 @@ TLSCache* addTLSIntoCache(TLSCache* cache, uint64_t threadId, void* record, int3
 void* getTLSFromCache(const TLSCache* cache, uint64_t threadId, int32_t highestIndex);
 void removeTLSFromCache(TLSCache* cache, uint64_t threadId, int32_t highestIndex);
 void freeTLSCache(TLSCache* cache);
+
+// Counts every change of which thread id a slot of any family's cache
+// holds (records added, removed or re-keyed, caches freed). A thread that
+// remembers the record it found last trusts it only while the count is
+// unchanged. Every lookup reads the count: it fills a cache line of its
+// own, so that writes to neighbouring data do not take the line away.
+struct alignas(64) TLSCacheGeneration {
+  std::atomic<uint64_t> value{0};
+};
+extern TLSCacheGeneration gTLSCacheGeneration;
+inline void tlsCacheChanged() { gTLSCacheGeneration.value.fetch_add(1, std::memory_order_acq_rel); }

@@ -67,7 +67,7 @@ struct TLSFamily {
     if (remove == 0) {
       const TLSCache* c = cache.load(std::memory_order_acquire);
       if (c != nullptr) {
-        void* r = getTLSFromCache(c, threadId, maxIndex.load(std::memory_order_acquire));
+        void* r = lookup(c, threadId);
         if (r != nullptr) return static_cast<Rec*>(r);
       }
     }
@@ -87,6 +87,7 @@ struct TLSFamily {
         rec->cacheSlot->record.store(nullptr, std::memory_order_release);
         rec->cacheSlot->threadId.store(0, std::memory_order_release);
         rec->cacheSlot = nullptr;
+        tlsCacheChanged();
       }
     }
     QvReleaseMutex(*mutex);
@@ -106,8 +107,34 @@ struct TLSFamily {
     QvWaitForSingleObject(*mutex);
     for (Rec* r = first; r != nullptr; r = r->next) r->cacheSlot = nullptr;
     TLSCache* c = cache.exchange(nullptr, std::memory_order_acq_rel);
+    tlsCacheChanged();
     QvReleaseMutex(*mutex);
     freeTLSCache(c);
+  }
+
+ private:
+  // What the calling thread last found in this family's cache. Every layer
+  // looks its record up many times per unit of data, and a scan of the
+  // cache reads a slot per thread ever started (slots other threads keep
+  // writing to when they come and go); the record found last is given again
+  // while no slot of any cache has changed since, which is what the scan
+  // would give.
+  struct Found {
+    const TLSFamily* family;
+    const TLSCache* cache;
+    uint64_t threadId;
+    uint64_t generation;
+    void* record;
+  };
+
+  void* lookup(const TLSCache* c, uint64_t threadId) {
+    static thread_local Found last{};
+    const uint64_t generation = gTLSCacheGeneration.value.load(std::memory_order_acquire);
+    if (last.family == this && last.cache == c && last.threadId == threadId && last.generation == generation)
+      return last.record;
+    void* r = getTLSFromCache(c, threadId, maxIndex.load(std::memory_order_acquire));
+    if (r != nullptr) last = Found{this, c, threadId, generation, r};
+    return r;
   }
 };
 
@@ -116,7 +143,10 @@ template <class Rec>
 void tlsRekey(Rec* rec, uint64_t threadId) {
   if (rec == nullptr) return;
   rec->ownerThreadId = threadId;
-  if (rec->cacheSlot != nullptr) rec->cacheSlot->threadId.store(threadId, std::memory_order_release);
+  if (rec->cacheSlot != nullptr) {
+    rec->cacheSlot->threadId.store(threadId, std::memory_order_release);
+    tlsCacheChanged();
+  }
 }
 
 // Declares a family made only of the fields every record has. Layers that are

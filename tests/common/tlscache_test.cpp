@@ -113,6 +113,24 @@ TEST_F(Family, DestroyedCacheLeavesRecordsReachableWithoutSlots) {
   EXPECT_EQ(fam.get(23, 0), s);
 }
 
+TEST_F(Family, RepeatedLookupsFollowSlotsThatChangeBetweenThem) {
+  // A lookup remembers the slot it found; each change of the slots must
+  // make the next lookup give what a scan of the cache gives.
+  TestRec* a = add(31);
+  TestRec* b = add(32);
+  EXPECT_EQ(fam.get(31, 0), a);
+  EXPECT_EQ(fam.get(31, 0), a);
+  tlsRekey(b, 31);  // the higher slot now holds the same id: the scan takes it
+  EXPECT_EQ(fam.get(31, 0), b);
+  delete fam.get(31, 1);  // the newest record of the id goes
+  EXPECT_EQ(fam.get(31, 0), a);
+  tlsRekey(a, 33);
+  EXPECT_EQ(fam.get(31, 0), nullptr);
+  EXPECT_EQ(fam.get(33, 0), a);
+  fam.destroyCache();
+  EXPECT_EQ(fam.get(33, 0), a);  // through the list
+}
+
 class Gutil : public RecordSetTest {};
 
 TEST_F(Gutil, ThreadWithoutRecordGetsNull) {
