@@ -107,6 +107,20 @@ void placeResults(const Pmachine* pm, const Result_list& list, PIDU* pidu) {
   }
 }
 
+// Whether a data element of the PIDU lies in the buffers of the chain.
+bool carriesChain(const PIDU* pidu, const SessionBuffer* chain) {
+  for (const DElemLink* l = pidu->dataList.next; l != nullptr && l != &pidu->dataList; l = l->next) {
+    const void* value = static_cast<const DElem*>(l)->value;
+    if (value == nullptr) continue;
+    const SessionBuffer* b = chain;
+    do {
+      if (value == b) return true;
+      b = b->next;
+    } while (b != nullptr && b != chain);
+  }
+  return false;
+}
+
 void noMemory(Pmachine* pm, PIDU* pidu) {
   QvSetOsiError(static_cast<int32_t>(PE_MALLOC));
   PquickAbort(pm, pidu);
@@ -121,6 +135,8 @@ void dropConnection(Pmachine* pm, PIDU* pidu) {
 }
 
 }  // namespace
+
+SessionBuffer* p_keptChain = nullptr;
 
 // ---------------------------------------------------------------------------
 // Wrapping and delivery
@@ -157,6 +173,7 @@ bool P_deliver(Pmachine* pm, PIDU* pidu, uint32_t event) {
     PquickAbort(pm, pidu);
     return false;
   }
+  if (p_keptChain != nullptr && carriesChain(pidu, p_keptChain)) p_keptChain = nullptr;
   (void)callback(g);
   return true;
 }

@@ -12,6 +12,13 @@ struct Pmachine;
 struct PIDU;
 struct User_data;
 struct GIDU;
+struct SessionBuffer;
+
+// The received chain whose buffers hold the pre-encoded values of the event
+// being taken up; NULL when there is none. P_deliver clears it when the
+// PIDU it hands to the user carries one of those values (the chain is then
+// the user's); an event that ends with it still set frees the chain.
+extern SessionBuffer* p_keptChain;
 
 // The PIDU (its XM tree moved under the new GIDU's) in a new presentation
 // GIDU: event 0x8000, IDU type 20, uc = connRef, pc = pm, ue = userRef,
@@ -19,7 +26,8 @@ struct GIDU;
 GIDU* P_encapsulate(PIDU* pidu, Pmachine* pm, uint64_t connRef, uint64_t userRef);
 
 // The PIDU to the machine's user as indication or confirm `event`. Without
-// a user (or its callback) the PIDU is freed. false when the GIDU could not
+// a user (or its callback) the PIDU is freed, and the buffers of its
+// pre-encoded values are left to whoever holds them (see p_keptChain). false when the GIDU could not
 // be made: the connection was then ended with PquickAbort.
 bool P_deliver(Pmachine* pm, PIDU* pidu, uint32_t event);
 

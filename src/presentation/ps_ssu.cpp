@@ -198,9 +198,27 @@ void copyFields(uint32_t fields, const SIDU* sidu, PIDU* pidu) {
   }
 }
 
+// Holds the chain of an event's pre-encoded values while the machine runs
+// (see p_keptChain): unless an indication took it to the user, the chain
+// goes back to the pool when the event ends.
+class KeptChain {
+ public:
+  explicit KeptChain(SessionBuffer* chain) : outer_(p_keptChain) { p_keptChain = chain; }
+  ~KeptChain() {
+    if (p_keptChain != nullptr) s_freeChain(p_keptChain);
+    p_keptChain = outer_;
+  }
+  KeptChain(const KeptChain&) = delete;
+  KeptChain& operator=(const KeptChain&) = delete;
+
+ private:
+  SessionBuffer* outer_;
+};
+
 // The tail every decoded event goes through: the user data's fate, the
 // decoder's error, then the machine.
 int32_t finish(Pmachine* pm, PIDU* pidu, SIDU* sidu, bool freeData) {
+  SessionBuffer* kept = nullptr;
   if (sidu->userData != nullptr) {
     // Pre-encoded values read from the data lie in its buffers; data that
     // could not be read goes back to the pool.
@@ -208,12 +226,15 @@ int32_t finish(Pmachine* pm, PIDU* pidu, SIDU* sidu, bool freeData) {
       pm->preEncRcv = 0;
       dropData(sidu);
     } else {
-      // The value was left in the buffers it came in; they are the user's now.
+      // The values were left in the buffers they came in: the indication
+      // that carries them gives those to the user.
       pidu->endOfSdu = sidu->userData->endFlag != 0 ? 1 : 0;
       if (pidu->endOfSdu != 0) pm->preEncRcv = 0;
+      kept = sidu->userData;
       sidu->userData = nullptr;
     }
   }
+  const KeptChain keep(kept);
   const auto err = static_cast<uint32_t>(pm->lastError);
   if (err == AAE_NOMEM || static_cast<uint32_t>(QvGetOsiError()) == PE_MALLOC) {
     PquickAbort(pm, pidu);
