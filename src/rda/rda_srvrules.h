@@ -93,11 +93,11 @@ void RDA_surExecCkServerSnd(GIDU* rsp);
 void RDA_surSQLExecRulesRcv(GIDU* gidu);
 void RDA_surSQLExecRulesSnd(GIDU* gidu);
 
-// 1 when the argument specification names a character set for each of its
+// 1 when the argument description names a character set for each of its
 // character items, else 0 (also for an empty list).
 int32_t checkForCharSet(const RDAList* argSpec, bool xopen);
 // 0, or SQL error 101 (count) / 102 (type) when the argument values do not
-// match the specification.
+// match their description.
 uint32_t cmpTypeNVal(bool specPresent, const RDAList* spec, bool valsPresent, const RDADBLArgs* vals, bool xopen);
 
 // ---------------------------------------------------------------------------

@@ -1,4 +1,4 @@
-// Builders of the RDA state tables from compact row specifications, used at
+// Builders of the RDA state tables from compact row descriptions, used at
 // compile time by the client and server tables.
 #pragma once
 

@@ -1,6 +1,6 @@
 // SQL specialization server rules: one data resource per dialogue,
 // transactions around open and close, statements outside transactions,
-// argument values against their specification, and the route from an
+// argument values against their description, and the route from an
 // indication to its answer through the rules of both sides.
 #include <gtest/gtest.h>
 
@@ -250,7 +250,7 @@ TEST_F(ArgCheckTest, ValuesMatchTheirSpecification) {
     RDADBLArgs a = single(r);
     EXPECT_EQ(cmpTypeNVal(true, &s, true, &a, false), c.err) << c.what;
   }
-  EXPECT_EQ(cmpTypeNVal(false, &s, true, nullptr, false), 0u) << "no specification";
+  EXPECT_EQ(cmpTypeNVal(false, &s, true, nullptr, false), 0u) << "no argument description";
 }
 
 TEST_F(ArgCheckTest, RowCountsAgainstTheSpecification) {
