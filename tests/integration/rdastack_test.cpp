@@ -22,6 +22,7 @@
 #include "src/rdaclient/rdacli_handles.h"
 #include "support/recordset.h"
 #include "support/sandbox.h"
+#include "support/server_user.h"
 #include "support/stack.h"
 
 namespace {
@@ -46,30 +47,20 @@ GIDU* got(uint32_t event) {
   return nullptr;
 }
 
-// The server: activates in its role and tells the parent its port. 0 when
-// it could.
+// The server: activates in its role and tells the parent its port; with
+// `associate`, serves one association with the default answers until it is
+// released and the transport connection is gone. 0 when all of it went.
 int serve(ChildProcess& me, const std::string& ini, bool associate) {
-  StackSide side(StackSide::Role::Server, ini);
-  if (!side.ok() || side.startRda() != 1) return 10;
-  if (!side.activate(user, &gUserRef)) return 11;
-  const GIDU* cnf = got(AL_ACT_CNF);
-  if (cnf == nullptr || cnf->errNo != 0 || cnf->ue != &gUserRef || cnf->pe == nullptr) return 12;
-  me.ready(side.port());
+  ServerUser server(ini);
+  if (!server.start()) return 10;
+  me.ready(server.port());
   if (!associate) return 0;
-  rda_surSnd(rda_createSurNextEventReq(cnf), nullptr);
-  // A server user gets one indication at a time: the next comes only when
-  // it asks for it, also after the Activate confirm.
-  if (!side.runUntil([] { return got(AL_A_ASSOC_IND) != nullptr; }, 10s)) return 13;
-  GIDU* rsp = rda_createAssocRsp(got(AL_A_ASSOC_IND), rda_xopenAppCtxName, AC_RESULT_ACCEPTED, nullptr, SR_DUPLEX);
-  if (rsp == nullptr) return 14;
-  rda_surSnd(rsp, nullptr);
-  rda_surSnd(rda_createSurNextEventReq(got(AL_A_ASSOC_IND)), nullptr);
-  if (!side.runUntil([] { return got(AL_A_RELEASE_IND) != nullptr; }, 10s)) return 15;
-  GIDU* rel = rda_createRelRsp(got(AL_A_RELEASE_IND), nullptr, 0);
-  if (rel == nullptr) return 16;
-  rda_surSnd(rel, nullptr);
-  if (!side.runUntil([] { return getSessionTLS(0)->tp0.activeCount == 0; }, 10s)) return 17;
-  return 0;
+  if (!server.runUntil([&] { return server.ended() == 1 && getSessionTLS(0)->tp0.activeCount == 0; }, 10s))
+    return 13;
+  return server.seen().size() == 3 && server.seen()[1].first == AL_A_ASSOC_IND &&
+                 server.seen()[2].first == AL_A_RELEASE_IND
+             ? 0
+             : 14;
 }
 
 class RdaStacks : public ::testing::Test {
