@@ -63,24 +63,16 @@ int serve(ChildProcess& me, const std::string& ini, bool associate) {
              : 14;
 }
 
-class RdaStacks : public ::testing::Test {
+class RdaStacks : public StackTest {
  protected:
   void SetUp() override {
-    ensureProcessMutexes();
-    savedSwitch_ = QvMultiThread;
-    QvSetMultiThread(1);
-    savedQuiet_ = giQuietMode;
-    giQuietMode = 1;
+    StackTest::SetUp();
     gGot.clear();
   }
   void TearDown() override {
     gGot.clear();
-    giQuietMode = savedQuiet_;
-    QvSetMultiThread(savedSwitch_);
+    StackTest::TearDown();
   }
-  ConfigSandbox sandbox_{"MIRODEL_INI", "HOME", "OSID"};
-  int32_t savedSwitch_ = 1;
-  int32_t savedQuiet_ = 0;
 };
 
 TEST_F(RdaStacks, BothRolesActivateFromTheirDirectoryEntries) {
@@ -116,13 +108,9 @@ TEST_F(RdaStacks, ClientActivatesThroughItsEventEngine) {
   StackSide client(StackSide::Role::Client, ini);
   ASSERT_TRUE(client.ok()) << client.error();
   ASSERT_EQ(client.startRda(), 1) << client.error();
-  RDA_CliHENV env{};
-  env.tag = RDA_CLI_TAG_HENV;
-  al_selfLink(&env.tmpl);
-  env.tmpl.ue = &env;
-  GIDU* act = rda_createActivateReq(&env.tmpl, "qvclient", kRdaRoleClient);
-  ASSERT_NE(act, nullptr) << QvGetOsiError();
-  RDA_cliSendEvent(act, RDA_CLI_SEND_WAIT);
+  StackClient c;
+  ASSERT_TRUE(c.activate()) << QvGetOsiError();
+  const RDA_CliHENV& env = c.env;
   EXPECT_EQ(env.flags & RDA_CLI_ENV_ACTIVATED, RDA_CLI_ENV_ACTIVATED);
   EXPECT_NE(env.tmpl.pe, nullptr) << "the UCB kept for later requests";
   EXPECT_EQ(env.errors.count, 0u);
@@ -143,29 +131,15 @@ TEST_F(RdaStacks, ClientAssociatesAndReleasesThroughItsEventEngine) {
   StackSide client(StackSide::Role::Client, ini);
   ASSERT_TRUE(client.ok()) << client.error();
   ASSERT_EQ(client.startRda(), 1) << client.error();
-  RDA_CliHENV env{};
-  env.tag = RDA_CLI_TAG_HENV;
-  al_selfLink(&env.tmpl);
-  env.tmpl.ue = &env;
-  RDA_cliSendEvent(rda_createActivateReq(&env.tmpl, "qvclient", kRdaRoleClient), RDA_CLI_SEND_WAIT);
-  ASSERT_EQ(env.flags & RDA_CLI_ENV_ACTIVATED, RDA_CLI_ENV_ACTIVATED);
-  RDA_CliHDBC conn{};
-  conn.tag = RDA_CLI_TAG_HDBC;
-  conn.env = &env;
-  conn.tmpl = rda_createTemplateGidu(&env, &conn, env.tmpl.pe, nullptr);
-  ASSERT_NE(conn.tmpl, nullptr);
-
-  GIDU* req = rda_createAssocReq(conn.tmpl, "qvclient", kStackResource, rda_xopenAppCtxName, nullptr, SR_DUPLEX, nullptr);
-  ASSERT_NE(req, nullptr) << QvGetOsiError();
-  RDA_cliSendEvent(req, RDA_CLI_SEND_WAIT);
-  EXPECT_EQ(conn.state, RDA_CLI_ST_ASSOCIATED) << conn.errors.count << " " << conn.errors.lastNative;
-  EXPECT_NE(conn.tmpl->pc, nullptr) << "the ACB kept for later requests";
+  StackClient c;
+  ASSERT_TRUE(c.activate());
+  RDA_CliHDBC& conn = c.conn;
+  EXPECT_TRUE(c.associate()) << conn.errors.count << " " << conn.errors.lastNative;
 
   RDA_cliSendEvent(rda_createRelReq(conn.tmpl, nullptr), RDA_CLI_SEND_WAIT);
   EXPECT_EQ(conn.state, 0u);
   EXPECT_EQ(conn.errors.count, 0u);
   EXPECT_EQ(server.wait(10s), 0);
-  al_deleteGidu(conn.tmpl);
 }
 
 }  // namespace
