@@ -114,7 +114,7 @@ GIDU* answerExecute(ServerCall& call) {
   return g;
 }
 
-enum class Script { Dialogue, AbortOnInitialize, SilentOnInitialize };
+enum class Script { Dialogue, AbortOnInitialize, SilentOnInitialize, ThreeAssociations };
 
 // What the server saw of the dialogue script, in order.
 const std::vector<uint32_t> kDialogueEvents = {
@@ -136,8 +136,9 @@ int serve(ChildProcess& me, const std::string& ini, Script script) {
     return 10;
   }
   me.ready(server.port());
+  const uint32_t associations = script == Script::ThreeAssociations ? 3 : 1;
   const bool ended = server.runUntil(
-      [&] { return server.ended() == 1 && getSessionTLS(0)->tp0.activeCount == 0; }, 20s);
+      [&] { return server.ended() == associations && getSessionTLS(0)->tp0.activeCount == 0; }, 20s);
   std::vector<uint32_t> events;
   for (const auto& [event, errNo] : server.seen()) {
     events.push_back(event);
@@ -159,7 +160,7 @@ class RdaDialogue : public StackTest {
  protected:
   // The server in its process, a relay in front of it, and the client's
   // stack activated and associated through the relay.
-  void start(Script script, int responseTimeOut = 30) {
+  void start(Script script, int responseTimeOut = 30, bool relayed = true) {
     StackConfig config;
     config.serverPort = freeLoopbackPort();
     config.responseTimeOut = responseTimeOut;
@@ -167,12 +168,14 @@ class RdaDialogue : public StackTest {
     std::string ini = writeStackConfig(sandbox_.dir(), config);
     server_ = std::make_unique<ChildProcess>([ini, script](ChildProcess& me) { return serve(me, ini, script); });
     ASSERT_TRUE(server_->awaitReady(10s, nullptr)) << "server start-up: " << server_->wait(1s);
-    // The relay's thread after the fork.
-    relay_ = std::make_unique<RecordingRelay>();
-    ASSERT_TRUE(relay_->ok());
-    relay_->start(config.serverPort);
-    config.resourcePort = relay_->port();
-    ini = writeStackConfig(sandbox_.dir(), config);
+    if (relayed) {
+      // The relay's thread after the fork.
+      relay_ = std::make_unique<RecordingRelay>();
+      ASSERT_TRUE(relay_->ok());
+      relay_->start(config.serverPort);
+      config.resourcePort = relay_->port();
+      ini = writeStackConfig(sandbox_.dir(), config);
+    }
     side_ = std::make_unique<StackSide>(StackSide::Role::Client, ini);
     ASSERT_TRUE(side_->ok()) << side_->error();
     ASSERT_EQ(side_->startRda(), 1) << side_->error();
@@ -319,6 +322,16 @@ TEST_F(RdaDialogue, DialogueTransactionsStatementsAndReleaseOverLoopback) {
   EXPECT_EQ(client_->conn.errors.count, 0u) << client_->conn.errors.lastRow << " " << client_->conn.errors.lastNative;
   EXPECT_EQ(server_->wait(10s), 0);
   EXPECT_TRUE(relay_->finish(5)) << "both sides end the transport connection";
+  size_t fromServer = 0;
+  size_t octetsFromServer = 0;
+  for (const CapturedTpkt& p : relay_->tpkts()) {
+    if (p.fromClient) continue;
+    ++fromServer;
+    octetsFromServer += p.octets.size();
+  }
+  // The stack's pool buffers hold 1024 octets and its TPDUs 2048.
+  EXPECT_GT(octetsFromServer, size_t{64 * 1024}) << "the rows filled more than 64 pool buffers";
+  EXPECT_GT(fromServer, 32u);
 
   if (!tsharkAvailable()) GTEST_SKIP() << "tshark and text2pcap are not installed";
   const auto times = decodeCleanly(relay_->tpkts(), relay_->port(),
@@ -367,6 +380,67 @@ TEST_F(RdaDialogue, SilentServerGivesTheClientItsResponseTimeOut) {
   EXPECT_LT(took, 5s);
   EXPECT_TRUE(al_queueEmpty(client_->conn.tmpl)) << "nothing came";
   EXPECT_EQ(client_->conn.state, uint32_t{RDA_CLI_ST_ASSOCIATED}) << "the association itself stands";
+}
+
+// Two associations of one client at once, each with a dialogue of its own,
+// their requests interleaved, then a third after one is released: the
+// server user keeps each association apart and is handed one indication at
+// a time across all of them.
+TEST_F(RdaDialogue, ServerKeepsConcurrentAssociationsApart) {
+  // The relay carries one connection only.
+  start(Script::ThreeAssociations, 30, false);
+  ASSERT_FALSE(HasFatalFailure());
+  RDA_CliHDBC second{};
+  second.tag = RDA_CLI_TAG_HDBC;
+  second.env = &client_->env;
+  second.tmpl = rda_createTemplateGidu(&client_->env, &second, client_->env.tmpl.pe, nullptr);
+  ASSERT_NE(second.tmpl, nullptr);
+  const std::unique_ptr<GIDU, void (*)(GIDU*)> keep(second.tmpl, [](GIDU* t) {
+    RDA_cliPurgeEventQueue(t);
+    al_deleteGidu(t);
+  });
+  auto associate = [&] {
+    RDA_cliSendEvent(
+        rda_createAssocReq(second.tmpl, "qvclient", kStackResource, rda_xopenAppCtxName, nullptr, SR_DUPLEX, nullptr),
+        RDA_CLI_SEND_WAIT);
+    return second.state == RDA_CLI_ST_ASSOCIATED;
+  };
+  ASSERT_TRUE(associate());
+
+  // A dialogue identifier is the server's key of a dialogue: each its own.
+  static uint8_t suffixA[] = {0x0A};
+  static uint8_t suffixB[] = {0x0B};
+  const OctStgV dlgA{1, suffixA};
+  const OctStgV dlgB{1, suffixB};
+  auto init = [&](GIDU* t, const OctStgV* dlg) {
+    RDA_cliSendEvent(rda_createSQLInitReq(t, 1, dlg, "tester", nullptr, nullptr, kAllUnits, rda_xopenIntegrityNo, nullptr),
+                     RDA_CLI_SEND_ONLY);
+  };
+  auto next = [](GIDU* t) {
+    int32_t status = 0;
+    return Owned(ai_do_rcv(t, 10, &status), al_deleteGidu);
+  };
+  init(tmpl(), &dlgA);
+  init(second.tmpl, &dlgB);
+  expectConfirm(next(tmpl()), RDA_INIT_CNF, "first R-Initialize");
+  expectConfirm(next(second.tmpl), RDA_INIT_CNF, "second R-Initialize");
+  RDA_cliSendEvent(rda_createSQLTermReq(second.tmpl, 2), RDA_CLI_SEND_ONLY);
+  expectConfirm(call(rda_createSQLTermReq(tmpl(), 2)), RDA_TERM_CNF, "first R-Terminate");
+  expectConfirm(next(second.tmpl), RDA_TERM_CNF, "second R-Terminate");
+
+  RDA_cliSendEvent(rda_createRelReq(second.tmpl, nullptr), RDA_CLI_SEND_WAIT);
+  EXPECT_EQ(second.state, 0u);
+  ASSERT_TRUE(associate()) << "a new association after a release";
+  init(second.tmpl, &dlgB);
+  expectConfirm(next(second.tmpl), RDA_INIT_CNF, "R-Initialize on the new association");
+  RDA_cliSendEvent(rda_createSQLTermReq(second.tmpl, 2), RDA_CLI_SEND_ONLY);
+  expectConfirm(next(second.tmpl), RDA_TERM_CNF, "R-Terminate on the new association");
+  RDA_cliSendEvent(rda_createRelReq(second.tmpl, nullptr), RDA_CLI_SEND_WAIT);
+  RDA_cliSendEvent(rda_createRelReq(tmpl(), nullptr), RDA_CLI_SEND_WAIT);
+  EXPECT_EQ(second.state, 0u);
+  EXPECT_EQ(client_->conn.state, 0u);
+  EXPECT_EQ(second.errors.count + client_->conn.errors.count, 0u);
+  EXPECT_EQ(server_->wait(10s), 0) << "three associations served and ended";
 }
 
 }  // namespace
