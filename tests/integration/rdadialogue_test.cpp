@@ -30,6 +30,7 @@
 #include "src/rda/rda_idubuild.h"
 #include "src/rda/rda_oid.h"
 #include "src/rda/rda_sqlbuild.h"
+#include "src/rda/rda_srvrules.h"
 #include "src/rda/rda_stackbuild.h"
 #include "src/rdaclient/rdacli_event.h"
 #include "src/runtime/xm.h"
@@ -46,6 +47,7 @@ constexpr uint32_t kAllUnits = 0xFE;  // every functional unit but the reserved 
 constexpr int32_t kHandle = 1;        // the data resource's handle
 constexpr int kRows = 1000;
 const char* const kRowsStmt = "SELECT n, text, half FROM t";
+const char* const kRefusedStmt = "SELECT * FROM nowhere";
 
 OctStgV octets(const char* s) {
   return OctStgV{static_cast<uint32_t>(std::strlen(s)), reinterpret_cast<uint8_t*>(const_cast<char*>(s))};
@@ -88,11 +90,18 @@ GIDU* answerRows(ServerCall& call) {
 }
 
 // The statement's single row of arguments sent back as one result row
-// (integers, varchars and NULLs); with no arguments, an empty result.
+// (integers, varchars and NULLs); with no arguments, an empty result; one
+// statement is refused.
 GIDU* answerExecute(ServerCall& call) {
   const RDAExecDBL_Req& req = static_cast<const RDAIdu*>(call.ind->idu)->execDBL_RI.req;
   const std::string stmt(reinterpret_cast<const char*>(req.stmt.text.octets), req.stmt.text.length);
   if (stmt == kRowsStmt) return answerRows(call);
+  if (stmt == kRefusedStmt) {
+    // The error builder turns the indication into the error response.
+    GIDU* err = rda_createSQLErrIdu(call.ind, RDA_SQLDBLStmtNotAllowed, nullptr);
+    call.taken = err != nullptr;
+    return err;
+  }
   if ((req.mask & (1u << 4)) == 0 || req.args.code != 0x4004) {
     return rda_createSQLExecDBLRsp(call.ind, call.opId(), 0, nullptr, 0, nullptr, nullptr);
   }
@@ -119,7 +128,7 @@ enum class Script { Dialogue, AbortOnInitialize, SilentOnInitialize, ThreeAssoci
 // What the server saw of the dialogue script, in order.
 const std::vector<uint32_t> kDialogueEvents = {
     AL_ACT_CNF,     AL_A_ASSOC_IND,  RDA_INIT_IND,     RDA_OPEN_IND,  RDA_BGNTRANS_IND, RDA_EXECDBL_IND,
-    RDA_EXECDBL_IND, RDA_EXECDBL_IND, RDA_COMMIT_IND,  RDA_BGNTRANS_IND, RDA_EXECDBL_IND, RDA_ROLLBACK_IND,
+    RDA_EXECDBL_IND, RDA_EXECDBL_IND, RDA_EXECDBL_IND, RDA_COMMIT_IND,  RDA_BGNTRANS_IND, RDA_EXECDBL_IND, RDA_ROLLBACK_IND,
     RDA_CLOSE_IND,  RDA_TERM_IND,    AL_A_RELEASE_IND};
 
 // The server of one association: 0 when it went as the script says and the
@@ -306,6 +315,17 @@ TEST_F(RdaDialogue, DialogueTransactionsStatementsAndReleaseOverLoopback) {
     EXPECT_TRUE(ok) << "row " << i;
   }
   EXPECT_EQ(i, kRows);
+
+  // A refused statement: the error reaches the client and the transaction
+  // goes on.
+  const OctStgV refused = octets(kRefusedStmt);
+  cnf = call(rda_createSQLExecDBLReq(tmpl(), nextOp(), &handle, nullptr, &refused, 0, nullptr, 0, nullptr, 0, nullptr,
+                                     0, nullptr));
+  ASSERT_NE(cnf, nullptr);
+  EXPECT_EQ(cnf->event, RDA_EXECDBL_ECNF);
+  EXPECT_EQ(rda_getSQLErr(cnf.get()), uint32_t{RDA_SQLDBLStmtNotAllowed});
+  EXPECT_EQ(client_->conn.errors.count, 1u);
+  EXPECT_EQ(client_->conn.errors.lastNative, uint32_t{RDA_SQLDBLStmtNotAllowed});
   cnf.reset();
 
   expectConfirm(call(rda_createSQLCommitReq(tmpl(), nextOp())), RDA_COMMIT_CNF, "R-Commit");
@@ -319,7 +339,7 @@ TEST_F(RdaDialogue, DialogueTransactionsStatementsAndReleaseOverLoopback) {
 
   RDA_cliSendEvent(rda_createRelReq(tmpl(), nullptr), RDA_CLI_SEND_WAIT);
   EXPECT_EQ(client_->conn.state, 0u) << "released";
-  EXPECT_EQ(client_->conn.errors.count, 0u) << client_->conn.errors.lastRow << " " << client_->conn.errors.lastNative;
+  EXPECT_EQ(client_->conn.errors.count, 1u) << "only the refused statement's";
   EXPECT_EQ(server_->wait(10s), 0);
   EXPECT_TRUE(relay_->finish(5)) << "both sides end the transport connection";
   size_t fromServer = 0;

@@ -93,11 +93,15 @@ void ServerUser::dispatch(GIDU* gidu) {
   }
   if (assoc != nullptr && isRdaIndication(gidu)) ++assoc->indications;
 
-  ServerCall call{gidu, assoc};
-  const auto h = handlers_.find({gidu->iduType, gidu->event});
-  GIDU* answer = h != handlers_.end() ? h->second(call) : answerByDefault(call);
+  // Whatever came, the next one is asked for once it is answered (after the
+  // Activate confirm too): until then the service user keeps it.
+  GIDU* next = rda_createSurNextEventReq(gidu);
+  const uint32_t event = gidu->event;
   void* const acb = gidu->pc;
-  bool ends = gidu->event == AL_A_ABORT_IND || gidu->event == AL_A_PABORT_IND || gidu->event == AL_QABORT;
+  ServerCall call{gidu, assoc};
+  const auto h = handlers_.find({gidu->iduType, event});
+  GIDU* answer = h != handlers_.end() ? h->second(call) : answerByDefault(call);
+  bool ends = event == AL_A_ABORT_IND || event == AL_A_PABORT_IND || event == AL_QABORT;
   if (answer != nullptr) {
     if (answer->event == AL_A_ABORT_REQ) ends = true;
     if (answer->event == AL_A_RELEASE_RSP) {
@@ -110,10 +114,8 @@ void ServerUser::dispatch(GIDU* gidu) {
     }
     rda_surSnd(answer, nullptr);
   }
-  // Whatever came, the next one is asked for (after the Activate confirm
-  // too): until then the service user keeps it.
-  if (GIDU* next = rda_createSurNextEventReq(gidu)) rda_surSnd(next, nullptr);
-  al_deleteGidu(gidu);
+  if (next != nullptr) rda_surSnd(next, nullptr);
+  if (!call.taken) al_deleteGidu(gidu);
   if (ends && acb != nullptr) end(acb);
 }
 
