@@ -14,7 +14,10 @@
 // engine's wait deletes the confirm.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -123,7 +126,7 @@ GIDU* answerExecute(ServerCall& call) {
   return g;
 }
 
-enum class Script { Dialogue, AbortOnInitialize, SilentOnInitialize, ThreeAssociations };
+enum class Script { Dialogue, AbortOnInitialize, ExitOnInitialize, SilentOnInitialize, ThreeAssociations };
 
 // What the server saw of the dialogue script, in order.
 const std::vector<uint32_t> kDialogueEvents = {
@@ -138,6 +141,11 @@ int serve(ChildProcess& me, const std::string& ini, Script script) {
   server.on(AL_IDU_RDA, RDA_EXECDBL_IND, answerExecute);
   if (script == Script::AbortOnInitialize)
     server.on(AL_IDU_RDA, RDA_INIT_IND, [](ServerCall& call) { return rda_createAbortReq(call.ind); });
+  if (script == Script::ExitOnInitialize)
+    server.on(AL_IDU_RDA, RDA_INIT_IND, [](ServerCall&) -> GIDU* {
+      std::fflush(nullptr);
+      _exit(0);
+    });
   if (script == Script::SilentOnInitialize)
     server.on(AL_IDU_RDA, RDA_INIT_IND, [](ServerCall&) -> GIDU* { return nullptr; });
   if (!server.start()) {
@@ -192,12 +200,15 @@ class RdaDialogue : public StackTest {
     ASSERT_TRUE(client_->activate());
     ASSERT_TRUE(client_->associate()) << client_->conn.errors.lastRow << " " << client_->conn.errors.lastNative;
   }
-  void TearDown() override {
+  void stop() {
     client_.reset();
     side_.reset();
     if (relay_ != nullptr) relay_->finish(1);
     relay_.reset();
     server_.reset();
+  }
+  void TearDown() override {
+    stop();
     StackTest::TearDown();
   }
 
@@ -365,24 +376,39 @@ TEST_F(RdaDialogue, DialogueTransactionsStatementsAndReleaseOverLoopback) {
   EXPECT_EQ(times.at("aSO-context-name: 1.2.826.0.1050.3.2.2.1"), 2u);
 }
 
-// The server aborts the association instead of answering R-Initialize: the
-// client gets an A-ABORT indication and forgets the association.
-TEST_F(RdaDialogue, ServerAbortReachesTheClient) {
-  start(Script::AbortOnInitialize);
-  ASSERT_FALSE(HasFatalFailure());
-  static uint8_t suffix[] = {0x01};
-  const OctStgV dlg{1, suffix};
-  RDA_cliSendEvent(rda_createSQLInitReq(tmpl(), nextOp(), &dlg, "tester", nullptr, nullptr, kAllUnits, nullptr, nullptr),
-                   RDA_CLI_SEND_ONLY);
-  // An abort goes to the environment's queue, which outlives the connection.
-  int32_t status = 0;
-  Owned abort(ai_do_rcv(&client_->env.tmpl, 10, &status), al_deleteGidu);
-  ASSERT_NE(abort, nullptr);
-  EXPECT_EQ(abort->event, AL_A_ABORT_IND);
-  EXPECT_EQ(client_->conn.state, 0u);
-  EXPECT_EQ(client_->conn.tmpl->pc, nullptr) << "the association is forgotten";
-  EXPECT_EQ(client_->conn.errors.lastRow, RDA_CLI_ROW_CONNECTION_LOST);
-  EXPECT_EQ(server_->wait(10s), 0);
+// Instead of answering R-Initialize the server user aborts the
+// association, or the server's process ends: the client gets an A-ABORT or
+// an A-P-ABORT indication and forgets the association.
+TEST_F(RdaDialogue, AbortOrLostServerReachesTheClient) {
+  struct Case {
+    const char* what;
+    Script script;
+    uint32_t event;
+  };
+  const Case cases[] = {
+      {"A-ABORT from the server user", Script::AbortOnInitialize, AL_A_ABORT_IND},
+      {"the server's process ends", Script::ExitOnInitialize, AL_A_PABORT_IND},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    start(c.script);
+    ASSERT_FALSE(HasFatalFailure());
+    static uint8_t suffix[] = {0x01};
+    const OctStgV dlg{1, suffix};
+    RDA_cliSendEvent(
+        rda_createSQLInitReq(tmpl(), nextOp(), &dlg, "tester", nullptr, nullptr, kAllUnits, nullptr, nullptr),
+        RDA_CLI_SEND_ONLY);
+    // An abort goes to the environment's queue, which outlives the connection.
+    int32_t status = 0;
+    Owned abort(ai_do_rcv(&client_->env.tmpl, 10, &status), al_deleteGidu);
+    ASSERT_NE(abort, nullptr);
+    EXPECT_EQ(abort->event, c.event);
+    EXPECT_EQ(client_->conn.state, 0u);
+    EXPECT_EQ(client_->conn.tmpl->pc, nullptr) << "the association is forgotten";
+    EXPECT_EQ(client_->conn.errors.lastRow, RDA_CLI_ROW_CONNECTION_LOST);
+    EXPECT_EQ(server_->wait(10s), 0);
+    stop();
+  }
 }
 
 // A server that takes R-Initialize and never answers: the client's wait ends
