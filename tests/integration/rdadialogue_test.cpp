@@ -13,7 +13,6 @@
 // engine's own wait does, so that the test can read what came back; the
 // engine's wait deletes the confirm.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <chrono>
@@ -84,7 +83,8 @@ GIDU* answerRows(ServerCall& call) {
     const OctStgV t{static_cast<uint32_t>(text.size()), reinterpret_cast<uint8_t*>(const_cast<char*>(text.data()))};
     rda_addXOPENSQLVal(vt, &l->values, RDA_SQLVAL_INTEGER, nullptr, 0, i, nullptr, nullptr, 0, 0);
     rda_addXOPENSQLVal(vt, &l->values, RDA_SQLVAL_VARCHAR, &t, 0, 0, nullptr, nullptr, 0, 0);
-    rda_addXOPENSQLVal(vt, &l->values, RDA_SQLVAL_DOUBLE, nullptr, 0, 0, nullptr, nullptr, i % 7 == 0 ? -1 : 0, i * 0.5);
+    rda_addXOPENSQLVal(vt, &l->values, RDA_SQLVAL_DOUBLE, nullptr, 0, 0, nullptr, nullptr, i % 7 == 0 ? -1 : 0,
+                       i * 0.5);
     rows[i] = rda_createResultVal(vt, nullptr, l);
   }
   GIDU* g = rda_createSQLExecDBLRsp(call.ind, call.opId(), 3, specs, kRows, rows.data(), vt);
@@ -129,10 +129,10 @@ GIDU* answerExecute(ServerCall& call) {
 enum class Script { Dialogue, AbortOnInitialize, ExitOnInitialize, SilentOnInitialize, ThreeAssociations };
 
 // What the server saw of the dialogue script, in order.
-const std::vector<uint32_t> kDialogueEvents = {
-    AL_ACT_CNF,     AL_A_ASSOC_IND,  RDA_INIT_IND,     RDA_OPEN_IND,  RDA_BGNTRANS_IND, RDA_EXECDBL_IND,
-    RDA_EXECDBL_IND, RDA_EXECDBL_IND, RDA_EXECDBL_IND, RDA_COMMIT_IND,  RDA_BGNTRANS_IND, RDA_EXECDBL_IND, RDA_ROLLBACK_IND,
-    RDA_CLOSE_IND,  RDA_TERM_IND,    AL_A_RELEASE_IND};
+const std::vector<uint32_t> kDialogueEvents = {AL_ACT_CNF,       AL_A_ASSOC_IND,  RDA_INIT_IND,     RDA_OPEN_IND,
+                                               RDA_BGNTRANS_IND, RDA_EXECDBL_IND, RDA_EXECDBL_IND,  RDA_EXECDBL_IND,
+                                               RDA_EXECDBL_IND,  RDA_COMMIT_IND,  RDA_BGNTRANS_IND, RDA_EXECDBL_IND,
+                                               RDA_ROLLBACK_IND, RDA_CLOSE_IND,   RDA_TERM_IND,     AL_A_RELEASE_IND};
 
 // The server of one association: 0 when it went as the script says and the
 // transport connection is gone.
@@ -154,8 +154,8 @@ int serve(ChildProcess& me, const std::string& ini, Script script) {
   }
   me.ready(server.port());
   const uint32_t associations = script == Script::ThreeAssociations ? 3 : 1;
-  const bool ended = server.runUntil(
-      [&] { return server.ended() == associations && getSessionTLS(0)->tp0.activeCount == 0; }, 20s);
+  const bool ended =
+      server.runUntil([&] { return server.ended() == associations && getSessionTLS(0)->tp0.activeCount == 0; }, 20s);
   std::vector<uint32_t> events;
   for (const auto& [event, errNo] : server.seen()) {
     events.push_back(event);
@@ -175,8 +175,9 @@ using Owned = std::unique_ptr<GIDU, void (*)(GIDU*)>;
 
 class RdaDialogue : public StackTest {
  protected:
-  // The server in its process, a relay in front of it, and the client's
-  // stack activated and associated through the relay.
+  // The server in its process, a relay in front of it (when `relayed`;
+  // the relay carries one connection), and the client's stack activated
+  // and associated through it.
   void start(Script script, int responseTimeOut = 30, bool relayed = true) {
     StackConfig config;
     config.serverPort = freeLoopbackPort();
@@ -287,8 +288,8 @@ TEST_F(RdaDialogue, DialogueTransactionsStatementsAndReleaseOverLoopback) {
     rda_addXOPENSQLVal(vt, &args->values, RDA_SQLVAL_INTEGER, nullptr, 0, 0, nullptr, nullptr, -1, 0);
     RDASQLValList* lists[] = {args};
     const OctStgV insert = octets("INSERT INTO t VALUES (?, ?, ?)");
-    cnf = call(rda_createSQLExecDBLReq(tmpl(), nextOp(), &handle, nullptr, &insert, 3, specs, 0, nullptr, 1, lists, 0,
-                                       vt));
+    cnf = call(
+        rda_createSQLExecDBLReq(tmpl(), nextOp(), &handle, nullptr, &insert, 3, specs, 0, nullptr, 1, lists, 0, vt));
     expectConfirm(cnf, RDA_EXECDBL_CNF, "R-ExecuteDBL with parameters");
     ASSERT_NE(cnf, nullptr);
     ASSERT_EQ(resultOf(cnf).rows.count, 1u);
@@ -316,12 +317,12 @@ TEST_F(RdaDialogue, DialogueTransactionsStatementsAndReleaseOverLoopback) {
   for (auto* r = first<RDAXOPENResultNode>(rows.rows); r != nullptr && wrong < 5; r = after(rows.rows, r), ++i) {
     const auto v = valuesOf(r);
     const std::string text = rowText(i);
-    const bool ok = v.size() == 3 && v[0]->value.code == RDA_SQLVAL_INTEGER && v[0]->value.integer == i &&
-                    v[1]->value.code == RDA_SQLVAL_VARCHAR &&
-                    std::string(reinterpret_cast<const char*>(v[1]->value.octets.octets), v[1]->value.octets.length) ==
-                        text &&
-                    (i % 7 == 0 ? (v[2]->mask & 1) == 0 && v[2]->indicator == -1
-                                : v[2]->value.code == RDA_SQLVAL_DOUBLE && v[2]->value.real == i * 0.5);
+    const bool ok =
+        v.size() == 3 && v[0]->value.code == RDA_SQLVAL_INTEGER && v[0]->value.integer == i &&
+        v[1]->value.code == RDA_SQLVAL_VARCHAR &&
+        std::string(reinterpret_cast<const char*>(v[1]->value.octets.octets), v[1]->value.octets.length) == text &&
+        (i % 7 == 0 ? (v[2]->mask & 1) == 0 && v[2]->indicator == -1
+                    : v[2]->value.code == RDA_SQLVAL_DOUBLE && v[2]->value.real == i * 0.5);
     if (!ok) ++wrong;
     EXPECT_TRUE(ok) << "row " << i;
   }
@@ -419,8 +420,9 @@ TEST_F(RdaDialogue, SilentServerGivesTheClientItsResponseTimeOut) {
   static uint8_t suffix[] = {0x01};
   const OctStgV dlg{1, suffix};
   const auto t0 = std::chrono::steady_clock::now();
-  RDA_cliSendEvent(rda_createSQLInitReq(tmpl(), nextOp(), &dlg, "tester", nullptr, nullptr, kAllUnits, nullptr, nullptr),
-                   RDA_CLI_SEND_WAIT);
+  RDA_cliSendEvent(
+      rda_createSQLInitReq(tmpl(), nextOp(), &dlg, "tester", nullptr, nullptr, kAllUnits, nullptr, nullptr),
+      RDA_CLI_SEND_WAIT);
   const auto took = std::chrono::steady_clock::now() - t0;
   EXPECT_GE(took, 1s) << "two whole seconds last at least one";
   EXPECT_LT(took, 5s);
@@ -459,8 +461,9 @@ TEST_F(RdaDialogue, ServerKeepsConcurrentAssociationsApart) {
   const OctStgV dlgA{1, suffixA};
   const OctStgV dlgB{1, suffixB};
   auto init = [&](GIDU* t, const OctStgV* dlg) {
-    RDA_cliSendEvent(rda_createSQLInitReq(t, 1, dlg, "tester", nullptr, nullptr, kAllUnits, rda_xopenIntegrityNo, nullptr),
-                     RDA_CLI_SEND_ONLY);
+    RDA_cliSendEvent(
+        rda_createSQLInitReq(t, 1, dlg, "tester", nullptr, nullptr, kAllUnits, rda_xopenIntegrityNo, nullptr),
+        RDA_CLI_SEND_ONLY);
   };
   auto next = [](GIDU* t) {
     int32_t status = 0;

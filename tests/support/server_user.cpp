@@ -49,8 +49,8 @@ bool ServerUser::start() {
   // The Activate confirm comes back at once.
   if (pending_.size() != 1 || pending_[0]->event != AL_ACT_CNF || pending_[0]->errNo != 0) {
     error_ = "no Activate confirm";
-    if (!pending_.empty()) error_ += ": event " + std::to_string(pending_[0]->event) +
-                                     ", error " + std::to_string(pending_[0]->errNo);
+    if (!pending_.empty())
+      error_ += ": event " + std::to_string(pending_[0]->event) + ", error " + std::to_string(pending_[0]->errNo);
     return false;
   }
   dispatch(pending_[0]);
@@ -126,8 +126,8 @@ GIDU* ServerUser::answerByDefault(ServerCall& call) {
     const auto* apdu = static_cast<const AcseApdu*>(g->idu);
     switch (g->event) {
       case AL_A_ASSOC_IND: {
-        const bool xopen =
-            apdu != nullptr && apdu->code == AC_APDU_AARQ && ul_objidvcmp(&apdu->aarq.contextName, rda_xopenAppCtxName) == 1;
+        const bool xopen = apdu != nullptr && apdu->code == AC_APDU_AARQ &&
+                           ul_objidvcmp(&apdu->aarq.contextName, rda_xopenAppCtxName) == 1;
         return rda_createAssocRsp(g, rda_xopenAppCtxName, xopen ? AC_RESULT_ACCEPTED : AC_RESULT_REJECTED_PERMANENT,
                                   nullptr, SR_DUPLEX);
       }

@@ -44,9 +44,9 @@
 
 // What the server keeps of one association.
 struct ServerAssoc {
-  void* acb = nullptr;          // the association's reference (pc of its GIDUs)
-  uint32_t indications = 0;     // RDA indications delivered on it so far
-  std::shared_ptr<void> data;   // for the handlers
+  void* acb = nullptr;         // the association's reference (pc of its GIDUs)
+  uint32_t indications = 0;    // RDA indications delivered on it so far
+  std::shared_ptr<void> data;  // for the handlers
 };
 
 // One delivered GIDU as a handler sees it.
