@@ -408,6 +408,13 @@ TEST_F(RdaDialogue, AbortOrLostServerReachesTheClient) {
     EXPECT_EQ(client_->conn.tmpl->pc, nullptr) << "the association is forgotten";
     EXPECT_EQ(client_->conn.errors.lastRow, RDA_CLI_ROW_CONNECTION_LOST);
     EXPECT_EQ(server_->wait(10s), 0);
+    if (c.event == AL_A_ABORT_IND && tsharkAvailable()) {
+      EXPECT_TRUE(relay_->finish(5));
+      const auto times =
+          decodeCleanly(relay_->tpkts(), relay_->port(), {"    abrt\n", "abort-source: service-user (0)"});
+      EXPECT_EQ(times.at("    abrt\n"), 1u);
+      EXPECT_EQ(times.at("abort-source: service-user (0)"), 1u);
+    }
     stop();
   }
 }
