@@ -92,9 +92,24 @@ GIDU* answerRows(ServerCall& call) {
   return g;
 }
 
-// The statement's single row of arguments sent back as one result row
-// (integers, varchars and NULLs); with no arguments, an empty result; one
-// statement is refused.
+// A row of argument values (integers, varchars and NULLs) copied into a
+// new value list of `vt`.
+RDASQLValList* echoRow(XmTree* vt, const RDAList& values) {
+  RDASQLValList* echo = rda_createSQLValList(vt);
+  for (auto* n = first<RDAValNode>(values); n != nullptr; n = after(values, n)) {
+    const auto* v = static_cast<const RDAXOPENSQLVal*>(n->val);
+    if ((v->mask & 1) == 0)
+      rda_addXOPENSQLVal(vt, &echo->values, RDA_SQLVAL_INTEGER, nullptr, 0, 0, nullptr, nullptr, -1, 0);
+    else if (v->value.code == RDA_SQLVAL_INTEGER)
+      rda_addXOPENSQLVal(vt, &echo->values, RDA_SQLVAL_INTEGER, nullptr, 0, v->value.integer, nullptr, nullptr, 0, 0);
+    else if (v->value.code == RDA_SQLVAL_VARCHAR)
+      rda_addXOPENSQLVal(vt, &echo->values, RDA_SQLVAL_VARCHAR, &v->value.octets, 0, 0, nullptr, nullptr, 0, 0);
+  }
+  return echo;
+}
+
+// The statement's rows of arguments sent back as result rows; with no
+// arguments, an empty result; one statement is refused.
 GIDU* answerExecute(ServerCall& call) {
   const RDAExecDBL_Req& req = static_cast<const RDAIdu*>(call.ind->idu)->execDBL_RI.req;
   const std::string stmt(reinterpret_cast<const char*>(req.stmt.text.octets), req.stmt.text.length);
@@ -105,23 +120,17 @@ GIDU* answerExecute(ServerCall& call) {
     call.taken = err != nullptr;
     return err;
   }
-  if ((req.mask & (1u << 4)) == 0 || req.args.code != 0x4004) {
-    return rda_createSQLExecDBLRsp(call.ind, call.opId(), 0, nullptr, 0, nullptr, nullptr);
-  }
   XmTree* vt = _xm_allocTree(nullptr);
-  RDASQLValList* echo = rda_createSQLValList(vt);
-  const RDAList& args = req.args.single.values.values;
-  for (auto* n = first<RDAValNode>(args); n != nullptr; n = after(args, n)) {
-    const auto* v = static_cast<const RDAXOPENSQLVal*>(n->val);
-    if ((v->mask & 1) == 0)
-      rda_addXOPENSQLVal(vt, &echo->values, RDA_SQLVAL_INTEGER, nullptr, 0, 0, nullptr, nullptr, -1, 0);
-    else if (v->value.code == RDA_SQLVAL_INTEGER)
-      rda_addXOPENSQLVal(vt, &echo->values, RDA_SQLVAL_INTEGER, nullptr, 0, v->value.integer, nullptr, nullptr, 0, 0);
-    else if (v->value.code == RDA_SQLVAL_VARCHAR)
-      rda_addXOPENSQLVal(vt, &echo->values, RDA_SQLVAL_VARCHAR, &v->value.octets, 0, 0, nullptr, nullptr, 0, 0);
+  std::vector<void*> rows;
+  if ((req.mask & (1u << 4)) != 0 && req.args.code == RDA_EXEC_SINGLE_ROW) {
+    rows.push_back(rda_createResultVal(vt, nullptr, echoRow(vt, req.args.single.values.values)));
+  } else if ((req.mask & (1u << 4)) != 0 && req.args.code == RDA_EXEC_MULTI_ROW) {
+    const RDAList& list = req.args.multi.rows;
+    for (auto* r = first<RDARowNode>(list); r != nullptr; r = after(list, r))
+      rows.push_back(rda_createResultVal(vt, nullptr, echoRow(vt, r->row.values)));
   }
-  void* rows[] = {rda_createResultVal(vt, nullptr, echo)};
-  GIDU* g = rda_createSQLExecDBLRsp(call.ind, call.opId(), 0, nullptr, 1, rows, vt);
+  GIDU* g =
+      rda_createSQLExecDBLRsp(call.ind, call.opId(), 0, nullptr, static_cast<uint32_t>(rows.size()), rows.data(), vt);
   if (g == nullptr) _xm_freeTree(vt);
   return g;
 }
@@ -129,10 +138,10 @@ GIDU* answerExecute(ServerCall& call) {
 enum class Script { Dialogue, AbortOnInitialize, ExitOnInitialize, SilentOnInitialize, ThreeAssociations };
 
 // What the server saw of the dialogue script, in order.
-const std::vector<uint32_t> kDialogueEvents = {AL_ACT_CNF,       AL_A_ASSOC_IND,  RDA_INIT_IND,     RDA_OPEN_IND,
-                                               RDA_BGNTRANS_IND, RDA_EXECDBL_IND, RDA_EXECDBL_IND,  RDA_EXECDBL_IND,
-                                               RDA_EXECDBL_IND,  RDA_COMMIT_IND,  RDA_BGNTRANS_IND, RDA_EXECDBL_IND,
-                                               RDA_ROLLBACK_IND, RDA_CLOSE_IND,   RDA_TERM_IND,     AL_A_RELEASE_IND};
+const std::vector<uint32_t> kDialogueEvents = {
+    AL_ACT_CNF,      AL_A_ASSOC_IND,   RDA_INIT_IND,    RDA_OPEN_IND,    RDA_BGNTRANS_IND, RDA_EXECDBL_IND,
+    RDA_EXECDBL_IND, RDA_EXECDBL_IND,  RDA_EXECDBL_IND, RDA_EXECDBL_IND, RDA_COMMIT_IND,   RDA_BGNTRANS_IND,
+    RDA_EXECDBL_IND, RDA_ROLLBACK_IND, RDA_CLOSE_IND,   RDA_TERM_IND,    AL_A_RELEASE_IND};
 
 // The server of one association: 0 when it went as the script says and the
 // transport connection is gone.
@@ -302,6 +311,45 @@ TEST_F(RdaDialogue, DialogueTransactionsStatementsAndReleaseOverLoopback) {
               "forty-two");
     EXPECT_EQ(v[2]->mask & 1, 0u) << "NULL";
     EXPECT_EQ(v[2]->indicator, -1);
+  }
+
+  {
+    // 1000 rows of parameters (n, text, 2n or NULL in every seventh row)
+    // in many pool buffers the other way; the server sends them back.
+    XmTree* vt = _xm_allocTree(nullptr);
+    void* specs[] = {rda_createXOPENIntegerType(vt, 0, "n", 10, 0), rda_createXOPENVarCharType(vt, 1, "t", nullptr, 80),
+                     rda_createXOPENIntegerType(vt, 1, "m", 10, 0)};
+    std::vector<RDASQLValList*> lists(kRows);
+    for (int i = 0; i < kRows; ++i) {
+      lists[i] = rda_createSQLValList(vt);
+      const std::string text = rowText(i);
+      const OctStgV t{static_cast<uint32_t>(text.size()), reinterpret_cast<uint8_t*>(const_cast<char*>(text.data()))};
+      rda_addXOPENSQLVal(vt, &lists[i]->values, RDA_SQLVAL_INTEGER, nullptr, 0, i, nullptr, nullptr, 0, 0);
+      rda_addXOPENSQLVal(vt, &lists[i]->values, RDA_SQLVAL_VARCHAR, &t, 0, 0, nullptr, nullptr, 0, 0);
+      rda_addXOPENSQLVal(vt, &lists[i]->values, RDA_SQLVAL_INTEGER, nullptr, 0, 2 * i, nullptr, nullptr,
+                         i % 7 == 0 ? -1 : 0, 0);
+    }
+    const OctStgV insert = octets("INSERT INTO t VALUES (?, ?, ?)");
+    cnf = call(rda_createSQLExecDBLReq(tmpl(), nextOp(), &handle, nullptr, &insert, 3, specs, 0, nullptr, kRows,
+                                       lists.data(), 0, vt));
+    expectConfirm(cnf, RDA_EXECDBL_CNF, "R-ExecuteDBL with 1000 rows of parameters");
+    ASSERT_NE(cnf, nullptr);
+    const RDAList& echoed = resultOf(cnf).rows;
+    ASSERT_EQ(echoed.count, uint32_t{kRows});
+    int i = 0;
+    int wrong = 0;
+    for (auto* r = first<RDAXOPENResultNode>(echoed); r != nullptr && wrong < 5; r = after(echoed, r), ++i) {
+      const auto v = valuesOf(r);
+      const bool ok = v.size() == 3 && v[0]->value.code == RDA_SQLVAL_INTEGER && v[0]->value.integer == i &&
+                      v[1]->value.code == RDA_SQLVAL_VARCHAR &&
+                      std::string(reinterpret_cast<const char*>(v[1]->value.octets.octets),
+                                  v[1]->value.octets.length) == rowText(i) &&
+                      (i % 7 == 0 ? (v[2]->mask & 1) == 0 && v[2]->indicator == -1
+                                  : v[2]->value.code == RDA_SQLVAL_INTEGER && v[2]->value.integer == 2 * i);
+      if (!ok) ++wrong;
+      EXPECT_TRUE(ok) << "row " << i;
+    }
+    EXPECT_EQ(i, kRows);
   }
 
   const OctStgV select = octets(kRowsStmt);
