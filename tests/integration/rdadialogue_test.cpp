@@ -455,6 +455,7 @@ TEST_F(RdaDialogue, AbortOrLostServerReachesTheClient) {
     EXPECT_EQ(client_->conn.state, 0u);
     EXPECT_EQ(client_->conn.tmpl->pc, nullptr) << "the association is forgotten";
     EXPECT_EQ(client_->conn.errors.lastRow, RDA_CLI_ROW_CONNECTION_LOST);
+    abort.reset();  // before its stack goes
     EXPECT_EQ(server_->wait(10s), 0);
     if (c.event == AL_A_ABORT_IND && tsharkAvailable()) {
       EXPECT_TRUE(relay_->finish(5));
