@@ -5,6 +5,9 @@
 
 #include "rda/sur_fixture.h"
 #include "src/rda/rda_srvent.h"
+#include "src/rda/rda_srvrules.h"
+#include "src/rda/rda_stateck.h"
+#include "support/counting_alloc.h"
 
 namespace {
 
@@ -33,6 +36,51 @@ class SurQueueTest : public SurTest {
     return op;
   }
 
+  // A dialogue on the real route: an R-Initialize (with an SQL conformance
+  // level, which the R-Open needs) and an R-Open of resource 10 arrive, are
+  // answered by the server user, and the user asks for the next event
+  // after each. Its dialogue entity.
+  DlgEnt* openDialogue() {
+    void* b = nullptr;
+    GIDU* init = rdaUp(RDA_INIT_IND, ucb_, acb_, 1, &b);
+    auto* req = static_cast<RDAInit_Req*>(b);
+    req->suffix.code = 0x4000;
+    req->suffix.octets = {1, suffix_};
+    req->identityOfUser = const_cast<char*>("user");
+    req->functionalUnits = 0xFE;
+    req->mask |= RDA_INIT_SQL;
+    req->sql.mask = 0x01;
+    req->sql.conformLevel = {2, level_};
+    rda_surRcv(init);
+    GIDU* r = rdaDown(RDA_INIT_RSP, ucb_, acb_, 1, &b);
+    static_cast<RDAInit_Result*>(b)->functionalUnits = 0xFE;
+    rda_surSnd(r, nullptr);
+    nextEvent(ucb_, acb_);
+    GIDU* open = rdaUp(RDA_OPEN_IND, ucb_, acb_, 2, &b);
+    static_cast<RDAOpen_Req*>(b)->handle = 10;
+    rda_surRcv(open);
+    rda_surSnd(rdaDown(RDA_OPEN_RSP, ucb_, acb_, 2), nullptr);
+    nextEvent(ucb_, acb_);
+    return acbElem(acb_)->dlgEnt;
+  }
+
+  void clearHops() {
+    for (Hop& h : hops_) al_deleteGidu(h.gidu);
+    hops_.clear();
+  }
+  // The operation ids of the answers that reached the entity, in order.
+  std::vector<int32_t> sentOps(RdaEventCode event) const {
+    std::vector<int32_t> ids;
+    for (const Hop& h : toAe())
+      if (h.event == event) ids.push_back(static_cast<const RDAIdu*>(h.gidu->idu)->term_RC.opId);
+    return ids;
+  }
+  std::vector<uint32_t> events(bool user) const {
+    std::vector<uint32_t> out;
+    for (const Hop& h : hopsTo(user)) out.push_back(h.event);
+    return out;
+  }
+
   std::vector<int32_t> deliveredOps() const {
     std::vector<int32_t> ids;
     for (const Hop& h : toUser())
@@ -42,6 +90,8 @@ class SurQueueTest : public SurTest {
 
   UCB* ucb_ = nullptr;
   ACB* acb_ = nullptr;
+  uint8_t suffix_[1] = {'A'};
+  uint32_t level_[2] = {1, 2};
 };
 
 TEST_F(SurQueueTest, AServerGetsOneOperationAtATimeTheNextOnRequest) {
@@ -117,6 +167,95 @@ TEST_F(SurQueueTest, AQuickAbortPurgesTheQueueAndReachesTheUser) {
   EXPECT_EQ(toUser().back().event, AL_QABORT);
   EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5}));
   EXPECT_EQ(ucb_->acbList.count, 0u) << "the association and its operations are gone";
+}
+
+// Three operations of one dialogue, on the real route of the server role:
+// the server user gets them one at a time, each only after asking for the
+// next; while they wait, each indication is parked with its operation; the
+// answers, given out of order, leave in arrival order, every one from the
+// same route position, and nothing is left behind.
+TEST_F(SurQueueTest, ThreeOperationsAnsweredOutOfOrderLeaveInArrivalOrder) {
+  DlgEnt* dlg = openDialogue();
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_EQ(events(false), (std::vector<uint32_t>{RDA_INIT_RSP, RDA_OPEN_RSP}));
+  ASSERT_NE(RDA_surGetRsrcEnt(10, dlg), nullptr);
+  ASSERT_EQ(dlg->opList->count, 0u);
+  ASSERT_EQ(acbElem(acb_)->stateCk->state, static_cast<uint32_t>(RDA_SA));
+  RdaUcbElem* user = static_cast<RdaUcbElem*>(AL_surGetUcbElem(kRdaIduType, ucb_)->rdaElem);
+  ASSERT_EQ(user->busy, 0u);
+  clearHops();
+  const long before = liveBlocks.load();
+  std::vector<uint32_t> levels;  // the ACB's route position as each answer reaches the entity
+  onAe_ = [&](GIDU*) { levels.push_back(acb_->routeLevel); };
+
+  for (int32_t id : {5, 6, 7}) rda_surRcv(rdaUp(RDA_EXECDBL_IND, ucb_, acb_, id));
+  OpEnt* op5 = RDA_surGetOpEnt(5, dlg);
+  OpEnt* op6 = RDA_surGetOpEnt(6, dlg);
+  OpEnt* op7 = RDA_surGetOpEnt(7, dlg);
+  ASSERT_TRUE(op5 && op6 && op7);
+  EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5}));
+  EXPECT_TRUE(toAe().empty());
+  EXPECT_EQ(user->busy, 1u);
+  EXPECT_EQ(op5->opStatus, RDA_OPST_TAKEN);
+  EXPECT_EQ(op5->heldInd, nullptr);
+  const Hop first = toUser().back();
+  EXPECT_EQ(first.gidu->ue, &userRef_);
+  EXPECT_EQ(first.gidu->pe, ucb_);
+  EXPECT_EQ(first.gidu->uc, &assocRef_);
+  EXPECT_EQ(first.gidu->pc, acb_);
+  // The waiting ones: in the queue in arrival order, each indication naming
+  // its operation, no delete flag parked in it.
+  ASSERT_NE(op6->heldInd, nullptr);
+  ASSERT_NE(op7->heldInd, nullptr);
+  EXPECT_EQ(user->opQueue.next, op6->heldInd);
+  EXPECT_EQ(op6->heldInd->next, op7->heldInd);
+  EXPECT_EQ(op7->heldInd->next, &user->opQueue);
+  for (OpEnt* op : {op6, op7}) {
+    EXPECT_EQ(op->opStatus, RDA_OPST_ARRIVED);
+    EXPECT_EQ(op->heldInd->ue, op);
+    EXPECT_EQ(op->heldInd->uc, acb_);
+    EXPECT_EQ(op->heldInd->pc, nullptr);
+    EXPECT_EQ(op->heldInd->pe, nullptr);
+  }
+
+  nextEvent(ucb_, acb_);
+  EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5, 6}));
+  EXPECT_EQ(op6->opStatus, RDA_OPST_TAKEN);
+  EXPECT_EQ(op6->heldInd, nullptr);
+  EXPECT_EQ(user->opQueue.next, op7->heldInd);
+  EXPECT_EQ(toUser().back().gidu->pc, acb_) << "references given back";
+  EXPECT_EQ(toUser().back().gidu->pe, ucb_);
+  nextEvent(ucb_, acb_);
+  EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5, 6, 7}));
+  EXPECT_EQ(op7->opStatus, RDA_OPST_TAKEN);
+  nextEvent(ucb_, acb_);
+  EXPECT_EQ(user->busy, 0u) << "nothing left to give";
+
+  rda_surSnd(rdaDown(RDA_EXECDBL_RSP, ucb_, acb_, 7), nullptr);
+  EXPECT_TRUE(toAe().empty()) << "7 waits for 5 and 6";
+  EXPECT_EQ(op7->opStatus, RDA_OPST_ANSWERED);
+  EXPECT_NE(op7->rsp, nullptr);
+  rda_surSnd(rdaDown(RDA_EXECDBL_RSP, ucb_, acb_, 5), nullptr);
+  EXPECT_EQ(sentOps(RDA_EXECDBL_RSP), (std::vector<int32_t>{5}));
+  EXPECT_EQ(RDA_surGetOpEnt(5, dlg), nullptr);
+  EXPECT_EQ(dlg->opList->count, 2u);
+  rda_surSnd(rdaDown(RDA_EXECDBL_RSP, ucb_, acb_, 6), nullptr);
+  EXPECT_EQ(sentOps(RDA_EXECDBL_RSP), (std::vector<int32_t>{5, 6, 7}));
+  ASSERT_EQ(levels.size(), 3u);
+  EXPECT_EQ(levels[2], levels[1]) << "7 left from where 6 did";
+  EXPECT_EQ(levels[1], levels[0]);
+  for (const Hop& h : toAe()) {
+    EXPECT_EQ(h.gidu->pe, &aei_) << "the entity's view";
+    EXPECT_EQ(h.gidu->pc, &sao_);
+  }
+  EXPECT_EQ(dlg->opList->count, 0u);
+  EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5, 6, 7})) << "no refusal came back";
+  EXPECT_EQ(acbElem(acb_)->stateCk->state, static_cast<uint32_t>(RDA_SA));
+  EXPECT_EQ(acb_->passFlag, 0u);
+  EXPECT_EQ(acb_->inputCount, 0u);
+  onAe_ = nullptr;
+  clearHops();
+  EXPECT_EQ(liveBlocks.load(), before) << "every operation and GIDU freed";
 }
 
 }  // namespace
