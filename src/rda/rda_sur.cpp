@@ -44,24 +44,12 @@ bool isNextEvent(const GIDU* gidu) {
   return gidu->iduType == kRdaIduType && gidu->event == RDA_SUR_NXTEVENT_REQ;
 }
 
-// The UCB is still one of the thread's users (it may have been deleted by
-// a nested pass while a GIDU was with the user). Without a ring to look in
-// the block is taken as it is.
-bool ucbAlive(const UCB* ucb) {
-  if (ucb == nullptr) return false;
-  UL_Ring* ring = rda_surUcbQueue();
-  if (ring == nullptr) return true;
-  for (const UL_Link* l = ring->links.next; l != &ring->links; l = l->next)
-    if (l == ucb) return true;
-  return false;
-}
-
 void deleteMarkedAcb(ACB* acb) {
   if (acb != nullptr && acb->deleteFlag != 0) AL_surDeleteACB(acb);
 }
 
 void deleteMarkedUcb(UCB* ucb) {
-  if (ucbAlive(ucb) && ucb->deleteFlag != 0) AL_surDeleteUCB(ucb);
+  if (rda_surUcbAlive(ucb) && ucb->deleteFlag != 0) AL_surDeleteUCB(ucb);
 }
 
 // Hands the GIDU on while holding the ACB, so that a nested pass that marks
@@ -388,6 +376,18 @@ void rcvLocal(GIDU* gidu) {
 }
 
 }  // namespace
+
+// The UCB is still one of the thread's users (it may have been deleted by
+// a nested pass while a GIDU was with the user). Without a ring to look in
+// the block is taken as it is.
+bool rda_surUcbAlive(const UCB* ucb) {
+  if (ucb == nullptr) return false;
+  UL_Ring* ring = rda_surUcbQueue();
+  if (ring == nullptr) return true;
+  for (const UL_Link* l = ring->links.next; l != &ring->links; l = l->next)
+    if (l == ucb) return true;
+  return false;
+}
 
 // ---------------------------------------------------------------------------
 // Entries.

@@ -13,6 +13,9 @@ RdaAcbElem* rda_surCurrentAcbElem(ACB* acb);
 // The user's RDA element: through the RDA element of the ACB in uc, else
 // through the UCB in ue; NULL when there is none.
 RdaUcbElem* rda_surUserElem(GIDU* gidu);
+// The UCB is still one of the calling thread's users (a block deleted
+// meanwhile is no longer listed).
+bool rda_surUcbAlive(const UCB* ucb);
 // Sets osi_errno, sends the ACB's quick aborts both ways with `errNo` and
 // deletes the GIDU.
 void rda_surQuickAborts(GIDU* gidu, uint32_t errNo);

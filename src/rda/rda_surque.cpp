@@ -81,6 +81,22 @@ void sendNextOp(RdaUcbElem* user) {
   }
 }
 
+// A delivery gives the parked delete flags back to their blocks. Taken on
+// the user's request for the next event, it runs in no pass that would end
+// by deleting them, so every block of the user so marked goes here, unless
+// a pass still holds it (that pass then deletes it as it ends).
+void deleteMarkedBlocks(UCB* ucb) {
+  // A delivery made from within the user's receive entry may have ended
+  // the user already.
+  if (!rda_surUcbAlive(ucb)) return;
+  for (UL_Link* l = ucb->acbList.links.next; l != &ucb->acbList.links;) {
+    auto* acb = static_cast<ACB*>(l);
+    l = l->next;
+    if (acb->deleteFlag != 0) AL_surDeleteACB(acb);
+  }
+  if (ucb->deleteFlag != 0) AL_surDeleteUCB(ucb);
+}
+
 }  // namespace
 
 void rda_surPurgeOpQue(GIDU* queue) {
@@ -114,9 +130,11 @@ void RDA_surOpQueHndl(GIDU* gidu) {
     return;
   }
   if (nextEvent) {
+    auto* ucb = static_cast<UCB*>(gidu->ue);
     user->busy = 0;
     al_deleteGidu(gidu);
     sendNextOp(user);
+    deleteMarkedBlocks(ucb);
     return;
   }
   queueOp(gidu, user);

@@ -1,6 +1,7 @@
 // The operation queue of a server user: one operation at a time, the next
-// on the SUR-next-event, parked delete flags, purging on a quick abort, and
-// an operation answered while its indication waits.
+// on the SUR-next-event, parked delete flags, purging on a quick abort, an
+// operation answered while its indication waits, and a dialogue's
+// operations answered out of order on the real route.
 #include <gtest/gtest.h>
 
 #include "rda/sur_fixture.h"
@@ -17,13 +18,21 @@ class SurQueueTest : public SurTest {
     SurTest::SetUp();
     ucb_ = activate(1);
     ASSERT_NE(ucb_, nullptr);
+    acb_ = acceptAssociation();
+    ASSERT_NE(acb_, nullptr);
+  }
+
+  // An association indicated to the server user, who then asks for what
+  // follows; its ACB.
+  ACB* acceptAssociation() {
     GIDU* ind = acseUp(AL_A_ASSOC_REQ, ucb_, nullptr);
     ind->event = AL_A_ASSOC_IND;
     static_cast<AcseApdu*>(ind->idu)->aarq.contextName = {9, const_cast<uint32_t*>(kXopenBasic)};
     rda_surRcv(ind);
-    ASSERT_EQ(toUser().back().event, AL_A_ASSOC_IND);
-    acb_ = static_cast<ACB*>(toUser().back().gidu->pc);
-    nextEvent(ucb_, acb_);
+    if (toUser().empty() || toUser().back().event != AL_A_ASSOC_IND) return nullptr;
+    auto* acb = static_cast<ACB*>(toUser().back().gidu->pc);
+    nextEvent(ucb_, acb);
+    return acb;
   }
 
   // An indication of operation `opId` with its entity, handed to the
@@ -118,29 +127,45 @@ TEST_F(SurQueueTest, AServerGetsOneOperationAtATimeTheNextOnRequest) {
   EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5, 6, 7}));
 }
 
+// Delete flags set while an operation waits are parked in it and given back
+// when it leaves the queue, delivered or dropped as answered already; the
+// marked blocks then go, the delivery being made on the user's request for
+// the next event.
 TEST_F(SurQueueTest, DeleteFlagsWaitInTheQueuedOperation) {
-  arrive(5);
-  acb_->deleteFlag = 1;
-  ucb_->deleteFlag = 1;
-  OpEnt* b = arrive(6);
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(acb_->deleteFlag, 0u) << "parked: the ACB outlives the pass that queued";
-  EXPECT_EQ(ucb_->deleteFlag, 0u);
-  nextEvent(ucb_, acb_);
-  EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5, 6}));
-  EXPECT_EQ(acb_->deleteFlag, 1u) << "given back with the delivery";
-  EXPECT_EQ(ucb_->deleteFlag, 1u);
-  EXPECT_EQ(toUser().back().gidu->pe, nullptr) << "delivered after the UCB was marked";
-  acb_->deleteFlag = 0;
-  ucb_->deleteFlag = 0;
+  for (const bool answered : {false, true}) {
+    SCOPED_TRACE(answered ? "dropped as answered" : "delivered");
+    arrive(5);
+    acb_->deleteFlag = 1;
+    ucb_->deleteFlag = 1;
+    OpEnt* b = arrive(6);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(acb_->deleteFlag, 0u) << "parked: the ACB outlives the pass that queued";
+    EXPECT_EQ(ucb_->deleteFlag, 0u);
+    EXPECT_EQ(b->heldInd->pc, reinterpret_cast<void*>(1));
+    EXPECT_EQ(b->heldInd->pe, reinterpret_cast<void*>(1));
+    if (answered) b->rsp = al_createGidu(nullptr, kRdaIduType, RDA_EXECDBL_ERSP);
+    for (Hop& h : hops_) al_deleteGidu(h.gidu);
+    hops_.clear();
+    nextEvent(ucb_, acb_);
+    if (answered) {
+      EXPECT_TRUE(toUser().empty());
+    } else {
+      EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{6}));
+      EXPECT_EQ(toUser().back().gidu->pe, nullptr) << "delivered after the UCB was marked";
+    }
+    EXPECT_FALSE(ucbListed(ucb_)) << "the marks took effect: the user and its association are gone";
+    ucb_ = activate(1);
+    ASSERT_NE(ucb_, nullptr);
+    acb_ = acceptAssociation();
+    ASSERT_NE(acb_, nullptr);
+  }
 }
 
 // An operation answered while its indication still waits (its answer stands
-// in rsp): the indication is dropped, its parked flags given back, and the
-// queue goes on with the next operation instead of stalling.
+// in rsp): the indication is dropped and the queue goes on with the next
+// operation instead of stalling.
 TEST_F(SurQueueTest, AnAnsweredOperationIsSkippedAndTheQueueGoesOn) {
   arrive(5);
-  acb_->deleteFlag = 1;
   OpEnt* b = arrive(6);
   OpEnt* c = arrive(7);
   ASSERT_TRUE(b && c);
@@ -149,8 +174,6 @@ TEST_F(SurQueueTest, AnAnsweredOperationIsSkippedAndTheQueueGoesOn) {
   EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5, 7}));
   EXPECT_EQ(b->heldInd, nullptr);
   EXPECT_EQ(c->opStatus, RDA_OPST_TAKEN);
-  EXPECT_EQ(acb_->deleteFlag, 1u) << "the dropped indication's flag is given back";
-  acb_->deleteFlag = 0;
   nextEvent(ucb_, acb_);
   EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5, 7}));
 }
@@ -256,6 +279,51 @@ TEST_F(SurQueueTest, ThreeOperationsAnsweredOutOfOrderLeaveInArrivalOrder) {
   onAe_ = nullptr;
   clearHops();
   EXPECT_EQ(liveBlocks.load(), before) << "every operation and GIDU freed";
+}
+
+// An abort of the association while the server user holds an operation
+// and another waits: the abort queues behind it, the association staying
+// until the abort is taken; once the user has it, the association goes
+// with its dialogue and operations. Also with a user that asks for the
+// next event from within its receive entry, so that the deliveries nest.
+TEST_F(SurQueueTest, AnAbortWaitingInTheQueueEndsTheAssociationWhenTaken) {
+  for (const bool nested : {false, true}) {
+    SCOPED_TRACE(nested ? "asked from the receive entry" : "asked after each delivery");
+    DlgEnt* dlg = openDialogue();
+    ASSERT_NE(dlg, nullptr);
+    clearHops();
+    const long before = liveBlocks.load();
+    rda_surRcv(rdaUp(RDA_EXECDBL_IND, ucb_, acb_, 5));
+    rda_surRcv(rdaUp(RDA_EXECDBL_IND, ucb_, acb_, 6));
+    GIDU* abrt = acseUp(AL_A_ABORT_REQ, ucb_, acb_);
+    ASSERT_NE(abrt, nullptr);
+    abrt->event = AL_A_ABORT_IND;
+    rda_surRcv(abrt);
+    EXPECT_EQ(events(true), (std::vector<uint32_t>{RDA_EXECDBL_IND}));
+    EXPECT_EQ(ucb_->acbList.count, 1u) << "kept while the abort waits";
+    EXPECT_EQ(acb_->deleteFlag, 0u) << "parked in the waiting abort";
+
+    if (nested) {
+      onUser_ = [this](GIDU*) { nextEvent(ucb_, nullptr); };
+      nextEvent(ucb_, acb_);
+      onUser_ = nullptr;
+    } else {
+      nextEvent(ucb_, acb_);
+      EXPECT_EQ(events(true), (std::vector<uint32_t>{RDA_EXECDBL_IND, RDA_EXECDBL_IND}));
+      EXPECT_EQ(ucb_->acbList.count, 1u);
+      nextEvent(ucb_, acb_);
+    }
+    EXPECT_EQ(events(true), (std::vector<uint32_t>{RDA_EXECDBL_IND, RDA_EXECDBL_IND, AL_A_ABORT_IND}));
+    EXPECT_EQ(toUser().back().gidu->pc, acb_);
+    EXPECT_EQ(ucb_->acbList.count, 0u) << "the association is gone once the abort is taken";
+    clearHops();
+    // What the dialogue held (its resource, the R-Open's remains) went with it.
+    EXPECT_LT(liveBlocks.load(), before);
+    if (!nested) nextEvent(ucb_, nullptr);
+    acb_ = acceptAssociation();
+    ASSERT_NE(acb_, nullptr);
+    clearHops();
+  }
 }
 
 }  // namespace
