@@ -73,6 +73,34 @@ class SurQueueTest : public SurTest {
     return acbElem(acb_)->dlgEnt;
   }
 
+  // An R-ExecuteDBL from the entity, on resource `hndl`.
+  GIDU* execUp(int32_t opId, int32_t hndl = 10) {
+    void* b = nullptr;
+    GIDU* g = rdaUp(RDA_EXECDBL_IND, ucb_, acb_, opId, &b);
+    static_cast<RDAExecDBL_Req*>(b)->mask |= RDA_EXEC_RSRC;
+    static_cast<RDAExecDBL_Req*>(b)->handle = hndl;
+    return g;
+  }
+  // An R-Cancel or R-Status from the entity on the own dialogue, listing
+  // `ids` (none: no list).
+  GIDU* ctlUp(RdaEventCode event, int32_t opId, std::initializer_list<int32_t> ids) {
+    void* b = nullptr;
+    GIDU* g = rdaUp(event, ucb_, acb_, opId, &b);
+    auto* req = static_cast<RDACancel_Req*>(b);
+    req->opIds.links.next = req->opIds.links.prev = &req->opIds.links;
+    if (ids.size() != 0) req->mask |= RDA_CNTL_OPIDS;
+    for (int32_t id : ids) {
+      auto* n = static_cast<RDAIntNode*>(_xm_allocItem(xm_getParentOfItem(g->idu), sizeof(RDAIntNode), XM_ZERO));
+      n->value = id;
+      n->links.prev = req->opIds.links.prev;
+      n->links.next = &req->opIds.links;
+      req->opIds.links.prev->next = &n->links;
+      req->opIds.links.prev = &n->links;
+      ++req->opIds.count;
+    }
+    return g;
+  }
+
   void clearHops() {
     for (Hop& h : hops_) al_deleteGidu(h.gidu);
     hops_.clear();
@@ -279,6 +307,7 @@ TEST_F(SurQueueTest, ThreeOperationsAnsweredOutOfOrderLeaveInArrivalOrder) {
   onAe_ = nullptr;
   clearHops();
   EXPECT_EQ(liveBlocks.load(), before) << "every operation and GIDU freed";
+  EXPECT_FALSE(traced("*** ")) << "no step of the route complained";
 }
 
 // An abort of the association while the server user holds an operation
@@ -324,6 +353,63 @@ TEST_F(SurQueueTest, AnAbortWaitingInTheQueueEndsTheAssociationWhenTaken) {
     ASSERT_NE(acb_, nullptr);
     clearHops();
   }
+}
+
+// Indications the rules answer themselves never reach the server user, and
+// their answers keep their place in the order: one refused on arrival (no
+// such resource), one cancelled while it waits in the queue; R-Cancel and
+// R-Status are answered at once, the status read from the parked state.
+TEST_F(SurQueueTest, AnswersOfTheRulesKeepTheirPlaceAndCancelledOnesLeaveTheQueue) {
+  DlgEnt* dlg = openDialogue();
+  ASSERT_NE(dlg, nullptr);
+  clearHops();
+  const long before = liveBlocks.load();
+  rda_surRcv(execUp(5));
+  rda_surRcv(execUp(6, 99));  // no resource 99: error 7
+  rda_surRcv(execUp(7));
+  OpEnt* op6 = RDA_surGetOpEnt(6, dlg);
+  OpEnt* op7 = RDA_surGetOpEnt(7, dlg);
+  ASSERT_TRUE(op6 && op7);
+  EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5}));
+  EXPECT_EQ(op6->heldInd, nullptr) << "never queued for the user";
+  ASSERT_NE(op6->rsp, nullptr);
+  EXPECT_EQ(rda_getGenErr(op6->rsp), 7u);
+  ASSERT_NE(op7->heldInd, nullptr);
+  EXPECT_TRUE(toAe().empty()) << "6's answer waits for 5";
+
+  rda_surRcv(ctlUp(RDA_CANCEL_IND, 8, {7}));
+  const RdaUcbElem* user = static_cast<RdaUcbElem*>(AL_surGetUcbElem(kRdaIduType, ucb_)->rdaElem);
+  EXPECT_EQ(user->opQueue.next, &user->opQueue) << "the cancelled indication left the queue";
+  EXPECT_EQ(op7->opStatus, RDA_OPST_CANCELLED);
+  ASSERT_NE(op7->rsp, nullptr);
+  EXPECT_EQ(rda_getGenErr(op7->rsp), 20u);
+  EXPECT_EQ(acb_->deleteFlag, 0u);
+  EXPECT_EQ(events(false), (std::vector<uint32_t>{RDA_CANCEL_RSP})) << "answered at once";
+
+  rda_surRcv(ctlUp(RDA_STATUS_IND, 9, {}));
+  ASSERT_EQ(events(false), (std::vector<uint32_t>{RDA_CANCEL_RSP, RDA_STATUS_RSP}));
+  std::vector<std::pair<int32_t, uint32_t>> status;
+  const RDAList& infos = static_cast<const RDAIdu*>(toAe().back().gidu->idu)->status_RC.result.infos;
+  for (const UL_Link* l = infos.links.next; l != &infos.links; l = l->next)
+    status.emplace_back(reinterpret_cast<const RDAStatusNode*>(l)->info.opId,
+                        reinterpret_cast<const RDAStatusNode*>(l)->info.code);
+  EXPECT_EQ(status, (std::vector<std::pair<int32_t, uint32_t>>{
+                        {5, RDA_OPST_TAKEN}, {6, RDA_OPST_ANSWERED}, {7, RDA_OPST_CANCELLED}}));
+
+  nextEvent(ucb_, acb_);
+  EXPECT_EQ(deliveredOps(), (std::vector<int32_t>{5})) << "nothing left for the user";
+  EXPECT_EQ(user->busy, 0u);
+  rda_surSnd(rdaDown(RDA_EXECDBL_RSP, ucb_, acb_, 5), nullptr);
+  EXPECT_EQ(events(false), (std::vector<uint32_t>{RDA_CANCEL_RSP, RDA_STATUS_RSP, RDA_EXECDBL_RSP, RDA_EXECDBL_ERSP,
+                                                  RDA_EXECDBL_ERSP}));
+  EXPECT_EQ(sentOps(RDA_EXECDBL_RSP), (std::vector<int32_t>{5}));
+  EXPECT_EQ(sentOps(RDA_EXECDBL_ERSP), (std::vector<int32_t>{6, 7}));
+  EXPECT_EQ(dlg->opList->count, 0u);
+  EXPECT_EQ(acbElem(acb_)->stateCk->state, static_cast<uint32_t>(RDA_SA));
+  EXPECT_EQ(ucb_->acbList.count, 1u);
+  clearHops();
+  EXPECT_EQ(liveBlocks.load(), before);
+  EXPECT_FALSE(traced("*** ")) << "no step of the route complained";
 }
 
 }  // namespace
