@@ -40,6 +40,7 @@ struct RdaUcbElem {
 // The RDA element of an ACB (in an XM tree of its own).
 struct RdaAcbElem {
   XmTree* tree;
+  ACB* acb;  // the block it hangs on
   // The client invocation identifier of the association: the calling AP
   // title (object-identifier form; its arcs copied into `tree`), AE
   // qualifier (integer form) and the two invocation identifiers (0 when

@@ -23,6 +23,7 @@ void rda_surQuickAborts(GIDU* gidu, uint32_t errNo);
 // (the operation queue) or towards the entity; deleted without one.
 void rda_surToUser(GIDU* gidu);
 void rda_surToAe(GIDU* gidu);
-// Empties an operation queue: every queued operation is marked purged and
-// every GIDU deleted.
-void rda_surPurgeOpQue(GIDU* queue);
+// Takes the GIDUs of association `acb` (every GIDU when NULL) out of an
+// operation queue and deletes them; each queued operation is marked
+// purged.
+void rda_surPurgeOpQue(GIDU* queue, const ACB* acb);

@@ -99,15 +99,25 @@ void deleteMarkedBlocks(UCB* ucb) {
 
 }  // namespace
 
-void rda_surPurgeOpQue(GIDU* queue) {
-  for (GIDU* g = queue->next; g != queue; g = g->next) {
-    if (!isRdaIndCnf(g) || g->uc == nullptr) continue;
-    if (auto* op = static_cast<OpEnt*>(g->ue)) {
-      op->heldInd = nullptr;
-      op->opStatus = RDA_OPST_REFUSED;
+void rda_surPurgeOpQue(GIDU* queue, const ACB* acb) {
+  GIDU* g = queue->next;
+  while (g != queue) {
+    GIDU* next = g->next;
+    if (acb == nullptr || g->uc == acb) {
+      if (isRdaIndCnf(g) && g->uc != nullptr) {
+        if (auto* op = static_cast<OpEnt*>(g->ue)) {
+          op->heldInd = nullptr;
+          op->opStatus = RDA_OPST_REFUSED;
+        }
+      }
+      // Taken out for one association, the flags parked in the GIDU go
+      // back to their blocks; when the whole queue goes, so do they.
+      if (acb != nullptr) unpark(g);
+      al_unlinkGidu(g);
+      al_deleteGidu(g);
     }
+    g = next;
   }
-  al_purgeGiduQ(queue);
 }
 
 void RDA_surOpQueHndl(GIDU* gidu) {
@@ -125,7 +135,9 @@ void RDA_surOpQueHndl(GIDU* gidu) {
     return;
   }
   if (gidu->event == AL_QABORT) {
-    rda_surPurgeOpQue(&user->opQueue);
+    // Only the aborted association's GIDUs: the queue also serves the
+    // user's other associations.
+    rda_surPurgeOpQue(&user->opQueue, static_cast<ACB*>(gidu->uc));
     AL_surSendToUser(gidu);
     return;
   }

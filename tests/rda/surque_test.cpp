@@ -50,17 +50,8 @@ class SurQueueTest : public SurTest {
   // answered by the server user, and the user asks for the next event
   // after each. Its dialogue entity.
   DlgEnt* openDialogue() {
+    rda_surRcv(initUp(acb_, &suffix_[0]));
     void* b = nullptr;
-    GIDU* init = rdaUp(RDA_INIT_IND, ucb_, acb_, 1, &b);
-    auto* req = static_cast<RDAInit_Req*>(b);
-    req->suffix.code = 0x4000;
-    req->suffix.octets = {1, suffix_};
-    req->identityOfUser = const_cast<char*>("user");
-    req->functionalUnits = 0xFE;
-    req->mask |= RDA_INIT_SQL;
-    req->sql.mask = 0x01;
-    req->sql.conformLevel = {2, level_};
-    rda_surRcv(init);
     GIDU* r = rdaDown(RDA_INIT_RSP, ucb_, acb_, 1, &b);
     static_cast<RDAInit_Result*>(b)->functionalUnits = 0xFE;
     rda_surSnd(r, nullptr);
@@ -71,6 +62,22 @@ class SurQueueTest : public SurTest {
     rda_surSnd(rdaDown(RDA_OPEN_RSP, ucb_, acb_, 2), nullptr);
     nextEvent(ucb_, acb_);
     return acbElem(acb_)->dlgEnt;
+  }
+
+  // An R-Initialize (operation 1) from the entity on `acb`, every unit
+  // asked for, dialogue suffix the one octet at `suffix`.
+  GIDU* initUp(ACB* acb, const uint8_t* suffix) {
+    void* b = nullptr;
+    GIDU* init = rdaUp(RDA_INIT_IND, ucb_, acb, 1, &b);
+    auto* req = static_cast<RDAInit_Req*>(b);
+    req->suffix.code = 0x4000;
+    req->suffix.octets = {1, const_cast<uint8_t*>(suffix)};
+    req->identityOfUser = const_cast<char*>("user");
+    req->functionalUnits = 0xFE;
+    req->mask |= RDA_INIT_SQL;
+    req->sql.mask = 0x01;
+    req->sql.conformLevel = {2, level_};
+    return init;
   }
 
   // An R-ExecuteDBL from the entity, on resource `hndl`.
@@ -127,7 +134,7 @@ class SurQueueTest : public SurTest {
 
   UCB* ucb_ = nullptr;
   ACB* acb_ = nullptr;
-  uint8_t suffix_[1] = {'A'};
+  uint8_t suffix_[2] = {'A', 'B'};
   uint32_t level_[2] = {1, 2};
 };
 
@@ -410,6 +417,62 @@ TEST_F(SurQueueTest, AnswersOfTheRulesKeepTheirPlaceAndCancelledOnesLeaveTheQueu
   clearHops();
   EXPECT_EQ(liveBlocks.load(), before);
   EXPECT_FALSE(traced("*** ")) << "no step of the route complained";
+}
+
+// The operation queue serves every association of the user: what one
+// association's end takes out of it is that association's own.
+TEST_F(SurQueueTest, AnAssociationsEndTakesOnlyItsOwnGidusOutOfTheQueue) {
+  ACB* other = acceptAssociation();
+  ASSERT_NE(other, nullptr);
+  ASSERT_NE(openDialogue(), nullptr);
+  rda_surRcv(execUp(5));  // the user holds it
+  rda_surRcv(initUp(other, &suffix_[1]));
+  GIDU* rel = acseUp(AL_A_RELEASE_REQ, ucb_, acb_);
+  rel->event = AL_A_RELEASE_IND;
+  rda_surRcv(rel);
+  ASSERT_EQ(events(true).back(), RDA_EXECDBL_IND);
+  clearHops();
+
+  // A quick abort of the first association.
+  GIDU* qa = rda_createQabortReq(nullptr);
+  qa->ue = ucb_;
+  qa->uc = acb_;
+  qa->pc = &sao_;
+  rda_surRcv(qa);
+  EXPECT_EQ(events(true), (std::vector<uint32_t>{AL_QABORT}));
+  ASSERT_EQ(ucb_->acbList.count, 1u);
+  nextEvent(ucb_, nullptr);
+  EXPECT_EQ(events(true), (std::vector<uint32_t>{AL_QABORT, RDA_INIT_IND})) << "the other's indication is kept";
+  EXPECT_EQ(toUser().back().gidu->pc, other);
+  ASSERT_NE(acbElem(other)->dlgEnt, nullptr);
+  EXPECT_EQ(RDA_surGetOpEnt(1, acbElem(other)->dlgEnt)->opStatus, RDA_OPST_TAKEN);
+  nextEvent(ucb_, nullptr);
+  EXPECT_EQ(events(true).size(), 2u) << "the aborted association's release went with it";
+}
+
+// The server user ends an association (A-ABORT request) while an indication
+// of it still waits in the queue: the waiting GIDU goes with the
+// association, never to be delivered with references to a block that is
+// gone.
+TEST_F(SurQueueTest, AnAssociationAbortedByTheUserTakesItsWaitingGidusWithIt) {
+  ASSERT_NE(openDialogue(), nullptr);
+  rda_surRcv(execUp(5));
+  GIDU* rel = acseUp(AL_A_RELEASE_REQ, ucb_, acb_);
+  rel->event = AL_A_RELEASE_IND;
+  rda_surRcv(rel);
+  rda_surRcv(execUp(6));
+  clearHops();
+  void* body = nullptr;
+  GIDU* abrt = rda_createGiduWithApdu(nullptr, AL_A_ABORT_REQ, &body);
+  ASSERT_NE(abrt, nullptr);
+  refs(abrt, ucb_, acb_);
+  rda_surSnd(abrt, nullptr);
+  EXPECT_EQ(events(false), (std::vector<uint32_t>{AL_A_ABORT_REQ}));
+  EXPECT_EQ(ucb_->acbList.count, 0u);
+  const RdaUcbElem* user = static_cast<RdaUcbElem*>(AL_surGetUcbElem(kRdaIduType, ucb_)->rdaElem);
+  EXPECT_EQ(user->opQueue.next, &user->opQueue) << "nothing of the association waits";
+  nextEvent(ucb_, nullptr);
+  EXPECT_TRUE(toUser().empty());
 }
 
 }  // namespace
