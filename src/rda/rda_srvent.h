@@ -191,6 +191,7 @@ bool rda_srvDBLListed(const DlgEnt* dlg, const DBLEnt* d);
 // association's operation list, or only `op`'s without a dialogue) with
 // AL_surRoute(answer, qopt, dir), deleting each operation once routed; an
 // R-BeginTransaction that got no response is passed over once a later
-// operation is answered. Every answer starts from the ACB's route position
+// operation is answered (and dropped unless its indication still waits for
+// the server user). Every answer starts from the ACB's route position
 // as it was on entry, and that position is restored at the end.
 void RDA_surSendNextRsp(DlgEnt* dlg, OpEnt* op, int32_t dir, int32_t qopt);

@@ -475,4 +475,32 @@ TEST_F(SurQueueTest, AnAssociationAbortedByTheUserTakesItsWaitingGidusWithIt) {
   EXPECT_TRUE(toUser().empty());
 }
 
+// An R-BeginTransaction gets no answer on success, so a later operation's
+// answer passes it; but while its indication still waits for the server
+// user it is not dropped with it: the user still gets it, and only then is
+// the operation passed over for good.
+TEST_F(SurQueueTest, AWaitingBeginTransactionIsStillDeliveredWhenALaterAnswerPassesIt) {
+  DlgEnt* dlg = openDialogue();
+  ASSERT_NE(dlg, nullptr);
+  rda_surRcv(execUp(4));
+  rda_surSnd(rdaDown(RDA_EXECDBL_RSP, ucb_, acb_, 4), nullptr);  // the user holds on, not asking for more
+  clearHops();
+  rda_surRcv(rdaUp(RDA_BGNTRANS_IND, ucb_, acb_, 6));
+  rda_surRcv(execUp(7, 99));  // refused by the rules: no resource 99
+  EXPECT_EQ(sentOps(RDA_EXECDBL_ERSP), (std::vector<int32_t>{7})) << "nothing to wait for";
+  OpEnt* bgn = RDA_surGetOpEnt(6, dlg);
+  ASSERT_NE(bgn, nullptr) << "kept while its indication waits";
+  EXPECT_NE(bgn->heldInd, nullptr);
+  nextEvent(ucb_, acb_);
+  EXPECT_EQ(events(true), (std::vector<uint32_t>{RDA_BGNTRANS_IND}));
+  EXPECT_EQ(bgn->opStatus, RDA_OPST_TAKEN);
+  EXPECT_EQ(dlg->transState, RDA_TRANS_OPEN);
+
+  nextEvent(ucb_, acb_);
+  rda_surRcv(execUp(8));
+  rda_surSnd(rdaDown(RDA_EXECDBL_RSP, ucb_, acb_, 8), nullptr);
+  EXPECT_EQ(sentOps(RDA_EXECDBL_RSP), (std::vector<int32_t>{8}));
+  EXPECT_EQ(dlg->opList->count, 0u) << "the taken R-BeginTransaction passed over";
+}
+
 }  // namespace
