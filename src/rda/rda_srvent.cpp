@@ -461,6 +461,12 @@ void RDA_surSendNextRsp(DlgEnt* dlg, OpEnt* op, int32_t dir, int32_t qopt) {
       acb->routeTbl = routeTbl;
       acb->routeLevel = routeLevel;
     }
+    // An answer the rules made has not been through the sequencing rule,
+    // which the server user's own answers passed on their way down: sent
+    // from the send chain, it goes through that rule now, as it would
+    // have, turned back, from the receive chain.
+    if (acb != nullptr && o->rspOfRules != 0 && qopt == AL_SUR_QUE && dir == 0)
+      acb->routeLevel = kRdaSurLevelSeqToAe;
     AL_surRoute(rsp, qopt, dir);
     RDA_surDeleteOpEnt(o);
   };

@@ -73,6 +73,7 @@ struct OpEnt : UL_Link {  // in the association's operation list
   uint32_t opStatus;
   uint32_t event;         // of the indication
   GIDU* rsp;              // the answer waiting to be sent in order
+  uint32_t rspOfRules;    // rsp was made by the rules, not given by the server user
   GIDU* heldInd;          // the indication while it waits in the operation queue
   uint32_t refKind;       // OpEntRefKind
   void* ref;

@@ -359,6 +359,7 @@ int32_t procCtlInd(RcvCtx& c, bool cancel) {
       GIDU* held = rda_srvReleaseHeldInd(o);
       held->ue = c.ind->ue;
       o->rsp = rda_srvGenErr(&held, RDA_GENERR_CANCELLED, nullptr);
+      o->rspOfRules = 1;
       if (o->rsp == nullptr) {
         char name[AL_EVENT_TEXT_SIZE] = "";
         al_traceEvent(held, name);
@@ -481,6 +482,7 @@ void RDA_surExecCkServerRcv(GIDU* ind) {
   }
   bool pass = true;
   if (op->rsp != nullptr) {
+    op->rspOfRules = 1;
     const uint32_t e = rda_getGenErr(op->rsp);
     op->opStatus = e == RDA_GENERR_DUP_OPID || e == RDA_GENERR_NOT_NEGOTIATED ? RDA_OPST_REFUSED : RDA_OPST_ANSWERED;
     pass = false;

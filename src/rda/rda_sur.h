@@ -54,6 +54,11 @@ struct RdaAcbElem {
 // ---------------------------------------------------------------------------
 // Configuration (constant).
 
+// The route level of routeRdaTbl whose next steps are the sequencing rule
+// and then the entity (slots 7 and 3): where an answer turned back after
+// the execution rules of the receive chain goes on.
+inline constexpr uint32_t kRdaSurLevelSeqToAe = 11;
+
 inline constexpr uint32_t kRdaSurUcbId = 260;
 inline constexpr uint32_t kRdaSurAcbId = 261;
 

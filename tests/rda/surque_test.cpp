@@ -53,7 +53,7 @@ class SurQueueTest : public SurTest {
     rda_surRcv(initUp(acb_, &suffix_[0]));
     void* b = nullptr;
     GIDU* r = rdaDown(RDA_INIT_RSP, ucb_, acb_, 1, &b);
-    static_cast<RDAInit_Result*>(b)->functionalUnits = 0xFE;
+    static_cast<RDAInit_Result*>(b)->functionalUnits = fu_;
     rda_surSnd(r, nullptr);
     nextEvent(ucb_, acb_);
     GIDU* open = rdaUp(RDA_OPEN_IND, ucb_, acb_, 2, &b);
@@ -64,8 +64,8 @@ class SurQueueTest : public SurTest {
     return acbElem(acb_)->dlgEnt;
   }
 
-  // An R-Initialize (operation 1) from the entity on `acb`, every unit
-  // asked for, dialogue suffix the one octet at `suffix`.
+  // An R-Initialize (operation 1) from the entity on `acb`, the units of
+  // fu_ asked for, dialogue suffix the one octet at `suffix`.
   GIDU* initUp(ACB* acb, const uint8_t* suffix) {
     void* b = nullptr;
     GIDU* init = rdaUp(RDA_INIT_IND, ucb_, acb, 1, &b);
@@ -73,7 +73,7 @@ class SurQueueTest : public SurTest {
     req->suffix.code = 0x4000;
     req->suffix.octets = {1, const_cast<uint8_t*>(suffix)};
     req->identityOfUser = const_cast<char*>("user");
-    req->functionalUnits = 0xFE;
+    req->functionalUnits = fu_;
     req->mask |= RDA_INIT_SQL;
     req->sql.mask = 0x01;
     req->sql.conformLevel = {2, level_};
@@ -135,6 +135,7 @@ class SurQueueTest : public SurTest {
   UCB* ucb_ = nullptr;
   ACB* acb_ = nullptr;
   uint8_t suffix_[2] = {'A', 'B'};
+  uint32_t fu_ = 0xFE;  // the functional units asked for and allowed
   uint32_t level_[2] = {1, 2};
 };
 
@@ -501,6 +502,37 @@ TEST_F(SurQueueTest, AWaitingBeginTransactionIsStillDeliveredWhenALaterAnswerPas
   rda_surSnd(rdaDown(RDA_EXECDBL_RSP, ucb_, acb_, 8), nullptr);
   EXPECT_EQ(sentOps(RDA_EXECDBL_RSP), (std::vector<int32_t>{8}));
   EXPECT_EQ(dlg->opList->count, 0u) << "the taken R-BeginTransaction passed over";
+}
+
+// An answer the rules make goes through the sequencing rule whether it
+// leaves at once or after the operations before it: an R-Terminate refused
+// (its unit not negotiated) while an R-ExecuteDBL is with the server user
+// takes the dialogue back to active when it leaves, and the client goes on.
+TEST_F(SurQueueTest, ARefusalHeldBehindEarlierOperationsPassesTheSequencingRule) {
+  fu_ = 0xFE & ~RDA_FU_TERM;
+  for (const bool held : {false, true}) {
+    SCOPED_TRACE(held ? "held behind 5" : "at once");
+    DlgEnt* dlg = openDialogue();
+    ASSERT_NE(dlg, nullptr);
+    clearHops();
+    if (held) rda_surRcv(execUp(5));
+    rda_surRcv(rdaUp(RDA_TERM_IND, ucb_, acb_, 6));
+    if (held) rda_surSnd(rdaDown(RDA_EXECDBL_RSP, ucb_, acb_, 5), nullptr);
+    EXPECT_EQ(sentOps(RDA_TERM_ERSP), (std::vector<int32_t>{6}));
+    EXPECT_EQ(acbElem(acb_)->stateCk->state, static_cast<uint32_t>(RDA_SA));
+    if (held) nextEvent(ucb_, acb_);
+    rda_surRcv(execUp(7));
+    EXPECT_EQ(events(true).back(), RDA_EXECDBL_IND) << "the dialogue goes on";
+    ASSERT_EQ(ucb_->acbList.count, 1u);
+    // A fresh association for the next round.
+    GIDU* abrt = rda_createAbortReq(nullptr);
+    refs(abrt, ucb_, acb_);
+    rda_surSnd(abrt, nullptr);
+    nextEvent(ucb_, nullptr);
+    clearHops();
+    acb_ = acceptAssociation();
+    ASSERT_NE(acb_, nullptr);
+  }
 }
 
 }  // namespace
