@@ -23,6 +23,11 @@ void rda_surQuickAborts(GIDU* gidu, uint32_t errNo);
 // (the operation queue) or towards the entity; deleted without one.
 void rda_surToUser(GIDU* gidu);
 void rda_surToAe(GIDU* gidu);
+// Runs what waits on the association's input queue when no pass runs on
+// it: answers turned back there from a pass on another association (a
+// controlled dialogue's) would otherwise wait for the association's next
+// event.
+void rda_surRunQueue(ACB* acb);
 // Takes the GIDUs of association `acb` (every GIDU when NULL) out of an
 // operation queue and deletes them; each queued operation is marked
 // purged.

@@ -48,20 +48,31 @@ class SurQueueTest : public SurTest {
   // A dialogue on the real route: an R-Initialize (with an SQL conformance
   // level, which the R-Open needs) and an R-Open of resource 10 arrive, are
   // answered by the server user, and the user asks for the next event
-  // after each. Its dialogue entity.
-  DlgEnt* openDialogue() {
-    rda_surRcv(initUp(acb_, &suffix_[0]));
+  // after each. On `acb` (else the fixture's association) with the
+  // dialogue suffix at `suffix`; with `control`, the answer allows control
+  // services on the dialogue. Its dialogue entity.
+  DlgEnt* openDialogue(ACB* acb = nullptr, const uint8_t* suffix = nullptr, bool control = false) {
+    acb = acb != nullptr ? acb : acb_;
+    rda_surRcv(initUp(acb, suffix != nullptr ? suffix : &suffix_[0]));
     void* b = nullptr;
-    GIDU* r = rdaDown(RDA_INIT_RSP, ucb_, acb_, 1, &b);
-    static_cast<RDAInit_Result*>(b)->functionalUnits = fu_;
+    GIDU* r = rdaDown(RDA_INIT_RSP, ucb_, acb, 1, &b);
+    auto* res = static_cast<RDAInit_Result*>(b);
+    res->functionalUnits = fu_;
+    if (control) {
+      res->mask |= RDA_INITRSP_CNTL;
+      res->control.flag = 1;
+      res->control.mask |= RDA_INITCNTL_AUTH;
+      res->control.cntlAuthData.code = RDA_AUTH_TEXT;
+      res->control.cntlAuthData.text = const_cast<char*>("secret");
+    }
     rda_surSnd(r, nullptr);
-    nextEvent(ucb_, acb_);
-    GIDU* open = rdaUp(RDA_OPEN_IND, ucb_, acb_, 2, &b);
+    nextEvent(ucb_, acb);
+    GIDU* open = rdaUp(RDA_OPEN_IND, ucb_, acb, 2, &b);
     static_cast<RDAOpen_Req*>(b)->handle = 10;
     rda_surRcv(open);
-    rda_surSnd(rdaDown(RDA_OPEN_RSP, ucb_, acb_, 2), nullptr);
-    nextEvent(ucb_, acb_);
-    return acbElem(acb_)->dlgEnt;
+    rda_surSnd(rdaDown(RDA_OPEN_RSP, ucb_, acb, 2), nullptr);
+    nextEvent(ucb_, acb);
+    return acbElem(acb)->dlgEnt;
   }
 
   // An R-Initialize (operation 1) from the entity on `acb`, the units of
@@ -81,9 +92,9 @@ class SurQueueTest : public SurTest {
   }
 
   // An R-ExecuteDBL from the entity, on resource `hndl`.
-  GIDU* execUp(int32_t opId, int32_t hndl = 10) {
+  GIDU* execUp(int32_t opId, int32_t hndl = 10, ACB* acb = nullptr) {
     void* b = nullptr;
-    GIDU* g = rdaUp(RDA_EXECDBL_IND, ucb_, acb_, opId, &b);
+    GIDU* g = rdaUp(RDA_EXECDBL_IND, ucb_, acb != nullptr ? acb : acb_, opId, &b);
     static_cast<RDAExecDBL_Req*>(b)->mask |= RDA_EXEC_RSRC;
     static_cast<RDAExecDBL_Req*>(b)->handle = hndl;
     return g;
@@ -533,6 +544,34 @@ TEST_F(SurQueueTest, ARefusalHeldBehindEarlierOperationsPassesTheSequencingRule)
     acb_ = acceptAssociation();
     ASSERT_NE(acb_, nullptr);
   }
+}
+
+// An R-Cancel on one association naming the dialogue of another: the
+// cancelled operation's answer leaves on that other association, without
+// waiting for something else to happen there.
+TEST_F(SurQueueTest, ACancelOfAnotherAssociationsDialogueAnswersThereAtOnce) {
+  ACB* other = acceptAssociation();
+  ASSERT_NE(other, nullptr);
+  ASSERT_NE(openDialogue(), nullptr);
+  DlgEnt* controlled = openDialogue(other, &suffix_[1], true);
+  ASSERT_NE(controlled, nullptr);
+  rda_surRcv(execUp(5));             // the user holds it
+  rda_surRcv(execUp(6, 10, other));  // waits in the queue
+  ASSERT_NE(RDA_surGetOpEnt(6, controlled)->heldInd, nullptr);
+  clearHops();
+
+  GIDU* cancel = ctlUp(RDA_CANCEL_IND, 7, {6});
+  auto* req = &static_cast<RDAIdu*>(cancel->idu)->cancel_RI.req;
+  req->mask |= RDA_CNTL_DLG;
+  req->dialogue.suffix.code = 0x4000;
+  req->dialogue.suffix.octets = {1, &suffix_[1]};
+  rda_surRcv(cancel);
+  EXPECT_EQ(events(false), (std::vector<uint32_t>{RDA_EXECDBL_ERSP, RDA_CANCEL_RSP}));
+  EXPECT_EQ(sentOps(RDA_EXECDBL_ERSP), (std::vector<int32_t>{6}));
+  EXPECT_EQ(other->inputCount, 0u) << "nothing left waiting on the other association";
+  EXPECT_EQ(controlled->opList->count, 0u);
+  EXPECT_EQ(other->passFlag, 0u);
+  EXPECT_FALSE(traced("*** ")) << "no step of the route complained";
 }
 
 }  // namespace
