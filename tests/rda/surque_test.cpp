@@ -574,4 +574,38 @@ TEST_F(SurQueueTest, ACancelOfAnotherAssociationsDialogueAnswersThereAtOnce) {
   EXPECT_FALSE(traced("*** ")) << "no step of the route complained";
 }
 
+// An answer of another service than the operation's indication is refused
+// back to the server user, and the operation waits for its own answer.
+TEST_F(SurQueueTest, AnAnswerOfAnotherServiceIsRefused) {
+  DlgEnt* dlg = openDialogue();
+  ASSERT_NE(dlg, nullptr);
+  clearHops();
+  const long before = liveBlocks.load();
+  void* b = nullptr;
+  GIDU* close = rdaUp(RDA_CLOSE_IND, ucb_, acb_, 5, &b);
+  auto* list = &static_cast<RDAListSeq*>(b)->list;
+  list->links.next = list->links.prev = &list->links;
+  rda_surRcv(close);
+  GIDU* wrong = rdaDown(RDA_OPEN_ERSP, ucb_, acb_, 5, &b);
+  static_cast<RDAErr*>(b)->code = 8200;
+  rda_surSnd(wrong, nullptr);
+  EXPECT_TRUE(toAe().empty()) << "nothing went to the client";
+  nextEvent(ucb_, acb_);
+  ASSERT_EQ(events(true), (std::vector<uint32_t>{RDA_CLOSE_IND, AL_LOCERR_IND}));
+  EXPECT_EQ(toUser().back().errNo, RDA_SUR_ERR_NO_SUCH_OP_ENT);
+  ASSERT_NE(RDA_surGetOpEnt(5, dlg), nullptr);
+  EXPECT_EQ(RDA_surGetOpEnt(5, dlg)->refKind, static_cast<uint32_t>(OPREF_CLOSE_LIST));
+
+  void* r = nullptr;
+  GIDU* right = rdaDown(RDA_CLOSE_RSP, ucb_, acb_, 5, &r);
+  static_cast<RDAListSeq*>(r)->list.links.next = static_cast<RDAListSeq*>(r)->list.links.prev =
+      &static_cast<RDAListSeq*>(r)->list.links;
+  rda_surSnd(right, nullptr);
+  EXPECT_EQ(events(false), (std::vector<uint32_t>{RDA_CLOSE_RSP}));
+  EXPECT_EQ(dlg->rsrcList.count, 0u) << "closed";
+  nextEvent(ucb_, acb_);
+  clearHops();
+  EXPECT_LT(liveBlocks.load(), before) << "the resource and the close list went";
+}
+
 }  // namespace
