@@ -1,7 +1,9 @@
 // The operation queue of a server user: one operation at a time, the next
 // on the SUR-next-event, parked delete flags, purging on a quick abort, an
-// operation answered while its indication waits, and a dialogue's
-// operations answered out of order on the real route.
+// operation answered while its indication waits; and, on the real route of
+// the server role, a dialogue's operations answered out of order, answers
+// the rules make, aborts and cancels while indications wait, and answers
+// that do not fit.
 #include <gtest/gtest.h>
 
 #include "rda/sur_fixture.h"
@@ -191,8 +193,7 @@ TEST_F(SurQueueTest, DeleteFlagsWaitInTheQueuedOperation) {
     EXPECT_EQ(b->heldInd->pc, reinterpret_cast<void*>(1));
     EXPECT_EQ(b->heldInd->pe, reinterpret_cast<void*>(1));
     if (answered) b->rsp = al_createGidu(nullptr, kRdaIduType, RDA_EXECDBL_ERSP);
-    for (Hop& h : hops_) al_deleteGidu(h.gidu);
-    hops_.clear();
+    clearHops();
     nextEvent(ucb_, acb_);
     if (answered) {
       EXPECT_TRUE(toUser().empty());
