@@ -289,10 +289,8 @@ class SessionPair : public Pair {
   // back (the client has no credit: nothing to read).
   void flush() {
     for (;;) {
-      const SessionTLS* t = getSessionTLS(0);
-      bool pending = !sq_empty(&conn_->outQ) || !sq_empty(&conn_->cnfQ);
-      for (const TCEP& e : t->tp0.tcep)
-        if (e.state != kTcepFree && e.sendState != TxIdle) pending = true;
+      const TCEP* e = tp0tcp_tcepOf(conn_);
+      const bool pending = !sq_empty(&conn_->outQ) || !sq_empty(&conn_->cnfQ) || (e != nullptr && e->sendState != TxIdle);
       if (!pending) return;
       (void)do_session_queue();
     }
