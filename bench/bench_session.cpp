@@ -11,6 +11,8 @@
 // octets once and sends them again and again (plain TCP from one vector,
 // the session from pool buffers that were filled when they were made and
 // come back through the pool's free list), and each receiver only counts.
+// Each session benchmark runs right before its plain TCP twin; with
+// --benchmark_repetitions the ratios are those of the medians.
 #include <benchmark/benchmark.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -20,6 +22,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -471,20 +474,34 @@ void BM_PingPong(benchmark::State& state) {
   pair.reset();
 }
 
-void streamArgs(benchmark::internal::Benchmark* b) {
-  b->Arg(1024)->Arg(65536)->Threads(1)->Threads(8)->UseRealTime()->Unit(benchmark::kMillisecond);
-}
-void pingArgs(benchmark::internal::Benchmark* b) {
-  b->Arg(100)->Arg(20000)->UseRealTime()->Unit(benchmark::kMicrosecond);
+// Each session benchmark runs just before its plain TCP twin, so that the
+// two of a ratio see the machine in much the same state.
+void registerAll() {
+  for (const int64_t unit : {1024, 65536}) {
+    for (const int threads : {1, 8}) {
+      benchmark::RegisterBenchmark("Session/Stream", BM_Stream<true>)
+          ->Arg(unit)->Threads(threads)->UseRealTime()->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark("PlainTcp/Stream", BM_Stream<false>)
+          ->Arg(unit)->Threads(threads)->UseRealTime()->Unit(benchmark::kMillisecond);
+    }
+  }
+  for (const int64_t unit : {100, 20000}) {
+    benchmark::RegisterBenchmark("Session/PingPong", BM_PingPong<true>)
+        ->Arg(unit)->UseRealTime()->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("PlainTcp/PingPong", BM_PingPong<false>)
+        ->Arg(unit)->UseRealTime()->Unit(benchmark::kMicrosecond);
+  }
 }
 
-BENCHMARK_TEMPLATE(BM_Stream, true)->Name("Session/Stream")->Apply(streamArgs);
-BENCHMARK_TEMPLATE(BM_Stream, false)->Name("PlainTcp/Stream")->Apply(streamArgs);
-BENCHMARK_TEMPLATE(BM_PingPong, true)->Name("Session/PingPong")->Apply(pingArgs);
-BENCHMARK_TEMPLATE(BM_PingPong, false)->Name("PlainTcp/PingPong")->Apply(pingArgs);
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
 
 // The console report, then each session rate as a share of plain TCP's and
-// its CPU time per octet as a multiple of plain TCP's.
+// its CPU time per octet as a multiple of plain TCP's; with repetitions,
+// of the medians.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -492,36 +509,37 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& r : runs) {
       if (r.error_occurred || r.run_type != Run::RT_Iteration) continue;
       if (const auto it = r.counters.find("bytes_per_second"); it != r.counters.end())
-        rates_[r.benchmark_name()] = it->second.value;
+        rates_[r.benchmark_name()].push_back(it->second.value);
       if (const auto it = r.counters.find("cpu_ns_per_KiB"); it != r.counters.end())
-        cpu_[r.benchmark_name()] = it->second.value;
+        cpu_[r.benchmark_name()].push_back(it->second.value);
     }
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf("\nSession rate as a share of plain TCP's (CPU time per octet as a multiple of plain TCP's):\n");
-    for (const auto& [name, rate] : rates_) {
+    for (const auto& [name, rates] : rates_) {
       if (name.rfind("Session/", 0) != 0) continue;
       const std::string other = "PlainTcp/" + name.substr(8);
       const auto plain = rates_.find(other);
-      if (plain == rates_.end() || plain->second <= 0) continue;
-      std::printf("  %-40s %.2fx", name.substr(8).c_str(), rate / plain->second);
+      if (plain == rates_.end() || median(plain->second) <= 0) continue;
+      std::printf("  %-40s %.2fx", name.substr(8).c_str(), median(rates) / median(plain->second));
       const auto cpu = cpu_.find(name);
       const auto plainCpu = cpu_.find(other);
-      if (cpu != cpu_.end() && plainCpu != cpu_.end() && plainCpu->second > 0)
-        std::printf("  (CPU %.2fx)", cpu->second / plainCpu->second);
+      if (cpu != cpu_.end() && plainCpu != cpu_.end() && median(plainCpu->second) > 0)
+        std::printf("  (CPU %.2fx)", median(cpu->second) / median(plainCpu->second));
       std::printf("\n");
     }
   }
 
  private:
-  std::map<std::string, double> rates_;
-  std::map<std::string, double> cpu_;
+  std::map<std::string, std::vector<double>> rates_;
+  std::map<std::string, std::vector<double>> cpu_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  registerAll();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;
