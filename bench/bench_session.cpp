@@ -4,15 +4,25 @@
 // and 20,000-octet units. Each connection is a pair of threads with record
 // sets of their own (a listening server and a calling client), with the
 // product's defaults: TPDU size 65531, pool buffers of 10240 octets. At the
-// end the session's rate is printed as a share of plain TCP's.
+// end the session's rate is printed as a share of plain TCP's, and the
+// process's CPU time per octet moved as a multiple of plain TCP's.
+//
+// Both sides do the same work around the transport: each writes its
+// octets once and sends them again and again (plain TCP from one vector,
+// the session from pool buffers that were filled when they were made and
+// come back through the pool's free list), and each receiver only counts.
+// Each session benchmark runs right before its plain TCP twin; with
+// --benchmark_repetitions the ratios are those of the medians.
 #include <benchmark/benchmark.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -33,6 +43,7 @@
 #include "src/session/session.h"
 #include "src/session/session_ind.h"
 #include "src/session/sessiontls.h"
+#include "src/session/systemtls.h"
 #include "src/session/tp0tcp.h"
 #include "src/session/tpi.h"
 #include "support/thread_records.h"
@@ -99,13 +110,32 @@ struct UserState {
 };
 thread_local UserState* tUser = nullptr;
 
-SessionBuffer* unitOf(size_t n, uint8_t fill) {
+constexpr uint8_t kFill = 0x5A;
+
+// Fills the free list of the thread's pool with buffers whose whole area
+// holds octets, so that units need not be filled one by one.
+void fillFreeList() {
+  std::vector<SessionBuffer*> made;
+  for (int i = 0; i < role(0).poolBuffers; ++i) {
+    SessionBuffer* b = balloc(-1);
+    if (b == nullptr) break;
+    std::memset(b->area, kFill, b->capacity);
+    made.push_back(b);
+  }
+  for (SessionBuffer* b : made) bfree(b);
+}
+
+// A unit of `n` octets in pool buffers. A buffer from the free list holds
+// octets already (see fillFreeList); one the heap had to make is filled.
+SessionBuffer* unitOf(size_t n) {
   SessionBuffer* first = nullptr;
   for (size_t at = 0; at < n || first == nullptr;) {
     const size_t k = n - at < static_cast<size_t>(kPoolSize) ? n - at : static_cast<size_t>(kPoolSize);
+    const SystemTLS* pool = getSystemTLS(0);
+    const bool fresh = pool == nullptr || pool->freeCount == 0;
     SessionBuffer* b = balloc(static_cast<int32_t>(k));
     if (b == nullptr) std::abort();
-    std::memset(b->data, fill, k);
+    if (fresh) std::memset(b->area, kFill, b->capacity);
     if (first == nullptr) {
       first = b;
     } else {
@@ -122,7 +152,7 @@ SessionBuffer* unitOf(size_t n, uint8_t fill) {
 bool sendUnit(Smachine* s, size_t n) {
   SIDU dt{};
   dt.event = 15;
-  dt.userData = unitOf(n, 0x5A);
+  dt.userData = unitOf(n);
   return session(s, &dt) == 1;
 }
 
@@ -205,6 +235,7 @@ class SessionPair : public Pair {
     uint32_t r = 1;
     client_ = std::make_unique<ThreadRecords>(gIniFile, role(0), &local, &r);
     if (!client_->ok()) std::abort();
+    fillFreeList();
     QvGetStpParams()->pollWait = 1;
     tUser = &me_;
     (void)s_activate(&kClientSel, user);
@@ -261,10 +292,8 @@ class SessionPair : public Pair {
   // back (the client has no credit: nothing to read).
   void flush() {
     for (;;) {
-      const SessionTLS* t = getSessionTLS(0);
-      bool pending = !sq_empty(&conn_->outQ) || !sq_empty(&conn_->cnfQ);
-      for (const TCEP& e : t->tp0.tcep)
-        if (e.state != kTcepFree && e.sendState != TxIdle) pending = true;
+      const TCEP* e = tp0tcp_tcepOf(conn_);
+      const bool pending = !sq_empty(&conn_->outQ) || !sq_empty(&conn_->cnfQ) || (e != nullptr && e->sendState != TxIdle);
       if (!pending) return;
       (void)do_session_queue();
     }
@@ -283,6 +312,7 @@ class SessionPair : public Pair {
     u.unitLength = unitLength;
     u.counter = &count_;
     tUser = &u;
+    fillFreeList();
     (void)s_activate(&kServerSel, user);
     port_.store(local.tsap.sel[0] * 256 + local.tsap.sel[1]);
     QvGetStpParams()->pollWait = 1;
@@ -307,7 +337,7 @@ class SessionPair : public Pair {
 // Plain TCP: blocking sockets with TCP_NODELAY, one send() per unit.
 class TcpPair : public Pair {
  public:
-  TcpPair(bool echo, size_t unitLength) {
+  TcpPair(bool echo, size_t unitLength) : data_(unitLength, kFill), back_(unitLength) {
     const int l = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -331,19 +361,17 @@ class TcpPair : public Pair {
   }
 
   void stream(size_t unit, uint64_t octets) override {
-    std::vector<uint8_t> data(unit, 0x5A);
     const uint64_t target = sent_ + octets;
     for (uint64_t done = 0; done < octets; done += unit) {
-      writeAll(fd_, data.data(), unit);
+      writeAll(fd_, data_.data(), unit);
       sent_ += unit;
     }
     awaitCount(count_, target);
   }
 
   void pingPong(size_t unit) override {
-    std::vector<uint8_t> data(unit, 0x5A);
-    writeAll(fd_, data.data(), unit);
-    readAll(fd_, data.data(), unit);
+    writeAll(fd_, data_.data(), unit);
+    readAll(fd_, back_.data(), unit);
   }
 
  private:
@@ -381,6 +409,8 @@ class TcpPair : public Pair {
     ::close(peer);
   }
 
+  std::vector<uint8_t> data_;  // the octets of every unit sent
+  std::vector<uint8_t> back_;  // where the echo goes
   int fd_ = -1;
   std::thread server_;
   std::atomic<uint64_t> count_{0};
@@ -396,13 +426,38 @@ std::unique_ptr<Pair> makePair(bool session, bool echo, size_t unit) {
 // Benchmarks: argument 0 is the unit length; the thread count is the
 // number of connections.
 
+int64_t processCpuNs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// The CPU time of the whole process (every sending and receiving thread)
+// per KiB moved, taken by the first thread over its timed loop; the other
+// threads run theirs at the same time.
+class CpuPerKiB {
+ public:
+  explicit CpuPerKiB(const benchmark::State& state) : first_(state.thread_index() == 0), start_(first_ ? processCpuNs() : 0) {}
+  void report(benchmark::State& state, uint64_t octets) const {
+    if (!first_ || octets == 0) return;
+    const double ns = static_cast<double>(processCpuNs() - start_);
+    state.counters["cpu_ns_per_KiB"] = ns * 1024.0 / static_cast<double>(octets);
+  }
+
+ private:
+  bool first_;
+  int64_t start_;
+};
+
 template <bool Session>
 void BM_Stream(benchmark::State& state) {
   setUpProcess();
   const size_t unit = static_cast<size_t>(state.range(0));
   std::unique_ptr<Pair> pair = makePair(Session, false, unit);
   const uint64_t octets = (kStreamOctets / unit) * unit;
+  CpuPerKiB cpu(state);
   for (auto _ : state) pair->stream(unit, octets);
+  cpu.report(state, state.iterations() * octets * static_cast<uint64_t>(state.threads()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * octets));
   pair.reset();
 }
@@ -412,52 +467,79 @@ void BM_PingPong(benchmark::State& state) {
   setUpProcess();
   const size_t unit = static_cast<size_t>(state.range(0));
   std::unique_ptr<Pair> pair = makePair(Session, true, unit);
+  CpuPerKiB cpu(state);
   for (auto _ : state) pair->pingPong(unit);
+  cpu.report(state, state.iterations() * unit * 2);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * unit * 2));
   pair.reset();
 }
 
-void streamArgs(benchmark::internal::Benchmark* b) {
-  b->Arg(1024)->Arg(65536)->Threads(1)->Threads(8)->UseRealTime()->Unit(benchmark::kMillisecond);
-}
-void pingArgs(benchmark::internal::Benchmark* b) {
-  b->Arg(100)->Arg(20000)->UseRealTime()->Unit(benchmark::kMicrosecond);
+// Each session benchmark runs just before its plain TCP twin, so that the
+// two of a ratio see the machine in much the same state.
+void registerAll() {
+  for (const int64_t unit : {1024, 65536}) {
+    for (const int threads : {1, 8}) {
+      benchmark::RegisterBenchmark("Session/Stream", BM_Stream<true>)
+          ->Arg(unit)->Threads(threads)->UseRealTime()->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark("PlainTcp/Stream", BM_Stream<false>)
+          ->Arg(unit)->Threads(threads)->UseRealTime()->Unit(benchmark::kMillisecond);
+    }
+  }
+  for (const int64_t unit : {100, 20000}) {
+    benchmark::RegisterBenchmark("Session/PingPong", BM_PingPong<true>)
+        ->Arg(unit)->UseRealTime()->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("PlainTcp/PingPong", BM_PingPong<false>)
+        ->Arg(unit)->UseRealTime()->Unit(benchmark::kMicrosecond);
+  }
 }
 
-BENCHMARK_TEMPLATE(BM_Stream, true)->Name("Session/Stream")->Apply(streamArgs);
-BENCHMARK_TEMPLATE(BM_Stream, false)->Name("PlainTcp/Stream")->Apply(streamArgs);
-BENCHMARK_TEMPLATE(BM_PingPong, true)->Name("Session/PingPong")->Apply(pingArgs);
-BENCHMARK_TEMPLATE(BM_PingPong, false)->Name("PlainTcp/PingPong")->Apply(pingArgs);
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
 
-// The console report, then each session rate as a share of plain TCP's.
+// The console report, then each session rate as a share of plain TCP's and
+// its CPU time per octet as a multiple of plain TCP's; with repetitions,
+// of the medians.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {
       if (r.error_occurred || r.run_type != Run::RT_Iteration) continue;
-      const auto it = r.counters.find("bytes_per_second");
-      if (it != r.counters.end()) rates_[r.benchmark_name()] = it->second.value;
+      if (const auto it = r.counters.find("bytes_per_second"); it != r.counters.end())
+        rates_[r.benchmark_name()].push_back(it->second.value);
+      if (const auto it = r.counters.find("cpu_ns_per_KiB"); it != r.counters.end())
+        cpu_[r.benchmark_name()].push_back(it->second.value);
     }
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\nSession rate as a share of plain TCP's:\n");
-    for (const auto& [name, rate] : rates_) {
+    std::printf("\nSession rate as a share of plain TCP's (CPU time per octet as a multiple of plain TCP's):\n");
+    for (const auto& [name, rates] : rates_) {
       if (name.rfind("Session/", 0) != 0) continue;
-      const auto plain = rates_.find("PlainTcp/" + name.substr(8));
-      if (plain == rates_.end() || plain->second <= 0) continue;
-      std::printf("  %-40s %.2fx\n", name.substr(8).c_str(), rate / plain->second);
+      const std::string other = "PlainTcp/" + name.substr(8);
+      const auto plain = rates_.find(other);
+      if (plain == rates_.end() || median(plain->second) <= 0) continue;
+      std::printf("  %-40s %.2fx", name.substr(8).c_str(), median(rates) / median(plain->second));
+      const auto cpu = cpu_.find(name);
+      const auto plainCpu = cpu_.find(other);
+      if (cpu != cpu_.end() && plainCpu != cpu_.end() && median(plainCpu->second) > 0)
+        std::printf("  (CPU %.2fx)", median(cpu->second) / median(plainCpu->second));
+      std::printf("\n");
     }
   }
 
  private:
-  std::map<std::string, double> rates_;
+  std::map<std::string, std::vector<double>> rates_;
+  std::map<std::string, std::vector<double>> cpu_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  registerAll();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;

@@ -461,6 +461,12 @@ void RDA_surSendNextRsp(DlgEnt* dlg, OpEnt* op, int32_t dir, int32_t qopt) {
       acb->routeTbl = routeTbl;
       acb->routeLevel = routeLevel;
     }
+    // An answer the rules made has not been through the sequencing rule,
+    // which the server user's own answers passed on their way down: sent
+    // from the send chain, it goes through that rule now, as it would
+    // have, turned back, from the receive chain.
+    if (acb != nullptr && o->rspOfRules != 0 && qopt == AL_SUR_QUE && dir == 0)
+      acb->routeLevel = kRdaSurLevelSeqToAe;
     AL_surRoute(rsp, qopt, dir);
     RDA_surDeleteOpEnt(o);
   };
@@ -473,18 +479,23 @@ void RDA_surSendNextRsp(DlgEnt* dlg, OpEnt* op, int32_t dir, int32_t qopt) {
     route(op);
   } else if (dlg->opList != nullptr) {
     UL_Ring* list = dlg->opList;
-    while (list->links.next != &list->links) {
-      auto* o = static_cast<OpEnt*>(list->links.next);
+    UL_Link* l = list->links.next;
+    while (l != &list->links) {
+      auto* o = static_cast<OpEnt*>(l);
+      UL_Link* after = l->next;
+      auto* next = after != &list->links ? static_cast<OpEnt*>(after) : nullptr;
       if (o->rsp != nullptr) {
         route(o);
-        continue;
+      } else if (((o->event & AL_EV_CODE_MASK) | AL_EV_PRIMITIVE) == RDA_BGNTRANS_IND && next != nullptr &&
+                 next->rsp != nullptr) {
+        // An R-BeginTransaction gets no answer on success: a later answer
+        // passes it. While its indication still waits for the server user
+        // the operation stays, so that the user gets it all the same.
+        if (o->heldInd == nullptr) RDA_surDeleteOpEnt(o);
+      } else {
+        break;
       }
-      auto* next = o->next != &list->links ? static_cast<OpEnt*>(o->next) : nullptr;
-      if (((o->event & AL_EV_CODE_MASK) | AL_EV_PRIMITIVE) == RDA_BGNTRANS_IND && next != nullptr && next->rsp != nullptr) {
-        RDA_surDeleteOpEnt(o);
-        continue;
-      }
-      break;
+      l = after;
     }
   }
   if (acb != nullptr) {

@@ -73,6 +73,7 @@ struct OpEnt : UL_Link {  // in the association's operation list
   uint32_t opStatus;
   uint32_t event;         // of the indication
   GIDU* rsp;              // the answer waiting to be sent in order
+  uint32_t rspOfRules;    // rsp was made by the rules, not given by the server user
   GIDU* heldInd;          // the indication while it waits in the operation queue
   uint32_t refKind;       // OpEntRefKind
   void* ref;
@@ -191,6 +192,7 @@ bool rda_srvDBLListed(const DlgEnt* dlg, const DBLEnt* d);
 // association's operation list, or only `op`'s without a dialogue) with
 // AL_surRoute(answer, qopt, dir), deleting each operation once routed; an
 // R-BeginTransaction that got no response is passed over once a later
-// operation is answered. Every answer starts from the ACB's route position
+// operation is answered (and dropped unless its indication still waits for
+// the server user). Every answer starts from the ACB's route position
 // as it was on entry, and that position is restored at the end.
 void RDA_surSendNextRsp(DlgEnt* dlg, OpEnt* op, int32_t dir, int32_t qopt);

@@ -8,6 +8,7 @@
 #include "src/rda/rda_erridu.h"
 #include "src/rda/rda_idubuild.h"
 #include "src/rda/rda_srvrules.h"
+#include "src/rda/rda_surint.h"
 #include "src/rda/rda_trace.h"
 #include "src/runtime/xm.h"
 
@@ -300,6 +301,26 @@ int32_t finishCtl(RcvCtx& c) {
   return -1;
 }
 
+// Sends the target dialogue's ready answers. Those of another association's
+// dialogue are turned back on that association from where its own rules
+// would have turned them (its route position is not this pass's), and run
+// there at once unless a pass of its own runs to take them.
+void sendTargetAnswers(DlgEnt* target, const DlgEnt* own) {
+  ACB* acb = target != own && target->assoc != nullptr ? target->assoc->acb : nullptr;
+  if (acb == nullptr) {
+    RDA_surSendNextRsp(target, nullptr, 1, AL_SUR_REVERSE);
+    return;
+  }
+  const AlGiduFn* tbl = acb->routeTbl;
+  const uint32_t level = acb->routeLevel;
+  acb->routeTbl = AL_surGetRouteTbl(AL_IDU_RDA);
+  acb->routeLevel = kRdaSurLevelSeqToAe - 1;
+  RDA_surSendNextRsp(target, nullptr, 1, AL_SUR_REVERSE);
+  acb->routeTbl = tbl;
+  acb->routeLevel = level;
+  rda_surRunQueue(acb);
+}
+
 int32_t procCtlInd(RcvCtx& c, bool cancel) {
   const CtlTexts& t = cancel ? kCancelTexts : kStatusTexts;
   const RDACancel_Req& req = cancel ? c.idu->cancel_RI.req : c.idu->status_RI.req;
@@ -359,6 +380,7 @@ int32_t procCtlInd(RcvCtx& c, bool cancel) {
       GIDU* held = rda_srvReleaseHeldInd(o);
       held->ue = c.ind->ue;
       o->rsp = rda_srvGenErr(&held, RDA_GENERR_CANCELLED, nullptr);
+      o->rspOfRules = 1;
       if (o->rsp == nullptr) {
         char name[AL_EVENT_TEXT_SIZE] = "";
         al_traceEvent(held, name);
@@ -378,7 +400,7 @@ int32_t procCtlInd(RcvCtx& c, bool cancel) {
       c.opGone = true;
       return RDA_SUR_ERR_NO_RESOURCE;
     }
-    RDA_surSendNextRsp(target, nullptr, 1, AL_SUR_REVERSE);
+    sendTargetAnswers(target, own);
     answerGidu = rda_createCancelRsp(c.ind, static_cast<int32_t>(c.op->opID));
   } else {
     RDAStatusEntry entries[RDA_STATUS_MAX];
@@ -410,7 +432,7 @@ int32_t procCtlInd(RcvCtx& c, bool cancel) {
     return RDA_SUR_ERR_NO_RESOURCE;
   }
   rda_srvRouteBack(answerGidu);
-  if (!cancel) RDA_surSendNextRsp(target, nullptr, 1, AL_SUR_REVERSE);
+  if (!cancel) sendTargetAnswers(target, own);
   return finishCtl(c);
 }
 
@@ -481,6 +503,7 @@ void RDA_surExecCkServerRcv(GIDU* ind) {
   }
   bool pass = true;
   if (op->rsp != nullptr) {
+    op->rspOfRules = 1;
     const uint32_t e = rda_getGenErr(op->rsp);
     op->opStatus = e == RDA_GENERR_DUP_OPID || e == RDA_GENERR_NOT_NEGOTIATED ? RDA_OPST_REFUSED : RDA_OPST_ANSWERED;
     pass = false;

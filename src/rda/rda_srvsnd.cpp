@@ -206,6 +206,15 @@ void RDA_surExecCkServerSnd(GIDU* rsp) {
     AL_surSendLocalError(rsp, RDA_SUR_ERR_NO_SUCH_OP_ENT, towardsUser());
     return;
   }
+  // The operation of that id is of another service: this answer is not its
+  // own (the rules would read the wrong records of the operation, and the
+  // client would get an answer of a service it did not ask for).
+  if (al_serviceOf(rsp->event) % RDA_SERVICES != al_serviceOf(op->event) % RDA_SERVICES) {
+    TM_TRACE(rda_surTMHandle, 0x08, kSrc,
+             "*** RDA_surExecCkServerSnd: operation entity %d is of another service\n", opId);
+    AL_surSendLocalError(rsp, RDA_SUR_ERR_NO_SUCH_OP_ENT, towardsUser());
+    return;
+  }
   if (op->rsp != nullptr) {
     char name[AL_EVENT_TEXT_SIZE] = "";
     al_traceEvent(rsp, name);

@@ -345,6 +345,7 @@ void RDA_surSQLExecRulesRcv(GIDU* g) {
     // Answered here: the answer goes back and takes its place in the order
     // on the send side.
     op->opStatus = RDA_OPST_ANSWERED;
+    op->rspOfRules = 1;
     GIDU* rsp = op->rsp;
     op->rsp = nullptr;
     rda_srvRouteBack(rsp);

@@ -44,24 +44,12 @@ bool isNextEvent(const GIDU* gidu) {
   return gidu->iduType == kRdaIduType && gidu->event == RDA_SUR_NXTEVENT_REQ;
 }
 
-// The UCB is still one of the thread's users (it may have been deleted by
-// a nested pass while a GIDU was with the user). Without a ring to look in
-// the block is taken as it is.
-bool ucbAlive(const UCB* ucb) {
-  if (ucb == nullptr) return false;
-  UL_Ring* ring = rda_surUcbQueue();
-  if (ring == nullptr) return true;
-  for (const UL_Link* l = ring->links.next; l != &ring->links; l = l->next)
-    if (l == ucb) return true;
-  return false;
-}
-
 void deleteMarkedAcb(ACB* acb) {
   if (acb != nullptr && acb->deleteFlag != 0) AL_surDeleteACB(acb);
 }
 
 void deleteMarkedUcb(UCB* ucb) {
-  if (ucbAlive(ucb) && ucb->deleteFlag != 0) AL_surDeleteUCB(ucb);
+  if (rda_surUcbAlive(ucb) && ucb->deleteFlag != 0) AL_surDeleteUCB(ucb);
 }
 
 // Hands the GIDU on while holding the ACB, so that a nested pass that marks
@@ -138,6 +126,27 @@ ACB* findACBWithPconref(GIDU* gidu) {
 // ---------------------------------------------------------------------------
 // The pass: one GIDU and whatever queues up behind it on the association.
 
+// Routes `first` (its route set in the ACB) and then every GIDU that waits
+// or comes to wait on the association's input queue, each with its own.
+void passLoop(ACB* acb, GIDU* first) {
+  acb->passFlag = 1;
+  ++acb->linkCount;
+  UCB* ucb = acb->ucb;
+  for (GIDU* g = first; g != nullptr; g = AL_surRouteDQ(acb)) {
+    if (acb->routeTbl != nullptr) {
+      g->pe = ucb->userRef;
+      AL_surRoute(g, AL_SUR_QUE, 0);
+    } else {
+      const bool down = g->pe == kTowardsAe;
+      g->pe = ucb->userRef;
+      if (down) rda_surToAe(g);
+      else rda_surToUser(g);
+    }
+  }
+  acb->passFlag = 0;
+  --acb->linkCount;
+}
+
 void runPass(ACB* acb, GIDU* gidu, uint32_t startLevel, void* mark) {
   const AlGiduFn* table = AL_surGetRouteTbl(gidu->iduType);
   gidu->pe = mark;
@@ -155,23 +164,18 @@ void runPass(ACB* acb, GIDU* gidu, uint32_t startLevel, void* mark) {
   }
   acb->routeTbl = table;
   acb->routeLevel = startLevel;
-  acb->passFlag = 1;
-  ++acb->linkCount;
-  UCB* ucb = acb->ucb;
-  for (GIDU* g = gidu; g != nullptr; g = AL_surRouteDQ(acb)) {
-    if (acb->routeTbl != nullptr) {
-      g->pe = ucb->userRef;
-      AL_surRoute(g, AL_SUR_QUE, 0);
-    } else {
-      const bool down = g->pe == kTowardsAe;
-      g->pe = ucb->userRef;
-      if (down) rda_surToAe(g);
-      else rda_surToUser(g);
-    }
-  }
-  acb->passFlag = 0;
-  --acb->linkCount;
+  passLoop(acb, gidu);
 }
+
+}  // namespace
+
+void rda_surRunQueue(ACB* acb) {
+  if (acb == nullptr || acb->passFlag != 0) return;
+  if (GIDU* first = AL_surRouteDQ(acb)) passLoop(acb, first);
+  deleteMarkedAcb(acb);
+}
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // Send side.
@@ -388,6 +392,18 @@ void rcvLocal(GIDU* gidu) {
 }
 
 }  // namespace
+
+// The UCB is still one of the thread's users (it may have been deleted by
+// a nested pass while a GIDU was with the user). Without a ring to look in
+// the block is taken as it is.
+bool rda_surUcbAlive(const UCB* ucb) {
+  if (ucb == nullptr) return false;
+  UL_Ring* ring = rda_surUcbQueue();
+  if (ring == nullptr) return true;
+  for (const UL_Link* l = ring->links.next; l != &ring->links; l = l->next)
+    if (l == ucb) return true;
+  return false;
+}
 
 // ---------------------------------------------------------------------------
 // Entries.

@@ -40,6 +40,7 @@ struct RdaUcbElem {
 // The RDA element of an ACB (in an XM tree of its own).
 struct RdaAcbElem {
   XmTree* tree;
+  ACB* acb;  // the block it hangs on
   // The client invocation identifier of the association: the calling AP
   // title (object-identifier form; its arcs copied into `tree`), AE
   // qualifier (integer form) and the two invocation identifiers (0 when
@@ -52,6 +53,11 @@ struct RdaAcbElem {
 
 // ---------------------------------------------------------------------------
 // Configuration (constant).
+
+// The route level of routeRdaTbl whose next steps are the sequencing rule
+// and then the entity (slots 7 and 3): where an answer turned back after
+// the execution rules of the receive chain goes on.
+inline constexpr uint32_t kRdaSurLevelSeqToAe = 11;
 
 inline constexpr uint32_t kRdaSurUcbId = 260;
 inline constexpr uint32_t kRdaSurAcbId = 261;

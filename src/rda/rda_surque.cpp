@@ -81,17 +81,43 @@ void sendNextOp(RdaUcbElem* user) {
   }
 }
 
+// A delivery gives the parked delete flags back to their blocks. Taken on
+// the user's request for the next event, it runs in no pass that would end
+// by deleting them, so every block of the user so marked goes here, unless
+// a pass still holds it (that pass then deletes it as it ends).
+void deleteMarkedBlocks(UCB* ucb) {
+  // A delivery made from within the user's receive entry may have ended
+  // the user already.
+  if (!rda_surUcbAlive(ucb)) return;
+  for (UL_Link* l = ucb->acbList.links.next; l != &ucb->acbList.links;) {
+    auto* acb = static_cast<ACB*>(l);
+    l = l->next;
+    if (acb->deleteFlag != 0) AL_surDeleteACB(acb);
+  }
+  if (ucb->deleteFlag != 0) AL_surDeleteUCB(ucb);
+}
+
 }  // namespace
 
-void rda_surPurgeOpQue(GIDU* queue) {
-  for (GIDU* g = queue->next; g != queue; g = g->next) {
-    if (!isRdaIndCnf(g) || g->uc == nullptr) continue;
-    if (auto* op = static_cast<OpEnt*>(g->ue)) {
-      op->heldInd = nullptr;
-      op->opStatus = RDA_OPST_REFUSED;
+void rda_surPurgeOpQue(GIDU* queue, const ACB* acb) {
+  GIDU* g = queue->next;
+  while (g != queue) {
+    GIDU* next = g->next;
+    if (acb == nullptr || g->uc == acb) {
+      if (isRdaIndCnf(g) && g->uc != nullptr) {
+        if (auto* op = static_cast<OpEnt*>(g->ue)) {
+          op->heldInd = nullptr;
+          op->opStatus = RDA_OPST_REFUSED;
+        }
+      }
+      // Taken out for one association, the flags parked in the GIDU go
+      // back to their blocks; when the whole queue goes, so do they.
+      if (acb != nullptr) unpark(g);
+      al_unlinkGidu(g);
+      al_deleteGidu(g);
     }
+    g = next;
   }
-  al_purgeGiduQ(queue);
 }
 
 void RDA_surOpQueHndl(GIDU* gidu) {
@@ -109,14 +135,18 @@ void RDA_surOpQueHndl(GIDU* gidu) {
     return;
   }
   if (gidu->event == AL_QABORT) {
-    rda_surPurgeOpQue(&user->opQueue);
+    // Only the aborted association's GIDUs: the queue also serves the
+    // user's other associations.
+    rda_surPurgeOpQue(&user->opQueue, static_cast<ACB*>(gidu->uc));
     AL_surSendToUser(gidu);
     return;
   }
   if (nextEvent) {
+    auto* ucb = static_cast<UCB*>(gidu->ue);
     user->busy = 0;
     al_deleteGidu(gidu);
     sendNextOp(user);
+    deleteMarkedBlocks(ucb);
     return;
   }
   queueOp(gidu, user);

@@ -257,7 +257,7 @@ void* RDA_surCreateUCB(GIDU* gidu) {
 void RDA_surDeleteUCB(void* elem) {
   auto* e = static_cast<RdaUcbElem*>(elem);
   if (e == nullptr) return;
-  rda_surPurgeOpQue(&e->opQueue);
+  rda_surPurgeOpQue(&e->opQueue, nullptr);
   _xm_freeItem(e);
   TM_TRACE(rda_surTMHandle, AL_TL_RESULT, kSrc, "RDA_surDeleteUCB: RDA ucb elem 0x%lx deleted\n", hexOf(e));
 }
@@ -290,6 +290,7 @@ void* RDA_surCreateACB(GIDU* gidu) {
     return nullptr;
   }
   e->tree = xm_getParentOfItem(e);
+  e->acb = static_cast<ACB*>(gidu->uc);
   auto fail = [e](const char* line) -> void* {
     TM_TRACE(rda_surTMHandle, AL_TL_ERROR, kSrc, "%s", line);
     _xm_freeTree(e->tree);
@@ -327,6 +328,10 @@ void RDA_surDeleteACB(void* elem) {
   auto* e = static_cast<RdaAcbElem*>(elem);
   if (e == nullptr) return;
   RDA_surDeleteDsm(e);
+  // What of the association still waits for the server user goes with it.
+  UcbElem* ue = e->acb != nullptr ? AL_surGetUcbElem(kRdaIduType, e->acb->ucb) : nullptr;
+  if (auto* user = ue != nullptr ? static_cast<RdaUcbElem*>(ue->rdaElem) : nullptr)
+    rda_surPurgeOpQue(&user->opQueue, e->acb);
   RDA_termStateCk(e->stateCk);
   e->stateCk = nullptr;
   TM_TRACE(rda_surTMHandle, AL_TL_RESULT, kSrc, "RDA_surDeleteACB: RDA acb elem 0x%lx deleted\n", hexOf(e));

@@ -70,6 +70,10 @@ class SurTest : public RdaBuildTest {
       return;
     }
     t->hops_.push_back({false, g, g->event, g->errNo});
+    if (t->onAe_) {
+      auto hook = t->onAe_;
+      hook(g);
+    }
   }
 
   static void userRcv(GIDU* g) {
@@ -160,15 +164,16 @@ class SurTest : public RdaBuildTest {
     return g;
   }
 
-  // An RDA GIDU of the user on its association (`code` in service form).
-  GIDU* rdaDown(RdaEventCode code, UCB* ucb, ACB* acb, int32_t opId = 1) {
-    GIDU* g = rda_createGiduWithRdaIdu(nullptr, code, opId, nullptr);
+  // An RDA GIDU of the user on its association (`code` in service form);
+  // `body` gets its request or result record.
+  GIDU* rdaDown(RdaEventCode code, UCB* ucb, ACB* acb, int32_t opId = 1, void** body = nullptr) {
+    GIDU* g = rda_createGiduWithRdaIdu(nullptr, code, opId, body);
     if (g != nullptr) refs(g, ucb, acb);
     return g;
   }
   // An RDA GIDU as the entity hands it up: `code` in delivered form.
-  GIDU* rdaUp(RdaEventCode code, UCB* ucb, ACB* acb, int32_t opId = 1) {
-    GIDU* g = rda_createGiduWithRdaIdu(nullptr, code & ~AL_EV_DELIVERED, opId, nullptr);
+  GIDU* rdaUp(RdaEventCode code, UCB* ucb, ACB* acb, int32_t opId = 1, void** body = nullptr) {
+    GIDU* g = rda_createGiduWithRdaIdu(nullptr, code & ~AL_EV_DELIVERED, opId, body);
     if (g == nullptr) return nullptr;
     g->event = code;
     g->ue = ucb;
@@ -200,5 +205,6 @@ class SurTest : public RdaBuildTest {
   AlGiduFn upcall_ = nullptr;
   std::vector<Hop> hops_;
   std::function<void(GIDU*)> onUser_;
+  std::function<void(GIDU*)> onAe_;
   int userRef_ = 0, assocRef_ = 0, aei_ = 0, sao_ = 0;
 };
