@@ -85,7 +85,10 @@ void ServerUser::dispatch(GIDU* gidu) {
   ServerAssoc* assoc = nullptr;
   if (gidu->pc != nullptr) {
     auto it = assocs_.find(gidu->pc);
-    if (it == assocs_.end() && gidu->iduType == AL_IDU_ACSE && gidu->event == AL_A_ASSOC_IND) {
+    if (gidu->iduType == AL_IDU_ACSE && gidu->event == AL_A_ASSOC_IND) {
+      // A new association, even where the block of one that ended unseen
+      // has been used again.
+      if (it != assocs_.end()) assocs_.erase(it);
       it = assocs_.emplace(gidu->pc, std::make_unique<ServerAssoc>()).first;
       it->second->acb = gidu->pc;
     }
