@@ -147,14 +147,10 @@ int serve(ChildProcess& me, const std::string& ini, bool silent) {
   return 0;
 }
 
-class PresentationStacks : public ::testing::Test {
+class PresentationStacks : public StackTest {
  protected:
   void SetUp() override {
-    ensureProcessMutexes();
-    savedSwitch_ = QvMultiThread;
-    QvSetMultiThread(1);
-    savedQuiet_ = giQuietMode;
-    giQuietMode = 1;
+    StackTest::SetUp();
     gSeen.clear();
   }
   void TearDown() override {
@@ -162,8 +158,7 @@ class PresentationStacks : public ::testing::Test {
       while (GIDU* g = al_queueTake(gQueue)) al_deleteGidu(g);
     gQueue = nullptr;
     gSeen.clear();
-    giQuietMode = savedQuiet_;
-    QvSetMultiThread(savedSwitch_);
+    StackTest::TearDown();
   }
   // Starts the server and waits for its start-up; the configuration file.
   std::string startServer(const StackConfig& config, bool silent) {
@@ -198,12 +193,9 @@ class PresentationStacks : public ::testing::Test {
     return event;
   }
 
-  ConfigSandbox sandbox_{"MIRODEL_INI", "HOME", "OSID"};
   std::unique_ptr<ChildProcess> server_;
   GIDU queue_{};
   OctStgV hello_ = text("hello");
-  int32_t savedSwitch_ = 1;
-  int32_t savedQuiet_ = 0;
 };
 
 TEST_F(PresentationStacks, ClientAndServerConnectAndReleaseOverLoopback) {

@@ -22,6 +22,7 @@
 #include "src/rdaclient/rdacli_handles.h"
 #include "support/recordset.h"
 #include "support/sandbox.h"
+#include "support/server_user.h"
 #include "support/stack.h"
 
 namespace {
@@ -46,50 +47,32 @@ GIDU* got(uint32_t event) {
   return nullptr;
 }
 
-// The server: activates in its role and tells the parent its port. 0 when
-// it could.
+// The server: activates in its role and tells the parent its port; with
+// `associate`, serves one association with the default answers until it is
+// released and the transport connection is gone. 0 when all of it went.
 int serve(ChildProcess& me, const std::string& ini, bool associate) {
-  StackSide side(StackSide::Role::Server, ini);
-  if (!side.ok() || side.startRda() != 1) return 10;
-  if (!side.activate(user, &gUserRef)) return 11;
-  const GIDU* cnf = got(AL_ACT_CNF);
-  if (cnf == nullptr || cnf->errNo != 0 || cnf->ue != &gUserRef || cnf->pe == nullptr) return 12;
-  me.ready(side.port());
+  ServerUser server(ini);
+  if (!server.start()) return 10;
+  me.ready(server.port());
   if (!associate) return 0;
-  rda_surSnd(rda_createSurNextEventReq(cnf), nullptr);
-  // A server user gets one indication at a time: the next comes only when
-  // it asks for it, also after the Activate confirm.
-  if (!side.runUntil([] { return got(AL_A_ASSOC_IND) != nullptr; }, 10s)) return 13;
-  GIDU* rsp = rda_createAssocRsp(got(AL_A_ASSOC_IND), rda_xopenAppCtxName, AC_RESULT_ACCEPTED, nullptr, SR_DUPLEX);
-  if (rsp == nullptr) return 14;
-  rda_surSnd(rsp, nullptr);
-  rda_surSnd(rda_createSurNextEventReq(got(AL_A_ASSOC_IND)), nullptr);
-  if (!side.runUntil([] { return got(AL_A_RELEASE_IND) != nullptr; }, 10s)) return 15;
-  GIDU* rel = rda_createRelRsp(got(AL_A_RELEASE_IND), nullptr, 0);
-  if (rel == nullptr) return 16;
-  rda_surSnd(rel, nullptr);
-  if (!side.runUntil([] { return getSessionTLS(0)->tp0.activeCount == 0; }, 10s)) return 17;
-  return 0;
+  if (!server.runUntil([&] { return server.ended() == 1 && getSessionTLS(0)->tp0.activeCount == 0; }, 10s))
+    return 13;
+  return server.seen().size() == 3 && server.seen()[1].first == AL_A_ASSOC_IND &&
+                 server.seen()[2].first == AL_A_RELEASE_IND
+             ? 0
+             : 14;
 }
 
-class RdaStacks : public ::testing::Test {
+class RdaStacks : public StackTest {
  protected:
   void SetUp() override {
-    ensureProcessMutexes();
-    savedSwitch_ = QvMultiThread;
-    QvSetMultiThread(1);
-    savedQuiet_ = giQuietMode;
-    giQuietMode = 1;
+    StackTest::SetUp();
     gGot.clear();
   }
   void TearDown() override {
     gGot.clear();
-    giQuietMode = savedQuiet_;
-    QvSetMultiThread(savedSwitch_);
+    StackTest::TearDown();
   }
-  ConfigSandbox sandbox_{"MIRODEL_INI", "HOME", "OSID"};
-  int32_t savedSwitch_ = 1;
-  int32_t savedQuiet_ = 0;
 };
 
 TEST_F(RdaStacks, BothRolesActivateFromTheirDirectoryEntries) {
@@ -125,13 +108,9 @@ TEST_F(RdaStacks, ClientActivatesThroughItsEventEngine) {
   StackSide client(StackSide::Role::Client, ini);
   ASSERT_TRUE(client.ok()) << client.error();
   ASSERT_EQ(client.startRda(), 1) << client.error();
-  RDA_CliHENV env{};
-  env.tag = RDA_CLI_TAG_HENV;
-  al_selfLink(&env.tmpl);
-  env.tmpl.ue = &env;
-  GIDU* act = rda_createActivateReq(&env.tmpl, "qvclient", kRdaRoleClient);
-  ASSERT_NE(act, nullptr) << QvGetOsiError();
-  RDA_cliSendEvent(act, RDA_CLI_SEND_WAIT);
+  StackClient c;
+  ASSERT_TRUE(c.activate()) << QvGetOsiError();
+  const RDA_CliHENV& env = c.env;
   EXPECT_EQ(env.flags & RDA_CLI_ENV_ACTIVATED, RDA_CLI_ENV_ACTIVATED);
   EXPECT_NE(env.tmpl.pe, nullptr) << "the UCB kept for later requests";
   EXPECT_EQ(env.errors.count, 0u);
@@ -152,29 +131,15 @@ TEST_F(RdaStacks, ClientAssociatesAndReleasesThroughItsEventEngine) {
   StackSide client(StackSide::Role::Client, ini);
   ASSERT_TRUE(client.ok()) << client.error();
   ASSERT_EQ(client.startRda(), 1) << client.error();
-  RDA_CliHENV env{};
-  env.tag = RDA_CLI_TAG_HENV;
-  al_selfLink(&env.tmpl);
-  env.tmpl.ue = &env;
-  RDA_cliSendEvent(rda_createActivateReq(&env.tmpl, "qvclient", kRdaRoleClient), RDA_CLI_SEND_WAIT);
-  ASSERT_EQ(env.flags & RDA_CLI_ENV_ACTIVATED, RDA_CLI_ENV_ACTIVATED);
-  RDA_CliHDBC conn{};
-  conn.tag = RDA_CLI_TAG_HDBC;
-  conn.env = &env;
-  conn.tmpl = rda_createTemplateGidu(&env, &conn, env.tmpl.pe, nullptr);
-  ASSERT_NE(conn.tmpl, nullptr);
-
-  GIDU* req = rda_createAssocReq(conn.tmpl, "qvclient", kStackResource, rda_xopenAppCtxName, nullptr, SR_DUPLEX, nullptr);
-  ASSERT_NE(req, nullptr) << QvGetOsiError();
-  RDA_cliSendEvent(req, RDA_CLI_SEND_WAIT);
-  EXPECT_EQ(conn.state, RDA_CLI_ST_ASSOCIATED) << conn.errors.count << " " << conn.errors.lastNative;
-  EXPECT_NE(conn.tmpl->pc, nullptr) << "the ACB kept for later requests";
+  StackClient c;
+  ASSERT_TRUE(c.activate());
+  RDA_CliHDBC& conn = c.conn;
+  EXPECT_TRUE(c.associate()) << conn.errors.count << " " << conn.errors.lastNative;
 
   RDA_cliSendEvent(rda_createRelReq(conn.tmpl, nullptr), RDA_CLI_SEND_WAIT);
   EXPECT_EQ(conn.state, 0u);
   EXPECT_EQ(conn.errors.count, 0u);
   EXPECT_EQ(server.wait(10s), 0);
-  al_deleteGidu(conn.tmpl);
 }
 
 }  // namespace

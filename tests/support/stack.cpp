@@ -14,15 +14,21 @@
 
 #include "common/timer2.h"
 #include "src/presentation/pmachine.h"
+#include "src/acse/gidu_queue.h"
 #include "src/rda/rda_ae.h"
+#include "src/rda/rda_gidu.h"
+#include "src/rda/rda_oid.h"
 #include "src/rda/rda_stackbuild.h"
 #include "src/rda/rda_sur.h"
 #include "src/presentation/ps_ssu.h"
 #include "src/presentation/users.h"
 #include "src/runtime/dif.h"
 #include "src/runtime/inifile.h"
+#include "src/rdaclient/rdacli_event.h"
 #include "src/runtime/qvinfo.h"
+#include "src/session/tp0tcp.h"
 #include "src/session/tpi.h"
+#include "support/recordset.h"
 #include "support/thread_records.h"
 
 namespace fs = std::filesystem;
@@ -157,6 +163,40 @@ bool StackSide::runUntil(const std::function<bool()>& done, std::chrono::millise
 
 // ---------------------------------------------------------------------------
 
+StackClient::StackClient() {
+  env.tag = RDA_CLI_TAG_HENV;
+  al_selfLink(&env.tmpl);
+  env.tmpl.ue = &env;
+  conn.tag = RDA_CLI_TAG_HDBC;
+  conn.env = &env;
+}
+
+StackClient::~StackClient() {
+  if (conn.tmpl != nullptr) {
+    RDA_cliPurgeEventQueue(conn.tmpl);
+    al_deleteGidu(conn.tmpl);
+  }
+  RDA_cliPurgeEventQueue(&env.tmpl);
+}
+
+bool StackClient::activate() {
+  GIDU* act = rda_createActivateReq(&env.tmpl, "qvclient", kRdaRoleClient);
+  if (act == nullptr) return false;
+  RDA_cliSendEvent(act, RDA_CLI_SEND_WAIT);
+  if ((env.flags & RDA_CLI_ENV_ACTIVATED) == 0) return false;
+  conn.tmpl = rda_createTemplateGidu(&env, &conn, env.tmpl.pe, nullptr);
+  return conn.tmpl != nullptr;
+}
+
+bool StackClient::associate() {
+  GIDU* req = rda_createAssocReq(conn.tmpl, "qvclient", kStackResource, rda_xopenAppCtxName, nullptr, SR_DUPLEX, nullptr);
+  if (req == nullptr) return false;
+  RDA_cliSendEvent(req, RDA_CLI_SEND_WAIT);
+  return conn.state == RDA_CLI_ST_ASSOCIATED && conn.tmpl->pc != nullptr;
+}
+
+// ---------------------------------------------------------------------------
+
 ChildProcess::ChildProcess(Body body) {
   int fds[2];
   if (pipe(fds) != 0) return;
@@ -222,4 +262,19 @@ int ChildProcess::wait(std::chrono::milliseconds limit) {
   }
   reaped_ = true;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// ---------------------------------------------------------------------------
+
+void StackTest::SetUp() {
+  ensureProcessMutexes();
+  savedSwitch_ = QvMultiThread;
+  QvSetMultiThread(1);
+  savedQuiet_ = giQuietMode;
+  giQuietMode = 1;
+}
+
+void StackTest::TearDown() {
+  giQuietMode = savedQuiet_;
+  QvSetMultiThread(savedSwitch_);
 }

@@ -19,6 +19,7 @@
 // same selectors.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -29,8 +30,10 @@
 #include <string>
 
 #include "src/acse/gidu.h"
+#include "src/rdaclient/rdacli_handles.h"
 #include "src/session/session.h"
 #include "src/session/sessiontls.h"
+#include "support/sandbox.h"
 
 class ThreadRecords;
 
@@ -92,6 +95,27 @@ class StackSide {
   std::string error_;
 };
 
+// The environment and connection blocks of the client's event engine, as
+// the RDA client keeps them, for a client-role StackSide whose entity and
+// service user have started: activate() and associate() go through
+// RDA_cliSendEvent and wait for their confirms.
+struct StackClient {
+  StackClient();
+  ~StackClient();
+  StackClient(const StackClient&) = delete;
+  StackClient& operator=(const StackClient&) = delete;
+
+  // Activates from the "qvclient" entry; true when the environment is
+  // activated and its connection template made.
+  bool activate();
+  // Associates with the database resource in "X/OPEN Basic"; true when
+  // associated.
+  bool associate();
+
+  RDA_CliHENV env{};
+  RDA_CliHDBC conn{};
+};
+
 // A forked child that runs `body` and ends with its result as exit status.
 // The parent waits for the child's ready() before it goes on; the child is
 // killed and reaped when the object goes, if it has not ended by then.
@@ -118,4 +142,19 @@ class ChildProcess {
   int readFd_ = -1;
   int writeFd_ = -1;
   bool reaped_ = false;
+};
+
+// Fixture of the tests that bring up whole stacks: the process mutexes, the
+// multi-threading switch on and the console quiet while the test runs, and
+// a configuration sandbox for writeStackConfig.
+class StackTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  ConfigSandbox sandbox_{"MIRODEL_INI", "HOME", "OSID"};
+
+ private:
+  int32_t savedSwitch_ = 1;
+  int32_t savedQuiet_ = 0;
 };
