@@ -93,11 +93,13 @@ void ServerUser::dispatch(GIDU* gidu) {
   }
   if (assoc != nullptr && isRdaIndication(gidu)) ++assoc->indications;
 
+  // Made now: a handler may take the indication over.
+  GIDU* next = rda_createSurNextEventReq(gidu);
+  void* const acb = gidu->pc;
+  bool ends = gidu->event == AL_A_ABORT_IND || gidu->event == AL_A_PABORT_IND || gidu->event == AL_QABORT;
   ServerCall call{gidu, assoc};
   const auto h = handlers_.find({gidu->iduType, gidu->event});
   GIDU* answer = h != handlers_.end() ? h->second(call) : answerByDefault(call);
-  void* const acb = gidu->pc;
-  bool ends = gidu->event == AL_A_ABORT_IND || gidu->event == AL_A_PABORT_IND || gidu->event == AL_QABORT;
   if (answer != nullptr) {
     if (answer->event == AL_A_ABORT_REQ) ends = true;
     if (answer->event == AL_A_RELEASE_RSP) {
@@ -112,8 +114,8 @@ void ServerUser::dispatch(GIDU* gidu) {
   }
   // Whatever came, the next one is asked for (after the Activate confirm
   // too): until then the service user keeps it.
-  if (GIDU* next = rda_createSurNextEventReq(gidu)) rda_surSnd(next, nullptr);
-  al_deleteGidu(gidu);
+  if (next != nullptr) rda_surSnd(next, nullptr);
+  if (!call.taken) al_deleteGidu(gidu);
   if (ends && acb != nullptr) end(acb);
 }
 

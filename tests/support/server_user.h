@@ -26,7 +26,8 @@
 // sent or received, quick abort).
 //
 // One ServerUser per process: the service user's receive entry is a plain
-// function. The indication is deleted after its handler returns.
+// function. The indication is deleted after its handler returns, unless the
+// handler took it over (an error IDU is made of the indication it answers).
 #pragma once
 
 #include <chrono>
@@ -52,6 +53,7 @@ struct ServerAssoc {
 struct ServerCall {
   GIDU* ind;
   ServerAssoc* assoc;  // NULL for a GIDU of no known association
+  bool taken = false;  // set by a handler that disposed of `ind` itself
   // The operation identifier of an RDA indication (-1 for anything else).
   int32_t opId() const;
 };
