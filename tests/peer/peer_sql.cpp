@@ -67,7 +67,9 @@ bool addException(XmTree* tree, ExecAnswer* answer, const char* state, const int
                   const int32_t* rowCount) {
   RDAXOPENSQLDBLExcp* e = rda_createXOPENDBLExcp(tree, rowCount);
   if (e == nullptr) return false;
-  if (rowCount != nullptr) e->mask |= 1u << 3;
+  // A row count travels in the diagnostics area, whose list of records is
+  // never empty: one "00000" record, which says nothing more.
+  if (rowCount != nullptr && rda_addXOPENDBLExcp(tree, e, L"00000", L"", L"", nullptr) != 1) return false;
   if (state != nullptr) {
     e->sqlState = dupText(tree, state);
     if (e->sqlState == nullptr) return false;

@@ -11,7 +11,7 @@
 // described type. When the rows are used up within the response, a last
 // entry carries the exception "02000". A statement that returns no rows
 // answers with one entry whose exception holds the number of rows changed
-// as its diagnostics number. A failure answers with one entry whose
+// as its diagnostics number (with one "00000" diagnostics record). A failure answers with one entry whose
 // exception holds the SQLSTATE, SQLite's error code and its message.
 #pragma once
 

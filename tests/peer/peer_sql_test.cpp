@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -258,6 +259,9 @@ TEST_F(PeerSql, ArgumentsAreBoundInOrderAndChangesAreCounted) {
   ASSERT_NE(r->exception, nullptr);
   EXPECT_EQ(r->exception->mask, 1u << 3) << "no SQLSTATE, the diagnostics number";
   EXPECT_EQ(r->exception->diag.number, 1);
+  ASSERT_EQ(r->exception->diag.exceptions.count, 1u);
+  EXPECT_STREQ(reinterpret_cast<const RDAExcpNode*>(r->exception->diag.exceptions.links.next)->info.returnedSQLState,
+               "00000");
   // Many rows in the multi-row form, a NULL among them.
   a = exec("INSERT INTO t VALUES (?, ?, NULL)", {{i(2), v("two")}, {i(3), null()}, {i(4), v("four")}});
   ASSERT_EQ(a.rows.size(), 1u);
@@ -351,6 +355,31 @@ TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
     const auto word = peer::clientLevelWord(l.data);
     EXPECT_EQ(word.value_or(-1), l.level) << l.data;
     EXPECT_EQ(word.has_value() && peer::credentialsScrambled(*word), l.scrambled) << l.data;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every kind of answer goes onto the wire and reads back.
+TEST_F(PeerSql, AnswersEncodeAndDecode) {
+  sql("CREATE TABLE t (id INTEGER, s VARCHAR(5), n NUMERIC(4,1), b BLOB, d DATE)");
+  sql("INSERT INTO t VALUES (1, 'a', 2.5, x'01', '2024-01-01'), (2, NULL, NULL, NULL, NULL)");
+  const char* texts[] = {"SELECT * FROM t", "SELECT * FROM t WHERE id > 5", "UPDATE t SET id = id", "SELEC"};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    const OctStgV stmt{static_cast<uint32_t>(std::strlen(text)), reinterpret_cast<uint8_t*>(const_cast<char*>(text))};
+    GIDU* ind = rda_createSQLExecDBLReq(tmpl_, 3, nullptr, nullptr, &stmt, 0, nullptr, 0, nullptr, 0, nullptr, 0,
+                                        nullptr);
+    ASSERT_NE(ind, nullptr);
+    requests_.push_back(ind);
+    GIDU* rsp = peer::answerExecDBL(db_, ind);
+    ASSERT_NE(rsp, nullptr);
+    requests_.push_back(rsp);
+    const Bytes wire = wireOf(rsp);
+    ASSERT_FALSE(wire.empty()) << "encodes";
+    EXPECT_NE(decoded(wire), nullptr) << "decodes";
   }
 }
 

@@ -96,19 +96,19 @@ void ServerUser::dispatch(GIDU* gidu) {
   // Made now: a handler may take the indication over.
   GIDU* next = rda_createSurNextEventReq(gidu);
   void* const acb = gidu->pc;
-  bool ends = gidu->event == AL_A_ABORT_IND || gidu->event == AL_A_PABORT_IND || gidu->event == AL_QABORT;
+  // ACSE events by their IDU type too: R-Rollback's codes are A-ABORT's.
+  const bool acse = gidu->iduType == AL_IDU_ACSE;
+  bool ends = (acse && (gidu->event == AL_A_ABORT_IND || gidu->event == AL_A_PABORT_IND)) ||
+              (!al_isPrimitive(gidu->event) && gidu->event == AL_QABORT);
   ServerCall call{gidu, assoc};
   const auto h = handlers_.find({gidu->iduType, gidu->event});
   GIDU* answer = h != handlers_.end() ? h->second(call) : answerByDefault(call);
   if (answer != nullptr) {
-    if (answer->event == AL_A_ABORT_REQ) ends = true;
-    if (answer->event == AL_A_RELEASE_RSP) {
+    if (answer->iduType == AL_IDU_ACSE) {
       const auto* apdu = static_cast<const AcseApdu*>(answer->idu);
-      ends = ends || (apdu != nullptr && apdu->rlre.releaseResult == 0);
-    }
-    if (answer->event == AL_A_ASSOC_RSP) {
-      const auto* apdu = static_cast<const AcseApdu*>(answer->idu);
-      ends = ends || (apdu != nullptr && apdu->aare.result != AC_RESULT_ACCEPTED);
+      if (answer->event == AL_A_ABORT_REQ) ends = true;
+      if (answer->event == AL_A_RELEASE_RSP) ends = ends || (apdu != nullptr && apdu->rlre.releaseResult == 0);
+      if (answer->event == AL_A_ASSOC_RSP) ends = ends || (apdu != nullptr && apdu->aare.result != AC_RESULT_ACCEPTED);
     }
     rda_surSnd(answer, nullptr);
   }
