@@ -113,7 +113,9 @@ void ServerUser::dispatch(GIDU* gidu) {
     rda_surSnd(answer, nullptr);
   }
   // Whatever came, the next one is asked for (after the Activate confirm
-  // too): until then the service user keeps it.
+  // too): until then the service user keeps it. An association that has
+  // ended has no ACB any more: the request names only the user.
+  if (next != nullptr && ends) next->uc = next->pc = nullptr;
   if (next != nullptr) rda_surSnd(next, nullptr);
   if (!call.taken) al_deleteGidu(gidu);
   if (ends && acb != nullptr) end(acb);
