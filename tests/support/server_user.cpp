@@ -49,8 +49,8 @@ bool ServerUser::start() {
   // The Activate confirm comes back at once.
   if (pending_.size() != 1 || pending_[0]->event != AL_ACT_CNF || pending_[0]->errNo != 0) {
     error_ = "no Activate confirm";
-    if (!pending_.empty()) error_ += ": event " + std::to_string(pending_[0]->event) +
-                                     ", error " + std::to_string(pending_[0]->errNo);
+    if (!pending_.empty())
+      error_ += ": event " + std::to_string(pending_[0]->event) + ", error " + std::to_string(pending_[0]->errNo);
     return false;
   }
   dispatch(pending_[0]);
@@ -93,15 +93,17 @@ void ServerUser::dispatch(GIDU* gidu) {
   }
   if (assoc != nullptr && isRdaIndication(gidu)) ++assoc->indications;
 
-  // Made now: a handler may take the indication over.
+  // Whatever came, the next one is asked for once it is answered (after the
+  // Activate confirm too): until then the service user keeps it.
   GIDU* next = rda_createSurNextEventReq(gidu);
+  const uint32_t event = gidu->event;
   void* const acb = gidu->pc;
   // ACSE events by their IDU type too: R-Rollback's codes are A-ABORT's.
   const bool acse = gidu->iduType == AL_IDU_ACSE;
-  bool ends = (acse && (gidu->event == AL_A_ABORT_IND || gidu->event == AL_A_PABORT_IND)) ||
-              (!al_isPrimitive(gidu->event) && gidu->event == AL_QABORT);
+  bool ends = (acse && (event == AL_A_ABORT_IND || event == AL_A_PABORT_IND)) ||
+              (!al_isPrimitive(event) && event == AL_QABORT);
   ServerCall call{gidu, assoc};
-  const auto h = handlers_.find({gidu->iduType, gidu->event});
+  const auto h = handlers_.find({gidu->iduType, event});
   GIDU* answer = h != handlers_.end() ? h->second(call) : answerByDefault(call);
   if (answer != nullptr) {
     if (answer->iduType == AL_IDU_ACSE) {
@@ -112,9 +114,8 @@ void ServerUser::dispatch(GIDU* gidu) {
     }
     rda_surSnd(answer, nullptr);
   }
-  // Whatever came, the next one is asked for (after the Activate confirm
-  // too): until then the service user keeps it. An association that has
-  // ended has no ACB any more: the request names only the user.
+  // An association that has ended has no ACB any more: the request names
+  // only the user.
   if (next != nullptr && ends) next->uc = next->pc = nullptr;
   if (next != nullptr) rda_surSnd(next, nullptr);
   if (!call.taken) al_deleteGidu(gidu);
@@ -128,8 +129,8 @@ GIDU* ServerUser::answerByDefault(ServerCall& call) {
     const auto* apdu = static_cast<const AcseApdu*>(g->idu);
     switch (g->event) {
       case AL_A_ASSOC_IND: {
-        const bool xopen =
-            apdu != nullptr && apdu->code == AC_APDU_AARQ && ul_objidvcmp(&apdu->aarq.contextName, rda_xopenAppCtxName) == 1;
+        const bool xopen = apdu != nullptr && apdu->code == AC_APDU_AARQ &&
+                           ul_objidvcmp(&apdu->aarq.contextName, rda_xopenAppCtxName) == 1;
         return rda_createAssocRsp(g, rda_xopenAppCtxName, xopen ? AC_RESULT_ACCEPTED : AC_RESULT_REJECTED_PERMANENT,
                                   nullptr, SR_DUPLEX);
       }

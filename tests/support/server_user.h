@@ -26,8 +26,8 @@
 // sent or received, quick abort).
 //
 // One ServerUser per process: the service user's receive entry is a plain
-// function. The indication is deleted after its handler returns, unless the
-// handler took it over (an error IDU is made of the indication it answers).
+// function. The indication is deleted after its handler returns, unless
+// the handler took it over.
 #pragma once
 
 #include <chrono>
@@ -44,16 +44,18 @@
 
 // What the server keeps of one association.
 struct ServerAssoc {
-  void* acb = nullptr;          // the association's reference (pc of its GIDUs)
-  uint32_t indications = 0;     // RDA indications delivered on it so far
-  std::shared_ptr<void> data;   // for the handlers
+  void* acb = nullptr;         // the association's reference (pc of its GIDUs)
+  uint32_t indications = 0;    // RDA indications delivered on it so far
+  std::shared_ptr<void> data;  // for the handlers
 };
 
 // One delivered GIDU as a handler sees it.
 struct ServerCall {
   GIDU* ind;
   ServerAssoc* assoc;  // NULL for a GIDU of no known association
-  bool taken = false;  // set by a handler that disposed of `ind` itself
+  // Set by a handler that took the indication over (the error builders
+  // turn the failing GIDU into the error response).
+  bool taken = false;
   // The operation identifier of an RDA indication (-1 for anything else).
   int32_t opId() const;
 };
