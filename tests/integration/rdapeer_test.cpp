@@ -31,6 +31,7 @@
 
 #include "peer/peer_auth.h"
 #include "peer/peer_server.h"
+#include "src/acse/ai_rcv.h"
 #include "src/acse/gidu_queue.h"
 #include "src/asn1/rda_idu.h"
 #include "src/rda/rda_erridu.h"
@@ -127,7 +128,6 @@ class PeerProcess {
 };
 
 using Got = std::unique_ptr<GIDU, void (*)(GIDU*)>;
-Got none() { return Got(nullptr, al_deleteGidu); }
 
 // A client-role stack with the event engine's blocks, associated with the
 // peer through the database resource of its configuration.
@@ -146,19 +146,12 @@ class Client {
   GIDU* tmpl() { return c_.conn.tmpl; }
   int32_t nextOp() { return ++op_; }
 
-  // What the connection or the environment gets next; NULL when nothing
-  // came within `limit`.
-  Got next(std::chrono::milliseconds limit = 10s) {
-    side_.runUntil([&] { return !al_queueEmpty(c_.conn.tmpl) || !al_queueEmpty(&c_.env.tmpl); }, limit);
-    if (!al_queueEmpty(c_.conn.tmpl)) return Got(al_queueTake(c_.conn.tmpl), al_deleteGidu);
-    if (!al_queueEmpty(&c_.env.tmpl)) return Got(al_queueTake(&c_.env.tmpl), al_deleteGidu);
-    return none();
-  }
   // Sends `req` and returns its answer.
-  Got call(GIDU* req, std::chrono::milliseconds limit = 10s) {
-    if (req == nullptr) return none();
-    RDA_cliSendEvent(req, RDA_CLI_SEND_ONLY);
-    return next(limit);
+  Got call(GIDU* req, int32_t seconds = 10) { return Got(c_.call(req, seconds), al_deleteGidu); }
+  // What the environment gets next (an abort); NULL when nothing came.
+  Got environmentEvent(int32_t seconds = 10) {
+    int32_t status = 0;
+    return Got(ai_do_rcv(&c_.env.tmpl, seconds, &status), al_deleteGidu);
   }
   void send(GIDU* req) { RDA_cliSendEvent(req, RDA_CLI_SEND_ONLY); }
 
@@ -531,7 +524,8 @@ TEST_F(RdaPeer, MisbehaviourReachesTheClientAsAbortTimeOutOrErrorConfirm) {
     if (m.options[0] == "--abort-at") {
       ASSERT_NE(g, nullptr);
       EXPECT_EQ(g->event, RDA_INIT_CNF);
-      g = c.call(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 0, "", nullptr, nullptr, nullptr, nullptr));
+      c.send(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 0, "", nullptr, nullptr, nullptr, nullptr));
+      g = c.environmentEvent();
       ASSERT_NE(g, nullptr) << "an abort indication";
       EXPECT_EQ(g->event, AL_A_ABORT_IND) << describe(g.get());
       EXPECT_EQ(c.conn().state, 0u) << "the association is gone";
