@@ -460,7 +460,12 @@ TEST_F(RdaPeer, DatabaseFileKeepsCommitsAndAnAbortRollsBack) {
   Got g = c.call(initRequest(c, "scott", "tiger", 65));
   ASSERT_NE(g, nullptr);
   ASSERT_EQ(g->event, RDA_INIT_CNF) << describe(g.get());
-  g = c.call(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 0, "", nullptr, nullptr, nullptr, nullptr));
+  // A resource name that names no file of the scratch directory is refused.
+  g = c.call(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 0, "../kept", nullptr, nullptr, nullptr, nullptr));
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->event, RDA_OPEN_ECNF) << describe(g.get());
+  EXPECT_EQ(rda_getGenErr(g.get()), RDA_GENERR_OP_ABORTED);
+  g = c.call(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 1, "", nullptr, nullptr, nullptr, nullptr));
   ASSERT_NE(g, nullptr);
   ASSERT_EQ(g->event, RDA_OPEN_CNF) << describe(g.get());
   c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
