@@ -47,6 +47,8 @@ GIDU* refuse(ServerCall& call, const std::string& text) {
   diag.mask = 1u << 1;
   diag.text = const_cast<char*>(text.c_str());
   GIDU* err = rda_createGenErrIdu(call.ind, RDA_GENERR_OP_ABORTED, &diag);
+  // Without an answer the builder may or may not have freed the indication:
+  // it is left alone rather than freed twice.
   call.taken = true;
   return err;
 }
@@ -203,8 +205,8 @@ void installPeer(ServerUser& server, const PeerOptions& options) {
   for (const Service& s : kServices) {
     const auto answer = s.answer;
     server.on(AL_IDU_RDA, s.event, [options, answer](ServerCall& call) -> GIDU* {
-      if (options.abortAtRequest > 0 && call.assoc != nullptr &&
-          call.assoc->indications >= static_cast<uint32_t>(options.abortAtRequest))
+      if (options.abortAfter >= 0 && call.assoc != nullptr &&
+          call.assoc->indications > static_cast<uint32_t>(options.abortAfter))
         return rda_createAbortReq(call.ind);
       if (options.mute) return nullptr;
       return answer(options, call);

@@ -12,7 +12,7 @@
 // connection closed.
 //
 // For the client's error paths the peer can misbehave: refuse every
-// association, abort each association at its n-th RDA request, never answer
+// association, abort each association after n RDA requests, never answer
 // an RDA request, or answer R-Initialize with an error.
 #pragma once
 
@@ -29,7 +29,7 @@ struct PeerOptions {
   std::filesystem::path scratch;              // where R-Open finds the databases it attaches
   std::map<std::string, std::string> users;   // user name -> password; none: anyone may log on
   bool refuseAssociation = false;
-  int abortAtRequest = 0;                     // the n-th RDA request is answered with an A-ABORT (0: never)
+  int abortAfter = -1;                        // RDA requests answered before the next gets an A-ABORT (-1: never)
   bool mute = false;                          // associations accepted, RDA requests never answered
   bool failInitialize = false;                // R-Initialize answered with an error
 };

@@ -1,5 +1,6 @@
 #include "peer/peer_sql.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>

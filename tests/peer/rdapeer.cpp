@@ -2,7 +2,7 @@
 // it, for tests that need a real database at the other end.
 //
 //   rdapeer --dir DIR [--port N] [--db FILE] [--fork] [--user NAME:PASSWORD]...
-//           [--idle SECONDS] [--refuse | --abort-at N | --mute | --fail-init]
+//           [--idle SECONDS] [--refuse | --abort-after N | --mute | --fail-init]
 //
 // The configuration and the directory are written into DIR, which must
 // exist. It listens on 127.0.0.1 at port N; with 0 (the default) it picks a
@@ -40,7 +40,7 @@ int usage(const char* why) {
   std::fprintf(stderr,
                "rdapeer: %s\n"
                "usage: rdapeer --dir DIR [--port N] [--db FILE] [--fork] [--user NAME:PASSWORD]...\n"
-               "               [--idle SECONDS] [--refuse | --abort-at N | --mute | --fail-init]\n",
+               "               [--idle SECONDS] [--refuse | --abort-after N | --mute | --fail-init]\n",
                why);
   return 2;
 }
@@ -87,8 +87,8 @@ std::string parse(int argc, char** argv, Settings* s) {
       ++i;
     } else if (opt == "--refuse") {
       s->peer.refuseAssociation = true;
-    } else if (opt == "--abort-at" && number(arg, 1, 1000000, &n)) {
-      s->peer.abortAtRequest = static_cast<int>(n);
+    } else if (opt == "--abort-after" && number(arg, 0, 1000000, &n)) {
+      s->peer.abortAfter = static_cast<int>(n);
       ++i;
     } else if (opt == "--mute") {
       s->peer.mute = true;
