@@ -231,6 +231,19 @@ int32_t AL_surValidateACB(const ACB* acb, const UCB* ucb) {
              hexOf(ucb));
     return 0;
   }
+  // A user may hand back the reference of an association that has since
+  // been deleted (its memory freed): it is looked for among the user's
+  // associations before it is read.
+  if (ucb != nullptr) {
+    bool listed = false;
+    for (const UL_Link* l = ucb->acbList.links.next; l != &ucb->acbList.links && !listed; l = l->next)
+      listed = l == acb;
+    if (!listed) {
+      TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surValidateACB: ACB 0x%lx is not one of UCB 0x%lx\n",
+               hexOf(acb), hexOf(ucb));
+      return 0;
+    }
+  }
   const AlSurConf* c = conf();
   const uint32_t want = c != nullptr ? c->acbId : 0;
   if (c == nullptr || acb->cbId != want) {

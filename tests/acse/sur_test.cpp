@@ -284,6 +284,22 @@ TEST_F(Sur, ValidationNamesTheWrongId) {
   EXPECT_TRUE(trace.contains("*** AL_surValidateACB: ACB contains CB ID 260 not 261"));
 }
 
+// A user's reference to an association of another user, or to one that
+// has been deleted, is refused without reading the block.
+TEST_F(Sur, AnAssociationOfAnotherUserOrOneDeletedIsNotValid) {
+  TraceCapture trace({{&al_comTMHandle, "AL  : ", AL_TL_ERROR}});
+  UCB* u = makeUcb();
+  UCB* other = makeUcb(ref(0x6));
+  ACB* a = makeAcb(u);
+  ACB* gone = makeAcb(u);
+  ASSERT_NE(gone, nullptr);
+  AL_surDeleteACB(gone);
+  EXPECT_EQ(AL_surValidateACB(a, u), 1);
+  EXPECT_EQ(AL_surValidateACB(a, other), 0);
+  EXPECT_TRUE(trace.contains("*** AL_surValidateACB: ACB 0x"));
+  EXPECT_EQ(AL_surValidateACB(gone, u), 0);
+}
+
 TEST_F(Sur, ElementsAreFoundByTheirIduType) {
   handlers[1] = {220, routeTbl, ucbCtor, elemDtor, acbCtor, elemDtor};
   UCB* u = makeUcb();
