@@ -401,15 +401,13 @@ class RdaPeer : public StackTest {
   }
   std::filesystem::path peerDir() const { return sandbox_.dir() / "peer"; }
 
-  // Dialogues in `clients` processes at once; each one's failure, "" for
-  // success.
-  // The second client asks for the control service.
+  // Dialogues in `clients` processes at once, the second asking for the
+  // control service; each one's failure, "" for success.
   std::vector<std::string> dialogues(const std::string& ini, int clients, int rows, int block) {
     std::vector<std::unique_ptr<ChildProcess>> children;
     for (int n = 0; n < clients; ++n) {
       const std::string report = (sandbox_.dir() / ("client" + std::to_string(n))).string();
-      children.push_back(std::make_unique<ChildProcess>([=](ChildProcess& me) {
-        me.ready(0);
+      children.push_back(std::make_unique<ChildProcess>([=](ChildProcess&) {
         const std::string failed = dialogue(ini, rows, block, n == 1);
         std::ofstream(report) << failed;
         return failed.empty() ? 0 : 1;
