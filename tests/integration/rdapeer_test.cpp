@@ -445,6 +445,21 @@ TEST_F(RdaPeer, ForkingPeerServesTwoClientsAtOnce) {
   EXPECT_EQ(peer.stop(), 0);
 }
 
+// A forking peer that is stopped takes the processes of its connections
+// with it: the client loses its association.
+TEST_F(RdaPeer, StoppedForkingPeerTakesItsConnectionsWithIt) {
+  PeerProcess peer(peerDir(), {"--fork"});
+  ASSERT_GT(peer.port(), 0);
+  Client c(clientIni(peer.port()));
+  ASSERT_EQ(c.associate(), "");
+  EXPECT_EQ(peer.children(), 1u);
+  EXPECT_EQ(peer.stop(), 0);
+  Got g = c.environmentEvent(5);
+  ASSERT_NE(g, nullptr) << "the association ends";
+  EXPECT_EQ(g->event, AL_A_PABORT_IND) << describe(g.get());
+  EXPECT_EQ(c.conn().state, 0u);
+}
+
 // With a database file: what a dialogue committed is in the file, and what
 // an aborted association had not committed is rolled back at once.
 TEST_F(RdaPeer, DatabaseFileKeepsCommitsAndAnAbortRollsBack) {
