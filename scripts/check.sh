@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev openssl clang libclang-rt-14-dev tshark tmux)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev openssl clang libclang-rt-14-dev tshark tmux libsqlite3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

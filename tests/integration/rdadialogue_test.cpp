@@ -226,10 +226,7 @@ class RdaDialogue : public StackTest {
   // connection within `seconds`.
   Owned call(GIDU* req, int32_t seconds = 10) {
     EXPECT_NE(req, nullptr) << QvGetOsiError();
-    if (req == nullptr) return Owned(nullptr, al_deleteGidu);
-    RDA_cliSendEvent(req, RDA_CLI_SEND_ONLY);
-    int32_t status = 0;
-    return Owned(ai_do_rcv(client_->conn.tmpl, seconds, &status), al_deleteGidu);
+    return Owned(client_->call(req, seconds), al_deleteGidu);
   }
   // A confirm of `event` without error.
   void expectConfirm(const Owned& cnf, RdaEventCode event, const char* what) {

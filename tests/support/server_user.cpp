@@ -101,22 +101,25 @@ void ServerUser::dispatch(GIDU* gidu) {
   GIDU* next = rda_createSurNextEventReq(gidu);
   const uint32_t event = gidu->event;
   void* const acb = gidu->pc;
+  // ACSE events by their IDU type too: R-Rollback's codes are A-ABORT's.
+  const bool acse = gidu->iduType == AL_IDU_ACSE;
+  bool ends = (acse && (event == AL_A_ABORT_IND || event == AL_A_PABORT_IND)) ||
+              (!al_isPrimitive(event) && event == AL_QABORT);
   ServerCall call{gidu, assoc};
   const auto h = handlers_.find({gidu->iduType, event});
   GIDU* answer = h != handlers_.end() ? h->second(call) : answerByDefault(call);
-  bool ends = event == AL_A_ABORT_IND || event == AL_A_PABORT_IND || event == AL_QABORT;
   if (answer != nullptr) {
-    if (answer->event == AL_A_ABORT_REQ) ends = true;
-    if (answer->event == AL_A_RELEASE_RSP) {
+    if (answer->iduType == AL_IDU_ACSE) {
       const auto* apdu = static_cast<const AcseApdu*>(answer->idu);
-      ends = ends || (apdu != nullptr && apdu->rlre.releaseResult == 0);
-    }
-    if (answer->event == AL_A_ASSOC_RSP) {
-      const auto* apdu = static_cast<const AcseApdu*>(answer->idu);
-      ends = ends || (apdu != nullptr && apdu->aare.result != AC_RESULT_ACCEPTED);
+      if (answer->event == AL_A_ABORT_REQ) ends = true;
+      if (answer->event == AL_A_RELEASE_RSP) ends = ends || (apdu != nullptr && apdu->rlre.releaseResult == 0);
+      if (answer->event == AL_A_ASSOC_RSP) ends = ends || (apdu != nullptr && apdu->aare.result != AC_RESULT_ACCEPTED);
     }
     rda_surSnd(answer, nullptr);
   }
+  // An association that has ended has no ACB any more: the request names
+  // only the user.
+  if (next != nullptr && ends) next->uc = next->pc = nullptr;
   if (next != nullptr) rda_surSnd(next, nullptr);
   if (!call.taken) al_deleteGidu(gidu);
   if (ends && acb != nullptr) end(acb);

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "common/timer2.h"
+#include "src/acse/ai_rcv.h"
 #include "src/presentation/pmachine.h"
 #include "src/acse/gidu_queue.h"
 #include "src/rda/rda_ae.h"
@@ -193,6 +194,13 @@ bool StackClient::associate() {
   if (req == nullptr) return false;
   RDA_cliSendEvent(req, RDA_CLI_SEND_WAIT);
   return conn.state == RDA_CLI_ST_ASSOCIATED && conn.tmpl->pc != nullptr;
+}
+
+GIDU* StackClient::call(GIDU* req, int32_t seconds) {
+  if (req == nullptr) return nullptr;
+  RDA_cliSendEvent(req, RDA_CLI_SEND_ONLY);
+  int32_t status = 0;
+  return ai_do_rcv(conn.tmpl, seconds, &status);
 }
 
 // ---------------------------------------------------------------------------

@@ -111,6 +111,11 @@ struct StackClient {
   // Associates with the database resource in "X/OPEN Basic"; true when
   // associated.
   bool associate();
+  // Sends `req` through the event engine without waiting in it and takes
+  // the first GIDU queued for the connection within `seconds`; NULL when
+  // none came (an abort goes to the environment's queue). The caller
+  // deletes what it gets.
+  GIDU* call(GIDU* req, int32_t seconds = 10);
 
   RDA_CliHENV env{};
   RDA_CliHDBC conn{};

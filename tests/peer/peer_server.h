@@ -1,0 +1,44 @@
+// The test peer's server user: the answers of an RDA server with SQLite
+// behind it, as handlers of the shared scripted server user.
+//
+// Each accepted association gets its own SQLite connection: the database
+// file of the options, or a new in-memory database. R-Initialize checks the
+// user's identity (unscrambled when the client's level word says it is
+// scrambled); R-Open attaches the database its resource name names (a file
+// of that name in the scratch directory) and R-Close detaches it;
+// R-BeginTransaction, R-Commit and R-Rollback run BEGIN, COMMIT and
+// ROLLBACK; R-ExecuteDBL runs its statement (peer_sql.h). When the
+// association ends in any way, an open transaction is rolled back and the
+// connection closed.
+//
+// For the client's error paths the peer can misbehave: refuse every
+// association, abort each association after n RDA requests, never answer
+// an RDA request, or answer R-Initialize with an error.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+class ServerUser;
+
+namespace peer {
+
+struct PeerOptions {
+  std::string database;                       // SQLite file; "": in-memory, one per association
+  std::filesystem::path scratch;              // where R-Open finds the databases it attaches
+  std::map<std::string, std::string> users;   // user name -> password; none: anyone may log on
+  bool refuseAssociation = false;
+  int abortAfter = -1;                        // RDA requests answered before the next gets an A-ABORT (-1: never)
+  bool mute = false;                          // associations accepted, RDA requests never answered
+  bool failInitialize = false;                // R-Initialize answered with an error
+};
+
+// The diagnostic text of a refused R-Initialize.
+inline constexpr const char* kBadLogonText = "invalid user name or password";
+inline constexpr const char* kInitRefusedText = "initialization refused";
+
+// Registers the peer's handlers with `server` (before it starts).
+void installPeer(ServerUser& server, const PeerOptions& options);
+
+}  // namespace peer

@@ -1,0 +1,386 @@
+// The test peer's SQLite side, in memory: R-ExecuteDBL requests built with
+// the stack's own builders are run on an in-memory database, and the
+// descriptors, rows and exceptions of the answer are read back.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "peer/peer_auth.h"
+#include "peer/peer_sql.h"
+#include "rda/rda_fixture.h"
+#include "src/asn1/rda_idu.h"
+#include "src/rda/rda_idubuild.h"
+#include "src/rda/rda_list.h"
+#include "src/rda/rda_sqlbuild.h"
+
+namespace {
+
+using peer::ColType;
+using peer::ExecAnswer;
+
+// One argument value: a type and its text ("" with kNull for NULL).
+struct Arg {
+  uint32_t type;
+  std::string text;
+};
+constexpr uint32_t kNull = 0;
+Arg i(int v) { return {RDA_SQLVAL_INTEGER, std::to_string(v)}; }
+Arg v(const std::string& s) { return {RDA_SQLVAL_VARCHAR, s}; }
+Arg null() { return {kNull, ""}; }
+
+class PeerSql : public RdaGiduTest {
+ protected:
+  void SetUp() override {
+    RdaGiduTest::SetUp();
+    ASSERT_EQ(sqlite3_open(":memory:", &db_), SQLITE_OK);
+  }
+  void TearDown() override {
+    for (GIDU* g : requests_) al_deleteGidu(g);
+    sqlite3_close(db_);
+    RdaGiduTest::TearDown();
+  }
+
+  void sql(const char* text) { ASSERT_EQ(peer::runPlain(db_, text), "") << text; }
+
+  // The answer to `text` with `rows` of argument values (none: no argument
+  // part; one: the single-row form with `repetition`).
+  ExecAnswer exec(const std::string& text, const std::vector<std::vector<Arg>>& rows = {}, int32_t repetition = 0) {
+    XmTree* vt = _xm_allocTree(nullptr);
+    std::vector<RDASQLValList*> lists;
+    for (const auto& row : rows) {
+      RDASQLValList* l = rda_createSQLValList(vt);
+      for (const Arg& a : row) {
+        const OctStgV str{static_cast<uint32_t>(a.text.size()),
+                          reinterpret_cast<uint8_t*>(const_cast<char*>(a.text.data()))};
+        int32_t indicator = a.type == kNull ? -1 : 0;
+        EXPECT_EQ(rda_addXOPENSQLVal(vt, &l->values, a.type == kNull ? RDA_SQLVAL_VARCHAR : a.type, &str, 0,
+                                     a.type == RDA_SQLVAL_INTEGER ? std::stoll(a.text) : 0, &str, nullptr, indicator,
+                                     a.type == RDA_SQLVAL_DOUBLE ? std::stod(a.text) : 0),
+                  1);
+      }
+      lists.push_back(l);
+    }
+    const OctStgV stmt{static_cast<uint32_t>(text.size()), reinterpret_cast<uint8_t*>(const_cast<char*>(text.data()))};
+    GIDU* req = rda_createSQLExecDBLReq(tmpl_, 7, nullptr, nullptr, &stmt, 0, nullptr, 0, nullptr,
+                                        static_cast<uint32_t>(lists.size()), lists.data(), repetition, vt);
+    EXPECT_NE(req, nullptr);
+    ExecAnswer answer;
+    if (req == nullptr) return answer;
+    requests_.push_back(req);
+    EXPECT_TRUE(peer::runExecDBL(db_, static_cast<RDAXOPENIdu*>(req->idu)->execDBL_RI.req, tree_, &answer));
+    return answer;
+  }
+
+  static const RDAXOPENResultVals* row(const ExecAnswer& a, size_t n) {
+    return static_cast<const RDAXOPENResultVals*>(a.rows.at(n));
+  }
+  // The SQLSTATE of an entry's exception, "" without one.
+  static std::string state(const RDAXOPENResultVals* r) {
+    return r->exception != nullptr && (r->exception->mask & 1u) != 0 ? r->exception->sqlState : "";
+  }
+  static std::string lastState(const ExecAnswer& a) { return a.rows.empty() ? "(none)" : state(row(a, a.rows.size() - 1)); }
+  // The values of an entry, each as "<kind>:<value>".
+  static std::vector<std::string> cells(const RDAXOPENResultVals* r) {
+    std::vector<std::string> out;
+    if ((r->mask & 2u) == 0) return out;
+    for (const UL_Link* p = r->values.values.links.next; p != &r->values.values.links; p = p->next) {
+      const auto* val = static_cast<const RDAXOPENSQLVal*>(reinterpret_cast<const RDAValNode*>(p)->val);
+      const RDAXOPENSQLValue& x = val->value;
+      if ((val->mask & 1u) == 0) {
+        out.push_back(val->indicator == -1 ? "NULL" : "?");
+        continue;
+      }
+      char buf[64];
+      switch (x.code) {
+        case RDA_SQLVAL_INTEGER:
+          out.push_back("i:" + std::to_string(x.integer));
+          break;
+        case RDA_SQLVAL_DOUBLE:
+          std::snprintf(buf, sizeof buf, "d:%g", x.real);
+          out.push_back(buf);
+          break;
+        case RDA_SQLVAL_VARCHAR:
+          out.push_back("v:" + std::string(reinterpret_cast<const char*>(x.octets.octets), x.octets.length));
+          break;
+        case RDA_SQLVAL_NUMERIC:
+          out.push_back("n:" + std::string(reinterpret_cast<const char*>(x.numeric.octets), x.numeric.length));
+          break;
+        case RDA_SQLVAL_DATETIME:
+          out.push_back(std::string("t:") + x.dateTime);
+          break;
+        case RDA_SQLVAL_BITVARYING: {
+          std::string hexText = "b:";
+          for (uint32_t k = 0; k < x.bitString.count; ++k) {
+            std::snprintf(buf, sizeof buf, "%02X", x.bitString.octets[k]);
+            hexText += buf;
+          }
+          out.push_back(hexText);
+          break;
+        }
+        default:
+          out.push_back("code " + std::to_string(x.code));
+      }
+    }
+    return out;
+  }
+  static const RDAXOPENSQLDataDescr* spec(const ExecAnswer& a, size_t n) {
+    return static_cast<const RDAXOPENSQLDataDescr*>(a.specs.at(n));
+  }
+
+  sqlite3* db_ = nullptr;
+  std::vector<GIDU*> requests_;
+};
+
+using Cells = std::vector<std::string>;
+
+TEST(PeerMarkers, NamedMarkersBecomePositionalOutsideQuotesAndComments) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"INSERT INTO t VALUES (:H, :H, ?)", "INSERT INTO t VALUES (?, ?, ?)"},
+      {"SELECT ':x', \"a:b\", [c:d], `e:f` FROM t WHERE a = :a_1", "SELECT ':x', \"a:b\", [c:d], `e:f` FROM t WHERE a = ?"},
+      {"SELECT 'it''s :x' || :y", "SELECT 'it''s :x' || ?"},
+      {"SELECT 1 -- :x\n, :y /* :z */", "SELECT 1 -- :x\n, ? /* :z */"},
+      {"SELECT :1, 'open :x", "SELECT :1, 'open :x"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(peer::positionalMarkers(c.in), c.out) << c.in;
+}
+
+TEST(PeerTypes, DeclaredTypeChoosesTheDescription) {
+  const struct {
+    const char* decl;
+    int storage;
+    ColType type;
+    int32_t precision;
+    int32_t scale;
+  } cases[] = {
+      {"INTEGER", SQLITE_TEXT, ColType::Integer, 10, 0},
+      {"bigint", SQLITE_NULL, ColType::Integer, 10, 0},
+      {"NUMERIC(10,2)", SQLITE_NULL, ColType::Numeric, 10, 2},
+      {"decimal(7)", SQLITE_NULL, ColType::Numeric, 7, 0},
+      {"NUMERIC", SQLITE_NULL, ColType::Numeric, 38, 0},
+      {"VARCHAR(20)", SQLITE_INTEGER, ColType::VarChar, 20, 0},
+      {"TEXT", SQLITE_NULL, ColType::VarChar, 255, 0},
+      {"VARBINARY(16)", SQLITE_NULL, ColType::VarBinary, 16, 0},
+      {"BLOB", SQLITE_NULL, ColType::VarBinary, 0, 0},
+      {"DOUBLE PRECISION", SQLITE_NULL, ColType::Double, 15, 0},
+      {"DATE", SQLITE_NULL, ColType::Date, 0, 0},
+      {"TIME", SQLITE_NULL, ColType::Time, 0, 0},
+      {"TIMESTAMP", SQLITE_NULL, ColType::Timestamp, 0, 0},
+      {"DATETIME", SQLITE_NULL, ColType::Timestamp, 0, 0},
+      // Without a telling declaration: the first value's storage class.
+      {nullptr, SQLITE_INTEGER, ColType::Integer, 10, 0},
+      {nullptr, SQLITE_FLOAT, ColType::Double, 15, 0},
+      {nullptr, SQLITE_BLOB, ColType::VarBinary, 0, 0},
+      {"BOOLEAN", SQLITE_NULL, ColType::VarChar, 255, 0},
+  };
+  for (const auto& c : cases) {
+    const peer::ColumnType t = peer::columnTypeOf(c.decl, c.storage);
+    EXPECT_EQ(t.type, c.type) << (c.decl ? c.decl : "(none)");
+    EXPECT_EQ(t.precision, c.precision) << (c.decl ? c.decl : "(none)");
+    EXPECT_EQ(t.scale, c.scale) << (c.decl ? c.decl : "(none)");
+  }
+}
+
+TEST_F(PeerSql, QueryDescribesItsColumnsAndCoercesEveryValue) {
+  sql("CREATE TABLE t (id INTEGER NOT NULL, d DOUBLE, s VARCHAR(20), b BLOB, n NUMERIC(10,2), dt DATE, tm TIME, "
+      "ts TIMESTAMP)");
+  sql("INSERT INTO t VALUES (1, 2.5, 'abc', x'00FF', 12.5, '2024-02-29', '23:59:01', '2024-02-29 23:59:01.5')");
+  sql("INSERT INTO t VALUES (2, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
+  // Values of another storage class than the declared type.
+  sql("INSERT INTO t VALUES (3, '7', 42, 'xy', '-0012.3', '2024-01-01', '10:00:00', '2024-01-01 10:00:00')");
+  const ExecAnswer a = exec("SELECT * FROM t ORDER BY id");
+  ASSERT_EQ(a.specs.size(), 8u);
+  const uint32_t codes[] = {RDA_SQLTYPE_INTEGER,    RDA_SQLTYPE_DOUBLE,  RDA_SQLTYPE_VARCHAR,  RDA_SQLTYPE_BITVARYING,
+                            RDA_SQLTYPE_NUMERIC,    RDA_SQLTYPE_DATETIME, RDA_SQLTYPE_DATETIME, RDA_SQLTYPE_DATETIME};
+  for (size_t c = 0; c < 8; ++c) EXPECT_EQ(spec(a, c)->type.code, codes[c]) << c;
+  EXPECT_STREQ(spec(a, 0)->colName, "id");
+  EXPECT_EQ(spec(a, 0)->mask & 1u, 1u) << "NOT NULL: sent";
+  EXPECT_EQ(spec(a, 0)->nullable, 0u);
+  EXPECT_EQ(spec(a, 1)->mask & 1u, 0u) << "nullable: left to the default";
+  EXPECT_EQ(spec(a, 0)->type.number.second, 1) << "decimal radix";
+  EXPECT_EQ(spec(a, 2)->type.varChar.maxLength, 20);
+  EXPECT_EQ(spec(a, 4)->type.number.first, 10);
+  EXPECT_EQ(spec(a, 4)->type.number.second, 2);
+  EXPECT_EQ(spec(a, 5)->type.dateTime.kind, 1);
+  EXPECT_EQ(spec(a, 6)->type.dateTime.kind, 2);
+  EXPECT_EQ(spec(a, 7)->type.dateTime.kind, 3);
+
+  ASSERT_EQ(a.rows.size(), 4u) << "three rows and the end";
+  EXPECT_EQ(cells(row(a, 0)), (Cells{"i:1", "d:2.5", "v:abc", "b:00FF", "n:12.50", "t:2024-02-29", "t:23:59:01",
+                                     "t:2024-02-29 23:59:01.5"}));
+  EXPECT_EQ(cells(row(a, 1)), (Cells{"i:2", "NULL", "NULL", "NULL", "NULL", "NULL", "NULL", "NULL"}));
+  EXPECT_EQ(cells(row(a, 2)), (Cells{"i:3", "d:7", "v:42", "b:7879", "n:-12.30", "t:2024-01-01", "t:10:00:00",
+                                     "t:2024-01-01 10:00:00"}));
+  EXPECT_EQ(state(row(a, 2)), "");
+  EXPECT_EQ(state(row(a, 3)), "02000");
+  EXPECT_TRUE(cells(row(a, 3)).empty());
+}
+
+TEST_F(PeerSql, RowsComeUpToTheRepetitionCountAndTheEndIsMarked) {
+  sql("CREATE TABLE t (id INTEGER)");
+  sql("INSERT INTO t VALUES (1), (2), (3), (4), (5)");
+  const struct {
+    const char* what;
+    const char* text;
+    int32_t repetition;
+    size_t rows;
+    bool end;
+  } cases[] = {
+      {"fewer than there are", "SELECT id FROM t ORDER BY id", 2, 2, false},
+      {"exactly as many", "SELECT id FROM t ORDER BY id", 5, 5, true},
+      {"more than there are", "SELECT id FROM t WHERE id > 3 ORDER BY id", 100, 2, true},
+      {"none", "SELECT id FROM t WHERE id > 9", 10, 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ExecAnswer a = exec(c.text, {{}}, c.repetition);
+    ASSERT_EQ(a.specs.size(), 1u) << "described also without rows";
+    EXPECT_EQ(spec(a, 0)->type.code, RDA_SQLTYPE_INTEGER);
+    ASSERT_EQ(a.rows.size(), c.rows + (c.end ? 1 : 0));
+    for (size_t r = 0; r < c.rows; ++r) EXPECT_EQ(state(row(a, r)), "");
+    EXPECT_EQ(c.end ? lastState(a) : "", c.end ? "02000" : state(row(a, a.rows.size() - 1)));
+  }
+  // Without an argument part the peer's own block size holds.
+  sql("WITH RECURSIVE n(x) AS (SELECT 6 UNION ALL SELECT x + 1 FROM n WHERE x < 150) INSERT INTO t SELECT x FROM n");
+  EXPECT_EQ(exec("SELECT id FROM t").rows.size(), static_cast<size_t>(peer::kDefaultRowsPerResponse));
+}
+
+TEST_F(PeerSql, ArgumentsAreBoundInOrderAndChangesAreCounted) {
+  sql("CREATE TABLE t (id INTEGER PRIMARY KEY, s VARCHAR(10), r DOUBLE)");
+  // One row; the same name twice is two parameters.
+  ExecAnswer a = exec("INSERT INTO t VALUES (?, :s, :s)", {{i(1), v("one"), {RDA_SQLVAL_DOUBLE, "1.5"}}});
+  ASSERT_EQ(a.rows.size(), 1u);
+  const RDAXOPENResultVals* r = row(a, 0);
+  ASSERT_NE(r->exception, nullptr);
+  EXPECT_EQ(r->exception->mask, 1u << 3) << "no SQLSTATE, the diagnostics number";
+  EXPECT_EQ(r->exception->diag.number, 1);
+  ASSERT_EQ(r->exception->diag.exceptions.count, 1u);
+  EXPECT_STREQ(reinterpret_cast<const RDAExcpNode*>(r->exception->diag.exceptions.links.next)->info.returnedSQLState,
+               "00000");
+  // Many rows in the multi-row form, a NULL among them.
+  a = exec("INSERT INTO t VALUES (?, ?, NULL)", {{i(2), v("two")}, {i(3), null()}, {i(4), v("four")}});
+  ASSERT_EQ(a.rows.size(), 1u);
+  EXPECT_EQ(row(a, 0)->exception->diag.number, 3);
+  a = exec("UPDATE t SET r = ? WHERE id > ?", {{{RDA_SQLVAL_DOUBLE, "0.25"}, i(2)}}, 1);
+  EXPECT_EQ(row(a, 0)->exception->diag.number, 2);
+  a = exec("CREATE INDEX ix ON t (s)");
+  EXPECT_EQ(row(a, 0)->exception->diag.number, 0);
+
+  a = exec("SELECT id, s, r FROM t WHERE id >= :low ORDER BY id", {{i(1)}}, 10);
+  ASSERT_EQ(a.rows.size(), 5u);
+  EXPECT_EQ(cells(row(a, 0)), (Cells{"i:1", "v:one", "d:1.5"}));
+  EXPECT_EQ(cells(row(a, 1)), (Cells{"i:2", "v:two", "NULL"}));
+  EXPECT_EQ(cells(row(a, 2)), (Cells{"i:3", "NULL", "d:0.25"}));
+  EXPECT_EQ(cells(row(a, 3)), (Cells{"i:4", "v:four", "d:0.25"}));
+  // A NUMERIC argument arrives as a digit string.
+  a = exec("SELECT ? + 1", {{{RDA_SQLVAL_NUMERIC, "41"}}}, 1);
+  EXPECT_EQ(cells(row(a, 0)), (Cells{"i:42"}));
+}
+
+TEST_F(PeerSql, FailuresAnswerWithTheirSqlStateAndMessage) {
+  sql("CREATE TABLE t (id INTEGER PRIMARY KEY, s VARCHAR(10))");
+  sql("INSERT INTO t VALUES (1, 'a')");
+  sql("CREATE TABLE strict (x INTEGER NOT NULL)");
+  sql("CREATE TABLE loose (i INTEGER, n NUMERIC(5,1), d DATE)");
+  sql("INSERT INTO loose VALUES ('abc', 'x', 5)");
+  sql("INSERT INTO loose VALUES (3000000000, 1, '2024-01-01')");
+  const struct {
+    const char* what;
+    std::string text;
+    std::vector<std::vector<Arg>> args;
+    const char* state;
+    const char* inMessage;
+  } cases[] = {
+      {"duplicate key", "INSERT INTO t VALUES (1, 'b')", {}, "23000", "UNIQUE"},
+      {"NOT NULL", "INSERT INTO strict VALUES (NULL)", {}, "23000", "NOT NULL"},
+      {"two statements", "DELETE FROM t; DELETE FROM loose", {}, "42000", "one statement"},
+      {"syntax", "SELEC * FROM t", {}, "42000", "syntax error"},
+      {"unknown table", "SELECT * FROM missing", {}, "42000", "no such table"},
+      {"unknown column", "SELECT nope FROM t", {}, "42000", "no such column"},
+      {"integer from text", "SELECT i FROM loose", {}, "22018", "column 1"},
+      {"decimal from text", "SELECT n FROM loose", {}, "22018", "column 1"},
+      {"date from a number", "SELECT d FROM loose", {}, "22018", "column 1"},
+      {"integer out of range", "SELECT i FROM loose WHERE rowid = 2", {}, "22003", "out of range"},
+      {"datatype mismatch", "INSERT INTO t VALUES ('x', 'y')", {}, "22018", "mismatch"},
+      {"too few values", "SELECT * FROM t WHERE id = ?", {{}}, "HY000", "1 parameter markers, 0 values"},
+      {"run-time error", "SELECT abs(-9223372036854775807 - 1)", {}, "HY000", "overflow"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ExecAnswer a = exec(c.text, c.args, c.args.empty() ? 0 : 1);
+    EXPECT_TRUE(a.specs.empty());
+    ASSERT_EQ(a.rows.size(), 1u);
+    const RDAXOPENResultVals* r = row(a, 0);
+    EXPECT_EQ(state(r), c.state);
+    ASSERT_NE(r->exception->errText, nullptr);
+    EXPECT_NE(std::string(r->exception->errText).find(c.inMessage), std::string::npos) << r->exception->errText;
+  }
+  // The failed statements changed nothing.
+  EXPECT_EQ(cells(row(exec("SELECT count(*) FROM t"), 0)), (Cells{"i:1"}));
+}
+
+TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
+  // Octet i plus k, k = 1, 2, ..., 9, 1, ... modulo 256, worked by hand.
+  const struct {
+    std::string clear;
+    std::string scrambled;
+  } cases[] = {
+      {"secret", "tgfvjz"},
+      {"aaaaaaaaaaa", "bcdefghijbc"},
+      {"\xFF\xFE", std::string("\x00\x00", 2)},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(peer::scramble(c.clear), c.scrambled) << c.clear;
+    EXPECT_EQ(peer::unscramble(c.scrambled), c.clear) << c.clear;
+  }
+  const struct {
+    const char* data;
+    int level;  // -1: not of the client's form
+    bool scrambled;
+  } levels[] = {
+      {"KVO_RDA_CLIENT,73,10.0.0.1,DSN=x;PWD=***,V1", 73, true},
+      {"KVO_RDA_CLIENT,65,0.0.0.0,,V1", 65, false},
+      {"KVO_RDA_CLIENT,8", 8, true},
+      {"KVO_RDA_CLIENT,x,", -1, false},
+      {"KVO_RDA_SERVER,73,0,0,V1", -1, false},
+      {"", -1, false},
+  };
+  for (const auto& l : levels) {
+    const auto word = peer::clientLevelWord(l.data);
+    EXPECT_EQ(word.value_or(-1), l.level) << l.data;
+    EXPECT_EQ(word.has_value() && peer::credentialsScrambled(*word), l.scrambled) << l.data;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every kind of answer goes onto the wire and reads back.
+TEST_F(PeerSql, AnswersEncodeAndDecode) {
+  sql("CREATE TABLE t (id INTEGER, s VARCHAR(5), n NUMERIC(4,1), b BLOB, d DATE)");
+  sql("INSERT INTO t VALUES (1, 'a', 2.5, x'01', '2024-01-01'), (2, NULL, NULL, NULL, NULL)");
+  const char* texts[] = {"SELECT * FROM t", "SELECT * FROM t WHERE id > 5", "UPDATE t SET id = id", "SELEC"};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    const OctStgV stmt{static_cast<uint32_t>(std::strlen(text)), reinterpret_cast<uint8_t*>(const_cast<char*>(text))};
+    GIDU* ind = rda_createSQLExecDBLReq(tmpl_, 3, nullptr, nullptr, &stmt, 0, nullptr, 0, nullptr, 0, nullptr, 0,
+                                        nullptr);
+    ASSERT_NE(ind, nullptr);
+    requests_.push_back(ind);
+    GIDU* rsp = peer::answerExecDBL(db_, ind);
+    ASSERT_NE(rsp, nullptr);
+    requests_.push_back(rsp);
+    const Bytes wire = wireOf(rsp);
+    ASSERT_FALSE(wire.empty()) << "encodes";
+    EXPECT_NE(decoded(wire), nullptr) << "decodes";
+  }
+}
+
+}  // namespace
