@@ -216,6 +216,16 @@ int32_t AL_surValidateUCB(const UCB* ucb) {
     return 0;
   }
   const AlSurConf* c = conf();
+  // A user may hand back a UCB that has since been deleted (its memory
+  // freed) or a pointer that never was one: it is looked for among the
+  // calling thread's live UCBs before it is read.
+  bool listed = false;
+  if (UL_Ring* ring = ucbRing(c))
+    for (const UL_Link* l = ring->links.next; l != &ring->links && !listed; l = l->next) listed = l == ucb;
+  if (!listed) {
+    TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surValidateUCB: UCB 0x%lx is not a live UCB\n", hexOf(ucb));
+    return 0;
+  }
   const uint32_t want = c != nullptr ? c->ucbId : 0;
   if (c == nullptr || ucb->cbId != want) {
     TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surValidateUCB: UCB contains CB ID %d not %d\n",

@@ -121,6 +121,8 @@ void AL_surDeleteUCB(UCB* ucb);
 int32_t AL_surCreateACB(GIDU* gidu);
 // Does nothing while a pass holds the ACB (link count above 0).
 void AL_surDeleteACB(ACB* acb);
+// 1 when `ucb` is one of the calling thread's live UCBs and carries the
+// UCB id; a block not in the list is not read.
 int32_t AL_surValidateUCB(const UCB* ucb);
 // 1 when `acb` is one of `ucb`'s associations (any block, when `ucb` is
 // NULL) and carries the ACB id; a block not in the list is not read.

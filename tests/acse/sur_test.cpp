@@ -272,9 +272,13 @@ TEST_F(Sur, DeletingAUserLeavesABusyAssociationToItsPass) {
 
 TEST_F(Sur, ValidationNamesTheWrongId) {
   TraceCapture trace({{&al_comTMHandle, "AL  : ", AL_TL_ERROR | AL_TL_ROUTE}});
+  // Listed, so that its id is read and found wrong.
   UCB fake{};
   fake.cbId = 7;
+  fake.prev = fake.next = &ucbs.links;
+  ucbs.links.next = ucbs.links.prev = &fake;
   EXPECT_EQ(AL_surValidateUCB(&fake), 0);
+  ucbs.links.next = ucbs.links.prev = &ucbs.links;
   EXPECT_TRUE(trace.contains("*** AL_surValidateUCB: UCB contains CB ID 7 not 260"));
   EXPECT_EQ(AL_surValidateUCB(nullptr), 0);
   EXPECT_TRUE(trace.contains("AL_surValidateUCB: Warning: UCB contains NULL value"));
@@ -298,6 +302,25 @@ TEST_F(Sur, AnAssociationOfAnotherUserOrOneDeletedIsNotValid) {
   EXPECT_EQ(AL_surValidateACB(a, other), 0);
   EXPECT_TRUE(trace.contains("*** AL_surValidateACB: ACB 0x"));
   EXPECT_EQ(AL_surValidateACB(gone, u), 0);
+}
+
+// A user deleted (its memory freed) or a pointer that never was a user is
+// refused without reading the block; a live one still passes.
+TEST_F(Sur, AUserDeletedOrForeignIsNotValid) {
+  TraceCapture trace({{&al_comTMHandle, "AL  : ", AL_TL_ERROR}});
+  UCB* live = makeUcb();
+  UCB* gone = makeUcb(ref(0x6));
+  ASSERT_NE(gone, nullptr);
+  ucbsMade.pop_back();
+  AL_surDeleteUCB(gone);
+  EXPECT_EQ(AL_surValidateUCB(live), 1);
+  EXPECT_EQ(AL_surValidateUCB(gone), 0);
+  EXPECT_TRUE(trace.contains("*** AL_surValidateUCB: UCB 0x"));
+  EXPECT_TRUE(trace.contains(" is not a live UCB"));
+  UCB foreign{};
+  foreign.cbId = 260;  // the right id, but never made
+  EXPECT_EQ(AL_surValidateUCB(&foreign), 0);
+  EXPECT_FALSE(trace.contains("CB ID"));
 }
 
 TEST_F(Sur, ElementsAreFoundByTheirIduType) {
