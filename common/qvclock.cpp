@@ -33,6 +33,17 @@ int64_t QvMonoTime() {
   return static_cast<int64_t>(ts.tv_sec);
 }
 
+void QvMonoTimeOfDay(struct timeval* tv) {
+  if (gQvClockHook != nullptr) {
+    gQvClockHook(tv);
+    return;
+  }
+  struct timespec ts {};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  tv->tv_sec = ts.tv_sec;
+  tv->tv_usec = ts.tv_nsec / 1000;
+}
+
 int64_t QvDeadline(int64_t start, int64_t seconds) {
   int64_t sum = 0;
   if (!__builtin_add_overflow(start, seconds, &sum)) return sum;

@@ -22,6 +22,10 @@ int64_t QvTime();
 // it. Through the same hook as QvTime when one is set, so a test steers both.
 int64_t QvMonoTime();
 
+// The same monotonic clock to the microsecond, for waits that must last their
+// whole time however late in a second they start. Through the same hook.
+void QvMonoTimeOfDay(struct timeval* tv);
+
 // `start` + `seconds`, held at the int64_t limits instead of overflowing:
 // a deadline that saturates rather than wrapping into the past.
 int64_t QvDeadline(int64_t start, int64_t seconds);

@@ -138,8 +138,8 @@ TEST_F(ReceiveLoop, PumpsUntilAnAnswerIsQueued) {
   al_deleteGidu(g);
 }
 
-// Each pump moves the steered clock on by `stepUsec`; the wait ends when
-// the deadline, in whole seconds, is reached.
+// Each pump moves the steered clock on by `stepUsec`; the wait ends once
+// its whole number of seconds has passed since it started.
 TEST_F(ReceiveLoop, DeadlineInWholeSecondsOfAClockThatNeitherWrapsNorClamps) {
   constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
   struct Case {
@@ -154,7 +154,9 @@ TEST_F(ReceiveLoop, DeadlineInWholeSecondsOfAClockThatNeitherWrapsNorClamps) {
       {"before 2038", 1'700'000'000, 0, 1'000'000, 3, 3},
       {"after 2038 the wait still lasts its time", 0x7FFFFFFFLL + 1000, 0, 1'000'000, 3, 3},
       {"far in the future", 0x7FFFFFFFFFFLL, 0, 1'000'000, 5, 5},
-      {"whole seconds: 1 s may end at the next tick", 500, 999'999, 1, 1, 1},
+      {"1 s started late in a second still lasts 1 s", 500, 900'000, 250'000, 1, 4},
+      {"to the microsecond", 500, 999'999, 1'000, 1, 1'000},
+      {"2 s from mid-second", 500, 500'000, 500'000, 2, 4},
       {"a huge time-out near the clock's end saturates", kMax - 5, 0, 1'000'000,
        std::numeric_limits<int32_t>::max(), 5},
       {"a negative time-out is one attempt", 500, 0, 1'000'000, -7, 1},
@@ -188,6 +190,7 @@ TEST_F(ReceiveLoop, RealClockEndsAOneSecondWait) {
   EXPECT_EQ(ai_do_rcv(&queue, 1, nullptr), nullptr);
   const auto took = std::chrono::steady_clock::now() - t0;
   EXPECT_GE(gPumps, 1);
+  EXPECT_GE(took, std::chrono::seconds(1)) << "a wait lasts at least its time";
   EXPECT_LT(took, std::chrono::milliseconds(2500));
 }
 

@@ -19,12 +19,21 @@ TEST(QvClock, BothClocksFollowTheHookInWholeSeconds) {
     clock.set(0x7FFFFFFFL + 86400L, 999'999);  // past 2038
     EXPECT_EQ(QvTime(), 0x7FFFFFFFLL + 86400);
     EXPECT_EQ(QvMonoTime(), 0x7FFFFFFFLL + 86400);
+    struct timeval tv {};
+    QvMonoTimeOfDay(&tv);
+    EXPECT_EQ(tv.tv_sec, 0x7FFFFFFFL + 86400L);
+    EXPECT_EQ(tv.tv_usec, 999'999);
   }
   // Unhooked, the monotonic clock never goes back.
   const int64_t a = QvMonoTime();
   const int64_t b = QvMonoTime();
   EXPECT_GE(a, 0);
   EXPECT_GE(b, a);
+  struct timeval tv {};
+  QvMonoTimeOfDay(&tv);
+  EXPECT_GE(tv.tv_sec, b);
+  EXPECT_GE(tv.tv_usec, 0);
+  EXPECT_LT(tv.tv_usec, 1'000'000);
 }
 
 TEST(QvClock, DeadlineSaturatesAtTheLimits) {
