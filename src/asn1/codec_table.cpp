@@ -359,9 +359,13 @@ int64_t formatChoice(const CtChoice& c, void* value, const char* src) {
   return formatField(*alt, value, src);
 }
 
-// Last node first, so that the elements stand in ring order.
+// Last node first, so that the elements stand in ring order. A list that
+// the parse would refuse for having no elements is not written either: the
+// sender gets the error instead of its peer.
 int64_t formatList(const CtList& l, void* value, const char* src) {
   auto* ring = static_cast<UL_Ring*>(value);
+  if ((l.flags & CT_EMPTY_OK) == 0 && (ring->links.next == nullptr || ring->links.next == &ring->links))
+    aaRaise(AAE_OVFLO, src, __LINE__);
   int64_t n = 0;
   for (UL_Link* p = ring->links.prev; p != nullptr && p != &ring->links; p = p->prev)
     n += formatField(l.element, p, src);

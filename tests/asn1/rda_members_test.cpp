@@ -559,6 +559,42 @@ TEST_F(RdaMembers, EmptySpecificationListIsRefused) {
   EXPECT_EQ(readOne(hex("A2 02 A0 00"), [&] { aRDAXOPENSQLDBLResultSpec(&l); }), AAE_OVFLO);
 }
 
+// The diagnostics area's list of records has at least one element: an empty
+// one is refused when read and, rather than sent for the peer to refuse,
+// when written.
+TEST_F(RdaMembers, DiagnosticsListIsNeverEmpty) {
+  RDAXOPENSQLDiag diag{};
+  EXPECT_EQ(readOne(cx(3, hex("80 01 05 A3 00")), [&] { aRDAXOPENSQLDiag(&diag); }), AAE_OVFLO);
+
+  // A row count in [0] and the diagnostics present, but no record.
+  RDAXOPENSQLDBLExcp e{};
+  e.mask = 1u << 3;
+  e.diag.mask = 1u << 0;
+  e.diag.number = 5;
+  RDAList& list = e.diag.exceptions;
+  list.links.next = list.links.prev = &list.links;
+  EXPECT_EQ(formatError([&] { return fRDAXOPENSQLDBLExcp(&e); }), AAE_OVFLO);
+  EXPECT_EQ(formatError([&] { return fRDAXOPENSQLDiag(&e.diag); }), AAE_OVFLO);
+
+  // One record "00000" with empty origins.
+  char state[] = "00000";
+  char none[] = "";
+  RDAExcpNode node{};
+  node.info.returnedSQLState = state;
+  node.info.classOrigin = none;
+  node.info.subclassOrigin = none;
+  node.links.next = node.links.prev = &list.links;
+  list.links.next = list.links.prev = &node.links;
+  list.count = 1;
+  const Bytes wire = hex("A3 12 80 01 05 A3 0D 30 0B 80 05 30 30 30 30 30 81 00 82 00");
+  EXPECT_EQ(formatted([&] { return fRDAXOPENSQLDBLExcp(&e); }), wire);
+  RDAXOPENSQLDBLExcp* back = nullptr;
+  ASSERT_EQ(readOne(cx(0, wire), [&] { back = aRDAXOPENSQLDBLExcp(); }), 0);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->diag.number, 5);
+  EXPECT_EQ(back->diag.exceptions.count, 1u);
+}
+
 TEST_F(RdaMembers, ExceptionInfoNeedsItsThreeMandatoryTexts) {
   RDAXOPENExcpInfo info{};
   EXPECT_EQ(run(seq(hex("80 00 81 00 83 01 6D")), [&] { aRDAXOPENExcpInfo(&info); }), AAE_MSGPARAM);
