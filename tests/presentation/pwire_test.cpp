@@ -240,23 +240,10 @@ class PresentationWire : public RecordSetTest {
   }
 
   // Units sent since the last call, A's then B's, as TPKTs.
-  void capture(SessionWire& w) {
-    for (SessionWire::Side side : {SessionWire::A, SessionWire::B}) {
-      const auto& units = w.sent(side);
-      for (size_t i = taken_[side]; i < units.size(); ++i) {
-        std::string p = {'\x03', '\x00', '\x00', '\x00', '\x02', '\xF0', '\x80'};
-        p.append(units[i].begin(), units[i].end());
-        p[2] = static_cast<char>(p.size() >> 8);
-        p[3] = static_cast<char>(p.size() & 0xFF);
-        traffic_.push_back(CapturedTpkt{side == SessionWire::A, p});
-      }
-      taken_[side] = units.size();
-    }
-  }
+  void capture(SessionWire& w) { w.takeTpkts(&traffic_); }
 
   Primitives prim_;
   std::vector<CapturedTpkt> traffic_;
-  size_t taken_[2] = {0, 0};
 };
 
 TEST_F(PresentationWire, TwoUsersConnectExchangeDataReleaseAndAbort) {

@@ -300,3 +300,17 @@ void SessionWire::advance(Side side, long seconds) {
   do_timer_queue();
   forget(side);
 }
+
+void SessionWire::takeTpkts(std::vector<CapturedTpkt>* out) {
+  for (Side side : {A, B}) {
+    const auto& units = sent_[side];
+    for (size_t i = tpktsTaken_[side]; i < units.size(); ++i) {
+      std::string p = {'\x03', '\x00', '\x00', '\x00', '\x02', '\xF0', '\x80'};
+      p.append(units[i].begin(), units[i].end());
+      p[2] = static_cast<char>(p.size() >> 8);
+      p[3] = static_cast<char>(p.size() & 0xFF);
+      out->push_back(CapturedTpkt{side == A, p});
+    }
+    tpktsTaken_[side] = units.size();
+  }
+}

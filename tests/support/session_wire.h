@@ -23,6 +23,7 @@
 #include "src/session/session.h"
 #include "src/session/tpi.h"
 #include "support/clock.h"
+#include "support/tpkt_capture.h"
 
 class SessionWire {
  public:
@@ -66,6 +67,9 @@ class SessionWire {
   std::vector<Seen>& seen(Side side) { return seen_[side]; }
   // Every unit each side put on the wire, in order.
   const std::vector<std::vector<uint8_t>>& sent(Side side) const { return sent_[side]; }
+  // Appends the units put on the wire since the last call, A's then B's, to
+  // `out` as TPKTs of one DT TPDU each, as they would have crossed TCP.
+  void takeTpkts(std::vector<CapturedTpkt>* out);
   // Units in flight towards a side; tests may add their own.
   std::deque<std::vector<uint8_t>>& inbound(Side side) { return inbound_[side]; }
   // A buffer of the current side holding `octets`.
@@ -73,6 +77,7 @@ class SessionWire {
 
  private:
   friend struct SessionWireHooks;
+  size_t tpktsTaken_[2] = {0, 0};
   void deliverUnit(Side to, const std::vector<uint8_t>& unit);
   bool deliverPiece(Side to);
   void transmit(Smachine* s);
