@@ -4,7 +4,7 @@
 // Input: octet 0 picks the size of the buffers the chain is cut into (1-64),
 // octet 1 holds switches (bit 0 extensibility, bit 1 the variable form, bit 2
 // an empty buffer between the pieces, bit 3 one group per candidate transfer
-// syntax when writing again); the rest is the encoding. A value of the raw
+// syntax when writing again in the fixed form); the rest is the encoding. A value of the raw
 // abstract syntax (its octets as they are) that was read is written in the
 // same context and must read back the same, its [1] and [2] segments joined
 // and re-segmented in place.
@@ -179,7 +179,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       gExt.directRef.count = (flags & 8) != 0 ? 0 : kObjIdAbsent;
       gExt.descriptor[0] = '\0';
     }
-    directMult = (flags & 8) != 0 ? 0xFFFFFFFFu : 0;
+    // The variable form's reader refuses groups behind the one it takes, so
+    // a value read in that form is written back as one group.
+    directMult = (flags & 8) != 0 && !gVariable ? 0xFFFFFFFFu : 0;
     OctStgV copy{static_cast<uint32_t>(raw.size()), raw.data()};
     if (gVariable) gExtV.value = &copy;
     else gExt.value = &copy;
