@@ -215,26 +215,29 @@ class KeptChain {
   SessionBuffer* outer_;
 };
 
+// The fate of a decoded event's user data: pre-encoded values read from it
+// lie in its buffers, which are then taken out of the SIDU to be held while
+// the event runs (the indication that carries the values gives them to the
+// user); data without such values, or that is to be dropped, goes back to
+// the pool at once. Returns the chain to hold, or NULL.
+SessionBuffer* valuesChain(Pmachine* pm, PIDU* pidu, SIDU* sidu, bool drop) {
+  if (sidu->userData == nullptr) return nullptr;
+  if (pm->preEncRcv == 0 || drop) {
+    pm->preEncRcv = 0;
+    dropData(sidu);
+    return nullptr;
+  }
+  pidu->endOfSdu = sidu->userData->endFlag != 0 ? 1 : 0;
+  if (pidu->endOfSdu != 0) pm->preEncRcv = 0;
+  SessionBuffer* kept = sidu->userData;
+  sidu->userData = nullptr;
+  return kept;
+}
+
 // The tail every decoded event goes through: the user data's fate, the
 // decoder's error, then the machine.
 int32_t finish(Pmachine* pm, PIDU* pidu, SIDU* sidu, bool freeData) {
-  SessionBuffer* kept = nullptr;
-  if (sidu->userData != nullptr) {
-    // Pre-encoded values read from the data lie in its buffers; data that
-    // could not be read goes back to the pool.
-    if (pm->preEncRcv == 0 || freeData || pm->lastError != 0) {
-      pm->preEncRcv = 0;
-      dropData(sidu);
-    } else {
-      // The values were left in the buffers they came in: the indication
-      // that carries them gives those to the user.
-      pidu->endOfSdu = sidu->userData->endFlag != 0 ? 1 : 0;
-      if (pidu->endOfSdu != 0) pm->preEncRcv = 0;
-      kept = sidu->userData;
-      sidu->userData = nullptr;
-    }
-  }
-  const KeptChain keep(kept);
+  const KeptChain keep(valuesChain(pm, pidu, sidu, freeData || pm->lastError != 0));
   const auto err = static_cast<uint32_t>(pm->lastError);
   if (err == AAE_NOMEM || static_cast<uint32_t>(QvGetOsiError()) == PE_MALLOC) {
     PquickAbort(pm, pidu);
@@ -312,7 +315,10 @@ int32_t connectIndication(Pmachine* pm, SIDU* sidu) {
   decode(pm, sidu, Dec::CP);
   // Without user data there is no CP to answer.
   if (sidu->userData == nullptr) pm->lastError = static_cast<int32_t>(AAE_MSGPARAM);
-  dropData(sidu);
+  // Values of a pre-encoded syntax in the CP's user data stay in its
+  // buffers until the P-CONNECT indication has given them to the user, also
+  // when the CP is refused in part (the machine decides what goes up).
+  const KeptChain keep(valuesChain(pm, pidu, sidu, false));
   const auto err = static_cast<uint32_t>(pm->lastError);
   // These the CP's answer refuses; any other error ends the connection.
   if (err != 0 && err != PE_NOT_PRE_ENC && err != PE_PSAP_NOT && err != PE_PCTXID_INV && err != PE_NO_RESOURCES) {

@@ -168,14 +168,18 @@ TEST_F(PresentationReceive, EventsForAConnectionWithoutMachineAreDroppedWithThei
 }
 
 // The pre-encoded values an indication carries lie in the received buffers:
-// the user frees their chain, once however many values share it.
+// the user frees their chain, once however many values share it. The values
+// are those of the context whose identifier is 5 (elements name the
+// context's index in the connection's table).
 std::vector<uint32_t> gPreEncodedEvents;
 int32_t takePreEncoded(GIDU* g) {
   if (const auto* p = static_cast<const PIDU*>(g->idu); p != nullptr && g->event != AL_QABORT) {
+    const auto* pm = static_cast<const Pmachine*>(g->pc);
     SessionBuffer* chain = nullptr;
     for (const DElemLink* l = p->dataList.next; l != &p->dataList; l = l->next) {
       const auto* e = static_cast<const DElem*>(l);
-      if (e->pctxId == 5 && e->value != nullptr) chain = static_cast<SessionBuffer*>(e->value);
+      const bool ofFive = e->pctxId >= 0 && e->pctxId < kPsMaxContexts && pm->pcdt[e->pctxId].ctxId == 5;
+      if (ofFive && e->value != nullptr) chain = static_cast<SessionBuffer*>(e->value);
     }
     if (chain != nullptr) {
       gPreEncodedEvents.push_back(p->event);
@@ -231,6 +235,40 @@ TEST_F(PresentationReceive, BuffersOfPreEncodedValuesReturnWhenNoIndicationCarri
     EXPECT_EQ(gPreEncodedEvents, c.carried ? (std::vector<uint32_t>{P_GT_IND, P_GT_IND}) : std::vector<uint32_t>{});
     EXPECT_EQ(p_keptChain, nullptr);
   }
+}
+
+// A CP whose user data holds an octet-aligned value of a pre-encoded syntax
+// (context 5, defined by the CP itself): the P-CONNECT indication carries the
+// value in the received buffers, which are the user's from then on. They
+// used to go back to the pool before the indication was made, so the user
+// was handed freed buffers (the sanitizer build reports the read).
+TEST_F(PresentationReceive, AConnectIndicationHandsOverTheBuffersOfItsPreEncodedValues) {
+  const OctStgV rda = sel("RDA");
+  const uint32_t arcs[] = {1, 9, 7};
+  const int32_t raw = p_asynreg(&rda, 3, arcs, nullptr, nullptr, 1);
+  ASSERT_GE(raw, 0);
+  ASSERT_EQ(p_assoc(&rda, raw, ps_asn1_tsidx), 1);
+  // Mode normal; called selector "RDA"; context 5 = {1 9 7} in BER {2 1 1};
+  // user data: one PDV-list of context 5, octet-aligned 01 02 03 FF FF.
+  const Bytes cp = hex("31 2B A0 03 80 01 01 A2 24 82 03 52 44 41"
+                       " A4 0F 30 0D 02 01 05 06 02 31 07 30 04 06 02 51 01"
+                       " 61 0C 30 0A 02 01 05 81 05 01 02 03 FF FF");
+  user_->callback = takePreEncoded;
+  gPreEncodedEvents.clear();
+  alignas(Smachine) unsigned char other[sizeof(Smachine)] = {};
+  const uint32_t before = QvGetSbCount();
+  for (size_t piece : {size_t{0}, size_t{4}}) {
+    SCOPED_TRACE(piece);
+    SIDU x{};
+    x.event = SI_CON_IND;
+    x.version = 2;
+    x.userData = chainOf(cp, piece);
+    EXPECT_EQ(ps_ssu(reinterpret_cast<Smachine*>(other), &x), 1);
+    EXPECT_EQ(p_keptChain, nullptr);
+    EXPECT_EQ(QvGetSbCount(), before) << "the user freed the chain, once";
+    if (Pmachine* pm = find_pm_sm(reinterpret_cast<Smachine*>(other))) pm_dealloc(pm);
+  }
+  EXPECT_EQ(gPreEncodedEvents, (std::vector<uint32_t>{P_CON_IND, P_CON_IND}));
 }
 
 }  // namespace
