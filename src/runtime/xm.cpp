@@ -72,7 +72,9 @@ bool keepPage(XmItem* h) {
   h->link.next = reinterpret_cast<XmLink*>(x->keptPages);
   x->keptPages = h;
   ++x->keptCount;
-  qvPoison(h, pageBlockSize(capacity));
+  // The header stays addressable: it links the kept pages, and the leak
+  // checker does not follow pointers held in poisoned memory.
+  qvPoison(reinterpret_cast<uint8_t*>(h) + sizeof(XmItem), pageBlockSize(capacity) - sizeof(XmItem));
   return true;
 }
 
@@ -81,7 +83,6 @@ XmItem* popKeptPage() {
   XmTLS* x = gXmTLS.getOwn(0, false);
   if (x == nullptr || x->keptPages == nullptr) return nullptr;
   XmItem* h = x->keptPages;
-  qvUnpoison(h, sizeof(XmItem));
   x->keptPages = reinterpret_cast<XmItem*>(h->link.next);
   --x->keptCount;
   qvUnpoison(h, pageBlockSize(markedCapacity(h)));
