@@ -219,10 +219,7 @@ int32_t AL_surValidateUCB(const UCB* ucb) {
   // A user may hand back a UCB that has since been deleted (its memory
   // freed) or a pointer that never was one: it is looked for among the
   // calling thread's live UCBs before it is read.
-  bool listed = false;
-  if (UL_Ring* ring = ucbRing(c))
-    for (const UL_Link* l = ring->links.next; l != &ring->links && !listed; l = l->next) listed = l == ucb;
-  if (!listed) {
+  if (!UL_ringHolds(ucbRing(c), ucb)) {
     TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surValidateUCB: UCB 0x%lx is not a live UCB\n", hexOf(ucb));
     return 0;
   }
@@ -244,15 +241,10 @@ int32_t AL_surValidateACB(const ACB* acb, const UCB* ucb) {
   // A user may hand back the reference of an association that has since
   // been deleted (its memory freed): it is looked for among the user's
   // associations before it is read.
-  if (ucb != nullptr) {
-    bool listed = false;
-    for (const UL_Link* l = ucb->acbList.links.next; l != &ucb->acbList.links && !listed; l = l->next)
-      listed = l == acb;
-    if (!listed) {
-      TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surValidateACB: ACB 0x%lx is not one of UCB 0x%lx\n",
-               hexOf(acb), hexOf(ucb));
-      return 0;
-    }
+  if (ucb != nullptr && !UL_ringHolds(&ucb->acbList, acb)) {
+    TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surValidateACB: ACB 0x%lx is not one of UCB 0x%lx\n",
+             hexOf(acb), hexOf(ucb));
+    return 0;
   }
   const AlSurConf* c = conf();
   const uint32_t want = c != nullptr ? c->acbId : 0;

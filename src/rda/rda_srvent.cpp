@@ -25,13 +25,6 @@ void ringRemove(UL_Ring* ring, UL_Link* l) {
   if (ring != nullptr && ring->count > 0) --ring->count;
 }
 
-bool ringHas(const UL_Ring* ring, const void* entry) {
-  if (ring == nullptr || ring->links.next == nullptr) return false;
-  for (const UL_Link* l = ring->links.next; l != &ring->links; l = l->next)
-    if (l == entry) return true;
-  return false;
-}
-
 XmTree* treeOf(void* item) { return xm_getParentOfItem(item); }
 
 const RDAIdu* iduOf(const GIDU* g) { return static_cast<const RDAIdu*>(g->idu); }
@@ -421,9 +414,11 @@ DBLEnt* RDA_surGetDBLEnt(uint32_t cmdHndl, const DlgEnt* dlg) {
   return nullptr;
 }
 
-bool rda_srvRsrcListed(const DlgEnt* dlg, const RsrcEnt* r) { return dlg != nullptr && ringHas(&dlg->rsrcList, r); }
-bool rda_srvDBLListed(const DlgEnt* dlg, const DBLEnt* d) { return dlg != nullptr && ringHas(&dlg->dblList, d); }
-bool rda_srvOpListed(const UL_Ring* list, const OpEnt* op) { return ringHas(list, op); }
+bool rda_srvRsrcListed(const DlgEnt* dlg, const RsrcEnt* r) {
+  return dlg != nullptr && UL_ringHolds(&dlg->rsrcList, r);
+}
+bool rda_srvDBLListed(const DlgEnt* dlg, const DBLEnt* d) { return dlg != nullptr && UL_ringHolds(&dlg->dblList, d); }
+bool rda_srvOpListed(const UL_Ring* list, const OpEnt* op) { return UL_ringHolds(list, op); }
 
 int32_t clientInvocIDCmp(const RDADlgIDClientInvoc* a, const RDADlgIDClientInvoc* b) {
   if (a->aeInvokeId != b->aeInvokeId || a->apInvokeId != b->apInvokeId) return 0;

@@ -398,11 +398,8 @@ void rcvLocal(GIDU* gidu) {
 // the block is taken as it is.
 bool rda_surUcbAlive(const UCB* ucb) {
   if (ucb == nullptr) return false;
-  UL_Ring* ring = rda_surUcbQueue();
-  if (ring == nullptr) return true;
-  for (const UL_Link* l = ring->links.next; l != &ring->links; l = l->next)
-    if (l == ucb) return true;
-  return false;
+  const UL_Ring* ring = rda_surUcbQueue();
+  return ring == nullptr || UL_ringHolds(ring, ucb);
 }
 
 // ---------------------------------------------------------------------------

@@ -70,6 +70,16 @@ struct UL_Ring {
   uint32_t count;
 };
 
+// True when `entry` is linked into `ring`; found by address, so that a
+// pointer handed back by a caller is checked before anything of it is read.
+// A ring never set up holds nothing.
+inline bool UL_ringHolds(const UL_Ring* ring, const void* entry) {
+  if (ring == nullptr || ring->links.next == nullptr) return false;
+  for (const UL_Link* l = ring->links.next; l != &ring->links; l = l->next)
+    if (l == entry) return true;
+  return false;
+}
+
 // ---------------------------------------------------------------------------
 // Presentation address: SEQUENCE { [0] P-selector OPTIONAL, [1] S-selector
 // OPTIONAL, [2] T-selector OPTIONAL, [3] SET OF network address }.
