@@ -84,7 +84,9 @@ int32_t QvWidenText(const char* src, int64_t len, wchar_t* dst, int32_t dstChars
     wchar_t c = 0;
     const size_t r = std::mbrtowc(&c, src + i, static_cast<size_t>(n - i), &state);
     if (r == 0) break;  // an embedded NUL ends the text
-    if (r == static_cast<size_t>(-1) || r == static_cast<size_t>(-2)) {
+    // A sequence the locale reads into no Unicode character counts as bytes.
+    const bool unicode = c >= 0 && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+    if (r == static_cast<size_t>(-1) || r == static_cast<size_t>(-2) || !unicode) {
       c = static_cast<wchar_t>(static_cast<unsigned char>(src[i]));
       state = std::mbstate_t{};
       i += 1;
@@ -236,8 +238,10 @@ WideOut putUnits(const wchar_t* text, int64_t chars, Unit* dst, int64_t dstUnits
   int64_t written = 0;
   bool full = false;
   for (int64_t i = 0; i < n; ++i) {
-    const wchar_t c = text[i];
-    const int64_t w = sizeof(Unit) == 2 && c > 0xFFFF && c <= 0x10FFFF ? 2 : 1;
+    wchar_t c = text[i];
+    // UTF-16 has no form for what lies outside Unicode.
+    if (sizeof(Unit) == 2 && (c < 0 || c > 0x10FFFF)) c = 0xFFFD;
+    const int64_t w = sizeof(Unit) == 2 && c > 0xFFFF ? 2 : 1;
     total += w;
     if (dst == nullptr || full) continue;
     if (written + w > dstUnits - 1) {

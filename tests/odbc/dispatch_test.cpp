@@ -14,6 +14,7 @@
 #include "driver_fixture.h"
 #include "src/odbc/lmoinfo.h"
 #include "src/odbc/odbcapi.h"
+#include "src/odbc/odbcwide.h"
 
 namespace {
 
@@ -173,6 +174,47 @@ TEST_F(Dispatch, NotYetBuiltCoresSayDriverNotCapable) {
   EXPECT_STREQ(reinterpret_cast<char*>(message), "Driver not capable");
   EXPECT_EQ(length, 18);
   EXPECT_EQ(SQLError(nullptr, nullptr, stmt_.handle(), state, &native, message, sizeof message, &length), SQL_NO_DATA);
+}
+
+// A diagnostic popped into a short buffer: the start of it and a
+// terminator, its whole length, and a result that says it was cut.
+TEST_F(Dispatch, NarrowErrorIntoShortBuffer) {
+  lmoAddSQLStateW(&stmt_.stmt()->errors, L"S1000", 0, L"abcdefghijklmnopqrst");
+  SQLCHAR state[6] = {0};
+  SQLINTEGER native = -1;
+  SQLCHAR message[8];
+  std::memset(message, '#', sizeof message);
+  SQLSMALLINT length = 0;
+  EXPECT_EQ(SQLError(nullptr, nullptr, stmt_.handle(), state, &native, message, 5, &length), SQL_SUCCESS_WITH_INFO);
+  EXPECT_STREQ(reinterpret_cast<char*>(message), "abcd");
+  EXPECT_EQ(message[5], '#');
+  EXPECT_EQ(length, 20);
+  EXPECT_EQ(stmt_.stmt()->errors.count, 0u) << "no diagnostic of its own: the next read would meet it again";
+}
+
+int16_t gCursorNameSize = 0;
+int16_t cursorName(uint64_t* w) {
+  gCursorNameSize = qvScalarArg<int16_t>(w, 2);
+  std::snprintf(qvPtrArg<char*>(w, 1), static_cast<size_t>(gCursorNameSize), "%s", "SQL_CUR1");
+  if (auto* length = qvPtrArg<int16_t*>(w, 3)) *length = 8;
+  return gCursorNameSize > 8 ? 0 : 1;  // cut, as the core reports it
+}
+
+// The wide form reads the name through a 200-byte narrow buffer, whatever
+// size the caller gives.
+TEST_F(Dispatch, WideCursorNameAsksAtMost200Bytes) {
+  table_[QV_FN_GETCURSORNAME] = cursorName;
+  QvSetWideUnitForTest(4);
+  std::vector<SQLWCHAR> name(1000, L'#');
+  SQLSMALLINT length = 0;
+  EXPECT_EQ(SQLGetCursorNameW(stmt_.handle(), name.data(), 1000, &length), SQL_SUCCESS);
+  EXPECT_EQ(gCursorNameSize, 200);
+  EXPECT_EQ(std::wstring(name.data()), L"SQL_CUR1");
+  EXPECT_EQ(length, 8);
+  EXPECT_EQ(SQLGetCursorNameW(stmt_.handle(), name.data(), 5, &length), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(gCursorNameSize, 5);
+  EXPECT_EQ(length, 8);
+  QvSetWideUnitForTest(0);
 }
 
 int16_t recordColumns(uint64_t* w) {

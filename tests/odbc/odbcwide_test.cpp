@@ -152,6 +152,25 @@ TEST(AppBoundary, OutputsInBothForms) {
   }
 }
 
+// What has no Unicode form is never passed on as if it had: a sequence the
+// locale decodes beyond U+10FFFF is taken byte by byte, and a 4-byte
+// caller's character beyond it reaches a UTF-16 one as U+FFFD.
+TEST(AppBoundary, TextOutsideUnicode) {
+  LocaleGuard utf8("C.UTF-8");
+  ASSERT_TRUE(utf8.ok());
+  wchar_t* w = QvMbsToWcs("\xF5\xBB\x80\x80", -3);
+  EXPECT_EQ(w[0], 0xF5);
+  EXPECT_EQ(w[4], 0);
+  QvReleaseWstr(w);
+  WideUnit u(2);
+  const wchar_t text[] = {L'x', static_cast<wchar_t>(0x17B000), static_cast<wchar_t>(-5), 0};
+  uint16_t buf[4];
+  EXPECT_EQ(QvPutAppWide(text, -3, buf, 4).units, 3);
+  EXPECT_EQ(buf[1], 0xFFFD);
+  EXPECT_EQ(buf[2], 0xFFFD);
+  EXPECT_EQ(buf[3], 0);
+}
+
 // A message longer than unixODBC's 513-unit buffer, given as 512 units.
 TEST(AppBoundary, LongMessageIntoDriverManagersBuffer) {
   WideUnit u(2);
