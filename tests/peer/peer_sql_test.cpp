@@ -15,6 +15,7 @@
 #include "src/rda/rda_idubuild.h"
 #include "src/rda/rda_list.h"
 #include "src/rda/rda_sqlbuild.h"
+#include "support/credentials.h"
 
 namespace {
 
@@ -336,8 +337,8 @@ TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
       {"", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(peer::scramble(c.clear), c.scrambled) << c.clear;
-    EXPECT_EQ(peer::unscramble(c.scrambled), c.clear) << c.clear;
+    EXPECT_EQ(scrambleCredential(c.clear), c.scrambled) << c.clear;
+    EXPECT_EQ(unscrambleCredential(c.scrambled), c.clear) << c.clear;
   }
   const struct {
     const char* data;
@@ -354,7 +355,32 @@ TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
   for (const auto& l : levels) {
     const auto word = peer::clientLevelWord(l.data);
     EXPECT_EQ(word.value_or(-1), l.level) << l.data;
-    EXPECT_EQ(word.has_value() && peer::credentialsScrambled(*word), l.scrambled) << l.data;
+    EXPECT_EQ(word.has_value() && credentialsScrambled(*word), l.scrambled) << l.data;
+  }
+}
+
+TEST(PeerAuth, LevelAndNumericFormAreNegotiatedAsTheClientReadsThem) {
+  const struct {
+    const char* client;  // nullptr: no user data
+    const char* server;
+    int level;
+    bool eightBytes;
+  } cases[] = {
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,65,0,0,V1", 1, false},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,1,0,0,V1", 1, true},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,3,0,0,V1", 0, true},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,64,0,0,V1", 0, false},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", nullptr, 0, false},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER", 0, false},
+      {"KVO_RDA_CLIENT,73,0.0.0.0,,V1", "KVO_RDA_SERVER,1", 1, true},
+      {"KVO_RDA_CLIENT,0,0.0.0.0,,V1", "KVO_RDA_SERVER,1,0,0,V1", 0, false},
+      {nullptr, "KVO_RDA_SERVER,1,0,0,V1", 0, false},
+  };
+  for (const auto& c : cases) {
+    const auto n = peer::negotiate(c.client != nullptr ? std::optional<std::string_view>(c.client) : std::nullopt,
+                                   c.server != nullptr ? std::optional<std::string_view>(c.server) : std::nullopt);
+    EXPECT_EQ(n.level, c.level) << (c.client ? c.client : "-") << " / " << (c.server ? c.server : "-");
+    EXPECT_EQ(n.eightByteNumerics, c.eightBytes) << (c.client ? c.client : "-") << " / " << (c.server ? c.server : "-");
   }
 }
 

@@ -2,7 +2,9 @@
 // it, for tests that need a real database at the other end.
 //
 //   rdapeer --dir DIR [--port N] [--db FILE] [--fork] [--user NAME:PASSWORD]...
-//           [--idle SECONDS] [--refuse | --abort-after N | --mute | --fail-init]
+//           [--idle SECONDS] [--init-data TEXT|none] [--record FILE]
+//           [--refuse | --abort-after N | --mute | --fail-init | --fail-init-text TEXT
+//            | --open-error 10|11|17:STATE | --fail-term]
 //
 // The configuration and the directory are written into DIR, which must
 // exist. It listens on 127.0.0.1 at port N; with 0 (the default) it picks a
@@ -15,6 +17,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +25,7 @@
 #include <filesystem>
 #include <string>
 
+#include "peer/peer_record.h"
 #include "peer/peer_server.h"
 #include "src/runtime/inifile.h"
 #include "src/session/sessiontls.h"
@@ -40,7 +44,9 @@ int usage(const char* why) {
   std::fprintf(stderr,
                "rdapeer: %s\n"
                "usage: rdapeer --dir DIR [--port N] [--db FILE] [--fork] [--user NAME:PASSWORD]...\n"
-               "               [--idle SECONDS] [--refuse | --abort-after N | --mute | --fail-init]\n",
+               "               [--idle SECONDS] [--init-data TEXT|none] [--record FILE]\n"
+               "               [--refuse | --abort-after N | --mute | --fail-init | --fail-init-text TEXT\n"
+               "                | --open-error 10|11|17:STATE | --fail-term]\n",
                why);
   return 2;
 }
@@ -55,8 +61,25 @@ bool number(const char* text, long low, long high, long* out) {
   return true;
 }
 
+// --open-error's argument: 10, 11 or 17:STATE.
+bool openError(const char* text, peer::PeerOptions* p) {
+  if (text == nullptr) return false;
+  const std::string t = text;
+  long state = 0;
+  if (t == "10" || t == "11") {
+    p->openError = static_cast<uint32_t>(std::stol(t));
+  } else if (t.rfind("17:", 0) == 0 && number(t.c_str() + 3, INT32_MIN, INT32_MAX, &state)) {
+    p->openError = 17;
+    p->openErrorState = static_cast<int32_t>(state);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 struct Settings {
   peer::PeerOptions peer;
+  std::string record;
   std::filesystem::path dir;
   long port = 0;
   bool fork = false;
@@ -94,6 +117,20 @@ std::string parse(int argc, char** argv, Settings* s) {
       s->peer.mute = true;
     } else if (opt == "--fail-init") {
       s->peer.failInitialize = true;
+    } else if (opt == "--fail-init-text" && arg != nullptr) {
+      s->peer.failInitialize = true;
+      s->peer.failInitText = arg;
+      ++i;
+    } else if (opt == "--init-data" && arg != nullptr) {
+      s->peer.initData = std::strcmp(arg, "none") == 0 ? std::nullopt : std::optional<std::string>(arg);
+      ++i;
+    } else if (opt == "--open-error" && openError(arg, &s->peer)) {
+      ++i;
+    } else if (opt == "--fail-term") {
+      s->peer.failTerminate = true;
+    } else if (opt == "--record" && arg != nullptr && *arg != '\0') {
+      s->record = arg;
+      ++i;
     } else {
       return "bad option " + opt;
     }
@@ -121,6 +158,11 @@ int main(int argc, char** argv) {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGINT, &sa, nullptr);
+
+  if (!settings.record.empty()) {
+    settings.peer.record = peer::Recorder::open(settings.record);
+    if (!settings.peer.record) return usage(("cannot write " + settings.record).c_str());
+  }
 
   // Only the configuration written here is read.
   if (chdir(settings.dir.c_str()) != 0) return usage("cannot enter the directory");
