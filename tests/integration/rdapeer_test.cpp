@@ -445,6 +445,77 @@ TEST_F(RdaPeer, IdlePeerEndsByItselfAndBadOptionsAreRefused) {
   }
 }
 
+// The local addresses of the listening TCP sockets on `port`, as
+// /proc/net/tcp shows them ("0100007F" is 127.0.0.1).
+std::vector<std::string> listeners(int port) {
+  std::ifstream in("/proc/net/tcp");
+  std::vector<std::string> out;
+  std::string line;
+  std::getline(in, line);
+  char wanted[8];
+  std::snprintf(wanted, sizeof wanted, "%04X", port);
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state;
+    fields >> slot >> local >> remote >> state;
+    if (state == "0A" && local.size() > 9 && local.substr(9) == wanted) out.push_back(local.substr(0, 8));
+  }
+  return out;
+}
+
+// The peer listens on 127.0.0.1 only, at the port it prints, and a client
+// gets no file of its choosing written: ATTACH and VACUUM INTO are refused.
+TEST_F(RdaPeer, ListensOnLoopbackAndRefusesFileStatements) {
+  PeerProcess peer(peerDir(), {});
+  ASSERT_GT(peer.port(), 0);
+  EXPECT_EQ(listeners(peer.port()), std::vector<std::string>{"0100007F"});
+  Client c(clientIni(peer.port()));
+  ASSERT_EQ(c.associate(), "");
+  Got g = c.call(initRequest(c, "scott", "tiger", 65));
+  ASSERT_NE(g, nullptr);
+  ASSERT_EQ(g->event, RDA_INIT_CNF) << describe(g.get());
+  g = c.call(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 0, "", nullptr, nullptr, nullptr, nullptr));
+  ASSERT_NE(g, nullptr);
+  ASSERT_EQ(g->event, RDA_OPEN_CNF) << describe(g.get());
+  const std::filesystem::path file = sandbox_.dir() / "elsewhere.sqlite";
+  for (const std::string& text : {"ATTACH DATABASE '" + file.string() + "' AS x", "VACUUM INTO '" + file.string() + "'"}) {
+    const ExecResult r = exec(c, text);
+    EXPECT_EQ(r.states, std::vector<std::string>{"42000"}) << text << r.failure;
+  }
+  EXPECT_FALSE(std::filesystem::exists(file));
+  c.send(rda_createAbortReq(c.tmpl()));
+  EXPECT_EQ(peer.stop(), 0);
+}
+
+// --dir writes only over the configuration files the peer wrote itself;
+// anyone else's stop it with a word on standard error.
+TEST_F(RdaPeer, ConfigurationFilesOfSomeoneElseAreLeftAlone) {
+  for (const char* name : {"mirodel.ini", "schema/qvdrd.ini"}) {
+    SCOPED_TRACE(name);
+    const std::filesystem::path dir = sandbox_.dir() / ("someone-" + std::to_string(name[0]));
+    std::filesystem::create_directories(dir / "schema");
+    const std::string mine = "[COMMON]\nmine=1\n";
+    std::ofstream(dir / name) << mine;
+    PeerProcess peer(dir, {});
+    EXPECT_EQ(peer.port(), 0);
+    EXPECT_EQ(peer.wait(5s), 2);
+    EXPECT_NE(peer.errors().find("was not written by rdapeer"), std::string::npos) << peer.errors();
+    std::ifstream in(dir / name);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), mine);
+  }
+  // Its own files it writes again at the next start.
+  for (int start = 0; start < 2; ++start) {
+    PeerProcess peer(peerDir(), {});
+    EXPECT_GT(peer.port(), 0) << "start " << start << ": " << peer.errors();
+    EXPECT_EQ(peer.stop(), 0);
+  }
+  // --help: the options on standard output, nothing else done.
+  PeerProcess help(sandbox_.dir() / "help", {"--help"});
+  EXPECT_EQ(help.wait(5s), 0);
+  EXPECT_EQ(help.errors(), "");
+  EXPECT_FALSE(std::filesystem::exists(sandbox_.dir() / "help" / "mirodel.ini"));
+}
+
 // One short dialogue through a recording relay, read by tshark's
 // dissectors down to ACSE.
 TEST_F(RdaPeer, CapturedDialogueDecodesCleanlyInTshark) {

@@ -26,6 +26,7 @@ namespace {
 // What the peer keeps of one association: its SQLite connection.
 struct PeerAssoc {
   sqlite3* db = nullptr;
+  FileGuard guard;
   std::string attached;  // the schema R-Open attached, "" for none
   bool initialised = false;
 
@@ -131,7 +132,9 @@ GIDU* open(const PeerOptions& options, ServerCall& call) {
     if (!a->attached.empty()) return refuse(call, "a database is open already");
     const std::string file = (options.scratch / (std::string(name) + ".sqlite")).string();
     char* sql = sqlite3_mprintf("ATTACH DATABASE %Q AS \"%w\"", file.c_str(), name);
+    a->guard.own = true;
     const std::string failed = runPlain(a->db, sql);
+    a->guard.own = false;
     sqlite3_free(sql);
     if (!failed.empty()) return refuse(call, failed);
     a->attached = name;
@@ -144,7 +147,9 @@ GIDU* close(ServerCall& call) {
   const int32_t op = call.opId();
   if (a != nullptr && a->db != nullptr && !a->attached.empty()) {
     char* sql = sqlite3_mprintf("DETACH DATABASE \"%w\"", a->attached.c_str());
+    a->guard.own = true;
     const std::string failed = runPlain(a->db, sql);
+    a->guard.own = false;
     sqlite3_free(sql);
     if (!failed.empty()) return refuse(call, failed);
     a->attached.clear();
@@ -177,8 +182,9 @@ GIDU* rollback(ServerCall& call) {
   return rda_createSQLRollbackRsp(call.ind, call.opId());
 }
 
-GIDU* execute(ServerCall& call) {
+GIDU* execute(const PeerOptions& options, ServerCall& call) {
   PeerAssoc* a = stateOf(call);
+  if (options.record) options.record->execute(iduOf(call).execDBL_RI.req);
   if (a == nullptr || a->db == nullptr) return refuse(call, "no database");
   GIDU* rsp = answerExecDBL(a->db, call.ind);
   return rsp != nullptr ? rsp : refuse(call, "no memory for the answer");
@@ -200,7 +206,7 @@ constexpr Service kServices[] = {
     {RDA_BGNTRANS_IND, [](const PeerOptions&, ServerCall& c) { return beginTransaction(c); }},
     {RDA_COMMIT_IND, [](const PeerOptions&, ServerCall& c) { return commit(c); }},
     {RDA_ROLLBACK_IND, [](const PeerOptions&, ServerCall& c) { return rollback(c); }},
-    {RDA_EXECDBL_IND, [](const PeerOptions&, ServerCall& c) { return execute(c); }},
+    {RDA_EXECDBL_IND, execute},
 };
 
 }  // namespace
@@ -217,6 +223,7 @@ void installPeer(ServerUser& server, const PeerOptions& options) {
                                         nullptr) == SQLITE_OK;
     if (opened && call.assoc != nullptr) {
       sqlite3_busy_timeout(state->db, 2000);
+      guardFiles(state->db, &state->guard);
       call.assoc->data = state;
     }
     return rda_createAssocRsp(call.ind, rda_xopenAppCtxName,

@@ -2,9 +2,11 @@
 // the stack's own builders are run on an in-memory database, and the
 // descriptors, rows and exceptions of the answer are read back.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -323,6 +325,37 @@ TEST_F(PeerSql, FailuresAnswerWithTheirSqlStateAndMessage) {
   }
   // The failed statements changed nothing.
   EXPECT_EQ(cells(row(exec("SELECT count(*) FROM t"), 0)), (Cells{"i:1"}));
+}
+
+// A client cannot make the peer write a database file of its choosing:
+// ATTACH, VACUUM INTO and DETACH are refused with 42000; the peer's own
+// attach goes through, and so does a plain VACUUM.
+TEST_F(PeerSql, FileStatementsAreRefusedWith42000) {
+  peer::FileGuard guard;
+  peer::guardFiles(db_, &guard);
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("peer-guard-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string attached = (dir / "attached.db").string();
+  const std::string vacuumed = (dir / "vacuumed.db").string();
+  sql("CREATE TABLE t (a)");
+  for (const std::string& text : {"ATTACH DATABASE '" + attached + "' AS x", "VACUUM INTO '" + vacuumed + "'",
+                                  std::string("DETACH DATABASE temp"), "ATTACH 'file:" + attached + "?mode=rwc' AS y"}) {
+    SCOPED_TRACE(text);
+    const ExecAnswer a = exec(text);
+    ASSERT_EQ(a.rows.size(), 1u);
+    EXPECT_EQ(state(row(a, 0)), "42000");
+    ASSERT_NE(row(a, 0)->exception->errText, nullptr);
+    EXPECT_STREQ(row(a, 0)->exception->errText, peer::kFileStatementsRefused);
+  }
+  EXPECT_FALSE(std::filesystem::exists(attached));
+  EXPECT_FALSE(std::filesystem::exists(vacuumed));
+  EXPECT_EQ(lastState(exec("VACUUM")), "") << "a plain VACUUM writes no file of the client's";
+  guard.own = true;
+  sql(("ATTACH DATABASE '" + attached + "' AS own").c_str());
+  sql("DETACH DATABASE own");
+  guard.own = false;
+  EXPECT_TRUE(std::filesystem::exists(attached));
+  std::filesystem::remove_all(dir);
 }
 
 TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
