@@ -13,16 +13,24 @@
 //
 // For the client's error paths the peer can misbehave: refuse every
 // association, abort each association after n RDA requests, never answer
-// an RDA request, or answer R-Initialize with an error.
+// an RDA request, answer R-Initialize, R-Open or R-Terminate with an error,
+// or answer R-Initialize with other user data.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
+
+#include "peer/peer_auth.h"
 
 class ServerUser;
 
 namespace peer {
+
+class Recorder;
 
 struct PeerOptions {
   std::string database;                       // SQLite file; "": in-memory, one per association
@@ -32,11 +40,21 @@ struct PeerOptions {
   int abortAfter = -1;                        // RDA requests answered before the next gets an A-ABORT (-1: never)
   bool mute = false;                          // associations accepted, RDA requests never answered
   bool failInitialize = false;                // R-Initialize answered with an error
+  std::string failInitText;                   // its text; "": kInitRefusedText
+  // R-Initialize's user data; nothing: the answer carries none.
+  std::optional<std::string> initData = std::string(kServerUserData);
+  // R-Open answered with this error (0: none): 10 (open already, handle 1),
+  // 11, or 17 (invalid sequence, with openErrorState as its state).
+  uint32_t openError = 0;
+  int32_t openErrorState = 0;
+  bool failTerminate = false;                 // R-Terminate answered with error 19
+  std::shared_ptr<Recorder> record;           // what clients send; NULL: nothing recorded
 };
 
-// The diagnostic text of a refused R-Initialize.
+// The diagnostic texts of refused requests.
 inline constexpr const char* kBadLogonText = "invalid user name or password";
 inline constexpr const char* kInitRefusedText = "initialization refused";
+inline constexpr const char* kTermRefusedText = "termination refused";
 
 // Registers the peer's handlers with `server` (before it starts).
 void installPeer(ServerUser& server, const PeerOptions& options);

@@ -363,7 +363,14 @@ std::vector<std::vector<const RDAXOPENSQLVal*>> argumentRows(const RDAExecDBL_Re
 }
 
 Failure sqliteFailure(sqlite3* db, int rc, bool prepared) {
+  if ((rc & 0xFF) == SQLITE_AUTH) return Failure{sqlStateOf(rc, prepared), rc, kFileStatementsRefused};
   return Failure{sqlStateOf(rc, prepared), rc, sqlite3_errmsg(db)};
+}
+
+int fileAuthorizer(void* guard, int action, const char* first, const char*, const char*, const char*) {
+  if (static_cast<const FileGuard*>(guard)->own) return SQLITE_OK;
+  if (action == SQLITE_ATTACH) return first == nullptr || *first == '\0' ? SQLITE_OK : SQLITE_DENY;
+  return action == SQLITE_DETACH ? SQLITE_DENY : SQLITE_OK;
 }
 
 }  // namespace
@@ -453,10 +460,14 @@ ColumnType columnTypeOf(const char* declType, int storageClass) {
   }
 }
 
+void guardFiles(sqlite3* db, FileGuard* guard) { sqlite3_set_authorizer(db, fileAuthorizer, guard); }
+
 const char* sqlStateOf(int sqliteCode, bool prepared) {
   switch (sqliteCode & 0xFF) {
     case SQLITE_CONSTRAINT:
       return "23000";
+    case SQLITE_AUTH:
+      return "42000";
     case SQLITE_MISMATCH:
       return "22018";
     case SQLITE_ERROR:

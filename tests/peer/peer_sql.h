@@ -52,6 +52,20 @@ ColumnType columnTypeOf(const char* declType, int storageClass);
 // the statement got past its preparation.
 const char* sqlStateOf(int sqliteCode, bool prepared);
 
+// Keeps a connection's statements away from files: ATTACH (and with it
+// VACUUM INTO, which attaches its target) and DETACH are refused, answered
+// with 42000 and kFileStatementsRefused, so that a client cannot write a
+// database anywhere the peer's user may. The peer's own R-Open and R-Close
+// attach and detach while `own` is set. An ATTACH of no file (a temporary
+// database, as a plain VACUUM makes) is let through. `guard` outlives the
+// connection.
+struct FileGuard {
+  bool own = false;
+};
+void guardFiles(sqlite3* db, FileGuard* guard);
+inline constexpr const char* kFileStatementsRefused =
+    "ATTACH, DETACH and VACUUM INTO are refused: the peer opens databases only through R-Open";
+
 // What one R-ExecuteDBL answers: the descriptors and the result entries,
 // all in `tree`, ready for the response builder.
 struct ExecAnswer {

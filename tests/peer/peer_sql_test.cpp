@@ -2,9 +2,11 @@
 // the stack's own builders are run on an in-memory database, and the
 // descriptors, rows and exceptions of the answer are read back.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "src/rda/rda_idubuild.h"
 #include "src/rda/rda_list.h"
 #include "src/rda/rda_sqlbuild.h"
+#include "support/credentials.h"
 
 namespace {
 
@@ -324,6 +327,37 @@ TEST_F(PeerSql, FailuresAnswerWithTheirSqlStateAndMessage) {
   EXPECT_EQ(cells(row(exec("SELECT count(*) FROM t"), 0)), (Cells{"i:1"}));
 }
 
+// A client cannot make the peer write a database file of its choosing:
+// ATTACH, VACUUM INTO and DETACH are refused with 42000; the peer's own
+// attach goes through, and so does a plain VACUUM.
+TEST_F(PeerSql, FileStatementsAreRefusedWith42000) {
+  peer::FileGuard guard;
+  peer::guardFiles(db_, &guard);
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("peer-guard-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string attached = (dir / "attached.db").string();
+  const std::string vacuumed = (dir / "vacuumed.db").string();
+  sql("CREATE TABLE t (a)");
+  for (const std::string& text : {"ATTACH DATABASE '" + attached + "' AS x", "VACUUM INTO '" + vacuumed + "'",
+                                  std::string("DETACH DATABASE temp"), "ATTACH 'file:" + attached + "?mode=rwc' AS y"}) {
+    SCOPED_TRACE(text);
+    const ExecAnswer a = exec(text);
+    ASSERT_EQ(a.rows.size(), 1u);
+    EXPECT_EQ(state(row(a, 0)), "42000");
+    ASSERT_NE(row(a, 0)->exception->errText, nullptr);
+    EXPECT_STREQ(row(a, 0)->exception->errText, peer::kFileStatementsRefused);
+  }
+  EXPECT_FALSE(std::filesystem::exists(attached));
+  EXPECT_FALSE(std::filesystem::exists(vacuumed));
+  EXPECT_EQ(lastState(exec("VACUUM")), "") << "a plain VACUUM writes no file of the client's";
+  guard.own = true;
+  sql(("ATTACH DATABASE '" + attached + "' AS own").c_str());
+  sql("DETACH DATABASE own");
+  guard.own = false;
+  EXPECT_TRUE(std::filesystem::exists(attached));
+  std::filesystem::remove_all(dir);
+}
+
 TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
   // Octet i plus k, k = 1, 2, ..., 9, 1, ... modulo 256, worked by hand.
   const struct {
@@ -336,8 +370,8 @@ TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
       {"", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(peer::scramble(c.clear), c.scrambled) << c.clear;
-    EXPECT_EQ(peer::unscramble(c.scrambled), c.clear) << c.clear;
+    EXPECT_EQ(scrambleCredential(c.clear), c.scrambled) << c.clear;
+    EXPECT_EQ(unscrambleCredential(c.scrambled), c.clear) << c.clear;
   }
   const struct {
     const char* data;
@@ -354,7 +388,32 @@ TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
   for (const auto& l : levels) {
     const auto word = peer::clientLevelWord(l.data);
     EXPECT_EQ(word.value_or(-1), l.level) << l.data;
-    EXPECT_EQ(word.has_value() && peer::credentialsScrambled(*word), l.scrambled) << l.data;
+    EXPECT_EQ(word.has_value() && credentialsScrambled(*word), l.scrambled) << l.data;
+  }
+}
+
+TEST(PeerAuth, LevelAndNumericFormAreNegotiatedAsTheClientReadsThem) {
+  const struct {
+    const char* client;  // nullptr: no user data
+    const char* server;
+    int level;
+    bool eightBytes;
+  } cases[] = {
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,65,0,0,V1", 1, false},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,1,0,0,V1", 1, true},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,3,0,0,V1", 0, true},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,64,0,0,V1", 0, false},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", nullptr, 0, false},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER", 0, false},
+      {"KVO_RDA_CLIENT,73,0.0.0.0,,V1", "KVO_RDA_SERVER,1", 1, true},
+      {"KVO_RDA_CLIENT,0,0.0.0.0,,V1", "KVO_RDA_SERVER,1,0,0,V1", 0, false},
+      {nullptr, "KVO_RDA_SERVER,1,0,0,V1", 0, false},
+  };
+  for (const auto& c : cases) {
+    const auto n = peer::negotiate(c.client != nullptr ? std::optional<std::string_view>(c.client) : std::nullopt,
+                                   c.server != nullptr ? std::optional<std::string_view>(c.server) : std::nullopt);
+    EXPECT_EQ(n.level, c.level) << (c.client ? c.client : "-") << " / " << (c.server ? c.server : "-");
+    EXPECT_EQ(n.eightByteNumerics, c.eightBytes) << (c.client ? c.client : "-") << " / " << (c.server ? c.server : "-");
   }
 }
 

@@ -37,12 +37,12 @@ namespace fs = std::filesystem;
 std::string writeStackConfig(const fs::path& dir, const StackConfig& config) {
   fs::create_directories(dir / "schema");
   const fs::path ini = dir / "mirodel.ini";
-  std::ofstream(ini) << "[COMMON]\nqv_root=" << dir.string() << "\nSchemaPath=" << (dir / "schema").string()
+  std::ofstream(ini) << config.header << "[COMMON]\nqv_root=" << dir.string() << "\nSchemaPath=" << (dir / "schema").string()
                      << "/\n"
                      << config.extraCommon << "[SERVER]\nport=" << config.serverPort
                      << "\nForkOnConnect=0\n[CLIENT]\nport=0\nRESPONSE_TIME_OUT=" << config.responseTimeOut << "\n";
   const int resourcePort = config.resourcePort != 0 ? config.resourcePort : config.serverPort;
-  std::ofstream(dir / "schema" / "qvdrd.ini") << "[" << kStackResource << "]\nPORT=" << resourcePort
+  std::ofstream(dir / "schema" / "qvdrd.ini") << config.header << "[" << kStackResource << "]\nPORT=" << resourcePort
                                               << "\nADDRESS=127.0.0.1\n";
   return ini.string();
 }

@@ -46,6 +46,7 @@ struct StackConfig {
   int resourcePort = 0;      // where the client finds the server; 0: serverPort (a relay's port otherwise)
   int responseTimeOut = 30;  // seconds; [CLIENT] RESPONSE_TIME_OUT
   std::string extraCommon;   // more lines of [COMMON]
+  std::string header;        // lines written first in both files (comments)
 };
 
 // Writes `dir`/mirodel.ini and `dir`/schema/qvdrd.ini; the path of the
