@@ -10,11 +10,15 @@
 // The RDA client is not built yet: the client side sends its requests
 // through the event engine's stand-ins (RDA_cliSendEvent) and takes each
 // confirm off the connection's queue itself, to read what it carries.
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sqlite3.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,7 +61,8 @@ using namespace std::chrono_literals;
 // go), and never left behind.
 class PeerProcess {
  public:
-  PeerProcess(const std::filesystem::path& dir, const std::vector<std::string>& options) {
+  PeerProcess(const std::filesystem::path& dir, const std::vector<std::string>& options)
+      : log_(dir.string() + ".log") {
     std::filesystem::create_directories(dir);
     std::vector<std::string> args = {RDAPEER_PATH, "--dir", dir.string(), "--idle", "60"};
     args.insert(args.end(), options.begin(), options.end());
@@ -71,6 +76,7 @@ class PeerProcess {
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addclose(&actions, out[1]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (posix_spawn(&pid_, RDAPEER_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
@@ -88,6 +94,11 @@ class PeerProcess {
   PeerProcess& operator=(const PeerProcess&) = delete;
 
   int port() const { return port_; }
+  // What it has written on standard error.
+  std::string log() const {
+    std::ifstream in(log_);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
   // The exit status once it has ended by itself within `limit`; -1 when it
   // has not (it goes on running) or is gone.
   int wait(std::chrono::milliseconds limit) {
@@ -123,6 +134,7 @@ class PeerProcess {
   }
 
  private:
+  std::string log_;
   pid_t pid_ = -1;
   int port_ = 0;
 };
@@ -560,6 +572,77 @@ TEST_F(RdaPeer, MisbehaviourReachesTheClientAsAbortTimeOutOrErrorConfirm) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
     EXPECT_EQ(peer.stop(), 0);
+  }
+}
+
+// Connections that do not complete their establishment are closed at the
+// peer's limit, each with a line on its standard error: 25 that send
+// nothing (more than its 20 endpoints), and, forking, 4 that stop after
+// their CR (as many as its children). A real client then associates, and
+// the idle end still comes. The two peers run side by side.
+TEST_F(RdaPeer, ConnectionsThatNeverEstablishAreClosedAndTheIdleEndStillComes) {
+  struct Case {
+    std::vector<std::string> options;
+    int connections;
+    bool sendCr;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{}, 25, false, "no CR within 1 s"},
+      {{"--fork"}, 4, true, "no CONNECT SPDU within 1 s"},
+  };
+  const std::string cr{3, 0, 0, 11, 6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
+  std::vector<std::unique_ptr<PeerProcess>> peers;
+  std::vector<std::vector<int>> held(std::size(cases));
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const Case& c = cases[k];
+    std::vector<std::string> options = {"--establish-limit", "1", "--idle", "2"};
+    options.insert(options.end(), c.options.begin(), c.options.end());
+    peers.push_back(std::make_unique<PeerProcess>(peerDir() / std::to_string(k), options));
+    ASSERT_GT(peers[k]->port(), 0);
+    for (int i = 0; i < c.connections; ++i) {
+      const int fd = socket(AF_INET, SOCK_STREAM, 0);
+      held[k].push_back(fd);
+      sockaddr_in a{};
+      a.sin_family = AF_INET;
+      a.sin_port = htons(static_cast<uint16_t>(peers[k]->port()));
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+      if (c.sendCr) {
+        ASSERT_EQ(send(fd, cr.data(), cr.size(), MSG_NOSIGNAL), static_cast<ssize_t>(cr.size()));
+      }
+    }
+  }
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    SCOPED_TRACE(cases[k].line);
+    // Each is closed by the peer (after a CC and a DR, for those with a CR).
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    size_t closed = 0;
+    for (int fd : held[k]) {
+      char buf[64];
+      ssize_t n = 1;
+      while (n > 0 && std::chrono::steady_clock::now() < until) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) == 1) n = recv(fd, buf, sizeof buf, 0);
+      }
+      closed += n == 0 ? 1 : 0;
+      close(fd);
+    }
+    EXPECT_EQ(closed, held[k].size());
+    // The processes of cut connections end with them.
+    while (peers[k]->children() > 0 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(peers[k]->children(), 0u);
+    Client client(clientIni(peers[k]->port()));
+    EXPECT_EQ(client.associate(), "");
+  }
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const Case& c = cases[k];
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(peers[k]->wait(10s), 0) << "the idle end";
+    const std::string log = peers[k]->log();
+    size_t lines = 0;
+    for (size_t at = log.find(c.line); at != std::string::npos; at = log.find(c.line, at + 1)) ++lines;
+    EXPECT_GE(lines, c.sendCr ? static_cast<size_t>(c.connections) : 20u) << log;
   }
 }
 

@@ -2,14 +2,19 @@
 // it, for tests that need a real database at the other end.
 //
 //   rdapeer --dir DIR [--port N] [--db FILE] [--fork] [--user NAME:PASSWORD]...
-//           [--idle SECONDS] [--refuse | --abort-after N | --mute | --fail-init]
+//           [--idle SECONDS] [--establish-limit SECONDS]
+//           [--refuse | --abort-after N | --mute | --fail-init]
 //
 // The configuration and the directory are written into DIR, which must
 // exist. It listens on 127.0.0.1 at port N; with 0 (the default) it picks a
 // free port. Once it listens, the port is the first line of standard output.
 // It ends cleanly on SIGTERM or SIGINT, when its parent goes, and after
 // SECONDS (default 30) without a connection. With --fork each connection is
-// served by a child of its own, which ends with its connection.
+// served by a child of its own, which ends with its connection. A
+// connection that has not sent its CR and its CONNECT SPDU within the
+// establishment limit (default 10 s, 0: none) is closed, with a line on
+// standard error.
+#include <arpa/inet.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -40,7 +45,8 @@ int usage(const char* why) {
   std::fprintf(stderr,
                "rdapeer: %s\n"
                "usage: rdapeer --dir DIR [--port N] [--db FILE] [--fork] [--user NAME:PASSWORD]...\n"
-               "               [--idle SECONDS] [--refuse | --abort-after N | --mute | --fail-init]\n",
+               "               [--idle SECONDS] [--establish-limit SECONDS]\n"
+               "               [--refuse | --abort-after N | --mute | --fail-init]\n",
                why);
   return 2;
 }
@@ -61,7 +67,18 @@ struct Settings {
   long port = 0;
   bool fork = false;
   long idleSeconds = 30;
+  long establishLimit = 10;
 };
+
+long gEstablishLimit = 0;
+
+void reportCut(const sockaddr_in* peer, int32_t crReceived) {
+  char host[INET_ADDRSTRLEN] = "?";
+  (void)inet_ntop(AF_INET, &peer->sin_addr, host, sizeof host);
+  std::fprintf(stderr, "rdapeer: closed the connection from %s:%d: no %s within %ld s\n", host, ntohs(peer->sin_port),
+               crReceived != 0 ? "CONNECT SPDU" : "CR", gEstablishLimit);
+  std::fflush(stderr);
+}
 
 // Reads the command line; "" when it is sound, else what is wrong.
 std::string parse(int argc, char** argv, Settings* s) {
@@ -84,6 +101,8 @@ std::string parse(int argc, char** argv, Settings* s) {
       s->peer.users[std::string(arg, colon)] = colon + 1;
       ++i;
     } else if (opt == "--idle" && number(arg, 1, 86400, &s->idleSeconds)) {
+      ++i;
+    } else if (opt == "--establish-limit" && number(arg, 0, 86400, &s->establishLimit)) {
       ++i;
     } else if (opt == "--refuse") {
       s->peer.refuseAssociation = true;
@@ -143,6 +162,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rdapeer: start-up failed: %s\n", server.error().c_str());
     return 1;
   }
+  gEstablishLimit = settings.establishLimit;
+  QvGetStpParams()->establishLimit = static_cast<int32_t>(settings.establishLimit);
+  tp0tcp_onEstablishCut = reportCut;
   std::printf("%d\n", server.port());
   std::fflush(stdout);
 
