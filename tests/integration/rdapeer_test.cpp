@@ -10,8 +10,13 @@
 // The client side sends its requests through the event engine
 // (RDA_cliSendEvent) and takes each confirm off the connection's queue
 // itself, to read what it carries (support/peer_client.h).
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -425,6 +430,77 @@ TEST_F(RdaPeer, InitDataIsAnsweredAndTheRecordHoldsWhatCame) {
     EXPECT_EQ(lines[0].field("identity"), "terxy");
     EXPECT_EQ(lines[0].field("auth"), "626466");
     EXPECT_EQ(lines[0].field("suffix"), "7F0000010001020304050607");
+  }
+}
+
+// Connections that do not complete their establishment are closed at the
+// peer's limit, each with a line on its standard error: 25 that send
+// nothing (more than its 20 endpoints), and, forking, 4 that stop after
+// their CR (as many as its children). A real client then associates, and
+// the idle end still comes. The two peers run side by side.
+TEST_F(RdaPeer, ConnectionsThatNeverEstablishAreClosedAndTheIdleEndStillComes) {
+  struct Case {
+    std::vector<std::string> options;
+    int connections;
+    bool sendCr;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{}, 25, false, "no CR within 1 s"},
+      {{"--fork"}, 4, true, "no CONNECT SPDU within 1 s"},
+  };
+  const std::string cr{3, 0, 0, 11, 6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
+  std::vector<std::unique_ptr<PeerProcess>> peers;
+  std::vector<std::vector<int>> held(std::size(cases));
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const Case& c = cases[k];
+    std::vector<std::string> options = {"--establish-limit", "1", "--idle", "2"};
+    options.insert(options.end(), c.options.begin(), c.options.end());
+    peers.push_back(std::make_unique<PeerProcess>(peerDir() / std::to_string(k), options));
+    ASSERT_GT(peers[k]->port(), 0);
+    for (int i = 0; i < c.connections; ++i) {
+      const int fd = socket(AF_INET, SOCK_STREAM, 0);
+      held[k].push_back(fd);
+      sockaddr_in a{};
+      a.sin_family = AF_INET;
+      a.sin_port = htons(static_cast<uint16_t>(peers[k]->port()));
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+      if (c.sendCr) {
+        ASSERT_EQ(send(fd, cr.data(), cr.size(), MSG_NOSIGNAL), static_cast<ssize_t>(cr.size()));
+      }
+    }
+  }
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    SCOPED_TRACE(cases[k].line);
+    // Each is closed by the peer (after a CC and a DR, for those with a CR).
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    size_t closed = 0;
+    for (int fd : held[k]) {
+      char buf[64];
+      ssize_t n = 1;
+      while (n > 0 && std::chrono::steady_clock::now() < until) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) == 1) n = recv(fd, buf, sizeof buf, 0);
+      }
+      closed += n == 0 ? 1 : 0;
+      close(fd);
+    }
+    EXPECT_EQ(closed, held[k].size());
+    // The processes of cut connections end with them.
+    while (peers[k]->children() > 0 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(peers[k]->children(), 0u);
+    Client client(clientIni(peers[k]->port()));
+    EXPECT_EQ(client.associate(), "");
+  }
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const Case& c = cases[k];
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(peers[k]->wait(10s), 0) << "the idle end";
+    const std::string log = peers[k]->errors();
+    size_t lines = 0;
+    for (size_t at = log.find(c.line); at != std::string::npos; at = log.find(c.line, at + 1)) ++lines;
+    EXPECT_GE(lines, c.sendCr ? static_cast<size_t>(c.connections) : 20u) << log;
   }
 }
 

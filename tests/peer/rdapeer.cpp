@@ -14,7 +14,9 @@
 // of standard output. It ends cleanly on SIGTERM or SIGINT, when its parent
 // goes, and after SECONDS (default 30) without a connection. With --fork
 // each connection is served by a child of its own, which ends with its
-// connection.
+// connection. A connection that has not sent its CR and its CONNECT SPDU
+// within the establishment limit (default 10 s, 0: none) is closed, with a
+// line on standard error.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -62,6 +64,9 @@ constexpr const char* kHelp =
     "  --fork                 each connection served by a child process of its own\n"
     "  --user NAME:PASSWORD   who may log on (repeatable; without it anyone may)\n"
     "  --idle SECONDS         end after so long without a connection (30)\n"
+    "  --establish-limit SECONDS\n"
+    "                         close a connection that has not sent its CR and its\n"
+    "                         CONNECT SPDU within so long (10; 0: no limit)\n"
     "  --init-data TEXT|none  the user data of the R-Initialize answer\n"
     "                         (KVO_RDA_SERVER,65,0,0,V1), or none\n"
     "  --record FILE          one line per R-Initialize and R-ExecuteDBL received\n"
@@ -116,7 +121,18 @@ struct Settings {
   bool help = false;
   bool fork = false;
   long idleSeconds = 30;
+  long establishLimit = 10;
 };
+
+long gEstablishLimit = 0;
+
+void reportCut(const sockaddr_in* peer, int32_t crReceived) {
+  char host[INET_ADDRSTRLEN] = "?";
+  (void)inet_ntop(AF_INET, &peer->sin_addr, host, sizeof host);
+  std::fprintf(stderr, "rdapeer: closed the connection from %s:%d: no %s within %ld s\n", host, ntohs(peer->sin_port),
+               crReceived != 0 ? "CONNECT SPDU" : "CR", gEstablishLimit);
+  std::fflush(stderr);
+}
 
 // Reads the command line; "" when it is sound, else what is wrong.
 std::string parse(int argc, char** argv, Settings* s) {
@@ -144,6 +160,8 @@ std::string parse(int argc, char** argv, Settings* s) {
       s->peer.users[std::string(arg, colon)] = colon + 1;
       ++i;
     } else if (opt == "--idle" && number(arg, 1, 86400, &s->idleSeconds)) {
+      ++i;
+    } else if (opt == "--establish-limit" && number(arg, 0, 86400, &s->establishLimit)) {
       ++i;
     } else if (opt == "--refuse") {
       s->peer.refuseAssociation = true;
@@ -302,6 +320,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rdapeer: start-up failed: %s\n", server.error().c_str());
     return 1;
   }
+  gEstablishLimit = settings.establishLimit;
+  QvGetStpParams()->establishLimit = static_cast<int32_t>(settings.establishLimit);
+  tp0tcp_onEstablishCut = reportCut;
   std::printf("%d\n", server.port());
   std::fflush(stdout);
 
