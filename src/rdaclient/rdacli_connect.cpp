@@ -195,12 +195,13 @@ int32_t rda_cliConnect(RDA_CliHDBC* conn, const char* dataResource, int16_t data
       return RDA_CLI_ERROR;
     }
   }
-  conn->tmpl->pc = nullptr;
   if ((conn->state & RDA_CLI_ST_ASSOCIATED) != 0) {
     TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** rda_cliConnect: connection already exists\n");
     addIndex(conn, RDA_CLI_ROW_CONNECTION_IN_USE, nullptr);
     return RDA_CLI_ERROR;
   }
+  // Only now: the reference of an association that stands is kept.
+  conn->tmpl->pc = nullptr;
 
   // 5-6. The server entry of the data resource.
   const char* name = nullptr;

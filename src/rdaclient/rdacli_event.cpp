@@ -27,6 +27,9 @@ constexpr const char* kSrc = "src/rdacli_event";
 
 constexpr const char* kRefusedText = "Server is down or running on a different port or Incorrect IP Address";
 
+// Consecutive failed passes of the stack's loop that end a wait.
+constexpr int32_t kFailedPassesEnd = 2;
+
 // The outcome word of a response that carries the result alternative.
 constexpr uint32_t kResultOutcome = 0x4000;
 
@@ -291,29 +294,41 @@ void RDA_cliSendEvent(GIDU* gidu, int32_t mode) {
   RDA_CliHENV* env = RDA_cliBlock(static_cast<RDA_CliHENV*>(gidu->ue), RDA_CLI_TAG_HENV);
   RDA_CliHDBC* conn = connectionOf(gidu);
   if (conn != nullptr) conn->abortSeen = 0;
-  rda_surSnd(gidu, gidu->event == AL_ACT_REQ ? cliRcv : nullptr);
-  if (mode != RDA_CLI_SEND_WAIT) return;
   GIDU* queue = nullptr;
-  if (conn != nullptr && conn->tmpl != nullptr) {
-    TM_TRACE(rda_cliTMHandle, 64, kSrc, "RDA_cliSendEvent(): Connection event queue is used\n");
-    queue = conn->tmpl;
-  } else if (env != nullptr) {
-    TM_TRACE(rda_cliTMHandle, 64, kSrc, "RDA_cliSendEvent(): Environment event queue is used\n");
-    queue = &env->tmpl;
+  if (mode == RDA_CLI_SEND_WAIT) {
+    if (conn != nullptr && conn->tmpl != nullptr) {
+      TM_TRACE(rda_cliTMHandle, 64, kSrc, "RDA_cliSendEvent(): Connection event queue is used\n");
+      queue = conn->tmpl;
+    } else if (env != nullptr) {
+      TM_TRACE(rda_cliTMHandle, 64, kSrc, "RDA_cliSendEvent(): Environment event queue is used\n");
+      queue = &env->tmpl;
+    }
+    // What is still queued arrived before this request: it is no answer to
+    // it, and must not end the wait.
+    if (queue != nullptr) {
+      QvCheckedLock lock(hSerializeRdaCliMutex);
+      RDA_cliPurgeEventQueue(queue);
+    }
   }
+  rda_surSnd(gidu, gidu->event == AL_ACT_REQ ? cliRcv : nullptr);
   if (queue == nullptr) return;
   // One pass of the stack at a time, so that an abort of this connection,
-  // which goes to the environment's queue, ends the wait at once.
+  // which goes to the environment's queue, ends the wait at once. A pass
+  // that fails once may have met the end of another transport connection
+  // of the instance (one just aborted, say): the wait gives up only when
+  // the next pass fails too, as it does when nothing is left to watch.
   struct timeval start {};
   QvMonoTimeOfDay(&start);
   const int64_t deadline = QvDeadline(start.tv_sec, responseTimeOut());
+  int32_t failedPasses = 0;
   for (;;) {
     int32_t status = 0;
     if (GIDU* got = ai_do_rcv(queue, 0, &status)) {
       al_deleteGidu(got);
       return;
     }
-    if (status < 0 || (conn != nullptr && conn->abortSeen != 0)) return;
+    failedPasses = status < 0 ? failedPasses + 1 : 0;
+    if (failedPasses >= kFailedPassesEnd || (conn != nullptr && conn->abortSeen != 0)) return;
     struct timeval now {};
     QvMonoTimeOfDay(&now);
     if (now.tv_sec > deadline || (now.tv_sec == deadline && now.tv_usec >= start.tv_usec)) return;
