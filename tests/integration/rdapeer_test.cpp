@@ -124,22 +124,20 @@ std::string dialogue(const std::string& ini, int rows, int block, bool controlle
   r = exec(c, "SELECT id FROM t WHERE id > ?", {{Val{RDA_SQLVAL_INTEGER, "", last}}}, block);
   CHECK(r.rows.empty() && r.states == std::vector<std::string>{"02000"}, "after the last block");
 
-  // A commit keeps, a rollback undoes.
+  // A commit keeps, a rollback undoes. The client's confirm handlers begin
+  // the next transaction after each.
   g = c.call(rda_createSQLCommitReq(c.tmpl(), c.nextOp()));
   CHECK(g != nullptr && g->event == RDA_COMMIT_CNF && iduOf(g.get()).commit_RC.result.value == 0,
         "R-Commit: " + describe(g.get()));
-  c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
   r = exec(c, "DELETE FROM t WHERE id <= 10");
   CHECK(r.count == 10, "delete " + r.failure);
   g = c.call(rda_createSQLRollbackReq(c.tmpl(), c.nextOp()));
   CHECK(g != nullptr && g->event == RDA_ROLLBACK_CNF, "R-Rollback: " + describe(g.get()));
-  c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
   r = exec(c, "SELECT count(*) FROM t", {{}}, 1);
   CHECK(r.rows.size() == 1 && r.rows[0] == std::vector<std::string>{std::to_string(rows)}, "rolled back " + r.failure);
   CHECK(exec(c, "DELETE FROM t WHERE id <= 10").count == 10, "delete again");
   g = c.call(rda_createSQLCommitReq(c.tmpl(), c.nextOp()));
   CHECK(g != nullptr && g->event == RDA_COMMIT_CNF, "second R-Commit: " + describe(g.get()));
-  c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
   r = exec(c, "SELECT count(*) FROM t", {{}}, 1);
   CHECK(r.rows.size() == 1 && r.rows[0] == std::vector<std::string>{std::to_string(rows - 10)}, "committed");
 
@@ -149,8 +147,11 @@ std::string dialogue(const std::string& ini, int rows, int block, bool controlle
   r = exec(c, "SELEC id FROM t");
   CHECK(r.states == std::vector<std::string>{"42000"}, "bad statement " + r.failure);
 
-  g = c.call(rda_createSQLCommitReq(c.tmpl(), c.nextOp()));
-  CHECK(g != nullptr && g->event == RDA_COMMIT_CNF, "last R-Commit: " + describe(g.get()));
+  // The end as a disconnect ends: a rollback after which no transaction
+  // begins.
+  c.conn().state |= RDA_CLI_ST_DISCONNECTING;
+  g = c.call(rda_createSQLRollbackReq(c.tmpl(), c.nextOp()));
+  CHECK(g != nullptr && g->event == RDA_ROLLBACK_CNF, "last R-Rollback: " + describe(g.get()));
   g = c.call(rda_createSQLCloseReq(c.tmpl(), c.nextOp()));
   CHECK(g != nullptr && g->event == RDA_CLOSE_CNF, "R-Close: " + describe(g.get()));
   g = c.call(rda_createSQLTermReq(c.tmpl(), c.nextOp()));

@@ -25,6 +25,7 @@
 #include "src/presentation/users.h"
 #include "src/runtime/dif.h"
 #include "src/runtime/inifile.h"
+#include "src/rdaclient/rdacli_blocks.h"
 #include "src/rdaclient/rdacli_event.h"
 #include "src/runtime/qvinfo.h"
 #include "src/session/tp0tcp.h"
@@ -172,9 +173,15 @@ StackClient::StackClient() {
   conn.env = &env;
   RDA_cliInitErrorList(&env.errors);
   RDA_cliInitErrorList(&conn.errors);
+  RDA_cliRingInit(&env.conns);
+  RDA_cliRingInit(&conn.stmts);
+  RDA_cliLinkBlock(&env);
+  RDA_cliLinkBlock(&conn);
 }
 
 StackClient::~StackClient() {
+  RDA_cliUnlinkBlock(&conn);
+  RDA_cliUnlinkBlock(&env);
   RDA_cliClearErrorList(&conn.errors);
   RDA_cliClearErrorList(&env.errors);
   if (conn.tmpl != nullptr) {

@@ -97,9 +97,10 @@ class StackSide {
 };
 
 // The environment and connection blocks of the client's event engine, as
-// the RDA client keeps them, for a client-role StackSide whose entity and
-// service user have started: activate() and associate() go through
-// RDA_cliSendEvent and wait for their confirms.
+// the RDA client keeps them (entered in the set of live blocks for their
+// lifetime), for a client-role stack whose entity and service user have
+// started: activate() and associate() go through RDA_cliSendEvent and wait
+// for their confirms.
 struct StackClient {
   StackClient();
   ~StackClient();
