@@ -148,6 +148,8 @@ GIDU* close(ServerCall& call) {
   PeerAssoc* a = stateOf(call);
   const int32_t op = call.opId();
   if (a != nullptr && a->session.db != nullptr && !a->attached.empty()) {
+    // The cursors go with the data resource.
+    a->session.cursors.clear();
     char* sql = sqlite3_mprintf("DETACH DATABASE \"%w\"", a->attached.c_str());
     a->session.guard.own = true;
     const std::string failed = runPlain(a->session.db, sql);

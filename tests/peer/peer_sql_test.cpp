@@ -56,6 +56,9 @@ TEST(PeerTypes, DeclaredTypeChoosesTheDescription) {
       {"TEXT", SQLITE_NULL, ColType::VarChar, 255, 0},
       {"VARBINARY(16)", SQLITE_NULL, ColType::VarBinary, 16, 0},
       {"BLOB", SQLITE_NULL, ColType::VarBinary, 0, 0},
+      {"NVARCHAR(8)", SQLITE_NULL, ColType::WVarChar, 8, 0},
+      {"NCHAR", SQLITE_TEXT, ColType::WVarChar, 255, 0},
+      {"NTEXT", SQLITE_NULL, ColType::WVarChar, 255, 0},
       {"DOUBLE PRECISION", SQLITE_NULL, ColType::Double, 15, 0},
       {"DATE", SQLITE_NULL, ColType::Date, 0, 0},
       {"TIME", SQLITE_NULL, ColType::Time, 0, 0},
@@ -69,6 +72,7 @@ TEST(PeerTypes, DeclaredTypeChoosesTheDescription) {
   };
   for (const auto& c : cases) {
     const peer::ColumnType t = peer::columnTypeOf(c.decl, c.storage);
+    EXPECT_EQ(t.isLong, c.type == ColType::VarBinary && c.precision == 0) << (c.decl ? c.decl : "(none)");
     EXPECT_EQ(t.type, c.type) << (c.decl ? c.decl : "(none)");
     EXPECT_EQ(t.precision, c.precision) << (c.decl ? c.decl : "(none)");
     EXPECT_EQ(t.scale, c.scale) << (c.decl ? c.decl : "(none)");
