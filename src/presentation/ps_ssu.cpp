@@ -5,6 +5,7 @@
 
 #include "common/timer2.h"
 #include "src/asn1/ber_runtime.h"
+#include "src/asn1/preencoded.h"
 #include "src/presentation/perrno.h"
 #include "src/presentation/pevents.h"
 #include "src/presentation/pfsm.h"
@@ -14,7 +15,6 @@
 #include "src/presentation/pmachine.h"
 #include "src/presentation/ppdu.h"
 #include "src/presentation/ppdu_build.h"
-#include "src/presentation/preencoded.h"
 #include "src/presentation/ps_trace.h"
 #include "src/presentation/psend.h"
 #include "src/runtime/xm.h"

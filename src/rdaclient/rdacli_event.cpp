@@ -9,6 +9,7 @@
 #include "src/acse/gidu.h"
 #include "src/acse/gidu_queue.h"
 #include "src/rda/rda_erridu.h"
+#include "src/rda/rda_perror.h"
 #include "src/rda/rda_sur.h"
 #include "src/rdaclient/rdacli_conf.h"
 #include "src/rdaclient/rdacli_handles.h"
@@ -23,17 +24,16 @@ const AcseApdu* apduOf(const GIDU* g) {
   return static_cast<const AcseApdu*>(g->idu);
 }
 
-void addDiag(RDA_CliErrorList* list, uint32_t row, uint32_t native) {
-  ++list->count;
-  list->lastRow = row;
-  list->lastNative = native;
+void addDiag(RDA_CliErrorList* list, uint32_t row, uint32_t native, XmTree* tree) {
+  RDA_cliAddError(list, row, static_cast<int32_t>(native), nullptr, tree);
 }
 
 // A failure of the stack: two diagnostics of the stack-error row, the
 // second of which names the error.
-void stackError(RDA_CliErrorList* list, uint32_t errNo) {
-  addDiag(list, RDA_CLI_ROW_STACK_ERROR, errNo);
-  addDiag(list, RDA_CLI_ROW_STACK_ERROR, errNo);
+void stackError(RDA_CliErrorList* list, uint32_t errNo, XmTree* tree) {
+  char name[kRdaErrorNameSize] = "";
+  RDA_cliAddError(list, RDA_CLI_ROW_STACK_ERROR, static_cast<int32_t>(errNo), nullptr, tree);
+  RDA_cliAddError(list, RDA_CLI_ROW_STACK_ERROR, static_cast<int32_t>(errNo), rda_printError(errNo, name), tree);
 }
 
 RDA_CliHDBC* connectionOf(const GIDU* g) {
@@ -60,7 +60,7 @@ void connectionLost(RDA_CliHENV* env, RDA_CliHDBC* conn, GIDU* gidu) {
   if (conn != nullptr) {
     conn->state = 0;
     if (conn->tmpl != nullptr) conn->tmpl->pc = nullptr;
-    addDiag(&conn->errors, RDA_CLI_ROW_CONNECTION_LOST, 0);
+    addDiag(&conn->errors, RDA_CLI_ROW_CONNECTION_LOST, 0, conn->tree);
   }
   queueOnEnvironment(env, gidu);
 }
@@ -103,7 +103,7 @@ void cliRcv(GIDU* gidu) {
           env->flags |= RDA_CLI_ENV_ACTIVATED;
           env->tmpl.pe = gidu->pe;
         } else {
-          stackError(&env->errors, gidu->errNo);
+          stackError(&env->errors, gidu->errNo, env->tree);
         }
         break;
       case AL_DEACT_CNF:
@@ -111,14 +111,17 @@ void cliRcv(GIDU* gidu) {
           env->flags &= ~RDA_CLI_ENV_ACTIVATED;
           env->tmpl.pe = nullptr;
         } else {
-          stackError(&env->errors, gidu->errNo);
+          stackError(&env->errors, gidu->errNo, env->tree);
         }
         break;
       case AL_QABORT:
         connectionLost(env, conn, gidu);
         return;
       case AL_LOCERR_IND:
-        if (gidu->errNo != 0) stackError(conn != nullptr ? &conn->errors : &env->errors, gidu->errNo);
+        if (gidu->errNo != 0) {
+          if (conn != nullptr) stackError(&conn->errors, gidu->errNo, conn->tree);
+          else stackError(&env->errors, gidu->errNo, env->tree);
+        }
         break;
       default:
         break;
@@ -127,7 +130,7 @@ void cliRcv(GIDU* gidu) {
     TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** cliRcv: invalid connection handle\n");
   } else if (gidu->iduType == AL_IDU_RDA) {
     const uint32_t number = rda_getSQLErr(gidu);
-    if (number != 0) addDiag(&conn->errors, 0, number);
+    if (number != 0) addDiag(&conn->errors, 0, number, conn->tree);
   } else if (gidu->iduType == AL_IDU_ACSE) {
     const AcseApdu* apdu = apduOf(gidu);
     switch (gidu->event) {
@@ -143,7 +146,7 @@ void cliRcv(GIDU* gidu) {
             native = apdu->aare.diagnostic;
             if (native == 1) row = RDA_CLI_ROW_ASSOC_REFUSED_BY_USER;
           }
-          addDiag(&conn->errors, row, native);
+          addDiag(&conn->errors, row, native, conn->tree);
         }
         break;
       case AL_A_RELEASE_CNF:
@@ -151,7 +154,7 @@ void cliRcv(GIDU* gidu) {
           conn->state = 0;
           if (conn->tmpl != nullptr) conn->tmpl->pc = nullptr;
         } else {
-          addDiag(&conn->errors, RDA_CLI_ROW_RELEASE_REFUSED, 0);
+          addDiag(&conn->errors, RDA_CLI_ROW_RELEASE_REFUSED, 0, conn->tree);
         }
         break;
       case AL_A_ABORT_IND:

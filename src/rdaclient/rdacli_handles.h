@@ -1,18 +1,20 @@
-// The RDA client's control blocks of the environment and the connection.
-// Every block begins alike: two ring links, the 32-bit tag, the block's XM
-// tree. A block's template GIDU carries the four references that every GIDU
-// made for the block copies, and its links are the head of the block's event
-// queue, on which the receive entry leaves what arrives for the waiter.
+// The RDA client's control blocks of the environment, the connection and
+// the statement. Every block begins alike: two ring links, the 32-bit tag,
+// the block's XM tree. A block's template GIDU carries the four references
+// that every GIDU made for the block copies, and its links are the head of
+// the block's event queue, on which the receive entry leaves what arrives
+// for the waiter.
 //
 // Minimal version: the leading words, the template, the activation flag and
-// state word that the receive entry keeps, and a count of diagnostics with
-// the last one's row and native error; the rest of the blocks (statements,
-// options, the diagnostics' texts) comes with the client.
+// state word that the receive entry keeps, the diagnostics, and of the
+// statement what its options and diagnostics need; the rest of the blocks
+// comes with the client's handles.
 #pragma once
 
 #include <cstdint>
 
 #include "src/acse/gidu.h"
+#include "src/rdaclient/rdacli_error.h"
 
 struct XmTree;
 
@@ -30,19 +32,6 @@ inline constexpr uint32_t RDA_CLI_ST_TRANSACTION = 4;
 inline constexpr uint32_t RDA_CLI_ST_ROLLED_BACK = 8;
 inline constexpr uint32_t RDA_CLI_ST_RESOURCE_OPEN = 16;
 inline constexpr uint32_t RDA_CLI_ST_DISCONNECTING = 128;
-
-// Rows of the client's SQLSTATE table that the receive entry reports.
-inline constexpr uint32_t RDA_CLI_ROW_ASSOC_REFUSED_BY_USER = 61;
-inline constexpr uint32_t RDA_CLI_ROW_RELEASE_REFUSED = 62;
-inline constexpr uint32_t RDA_CLI_ROW_CONNECTION_LOST = 63;
-inline constexpr uint32_t RDA_CLI_ROW_ASSOC_REFUSED = 79;
-inline constexpr uint32_t RDA_CLI_ROW_STACK_ERROR = 80;
-
-struct RDA_CliErrorList {
-  uint32_t count;
-  uint32_t lastRow;     // row of the client's SQLSTATE table
-  uint32_t lastNative;  // native error of that diagnostic
-};
 
 struct RDA_CliHENV {
   RDA_CliHENV* next;
@@ -64,4 +53,19 @@ struct RDA_CliHDBC {
   RDA_CliHENV* env;
   uint32_t state;
   RDA_CliErrorList errors;
+};
+
+// Statement option flags.
+inline constexpr uint32_t RDA_CLI_STMT_UNIQUEROW = 1;
+
+struct RDA_CliHSTMT {
+  RDA_CliHSTMT* next;
+  RDA_CliHSTMT* prev;
+  uint32_t tag;  // RDA_CLI_TAG_HSTMT
+  XmTree* tree;
+  RDA_CliHDBC* conn;
+  RDA_CliErrorList errors;
+  uint32_t maxRows;       // option 1
+  uint32_t queryTimeOut;  // option 0
+  uint32_t optionFlags;   // bit 0: option 1001
 };

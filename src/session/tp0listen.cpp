@@ -14,7 +14,6 @@
 #include <cstring>
 
 #include "common/qvcrypt.h"
-#include "src/odbc/alltls.h"
 #include "src/runtime/xm.h"
 #include "src/session/buffer_pool.h"
 #include "src/session/sessiontls.h"
@@ -37,6 +36,11 @@ constexpr uint32_t kReapRing = 64;
 std::atomic<uint32_t> gReapHead{0};
 uint32_t gReapTail = 0;  // read by the listening thread only
 std::atomic<int32_t> gReapedPid[kReapRing];
+
+int32_t everyThreadListens() { return 1; }
+
+std::atomic<int32_t (*)()> gIsMainThread{everyThreadListens};
+std::atomic<int32_t (*)()> gAcceptConnection{tp0tcp_procSocketConInd};
 
 void unlinkTcep(Tp0Block& tp, TCEP* e) {
   if (tp.cursor == e) tp.cursor = e->next;
@@ -77,8 +81,17 @@ uint32_t tp0tcp_reportReapedChildren() {
   return n;
 }
 
+void tp0tcp_setThreadHooks(const Tp0ThreadHooks* hooks) {
+  auto* isMain = hooks != nullptr ? hooks->isMainThread : nullptr;
+  auto* accept = hooks != nullptr ? hooks->acceptConnection : nullptr;
+  gIsMainThread.store(isMain != nullptr ? isMain : everyThreadListens, std::memory_order_release);
+  gAcceptConnection.store(accept != nullptr ? accept : tp0tcp_procSocketConInd, std::memory_order_release);
+}
+
+int32_t tp0tcp_acceptWaiting() { return gAcceptConnection.load(std::memory_order_acquire)(); }
+
 uint32_t tp0tcp_bind(TpLocalAddr* local, int32_t maxQueue) {
-  if (QvIsMainThread() == 0) return 0;
+  if (gIsMainThread.load(std::memory_order_acquire)() == 0) return 0;
   SessionTLS* t = getSessionTLS(0);
   if (t == nullptr) return 32794;
   TSAPaddr none{};

@@ -37,6 +37,7 @@
 #include "src/rdaclient/rdacli_event.h"
 #include "src/runtime/xm.h"
 #include "src/session/sessiontls.h"
+#include "support/cli_diag.h"
 #include "support/server_user.h"
 #include "support/stack.h"
 #include "support/tpkt_capture.h"
@@ -208,7 +209,7 @@ class RdaDialogue : public StackTest {
     ASSERT_EQ(side_->startRda(), 1) << side_->error();
     client_ = std::make_unique<StackClient>();
     ASSERT_TRUE(client_->activate());
-    ASSERT_TRUE(client_->associate()) << client_->conn.errors.lastRow << " " << client_->conn.errors.lastNative;
+    ASSERT_TRUE(client_->associate()) << lastDiag(client_->conn.errors).state << " " << lastDiag(client_->conn.errors).native;
   }
   void stop() {
     client_.reset();
@@ -382,7 +383,7 @@ TEST_F(RdaDialogue, DialogueTransactionsStatementsAndReleaseOverLoopback) {
   EXPECT_EQ(cnf->event, RDA_EXECDBL_ECNF);
   EXPECT_EQ(rda_getSQLErr(cnf.get()), uint32_t{RDA_SQLDBLStmtNotAllowed});
   EXPECT_EQ(client_->conn.errors.count, 1u);
-  EXPECT_EQ(client_->conn.errors.lastNative, uint32_t{RDA_SQLDBLStmtNotAllowed});
+  EXPECT_EQ(lastDiag(client_->conn.errors).native, int32_t{RDA_SQLDBLStmtNotAllowed});
   cnf.reset();
 
   expectConfirm(call(rda_createSQLCommitReq(tmpl(), nextOp())), RDA_COMMIT_CNF, "R-Commit");
@@ -451,7 +452,7 @@ TEST_F(RdaDialogue, AbortOrLostServerReachesTheClient) {
     EXPECT_EQ(abort->event, c.event);
     EXPECT_EQ(client_->conn.state, 0u);
     EXPECT_EQ(client_->conn.tmpl->pc, nullptr) << "the association is forgotten";
-    EXPECT_EQ(client_->conn.errors.lastRow, RDA_CLI_ROW_CONNECTION_LOST);
+    EXPECT_EQ(lastDiag(client_->conn.errors).state, "HZ520");
     abort.reset();  // before its stack goes
     EXPECT_EQ(server_->wait(10s), 0);
     if (c.event == AL_A_ABORT_IND && tsharkAvailable()) {

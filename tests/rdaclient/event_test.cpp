@@ -14,6 +14,7 @@
 #include "src/rda/rda_stackbuild.h"
 #include "src/rdaclient/rdacli_event.h"
 #include "src/rdaclient/rdacli_handles.h"
+#include "support/cli_diag.h"
 #include "support/xm_count.h"
 
 namespace {
@@ -31,8 +32,12 @@ class ClientReceive : public XmCountTest {
     conn.env = &env;
     conn.tmpl = rda_createTemplateGidu(&env, &conn, ref(0x50), nullptr);
     ASSERT_NE(conn.tmpl, nullptr);
+    RDA_cliInitErrorList(&env.errors);
+    RDA_cliInitErrorList(&conn.errors);
   }
   void TearDown() override {
+    RDA_cliClearErrorList(&env.errors);
+    RDA_cliClearErrorList(&conn.errors);
     RDA_cliPurgeEventQueue(&env.tmpl);
     if (conn.tmpl != nullptr) {
       RDA_cliPurgeEventQueue(conn.tmpl);
@@ -87,8 +92,13 @@ TEST_F(ClientReceive, ActivationIsKeptInTheEnvironmentAndItsFailuresCounted) {
   cliRcv(local(AL_ACT_CNF, 52556));
   EXPECT_EQ(env.flags & RDA_CLI_ENV_ACTIVATED, 0u);
   EXPECT_EQ(env.errors.count, 2u) << "a stack error gives two diagnostics";
-  EXPECT_EQ(env.errors.lastRow, RDA_CLI_ROW_STACK_ERROR);
-  EXPECT_EQ(env.errors.lastNative, 52556u);
+  const std::vector<CliDiag> d = cliDiags(env.errors);
+  ASSERT_EQ(d.size(), 2u);
+  EXPECT_EQ(d[0].state, "S1901") << "the first without a text";
+  EXPECT_EQ(d[0].native, 52556);
+  EXPECT_EQ(d[1].state, "S404c") << "the second with the error's name: class 0xCD";
+  EXPECT_EQ(d[1].native, 52556);
+  EXPECT_FALSE(d[1].message.empty());
 }
 
 TEST_F(ClientReceive, LocalErrorsGoToTheConnectionWhenThereIsOne) {
@@ -97,10 +107,10 @@ TEST_F(ClientReceive, LocalErrorsGoToTheConnectionWhenThereIsOne) {
   EXPECT_EQ(count(conn.tmpl), 1u);
   cliRcv(local(AL_LOCERR_IND, 52540, true));
   EXPECT_EQ(conn.errors.count, 2u);
-  EXPECT_EQ(conn.errors.lastNative, 52540u);
+  EXPECT_EQ(lastDiag(conn.errors).native, 52540);
   cliRcv(local(AL_LOCERR_IND, 52539));
   EXPECT_EQ(env.errors.count, 2u);
-  EXPECT_EQ(env.errors.lastNative, 52539u);
+  EXPECT_EQ(lastDiag(env.errors).native, 52539);
 }
 
 TEST_F(ClientReceive, GiduWithoutAValidEnvironmentIsDeleted) {
@@ -117,19 +127,19 @@ TEST_F(ClientReceive, AssociationConfirmsSetAndClearTheConnectionState) {
   struct Case {
     const char* what;
     uint32_t result, source, diagnostic;
-    uint32_t state, diags, row, native;
+    uint32_t state, diags;
+    const char* sqlState;
+    int32_t native;
   };
   const Case cases[] = {
-      {"accepted", AC_RESULT_ACCEPTED, AC_SOURCE_USER, 0, RDA_CLI_ST_ASSOCIATED, 0, 0, 0},
-      {"refused by the user, no reason", AC_RESULT_REJECTED_PERMANENT, AC_SOURCE_USER, 1, 0, 1,
-       RDA_CLI_ROW_ASSOC_REFUSED_BY_USER, 1},
-      {"refused by the provider", AC_RESULT_REJECTED_TRANSIENT, AC_SOURCE_PROVIDER, 2, 0, 1,
-       RDA_CLI_ROW_ASSOC_REFUSED, 2},
-      {"refused, no source", AC_RESULT_REJECTED_PERMANENT, 0, 5, 0, 1, RDA_CLI_ROW_ASSOC_REFUSED, 0},
+      {"accepted", AC_RESULT_ACCEPTED, AC_SOURCE_USER, 0, RDA_CLI_ST_ASSOCIATED, 0, "", 0},
+      {"refused by the user, no reason", AC_RESULT_REJECTED_PERMANENT, AC_SOURCE_USER, 1, 0, 1, "HZ500", 1},
+      {"refused by the provider", AC_RESULT_REJECTED_TRANSIENT, AC_SOURCE_PROVIDER, 2, 0, 1, "S1900", 2},
+      {"refused, no source", AC_RESULT_REJECTED_PERMANENT, 0, 5, 0, 1, "S1900", 0},
   };
   for (const Case& c : cases) {
     conn.state = 0;
-    conn.errors = {};
+    RDA_cliClearErrorList(&conn.errors);
     conn.tmpl->pc = nullptr;
     AcseApdu* apdu = nullptr;
     GIDU* g = acse(AL_A_ASSOC_RSP, AL_A_ASSOC_CNF, &apdu);
@@ -140,21 +150,21 @@ TEST_F(ClientReceive, AssociationConfirmsSetAndClearTheConnectionState) {
     EXPECT_EQ(conn.state, c.state) << c.what;
     EXPECT_EQ(conn.tmpl->pc, c.state != 0 ? ref(0x60) : nullptr) << c.what;
     EXPECT_EQ(conn.errors.count, c.diags) << c.what;
-    EXPECT_EQ(conn.errors.lastRow, c.row) << c.what;
-    EXPECT_EQ(conn.errors.lastNative, c.native) << c.what;
+    EXPECT_EQ(lastDiag(conn.errors).state, c.sqlState) << c.what;
+    EXPECT_EQ(lastDiag(conn.errors).native, c.native) << c.what;
     EXPECT_EQ(count(conn.tmpl), 1u) << c.what;
   }
 
   // Release: accepted forgets the association, refused keeps it.
   conn.state = RDA_CLI_ST_ASSOCIATED | RDA_CLI_ST_DIALOGUE;
   conn.tmpl->pc = ref(0x60);
-  conn.errors = {};
+  RDA_cliClearErrorList(&conn.errors);
   AcseApdu* apdu = nullptr;
   GIDU* g = acse(AL_A_RELEASE_RSP, AL_A_RELEASE_CNF, &apdu);
   apdu->rlre.releaseResult = 1;
   cliRcv(g);
   EXPECT_EQ(conn.state, RDA_CLI_ST_ASSOCIATED | RDA_CLI_ST_DIALOGUE);
-  EXPECT_EQ(conn.errors.lastRow, RDA_CLI_ROW_RELEASE_REFUSED);
+  EXPECT_EQ(lastDiag(conn.errors).state, "HZ510");
   cliRcv(acse(AL_A_RELEASE_RSP, AL_A_RELEASE_CNF, &apdu));
   EXPECT_EQ(conn.state, 0u);
   EXPECT_EQ(conn.tmpl->pc, nullptr);
@@ -165,7 +175,7 @@ TEST_F(ClientReceive, AbortsEndTheAssociationAndQueueOnTheEnvironment) {
   for (uint32_t event : {uint32_t{AL_QABORT}, AL_A_ABORT_IND, AL_A_PABORT_IND}) {
     conn.state = RDA_CLI_ST_ASSOCIATED | RDA_CLI_ST_TRANSACTION;
     conn.tmpl->pc = ref(0x60);
-    conn.errors = {};
+    RDA_cliClearErrorList(&conn.errors);
     GIDU* g = nullptr;
     if (event == AL_QABORT) {
       g = local(AL_QABORT, 0, true);
@@ -177,7 +187,7 @@ TEST_F(ClientReceive, AbortsEndTheAssociationAndQueueOnTheEnvironment) {
     EXPECT_EQ(conn.state, 0u) << event;
     EXPECT_EQ(conn.tmpl->pc, nullptr) << event;
     EXPECT_EQ(conn.errors.count, 1u) << event;
-    EXPECT_EQ(conn.errors.lastRow, RDA_CLI_ROW_CONNECTION_LOST) << event;
+    EXPECT_EQ(lastDiag(conn.errors).state, "HZ520") << event;
     EXPECT_EQ(count(conn.tmpl), 0u) << event;
     ASSERT_EQ(count(&env.tmpl), 1u) << event;
     EXPECT_EQ(env.tmpl.next, g);
@@ -193,7 +203,7 @@ TEST_F(ClientReceive, RdaErrorConfirmIsCountedWithItsNumber) {
   ASSERT_NE(number, 0u);
   cliRcv(err);
   EXPECT_EQ(conn.errors.count, 1u);
-  EXPECT_EQ(conn.errors.lastNative, number);
+  EXPECT_EQ(lastDiag(conn.errors).native, static_cast<int32_t>(number));
   EXPECT_EQ(count(conn.tmpl), 1u);
 
   // Without a connection an RDA event goes to the environment's queue.

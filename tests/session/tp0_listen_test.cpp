@@ -762,6 +762,41 @@ TEST_F(Tp0Listen, TheTwentyFirstConnectionIsClosedAtOnce) {
   EXPECT_EQ(found, "");
 }
 
+// The layer that owns the threads answers, through the transport's hooks,
+// whether a thread may listen and how a waiting connection is taken.
+TEST_F(Tp0Listen, TheHooksOfTheThreadOwnerDecideWhoListensAndTakeWaitingConnections) {
+  configure("", "ForkOnConnect=0\n");
+  static std::atomic<int> asked{0};
+  std::string found = "not started";
+  std::thread([&] {
+    TpLocalAddr local{};
+    uint32_t r = 1;
+    ThreadRecords records(gIniFile, role(5), &local, &r);
+    if (!records.ok()) return;
+    found.clear();
+    SessionTLS* t = getSessionTLS(0);
+    const Tp0ThreadHooks hooks{[]() -> int32_t { return 0; },
+                               []() -> int32_t {
+                                 ++asked;
+                                 return tp0tcp_procSocketConInd();
+                               }};
+    tp0tcp_setThreadHooks(&hooks);
+    const int port = local.tsap.sel[0] * 256 + local.tsap.sel[1];
+    const int peer = connectTo(port);
+    for (int i = 0; i < 300 && t->tp0.activeCount == 0; ++i) {
+      (void)do_session_queue();
+      if (t->tp0.activeCount == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (asked.load() != 1 || t->tp0.activeCount != 1) found += "the accept hook did not take the connection; ";
+    (void)tp0tcp_unbind();
+    if (tp0tcp_bind(&local, 5) != 0 || t->tp0.listenSocket != -1) found += "a thread that may not listen bound; ";
+    tp0tcp_setThreadHooks(nullptr);
+    if (tp0tcp_bind(&local, 5) != 0 || t->tp0.listenSocket == -1) found += "the default does not listen; ";
+    ::close(peer);
+  }).join();
+  EXPECT_EQ(found, "");
+}
+
 TEST_F(Tp0Listen, ACrAskingForMoreThanTheConfiguredSizeGetsADrAndTheConnectionEnds) {
   configure("", "ForkOnConnect=0\n");
   std::string reply;

@@ -170,9 +170,13 @@ StackClient::StackClient() {
   env.tmpl.ue = &env;
   conn.tag = RDA_CLI_TAG_HDBC;
   conn.env = &env;
+  RDA_cliInitErrorList(&env.errors);
+  RDA_cliInitErrorList(&conn.errors);
 }
 
 StackClient::~StackClient() {
+  RDA_cliClearErrorList(&conn.errors);
+  RDA_cliClearErrorList(&env.errors);
   if (conn.tmpl != nullptr) {
     RDA_cliPurgeEventQueue(conn.tmpl);
     al_deleteGidu(conn.tmpl);
