@@ -167,6 +167,38 @@ TEST_F(PeerTexts, MalformedStepsAnswerAnSqlState) {
   EXPECT_EQ(session_.prepared.count(8), 0u) << "a refused PREPARE keeps nothing";
 }
 
+// Every beginning of the client's texts, run as a text of its own, gets an
+// answer that goes onto the wire, and never takes the peer down.
+TEST_F(PeerTexts, EveryBeginningOfATextIsAnswered) {
+  numbers(3);
+  twoSets();
+  const std::string texts[] = {
+      std::string("PREPARE stmt_id_5 STMT_OPTIONS 'op=0' FROM :H") + '\0',
+      "DECLARE SQLCUR5 RESULT CURSOR STMT_OPTIONS 'mrows=4;qt=0;op=1' FOR stmt_id_5",
+      "DECLARE SQLCUR6 NEXT CURSOR MAXROWS 7 FOR CALL twosets(?, ?, ?)",
+      "EXECUTE stmt_id_5 USING :H, :H",
+      "FETCH SQLCUR5 INTO :H, :H",
+      "OPEN SQLCUR5 USING :H",
+      "SELECT * FROM SYS.QV_TABLES WHERE TABLE_NAME LIKE N'n%' ESCAPE '\\'",
+  };
+  for (const std::string& text : texts) {
+    for (size_t n = 0; n <= text.size(); ++n) {
+      SCOPED_TRACE(text.substr(0, n));
+      GIDU* ind = execDBLRequest(tmpl_, 3, text.substr(0, n),
+                                 {{Val{RDA_SQLVAL_WCHAR, "SELECT id FROM n"}, Val{RDA_SQLVAL_INTEGER, "", 1}}}, 2);
+      ASSERT_NE(ind, nullptr);
+      requests_.push_back(ind);
+      GIDU* rsp = peer::answerExecDBL(session_, ind);
+      ASSERT_NE(rsp, nullptr);
+      requests_.push_back(rsp);
+      const Bytes wire = wireOf(rsp);
+      EXPECT_FALSE(wire.empty());
+      EXPECT_NE(decoded(wire), nullptr);
+      session_.cursors.clear();
+    }
+  }
+}
+
 TEST(PeerTextForms, TheClientsFormsAreToldApart) {
   using peer::TextForm;
   const struct {
