@@ -522,6 +522,137 @@ TEST_F(RdaPeer, IdlePeerEndsByItselfAndBadOptionsAreRefused) {
   }
 }
 
+// Up to R-Open and an open transaction; "" when it got there. The R-Open
+// names the character set, as the client's does: arguments described as
+// CHARACTER without one of their own (the FETCH's) then pass the server's
+// rules.
+std::string openDialogue(Client& c, int level) {
+  if (std::string failed = c.associate(); !failed.empty()) return failed;
+  Got g = c.call(initRequest(c, "scott", "tiger", level));
+  if (g == nullptr || g->event != RDA_INIT_CNF) return "R-Initialize: " + describe(g.get());
+  const int32_t readWrite = 1;
+  g = c.call(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 0, "", nullptr, &readWrite, rda_xopenChar8859_1,
+                                  nullptr));
+  if (g == nullptr || g->event != RDA_OPEN_CNF) return "R-Open: " + describe(g.get());
+  c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
+  return "";
+}
+
+// A prepared query read the client's way at level 1: PREPARE with the text
+// as its argument, the optimised open with the first block, FETCHes for the
+// rest; the record holds every text with its arguments.
+TEST_F(RdaPeer, PreparedQueryIsFetchedInBlocksTheClientsWay) {
+  const std::filesystem::path record = sandbox_.dir() / "record.txt";
+  PeerProcess peer(peerDir(), {"--record", record.string()});
+  ASSERT_GT(peer.port(), 0);
+  Client c(clientIni(peer.port()));
+  ASSERT_EQ(openDialogue(c, 65), "");
+  ExecResult r = exec(c, "CREATE TABLE n (id INTEGER, label VARCHAR(10))");
+  ASSERT_TRUE(r.failure.empty()) << r.failure;
+  std::vector<std::vector<Val>> rows;
+  for (int id = 1; id <= 250; ++id) rows.push_back({Val{RDA_SQLVAL_INTEGER, "", id}, Val{RDA_SQLVAL_VARCHAR, "n" + std::to_string(id)}});
+  ASSERT_EQ(exec(c, "INSERT INTO n VALUES (?, ?)", rows).count, 250);
+
+  r = exec(c, std::string("PREPARE stmt_id_3 FROM :H") + '\0',
+           {{Val{RDA_SQLVAL_WCHAR, "SELECT id, label FROM n WHERE id > ? ORDER BY id"}}}, 1);
+  EXPECT_EQ(r.names, (std::vector<std::string>{"id", "label", ""})) << "the columns and one parameter";
+  r = exec(c, "DECLARE SQLCUR3  CURSOR STMT_OPTIONS 'mrows=0;qt=0;op=0' FOR stmt_id_3",
+           {{Val{RDA_SQLVAL_INTEGER, "", 0}}}, 100);
+  EXPECT_EQ(r.names, (std::vector<std::string>{"id", "label"}));
+  size_t read = r.rows.size();
+  EXPECT_EQ(read, 100u) << r.failure << (r.states.empty() ? "" : r.states[0]);
+  EXPECT_TRUE(r.states.empty());
+  for (const size_t block : {100u, 50u}) {
+    r = exec(c, "FETCH SQLCUR3 INTO :H, :H", {{Val{0, ""}}}, 100, {ArgSpec{RDA_SQLTYPE_CHAR, 10}});
+    ASSERT_EQ(r.rows.size(), block) << r.failure;
+    EXPECT_EQ(r.rows.back()[0], std::to_string(read + block));
+    read += block;
+  }
+  EXPECT_EQ(r.states, std::vector<std::string>{"02000"});
+  c.send(rda_createAbortReq(c.tmpl()));
+  EXPECT_EQ(peer.stop(), 0);
+
+  const std::vector<PeerRecordLine> lines = readPeerRecord(record);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[3].kind, "R-ExecuteDBL");
+  EXPECT_EQ(lines[3].field("text"), std::string("PREPARE stmt_id_3 FROM :H") + '\0');
+  EXPECT_EQ(lines[3].all("arg"), std::vector<std::string>{"WCHAR:SELECT id, label FROM n WHERE id > ? ORDER BY id"});
+  EXPECT_EQ(lines[4].field("repetition"), "100");
+  EXPECT_EQ(lines[4].all("arg"), std::vector<std::string>{"INTEGER:0"});
+  EXPECT_EQ(lines[5].field("text"), "FETCH SQLCUR3 INTO :H, :H");
+  EXPECT_EQ(lines[5].all("arg"), std::vector<std::string>{"NULL"});
+  EXPECT_EQ(lines[2].all("row").size(), 250u) << "the multi-row form, row by row";
+}
+
+// The options of the SQL-text road, each seen by the client: QV_INFO
+// values, the 8-byte numeric form, a peer that stops answering, a refused
+// R-BeginTransaction and a commit turned into a rollback.
+TEST_F(RdaPeer, SqlTextOptionsReachTheClient) {
+  {
+    SCOPED_TRACE("--info and the 8-byte form");
+    PeerProcess peer(peerDir(), {"--info", "8196=1", "--info", "10002=NULL", "--init-data", "KVO_RDA_SERVER,1,0,0,V1"});
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(openDialogue(c, 1), "");
+    ExecResult r = exec(c, "EXECUTE IMMEDIATE :H", {{Val{RDA_SQLVAL_WCHAR, "_QV_GET_INFO 8196 INFO_TEXT"}}}, 1,
+                        {ArgSpec{RDA_SQLTYPE_WCHAR, 8192}});
+    ASSERT_EQ(r.rows.size(), 1u) << r.failure;
+    EXPECT_EQ(r.rows[0], std::vector<std::string>{"1"});
+    r = exec(c, "SELECT INFO_TEXT FROM QV_INFO WHERE INFO_NUM = 10002");
+    EXPECT_EQ(r.rows, std::vector<std::vector<std::string>>{{"NULL"}});
+    // -12.50 at scale 2 in eight octets, both ways.
+    const std::string eight("\x00\x00\x00\x80\xE2\x04\x00\x00", 8);
+    ASSERT_EQ(exec(c, "CREATE TABLE m (amount NUMERIC(10,2))").failure, "");
+    r = exec(c, "INSERT INTO m VALUES (?)", {{Val{RDA_SQLVAL_NUMERIC, eight}}}, 1, {ArgSpec{RDA_SQLTYPE_NUMERIC, 10, 2}});
+    EXPECT_EQ(r.count, 1) << r.failure;
+    r = exec(c, "SELECT amount, amount + 0.5 FROM m");
+    ASSERT_EQ(r.rows.size(), 1u) << r.failure;
+    EXPECT_EQ(r.rows[0][0], eight);
+    EXPECT_EQ(r.rows[0][1], "-12") << "stored as the number it stands for";
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
+  }
+  {
+    SCOPED_TRACE("--mute-after 1");
+    PeerProcess peer(peerDir(), {"--mute-after", "1"});
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(openDialogue(c, 65), "");
+    EXPECT_EQ(exec(c, "CREATE TABLE t (a)").failure, "");
+    Got g = c.call(execRequest(c, "SELECT 1", {}, 0), 1);
+    EXPECT_EQ(g, nullptr) << "no answer to the second R-ExecuteDBL: " << describe(g.get());
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
+  }
+  {
+    SCOPED_TRACE("--fail-begin 2 and --commit-rollback 1");
+    PeerProcess peer(peerDir(), {"--fail-begin", "2", "--commit-rollback", "1"});
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(openDialogue(c, 65), "");
+    ASSERT_EQ(exec(c, "CREATE TABLE t (a)").failure, "");
+    EXPECT_EQ(exec(c, "INSERT INTO t VALUES (1)").count, 1);
+    Got g = c.call(rda_createSQLCommitReq(c.tmpl(), c.nextOp()));
+    ASSERT_NE(g, nullptr);
+    ASSERT_EQ(g->event, RDA_COMMIT_CNF) << describe(g.get());
+    const auto& result = iduOf(g.get()).commit_RC.result;
+    EXPECT_EQ(result.value, 7);
+    ASSERT_NE(result.text, nullptr);
+    EXPECT_EQ(std::string(result.text), "the commit was turned into a rollback");
+    // The second R-BeginTransaction gets an error confirm.
+    c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
+    g = c.next();
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->event, RDA_BGNTRANS_ECNF) << describe(g.get());
+    EXPECT_EQ(rda_getGenErr(g.get()), RDA_GENERR_OP_ABORTED);
+    // The rolled-back insert and the table made in the same transaction
+    // are gone.
+    EXPECT_EQ(exec(c, "SELECT count(*) FROM t").states, std::vector<std::string>{"42000"});
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
+  }
+}
+
 // The local addresses of the listening TCP sockets on `port`, as
 // /proc/net/tcp shows them ("0100007F" is 127.0.0.1).
 std::vector<std::string> listeners(int port) {

@@ -3,7 +3,8 @@
 //
 //   rdapeer --dir DIR [--address A.B.C.D] [--port N] [--db FILE] [--fork]
 //           [--user NAME:PASSWORD]... [--idle SECONDS] [--init-data TEXT|none]
-//           [--record FILE] [misbehaviour option]...      (--help lists them)
+//           [--record FILE] [--info N=VALUE]... [misbehaviour option]...
+//                                                         (--help lists them)
 //
 // DIR must exist. The configuration is written into it (mirodel.ini and
 // schema/qvdrd.ini, which name the peer for clients too), but never over
@@ -70,6 +71,7 @@ constexpr const char* kHelp =
     "  --init-data TEXT|none  the user data of the R-Initialize answer\n"
     "                         (KVO_RDA_SERVER,65,0,0,V1), or none\n"
     "  --record FILE          one line per R-Initialize and R-ExecuteDBL received\n"
+    "  --info N=VALUE         QV_INFO value of information type N (NULL: none); repeatable\n"
     "  --help                 this text\n"
     "misbehaviour for a client's error paths:\n"
     "  --refuse               every association refused\n"
@@ -79,7 +81,10 @@ constexpr const char* kHelp =
     "  --fail-init-text TEXT  the same, with TEXT as its diagnostic\n"
     "  --open-error 10|11|17:STATE\n"
     "                         R-Open answered with that error (10 with handle 1)\n"
-    "  --fail-term            R-Terminate answered with error 19\n";
+    "  --fail-term            R-Terminate answered with error 19\n"
+    "  --mute-after N         R-ExecuteDBL answered N times in an association, then never\n"
+    "  --fail-begin N         the N-th R-BeginTransaction of an association gets error 19\n"
+    "  --commit-rollback N    the N-th R-Commit of an association rolls back and answers code 7\n";
 
 int usage(const char* why) {
   std::fprintf(stderr, "rdapeer: %s\n%s", why, kHelp);
@@ -109,6 +114,15 @@ bool openError(const char* text, peer::PeerOptions* p) {
   } else {
     return false;
   }
+  return true;
+}
+
+// --info's argument: N=VALUE, the word NULL for none.
+bool info(const char* text, peer::PeerOptions* p) {
+  const char* eq = text != nullptr ? std::strchr(text, '=') : nullptr;
+  long n = 0;
+  if (eq == nullptr || !number(std::string(text, eq).c_str(), INT32_MIN, INT32_MAX, &n)) return false;
+  p->info[static_cast<int32_t>(n)] = std::strcmp(eq + 1, "NULL") == 0 ? std::nullopt : std::optional<std::string>(eq + 1);
   return true;
 }
 
@@ -185,6 +199,17 @@ std::string parse(int argc, char** argv, Settings* s) {
       s->peer.failTerminate = true;
     } else if (opt == "--record" && arg != nullptr && *arg != '\0') {
       s->record = arg;
+      ++i;
+    } else if (opt == "--info" && info(arg, &s->peer)) {
+      ++i;
+    } else if (opt == "--mute-after" && number(arg, 0, 1000000, &n)) {
+      s->peer.muteAfter = static_cast<int>(n);
+      ++i;
+    } else if (opt == "--fail-begin" && number(arg, 1, 1000000, &n)) {
+      s->peer.failBegin = static_cast<int>(n);
+      ++i;
+    } else if (opt == "--commit-rollback" && number(arg, 1, 1000000, &n)) {
+      s->peer.commitRollback = static_cast<int>(n);
       ++i;
     } else {
       return "bad option " + opt;
