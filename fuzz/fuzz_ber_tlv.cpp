@@ -13,9 +13,9 @@
 #include <cstring>
 #include <vector>
 
-#include "src/asn1/ber.h"
 #include "fuzz/fuzz_support.h"
-#include "src/presentation/preencoded.h"
+#include "src/asn1/ber.h"
+#include "src/asn1/preencoded.h"
 
 namespace {
 

@@ -23,10 +23,10 @@
 #include "common/timer2.h"
 #include "fuzz/fuzz_support.h"
 #include "src/asn1/ber.h"
+#include "src/asn1/preencoded.h"
 #include "src/presentation/pdv.h"
 #include "src/presentation/pmachine.h"
 #include "src/presentation/ppdu.h"
-#include "src/presentation/preencoded.h"
 #include "src/presentation/users.h"
 
 namespace {

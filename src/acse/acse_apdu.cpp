@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "src/acse/authmech.h"
+#include "src/asn1/authmech.h"
 #include "src/asn1/ber_length.h"
 #include "src/asn1/ber_runtime.h"
 #include "src/asn1/codec_table.h"

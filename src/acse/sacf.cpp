@@ -8,7 +8,6 @@
 #include "src/acse/gidu_queue.h"
 #include "src/acse/sao.h"
 #include "src/presentation/pidu.h"
-#include "src/rda/rda_errno.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ void dispatch(GIDU* gidu, SaoCB* sao, int64_t ctx, bool send) {
   if (fn == nullptr) {
     TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** %s: no service element for context %ld\n",
              send ? "AL_sacfAseSnd" : "AL_sacfAseRcv", static_cast<long>(ctx));
-    AL_aeSendQuickAborts(sao, gidu, sao->sacfRcv, sao->sacfSnd, RDA_SACF_ERR_BAD_APDU);
+    AL_aeSendQuickAborts(sao, gidu, sao->sacfRcv, sao->sacfSnd, sao->badContextError);
     AL_deleteGiduWithAeHDR(gidu);
     return;
   }

@@ -50,7 +50,7 @@ void takePeerIds(SaoCB* sao, uint32_t has, uint32_t apBit, int32_t apInvoke, uin
 // Rows of an ASE table before its end row.
 int32_t asxRows(const AsxEntry* table) {
   int32_t n = 0;
-  while (n < kRdaAsxRows && table[n].arcCount != 0) ++n;
+  while (n < kAsxMaxRows && table[n].arcCount != 0) ++n;
   return n;
 }
 
@@ -77,7 +77,7 @@ SaoCB* discard(SaoCB* sao) {
 
 const ActxEntry* al_findActx(const ActxEntry* table, const ObjIdV* name) {
   if (table == nullptr || name == nullptr) return nullptr;
-  for (int32_t i = 0; i < kRdaActxRows && table[i].arcCount != 0; ++i)
+  for (int32_t i = 0; i < kActxMaxRows && table[i].arcCount != 0; ++i)
     if (nameIs(*name, table[i].arcCount, table[i].arcs)) return &table[i];
   return nullptr;
 }
@@ -114,6 +114,7 @@ SaoCB* AL_createSaoCB(GIDU* gidu, const AcAarq* params) {
   sao->lastRouteIdx = static_cast<int32_t>(row->lastRouteIdx);
   sao->cvrtPpdu = row->cvrtPpdu;
   sao->cvrtApdu = row->cvrtApdu;
+  sao->badContextError = row->badContextError;
   sao->aeiCB = aei;
 
   const uint32_t has = params->presence;

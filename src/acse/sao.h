@@ -11,9 +11,9 @@
 #include <cstdint>
 
 #include "src/acse/acse_apdu.h"
+#include "src/acse/al_tables.h"
 #include "src/acse/gidu.h"
 #include "src/asn1/ul_types.h"
-#include "src/rda/rda_asx.h"
 
 struct XmTree;
 
@@ -94,6 +94,7 @@ struct SaoCB : UL_Link {  // links in the invocation's SAO list
   AlExitFn aeDown;
   AlCvrtFn cvrtPpdu;
   AlCvrtFn cvrtApdu;
+  uint32_t badContextError;
   // SACF routing.
   GIDU sacfQueue;         // sentinel of the SACF event queue
   const AlGiduFn* routeTbl;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "src/asn1/ber_runtime.h"
-#include "src/presentation/preencoded.h"
+#include "src/asn1/preencoded.h"
 
 namespace {
 

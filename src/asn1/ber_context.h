@@ -11,15 +11,15 @@
 #include <cstdint>
 
 #include "src/asn1/decode_tree.h"
-#include "src/presentation/perrno.h"
 
 struct SessionBuffer;
 
-// Presentation-layer error numbers of these entries: PE_TSYN_NOT (transfer
-// syntax not linked to the abstract syntax), PE_PCTXID_INV (context with
-// neither transfer nor abstract syntax), PE_PCTXID_NOT (no abstract syntax,
-// or no transfer syntax for it), PE_DFLT_NOT (simply-encoded data and no
-// context to take it).
+// Presentation-layer error numbers of these entries (src/presentation/
+// perrno.h, reached through the connection record's header): PE_TSYN_NOT
+// (transfer syntax not linked to the abstract syntax), PE_PCTXID_INV
+// (context with neither transfer nor abstract syntax), PE_PCTXID_NOT (no
+// abstract syntax, or no transfer syntax for it), PE_DFLT_NOT
+// (simply-encoded data and no context to take it).
 
 // Context of the value being parsed / formatted; -1 for simply-encoded data.
 extern int32_t curr_parse_context_ID;

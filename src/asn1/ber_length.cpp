@@ -3,7 +3,7 @@
 #include "src/asn1/ber_length.h"
 
 #include "src/asn1/ber_runtime.h"
-#include "src/presentation/preencoded.h"
+#include "src/asn1/preencoded.h"
 
 namespace {
 

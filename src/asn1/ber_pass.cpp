@@ -1,5 +1,6 @@
 // Pass frames, the error escape, pass set-up and collection, and the cursor
 // and hook globals of the BER runtime.
+#include <atomic>
 #include <cstdarg>
 
 #include "common/qvthread.h"
@@ -14,6 +15,11 @@ constexpr const char* kSrcAaer = "src/rtp_aaer";
 uint64_t noCopy(const void*, void*, uint64_t) { return 0; }
 SessionBuffer* noBuffer(int32_t) { return nullptr; }
 void noRelease(SessionBuffer*) {}
+
+// Set once per process by the session layer (from any thread that sets up a
+// pool; every thread sets the same pair).
+std::atomic<AaAllocFn> gPoolAlloc{noBuffer};
+std::atomic<AaFreeFn> gPoolRelease{noRelease};
 
 // One trace line; the caller holds hSerializeTmMutex and tested the site.
 __attribute__((format(printf, 4, 5))) void writeLine(TmHandle handle, uint32_t bits, uint32_t line, const char* format,
@@ -219,8 +225,13 @@ int64_t rtp_format(AaFormatFn fn, void* arg, uint32_t* err) { return formatFrame
 // Set-up and collection
 
 void setBufferHandling() {
-  allocateBuffer = balloc;
-  deallocateBuffer = bfree;
+  allocateBuffer = gPoolAlloc.load(std::memory_order_acquire);
+  deallocateBuffer = gPoolRelease.load(std::memory_order_acquire);
+}
+
+void rtp_setBufferPool(AaAllocFn alloc, AaFreeFn release) {
+  gPoolAlloc.store(alloc != nullptr ? alloc : noBuffer, std::memory_order_release);
+  gPoolRelease.store(release != nullptr ? release : noRelease, std::memory_order_release);
 }
 
 void rtp_setp(SessionBuffer* chain) {

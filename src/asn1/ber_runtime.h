@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
+#include "src/asn1/ber_buffer.h"
 #include "src/runtime/tm.h"
-#include "src/session/buffer_pool.h"
 
 inline constexpr int32_t kAaMaxLevel = 31;  // deepest nesting level
 inline constexpr int32_t kAaLevels = kAaMaxLevel + 1;
@@ -190,7 +190,12 @@ int64_t rtp_format(AaFormatFn fn, void* arg, uint32_t* err);
 void rtp_setp(SessionBuffer* chain);
 void rtp_setf(SessionBuffer* buf);
 uint8_t* rtp_getf(SessionBuffer** out);
+// Installs the buffer pool's allocation and release for the pass.
 void setBufferHandling();
+// The pool the runtime takes the buffers of its chains from: the session
+// layer's balloc and bfree, which that layer hands over when it sets up a
+// pool. Until then no buffer can be had (and none is released).
+void rtp_setBufferPool(AaAllocFn alloc, AaFreeFn release);
 
 // ---------------------------------------------------------------------------
 // Buffer chain

@@ -1,7 +1,7 @@
 // Upper-layer naming value descriptors and their named routines.
 #include "src/asn1/ul_codec.h"
 
-#include "src/acse/authmech.h"
+#include "src/asn1/authmech.h"
 #include "src/asn1/ber_length.h"
 #include "src/asn1/ber_runtime.h"
 

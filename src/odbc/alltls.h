@@ -37,6 +37,8 @@ struct AllTLS {
   SessionTLS* session;
 };
 
+// The transport's two hooks; start-up hands them to the transport with
+// tp0tcp_setThreadHooks (src/session/tp0tcp.h).
 int32_t QvIsMainThread();
 // The transport's poll loop found its listening socket readable: hands the
 // connection to the listening side (no thread is made). Its answer.

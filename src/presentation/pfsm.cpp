@@ -4,8 +4,8 @@
 #include <array>
 
 #include "common/timer2.h"
-#include "src/acse/gidu.h"
 #include "src/presentation/perrno.h"
+#include "src/presentation/pgidu.h"
 #include "src/presentation/pidu.h"
 #include "src/presentation/plock.h"
 #include "src/presentation/pmachine.h"

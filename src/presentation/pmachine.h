@@ -1,11 +1,18 @@
 // The presentation connection record (Pmachine), the list of live
 // connections, and the globals through which the codecs of a pass reach the
 // connection they work for.
+//
+// The BER runtime's presentation-context entry points (src/asn1/
+// ber_context.cpp, ber_external.cpp) read this record: this header, with
+// what it includes, is the one thing the BER layer takes from the
+// presentation layer. It brings the presentation error numbers along, which
+// the record's error word holds and those entry points report.
 #pragma once
 
 #include <cstdint>
 
 #include "src/asn1/decode_tree.h"
+#include "src/presentation/perrno.h"
 #include "src/presentation/psyntax.h"
 #include "src/presentation/users.h"
 

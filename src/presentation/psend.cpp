@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "common/timer2.h"
-#include "src/acse/gidu.h"
 #include "src/asn1/ber_runtime.h"
 #include "src/presentation/perrno.h"
 #include "src/presentation/pevents.h"
+#include "src/presentation/pgidu.h"
 #include "src/presentation/pidu.h"
 #include "src/presentation/plock.h"
 #include "src/presentation/pmachine.h"

@@ -10,6 +10,7 @@
 #include "src/asn1/rda_idu.h"
 #include "src/rda/rda_ae.h"
 #include "src/rda/rda_ase.h"
+#include "src/rda/rda_errno.h"
 #include "src/rda/rda_sacf.h"
 #include "src/rda/rda_srvrules.h"
 #include "src/rda/rda_sur.h"
@@ -44,10 +45,10 @@ const AlGiduFn RDA_sacfRouteTBL[kSacfRouteEntries] = {
 const ActxEntry RDA_actxTBL[kRdaActxRows] = {
     {"RDA Basic", 6, kRdaBasicArcs, 2, kRdaBasicSyntaxes, sizeof(SaoCB), kSaoTag, RDA_sacfRouteTBL,
      kSacfRouteEntries - 1, rda_saoSnd, rda_saoRcv, rda_sacfSnd, rda_sacfRcv, RDA_aeRcvIndCnf, RDA_aeSndPpdu,
-     RDA_sacfCvrtPpdu, AL_cvrtApdu, rda_saoInit, rda_saoTerm},
+     RDA_sacfCvrtPpdu, AL_cvrtApdu, rda_saoInit, rda_saoTerm, RDA_SACF_ERR_BAD_APDU},
     {"X/OPEN Basic", 9, kXopenBasicArcs, 2, kXopenBasicSyntaxes, sizeof(SaoCB), kSaoTag, RDA_sacfRouteTBL,
      kSacfRouteEntries - 1, rda_saoSnd, rda_saoRcv, rda_sacfSnd, rda_sacfRcv, RDA_aeRcvIndCnf, RDA_aeSndPpdu,
-     RDA_sacfCvrtPpdu, AL_cvrtApdu, rda_saoInit, rda_saoTerm},
+     RDA_sacfCvrtPpdu, AL_cvrtApdu, rda_saoInit, rda_saoTerm, RDA_SACF_ERR_BAD_APDU},
 };
 
 // Send chain from 0 up by four, receive chain from 2 up by four; the odd

@@ -1,6 +1,7 @@
 #include "src/session/buffer_pool.h"
 
 #include "common/qvpoison.h"
+#include "src/asn1/ber_runtime.h"
 #include "src/runtime/xm.h"
 #include "src/session/systemtls.h"
 
@@ -54,6 +55,7 @@ void badd(SessionBuffer*) {}
 XmTree* binit(uint32_t size) {
   SystemTLS* s = getSystemTLS(0);
   if (s == nullptr) return nullptr;
+  rtp_setBufferPool(balloc, bfree);
   if (s->poolTree != nullptr) {
     // A live pool: its buffers go with its tree, never left behind unowned.
     _xm_freeTree(s->poolTree);

@@ -4,24 +4,16 @@
 // Each buffer is one XM item of the pool's tree, so the whole pool goes in
 // one step at shut-down. Released buffers are kept on a free list of the
 // record, up to the pool's configured count, and handed out again before
-// the heap is asked. Buffers are linked into
-// circular doubly linked rings; a buffer that belongs to no chain is a ring of
-// one. Data is right-aligned in a new buffer: data + length = area + capacity.
+// the heap is asked. The buffer record and its rings are described in
+// src/asn1/ber_buffer.h. Setting up a pool hands balloc and bfree to the BER
+// runtime, which takes the buffers of its chains from them.
 #pragma once
 
 #include <cstdint>
 
-struct XmTree;
+#include "src/asn1/ber_buffer.h"
 
-struct SessionBuffer {
-  SessionBuffer* next;
-  SessionBuffer* prev;
-  uint8_t* area;      // first octet of the data area
-  uint8_t* data;      // first octet of the data held
-  uint32_t capacity;  // size of the data area
-  uint32_t length;    // data octets from `data` on
-  uint32_t endFlag;   // 1 = this buffer closes a unit of data
-};
+struct XmTree;
 
 // Octets of an item beyond the data area: the header fields with spare room
 // in front of the area, and spare octets behind it.

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "common/qvcrypt.h"
-#include "src/odbc/alltls.h"
 #include "src/runtime/xm.h"
 #include "src/session/session_ind.h"
 #include "src/session/sessiontls.h"
@@ -427,7 +426,7 @@ int32_t tp0tcp_poll_events() {
     polledSocket[id] = fds[i].fd;
   }
   if (bad) return -1;
-  if (accept && QvCreateThreadOrAcceptConnection() != 0) return -1;
+  if (accept && tp0tcp_acceptWaiting() != 0) return -1;
 
   // Round-robin service from the cursor, which stays where a pass that
   // ended early left it.

@@ -25,6 +25,7 @@ struct SessionTLS;
 struct TCEP;
 struct Tp0Block;
 struct TpLocalAddr;
+struct sockaddr_in;
 
 inline constexpr uint32_t kTp0ConnectFailed = 32797;
 
@@ -50,6 +51,11 @@ extern int32_t tsapd_port;
 extern uint32_t encryptMode;
 // Called, when a host sets it, each time a connection is closed.
 QV_EXPORT void (*QvAtTerminateFuncPtr)();
+// Called, when a host sets it, for each incoming connection that the
+// listening side closes because it did not complete its establishment
+// within StpParams::establishLimit: the peer's address, and whether its CR
+// had come (the CONNECT SPDU had not).
+extern void (*tp0tcp_onEstablishCut)(const sockaddr_in* peer, int32_t crReceived);
 
 // The system calls the transport waits in; tests replace them to watch or
 // steer them.
@@ -147,6 +153,23 @@ uint32_t tp0tcp_unbind();
 // Accepts one pending connection (QvCreateThreadOrAcceptConnection): 0
 // served, 1 refused.
 int32_t tp0tcp_procSocketConInd();
+
+// What the transport asks of the layer that owns the threads (the ODBC
+// layer's QvIsMainThread and QvCreateThreadOrAcceptConnection), which sets
+// it at start-up: whether the calling thread may listen (non-zero: it may),
+// and to take the connection waiting on the listening socket (its result;
+// non-zero ends the poll pass with -1). Until set, every thread listens and
+// the waiting connection is accepted in the calling thread
+// (tp0tcp_procSocketConInd).
+struct Tp0ThreadHooks {
+  int32_t (*isMainThread)();
+  int32_t (*acceptConnection)();
+};
+// Sets the hooks for the process; a NULL member (or NULL) restores that
+// default.
+void tp0tcp_setThreadHooks(const Tp0ThreadHooks* hooks);
+// The poll loop's call of the accept hook.
+int32_t tp0tcp_acceptWaiting();
 // A CR, the TPDU in hand: 0 accepted, else 1 or the DR write's result.
 uint32_t tp0tcp_conn_ind(Smachine* s);
 // T-CONNECT indication for an accepted connection, in a child of its own

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "src/asn1/ber.h"
-#include "src/presentation/preencoded.h"
+#include "src/asn1/preencoded.h"
 #include "src/runtime/xm.h"
 #include "support/recordset.h"
 

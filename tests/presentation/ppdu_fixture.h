@@ -12,9 +12,9 @@
 
 #include "presentation/pfixture.h"
 #include "src/asn1/ber.h"
+#include "src/asn1/preencoded.h"
 #include "src/presentation/pdv.h"
 #include "src/presentation/ppdu.h"
-#include "src/presentation/preencoded.h"
 #include "src/session/buffer_pool.h"
 
 using Bytes = std::vector<uint8_t>;

@@ -6,10 +6,13 @@
 #include "src/session/buffer_pool.h"
 #include "src/session/session.h"
 #include "src/session/sessiontls.h"
+#include "src/session/tp0tcp.h"
 
 ThreadRecords::ThreadRecords(const std::string& iniFile, const Options& options, TpLocalAddr* local,
                              uint32_t* result) {
   *result = 1;
+  const Tp0ThreadHooks hooks{QvIsMainThread, QvCreateThreadOrAcceptConnection};
+  tp0tcp_setThreadHooks(&hooks);
   ok_ = QvCreateAllTLS() == 1 && xm_init() != nullptr && init_buffers(options.poolBuffers, options.poolSize) == 1 &&
         qv_setInfo(QV_INFO_INIFILE, 0, iniFile.c_str()) == 1;
   if (!ok_) return;

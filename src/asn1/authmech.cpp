@@ -1,4 +1,4 @@
-#include "src/acse/authmech.h"
+#include "src/asn1/authmech.h"
 
 #include <iterator>
 

@@ -1,6 +1,7 @@
 // Hooks of the authentication mechanisms: the contents of the other form
 // ([3]) of an authentication value, chosen by the first arc of the
-// mechanism name. No mechanism is defined: every hook reads and writes
+// mechanism name; called by the upper-layer value codecs and by the ACSE
+// APDU codecs. No mechanism is defined: every hook reads and writes
 // nothing, so the other form cannot be decoded (the caller's element
 // fails) and encodes as an empty [3].
 #pragma once

@@ -1,3 +1,0 @@
-#include "src/presentation/preencoded.h"
-
-uint32_t rtp_testForPreEncoded = 0;
