@@ -14,6 +14,8 @@ struct LmoStmt;
 int16_t QVSQLAllocEnv(LmoEnv** out);
 int16_t QVSQLFreeEnv(LmoEnv* env);
 int16_t QVSQLAllocConnect(LmoEnv* env, LmoDbc** out);
+// Allocates a connection on the calling thread's record set.
+int16_t QVSQLAllocConnectOnThread(LmoEnv* env, LmoDbc** out);
 
 int16_t QVSQLAllocStmt(LmoDbc* dbc, LmoStmt** out);
 int16_t QVSQLBindCol(LmoStmt* stmt, uint16_t column, int16_t cType, void* value, int64_t bufferLength,

@@ -32,18 +32,10 @@ int16_t onDbc(LmoDbc* dbc) {
 
 }  // namespace
 
-int16_t QVSQLAllocConnect(LmoEnv* env, LmoDbc** out) {
+int16_t QVSQLAllocConnectOnThread(LmoEnv* env, LmoDbc** out) {
   if (out != nullptr) *out = nullptr;
   LmoEnv* e = lmoLiveEnv(env);
-  if (e == nullptr) {
-    TR_TRACE(kSrc, htrODBC, 2, "SQLAllocConnect: Invalid Env handle");
-    return -2;
-  }
-  if (out == nullptr) {
-    TR_TRACE(kSrc, htrODBC, 2, "SQLAllocConnect: Invalid hdbc handle");
-    return -2;
-  }
-  return notCapable(&e->errors);
+  return e != nullptr ? notCapable(&e->errors) : -2;
 }
 
 int16_t QVSQLAllocStmt(LmoDbc* dbc, LmoStmt** out) {

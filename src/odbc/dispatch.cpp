@@ -5,6 +5,10 @@
 #include "src/odbc/cores.h"
 #include "src/odbc/lmo.h"
 #include "src/odbc/lmoinfo.h"
+#include "src/odbc/lmoinit.h"
+#include "src/rda/rda_perror.h"
+#include "src/rdaclient/rdacli_init.h"
+#include "src/runtime/gutrace.h"
 
 namespace {
 
@@ -209,4 +213,55 @@ LmoTLS* QvGetWorkingTLS(LmoEnv*, LmoDbc* dbc, LmoStmt* stmt) {
   if (dbc != nullptr) return dbc->tls.lmo;
   if (stmt != nullptr && stmt->dbc != nullptr) return stmt->dbc->tls.lmo;
   return nullptr;
+}
+
+namespace {
+
+constexpr const char* kSrc = "src/dispatch";
+
+bool succeeded(int16_t r) { return r == 0 || r == 1; }
+
+}  // namespace
+
+int16_t QvCreateClientThreadOrAllocConnect(QvAllocConnectRequest* request) {
+  int16_t r = -1;
+  LmoDbc* dbc = nullptr;
+  if (QvIsMultiThreaded() == 0) {
+    r = QVSQLAllocConnectOnThread(request->env, &dbc);
+    LmoTLS* ctx = getLmoTLS(0);
+    if (succeeded(r) && dbc != nullptr && ctx != nullptr) {
+      ctx->servedDbc = dbc;
+      dbc->tls.lmo = ctx;
+    }
+  } else if (QvCreateAllTLS() == 1) {
+    // Everything made here for the connection goes again when a later step
+    // fails: the record set and the stack instance are the calling thread's
+    // newest.
+    QvCheckForMirodelConfig();
+    uint32_t err = 0;
+    QvMutexHandle mutex = nullptr;
+    if (RDA_cliDuvikInit(&err, RDA_CLI_MODE_CONNECTION) != 1) {
+      char name[kRdaErrorNameSize];
+      TR_TRACE(kSrc, htrODBC, 1, "*** rda_cliAllocEnv: can't initialize the Duvik RDA stack, err=%s\n",
+               rda_printError(err, name));
+      QvRemoveAllTLS();
+    } else if ((mutex = QvCreateMutex()) == nullptr) {
+      TR_TRACE(kSrc, htrODBC, 2, "Can not create mutex\n");
+      RDA_cliDuvikTerm(RDA_CLI_MODE_CONNECTION);
+      QvRemoveAllTLS();
+    } else if (r = QVSQLAllocConnectOnThread(request->env, &dbc); !succeeded(r) || dbc == nullptr) {
+      QvDestroyMutex(mutex);
+      RDA_cliDuvikTerm(RDA_CLI_MODE_CONNECTION);
+      QvRemoveAllTLS();
+      if (succeeded(r)) r = -1;
+    } else {
+      QvGetAllTLS(&dbc->tls);
+      dbc->tls.lmo->servedDbc = dbc;
+      dbc->tls.lmo->connMutex = mutex;
+      QvChangeThreadIdInAllTLS(&dbc->tls, 0);
+    }
+  }
+  if (request->out != nullptr) *request->out = succeeded(r) ? dbc : nullptr;
+  if (request->result != nullptr) *request->result = r;
+  return r;
 }

@@ -110,3 +110,17 @@ template <class T>
 T qvScalarArg(const uint64_t* words, int32_t i) {
   return *reinterpret_cast<const T*>(static_cast<uintptr_t>(words[i]));
 }
+
+// What the allocation of a connection is asked and answers.
+struct QvAllocConnectRequest {
+  LmoEnv* env;
+  LmoDbc** out;     // the new connection
+  int16_t* result;  // the allocation's result
+};
+
+// Allocates a connection. Multi-threaded, it gets a record set, a stack
+// instance and a connection mutex of its own, parked under thread id 0
+// until its calls take them; single-threaded, it runs on the caller's
+// context. A failure leaves nothing of it: the result is -1, or the
+// allocation's own.
+int16_t QvCreateClientThreadOrAllocConnect(QvAllocConnectRequest* request);

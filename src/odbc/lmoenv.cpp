@@ -2,6 +2,7 @@
 #include "src/odbc/lmoenv.h"
 
 #include "src/odbc/cores.h"
+#include "src/odbc/dispatch.h"
 #include "src/odbc/lmo.h"
 #include "src/runtime/gutrace.h"
 
@@ -51,4 +52,21 @@ int16_t QVSQLFreeEnv(LmoEnv* env) {
   }
   lmoClearErrorList(&env->errors);
   return 0;
+}
+
+int16_t QVSQLAllocConnect(LmoEnv* env, LmoDbc** out) {
+  if (out != nullptr) *out = nullptr;
+  if (!lmoIsLive(LmoKind::Env, env)) {
+    TR_TRACE(kSrc, htrODBC, 2, "SQLAllocConnect: Invalid Env handle");
+    return -2;
+  }
+  if (out == nullptr) {
+    TR_TRACE(kSrc, htrODBC, 2, "SQLAllocConnect: Invalid hdbc handle");
+    return -2;
+  }
+  int16_t result = -1;
+  QvAllocConnectRequest request{env, out, &result};
+  QvCreateClientThreadOrAllocConnect(&request);
+  if (result != 0 && result != 1) TR_TRACE(kSrc, htrODBC, 2, "SQLAllocConnect: Thread can not allocate hdbc");
+  return result;
 }

@@ -1,5 +1,7 @@
 #include "src/odbc/lmoerr.h"
 
+#include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 #include "common/qvthread.h"
@@ -7,6 +9,8 @@
 #include "src/odbc/lmo.h"
 #include "src/odbc/odbcwide.h"
 #include "src/runtime/gutrace.h"
+#include "src/rdaclient/rdacli_error.h"
+#include "src/runtime/qvinfo.h"
 
 namespace {
 
@@ -247,9 +251,65 @@ int32_t lmo_initErrorStateTableInternal() {
   return 1;
 }
 
+namespace {
+
+void traceReader(void*, bool error, const char* text) { TR_TRACE(kSrc, htrODBC, error ? 2 : 16, "%s", text); }
+
+QvErrorRow* allocReaderRows(void*, int32_t rows) {
+  return static_cast<QvErrorRow*>(GAllocMem(&hglb_gSQLStateTable, sizeof(QvErrorRow) * static_cast<size_t>(rows)));
+}
+
+void freeReaderRows(void*, QvErrorRow*) {
+  QvFreeMem(hglb_gSQLStateTable);
+  hglb_gSQLStateTable = nullptr;
+}
+
+void freeBinHeader() {
+  QvFreeMem(hglb_gBinHeader);
+  hglb_gBinHeader = nullptr;
+  gBinHeader = nullptr;
+}
+
+}  // namespace
+
+int32_t lmo_initErrorStateTableFromCustomFile() {
+  TR_TRACE(kSrc, htrODBC, 128, "lmo_initErrorStateTableFromCustomFile() called.");
+  char schema[QV_PATH_SIZE] = "";
+  qv_getInfo(QV_INFO_SCHEMAPATH, 0, schema, sizeof schema, -1);
+  if (std::strlen(schema) > kQvErrorSchemaPathMax) {
+    TR_TRACE(kSrc, htrODBC, 2, "Full schema path too large to fit into buffer.");
+    return 0;
+  }
+  char path[QV_PATH_SIZE];
+  std::snprintf(path, sizeof path, "%s%s", schema, kQvErrorFileName);
+  gBinHeader = static_cast<LmoBinHeader*>(GAllocMem(&hglb_gBinHeader, sizeof(LmoBinHeader)));
+  if (gBinHeader == nullptr) {
+    TR_TRACE(kSrc, htrODBC, 2, "Error allocating memory to hold header data.");
+    return 0;
+  }
+  *gBinHeader = LmoBinHeader{};
+  const QvErrorFileReader reader{"ODBC", kLmoErrorRows, allocReaderRows, freeReaderRows, traceReader, nullptr};
+  QvErrorRow* table = nullptr;
+  switch (qvReadErrorFile(path, reader, &gBinHeader->header, &gBinHeader->section, &table)) {
+    case QvErrorFileResult::Loaded:
+      gSQLStateTable = table;
+      giSQLStateTableRows = kLmoErrorRows;
+      TR_TRACE(kSrc, htrODBC, 16, "Custom error messages from file:<%s> will be used.", path);
+      return 1;
+    case QvErrorFileResult::Missing:
+      TR_TRACE(kSrc, htrODBC, 16, "Custom error message file is not found. Standard error messages will be reported.");
+      break;
+    case QvErrorFileResult::Failed:
+      break;
+  }
+  freeBinHeader();
+  return 0;
+}
+
 int32_t lmo_initErrorStateTable() {
   QvCheckedLock lock(hSerializeGlobalMutex);
   if (gSQLStateTable != nullptr) return 1;
+  if (lmo_initErrorStateTableFromCustomFile() == 1) return 1;
   if (lmo_initErrorStateTableInternal() == 1) return 1;
   TR_TRACE(kSrc, htrODBC, 2,
            "lmo_initErrorStateTableInternal() returned error: Error message module initialization has failed.");
@@ -262,9 +322,7 @@ void lmo_freeErrorStateTable() {
   giSQLStateTableRows = 0;
   QvFreeMem(hglb_gSQLStateTable);
   hglb_gSQLStateTable = nullptr;
-  gBinHeader = nullptr;
-  QvFreeMem(hglb_gBinHeader);
-  hglb_gBinHeader = nullptr;
+  freeBinHeader();
 }
 
 const char* MapRetCodeToStr(int32_t code) {
@@ -294,4 +352,30 @@ int16_t getOdbcError(LmoEnv* env, LmoDbc* dbc, LmoStmt* stmt) {
     TR_TRACE(kSrc, htrODBC, 16, "   SQLState=%s, ErrorMsg=%s", state, message);
   }
   return 0;
+}
+
+int32_t QvAddRdaCliErrorToLmo(RDA_CliHDBC* rdaDbc, LmoDbc* dbc) {
+  if (dbc == nullptr) return -2;
+  wchar_t state[kLmoSqlStateChars] = L"";
+  int32_t native = 0;
+  wchar_t* message = QvAllocateWstr(kQvMessageSize);
+  if (message == nullptr) return -1;
+  int32_t length = 0;
+  int32_t r = rda_cliError(nullptr, rdaDbc, nullptr, state, &native, message, kQvMessageMax, &length);
+  if (r == 0) r = lmoAddSQLStateW(&dbc->errors, state, native, message);
+  QvReleaseWstr(message);
+  return r;
+}
+
+int16_t printErrList(LmoEnv* env, LmoDbc* dbc, LmoStmt* stmt) {
+  getOdbcError(env, dbc, stmt);
+  constexpr int32_t kMessageBytes = 100;
+  char state[kLmoSqlStateChars];
+  char message[kMessageBytes];
+  for (int32_t first = 1;; first = 0) {
+    const int32_t r = rda_cliGetError(env != nullptr ? env->rdaEnv : nullptr, dbc != nullptr ? dbc->rdaDbc : nullptr,
+                                      stmt != nullptr ? stmt->rdaStmt : nullptr, state, message, kMessageBytes, first);
+    if (r != 0) return static_cast<int16_t>(r);
+    TR_TRACE(kSrc, htrODBC, 16, "   SQLState=%s, ErrorMsg=%s", state, message);
+  }
 }

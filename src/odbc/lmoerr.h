@@ -7,10 +7,12 @@
 #include <cstdint>
 
 #include "src/odbc/lmoutil.h"
+#include "src/rdaclient/qverror.h"
 
 struct LmoEnv;
 struct LmoDbc;
 struct LmoStmt;
+struct RDA_CliHDBC;
 
 inline constexpr int32_t kLmoSqlStateChars = 6;     // five characters and a terminator
 inline constexpr int32_t kLmoMessageChars = 2049;   // 2048 characters and a terminator
@@ -41,24 +43,19 @@ struct LmoErrorList {
   uint32_t count;
 };
 
-struct LmoSqlStateRow {
-  wchar_t sqlState[kLmoSqlStateChars];
-  wchar_t message[kLmoMessageChars];
-};
+using LmoSqlStateRow = QvErrorRow;
+static_assert(kQvSqlStateSize == kLmoSqlStateChars && kQvMessageSize == kLmoMessageChars);
 
 struct LmoBuiltinRow {
   const wchar_t* sqlState;
   const wchar_t* message;
 };
 
-// The message file's header and the record of its "ODBC" section, kept while
-// the driver runs.
+// The message file's header and the record of its "ODBC" section, one
+// block kept while the driver runs.
 struct LmoBinHeader {
-  uint8_t firstByte;
-  int8_t sectionCount;
-  char name[6];
-  uint16_t messageCount;
-  int64_t offset;
+  QvErrorFileHeader header;
+  QvErrorSection section;
 };
 
 extern const LmoBuiltinRow ODBC_gSQLStateTable[kLmoErrorRows];
@@ -85,8 +82,18 @@ int16_t lmoError(LmoEnv* env, LmoDbc* dbc, LmoStmt* stmt, wchar_t* sqlStateOut, 
 int32_t lmo_initErrorStateTable();
 void lmo_freeErrorStateTable();
 int32_t lmo_initErrorStateTableInternal();
+// Section "ODBC" of the message file at the configured schema path: 1 when
+// the table came from it.
+int32_t lmo_initErrorStateTableFromCustomFile();
+
+// Moves the RDA connection's oldest diagnostic into the driver connection's
+// list: the pop's result when it is not 0, else the append's.
+int32_t QvAddRdaCliErrorToLmo(RDA_CliHDBC* rdaDbc, LmoDbc* dbc);
 
 const char* MapRetCodeToStr(int32_t code);
 // Writes every entry of the chosen list to the call trace; 0, 100 when it
 // is empty, -2 without a handle.
 int16_t getOdbcError(LmoEnv* env, LmoDbc* dbc, LmoStmt* stmt);
+// The error lists of a call for the call trace: the driver's, then the RDA
+// client's of the matching handles. The code that ended the walk.
+int16_t printErrList(LmoEnv* env, LmoDbc* dbc, LmoStmt* stmt);

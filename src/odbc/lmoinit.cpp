@@ -17,6 +17,7 @@
 #include "src/runtime/gutrace.h"
 #include "src/runtime/inifile.h"
 #include "src/runtime/qvinfo.h"
+#include "src/session/tp0tcp.h"
 
 void* ghInstance = nullptr;
 char gpcIniFile[kQvPathSize] = "";
@@ -78,6 +79,9 @@ int32_t traceMask(int32_t level, int32_t otherwise) {
 int32_t attach(void* instance) {
   ghInstance = instance;
   glMainThreadId = QvGetThreadId();
+  // What the transport asks of the layer that owns the threads.
+  static constexpr Tp0ThreadHooks kThreadHooks{QvIsMainThread, QvCreateThreadOrAcceptConnection};
+  tp0tcp_setThreadHooks(&kThreadHooks);
   if (QvCreateMutexes() == 0) return 0;
   if (QvCreateMissingTLS() == 0) return 0;
   QvGetAllMainTLS();

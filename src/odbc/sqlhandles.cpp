@@ -7,6 +7,8 @@
 #include "src/odbc/exports.h"
 #include "src/odbc/lmoenv.h"
 #include "src/odbc/lmoinit.h"
+#include "src/rdaclient/rdacli_handles.h"
+#include "src/rdaclient/rdacli_init.h"
 #include "src/runtime/gutrace.h"
 
 namespace {
@@ -72,12 +74,14 @@ SQLRETURN lmoSQLFreeConnect(SQLHDBC hdbc) {
   SQLRETURN rc = SQL_ERROR;
   LmoTLS* ctx = qvDbcContext(hdbc, &rc);
   if (ctx == nullptr) return rc;
+  rda_cliPurgeEnvQueue(static_cast<LmoDbc*>(hdbc)->rdaDbc);
   rc = qvDispatch(ctx, QV_FN_FREECONNECT, hdbc);
-  // A connection the core kept keeps its mutex and records (the dispatch
-  // parked them again); a freed one's records are the caller's now.
-  if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return rc;
+  // A connection the core kept keeps its mutex, stack instance and records
+  // (the dispatch parked them again); a freed one's are the caller's now.
+  if (!qvOk(rc)) return rc;
   QvDestroyMutex(ctx->connMutex);
   ctx->connMutex = nullptr;
+  RDA_cliDuvikTerm(RDA_CLI_MODE_CONNECTION);
   QvRemoveAllTLS();
   return rc;
 }

@@ -17,8 +17,14 @@
 // traced) is passed in a QvErrorFileReader.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cwchar>
+
+// The file, found at the configured schema path (which holds its own
+// trailing "/"); a longer schema path is not used.
+inline constexpr const char* kQvErrorFileName = "qverror.bin";
+inline constexpr size_t kQvErrorSchemaPathMax = 500;
 
 inline constexpr int32_t kQvSqlStateSize = 6;    // five characters and a terminator
 inline constexpr int32_t kQvMessageMax = 2048;   // characters of a message

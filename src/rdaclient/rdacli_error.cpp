@@ -20,8 +20,6 @@ constexpr const char* kSrc = "src/rdacli_error";
 // Longest message of a row followed by a text.
 constexpr int32_t kJoinedMax = kQvMessageMax - 1;
 // A schema path this long leaves no room for the file name.
-constexpr size_t kSchemaPathMax = 500;
-constexpr const char* kFileName = "qverror.bin";
 
 // The load-balancing refusal of a server ends its message with this number
 // in brackets.
@@ -536,12 +534,12 @@ void freeHeader() {
 int32_t fromCustomFile() {
   char schema[QV_PATH_SIZE] = "";
   qv_getInfo(QV_INFO_SCHEMAPATH, 0, schema, sizeof schema, rda_cliTMHandle);
-  if (std::strlen(schema) > kSchemaPathMax) {
+  if (std::strlen(schema) > kQvErrorSchemaPathMax) {
     TM_TRACE(rda_cliTMHandle, 8, kSrc, "Full schema path too large to fit into buffer.\n");
     return 0;
   }
   char path[QV_PATH_SIZE];
-  std::snprintf(path, sizeof path, "%s%s", schema, kFileName);
+  std::snprintf(path, sizeof path, "%s%s", schema, kQvErrorFileName);
   TM_TRACE(rda_cliTMHandle, 64, kSrc, "Attempting to open: %s.\n", path);
   gRDABinHeader.header = static_cast<QvErrorFileHeader*>(_xm_allocItem(nullptr, sizeof(QvErrorFileHeader), XM_ZERO));
   if (gRDABinHeader.header == nullptr) {

@@ -6,6 +6,8 @@
 
 #include "src/odbc/dispatch.h"
 #include "src/odbc/lmoinit.h"
+#include "src/odbc/odbcwide.h"
+#include "src/runtime/gutrace.h"
 #include "support/sandbox.h"
 #include "support/stack.h"
 
@@ -15,7 +17,12 @@ void attachDriverOnce() {
     ConfigSandbox sandbox({"MIRODEL_INI", "HOME"});
     const std::string tmp = sandbox.dir().string();
     gpcQvTmpConfigDir = tmp.c_str();
-    std::thread t([] { ASSERT_EQ(initODBC(), 1); });
+    std::thread t([] {
+      ASSERT_EQ(initODBC(), 1);
+      // The thread's id may come again for a later thread of a test: the
+      // start-up's records go under an id no thread has.
+      QvChangeThreadIdInAllMainTLS(~uint64_t{0});
+    });
     t.join();
     gpcQvTmpConfigDir = "/tmp";
   });
@@ -58,8 +65,26 @@ FuncTable::FuncTable() {
 
 FuncTable::~FuncTable() { gQvOdbcFuncTable = QvOdbcFuncs; }
 
+namespace {
+
+// A child starts from a driver that never started, whatever this program
+// started before it forked: the start-up undone, the trace writer unset.
+void forgetStartUp() {
+  if (QvOdbcAttached()) exitODBC();
+  tr_shutdown();
+  gTraceCB = TraceCB{};
+  giTrTraceTruncationMessage = 1;
+  htrODBC = nullptr;
+  htrJDBC = nullptr;
+  QvSetWideUnitForTest(0);
+  QvFetchSize = 0;
+}
+
+}  // namespace
+
 void inChild(const std::function<void()>& body) {
   ChildProcess child([&](ChildProcess&) {
+    forgetStartUp();
     body();
     return ::testing::Test::HasFailure() ? 1 : 0;
   });

@@ -3,10 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <vector>
 #include <string>
 
 #include "src/odbc/lmo.h"
+#include "src/runtime/qvinfo.h"
 #include "support/locale.h"
+#include "support/message_file.h"
+#include "support/recordset.h"
+#include "support/sandbox.h"
 
 namespace {
 
@@ -172,6 +179,68 @@ TEST_F(Diagnostics, ClearFreesEveryEntry) {
   EXPECT_EQ(stmt_.errors.count, 0u);
   EXPECT_EQ(getOdbcError(nullptr, nullptr, &stmt_), 100);
   EXPECT_EQ(getOdbcError(nullptr, nullptr, nullptr), -2);
+}
+
+}  // namespace
+
+namespace {
+
+// Section "ODBC" of the message file at the configured schema path.
+class OdbcMessageFile : public RecordSetTest {
+ protected:
+  void SetUp() override {
+    RecordSetTest::SetUp();
+    std::filesystem::create_directories(sandbox_.dir() / "schema");
+    std::ofstream("mirodel.ini") << "[COMMON]\nqv_root=/opt/q\nSchemaPath=" << (sandbox_.dir() / "schema").string()
+                                 << "/\n";
+    ASSERT_EQ(qv_setInfo(QV_INFO_INIFILE, 0, "./mirodel.ini"), 1);
+    lmo_freeErrorStateTable();
+  }
+  void TearDown() override {
+    lmo_freeErrorStateTable();
+    RecordSetTest::TearDown();
+  }
+  void write(const std::string& bytes) {
+    std::ofstream(sandbox_.dir() / "schema" / "qverror.bin", std::ios::binary) << bytes;
+  }
+  static std::wstring rowMessage(int row) { return gSQLStateTable[row].message; }
+
+  ConfigSandbox sandbox_{"MIRODEL_INI", "HOME"};
+};
+
+TEST_F(OdbcMessageFile, SectionOf85RowsReplacesTheBuiltInTable) {
+  std::vector<Record> odbc = rows(85, "O");
+  odbc[52] = {"S1001", "M\xC3\xA9moire \xC3\xA9puis\xC3\xA9" "e"};
+  write(messageFile({{"RDAC", 82, rows(82)}, {"ODBC", 85, odbc}}));
+  ASSERT_EQ(lmo_initErrorStateTable(), 1);
+  EXPECT_EQ(rowMessage(52), L"M\u00E9moire \u00E9puis\u00E9e");
+  EXPECT_EQ(rowMessage(0), L"O0");
+  EXPECT_STREQ(gSQLStateTable[7].sqlState, L"00007");
+  ASSERT_NE(gBinHeader, nullptr);
+  EXPECT_EQ(gBinHeader->section.count, 85);
+
+  LmoEnv env{};
+  lmoAddError(&env.errors, 52, 0, "x");
+  wchar_t state[6];
+  wchar_t message[64];
+  int16_t length = 0;
+  ASSERT_EQ(lmoError(&env, nullptr, nullptr, state, nullptr, message, 64, &length), 0);
+  EXPECT_STREQ(message, L"M\u00E9moire \u00E9puis\u00E9e - x") << "the file's row, not the built-in one";
+}
+
+TEST_F(OdbcMessageFile, ShortMissingOrBrokenSectionsFallBack) {
+  const std::string files[] = {
+      messageFile({{"ODBC", 84, rows(84, "O")}}),
+      messageFile({{"RDAC", 82, rows(82)}}),
+      messageFile({{"ODBC", 85, rows(60, "O")}}),  // the file ends early
+  };
+  for (const std::string& f : files) {
+    write(f);
+    ASSERT_EQ(lmo_initErrorStateTable(), 1);
+    EXPECT_EQ(rowMessage(52), L"Memory allocation failure");
+    EXPECT_EQ(rowMessage(84), L"Option value changed");
+    lmo_freeErrorStateTable();
+  }
 }
 
 }  // namespace
