@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "common/qvmutexes.h"
@@ -198,6 +199,17 @@ TEST_F(Attach, AllocEnvRunsStartUpUntilAnEnvironmentIsMade) {
     EXPECT_EQ(MainTLS.lmo->ownerThreadId, QvGetThreadId());
     EXPECT_EQ(MainTLS.xm->cacheSlot->threadId.load(), 0u);
     EXPECT_EQ(countLines(traceFile(), "Wide characters at the ODBC interface: 4-byte wchar_t"), 1);
+    // The start-up's steps in their order, then the environment's.
+    std::ifstream in(traceFile());
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t wide = text.find("Wide characters at the ODBC interface");
+    const size_t attach = text.find("DLL_PROCESS_ATTACH");
+    const size_t init = text.find("DRIVER INITIALIZATION");
+    const size_t noEnv = text.find("lmoAllocEnv() returned error");
+    EXPECT_LT(wide, attach);
+    EXPECT_LT(attach, init);
+    EXPECT_LT(init, noEnv);
+    EXPECT_NE(noEnv, std::string::npos);
   });
 }
 
