@@ -398,10 +398,17 @@ int32_t dataIndication(Pmachine* pm, SIDU* sidu) {
   if (pm->x410Mode != 0 && !typed) {
     if (PsendPreEncodedToUser(pm, sidu) != 0) return 1;
     dropData(sidu);
-    PquickAbort(pm, nullptr);
+    // A delivery that failed has ended the connection already.
+    if (find_pm_pm(pm) != nullptr) PquickAbort(pm, nullptr);
     return 0;
   }
   if (segmentedData(pm, sidu) == 0) {
+    // A segment handed to the user may have ended the connection: the
+    // user's callback can abort it, and a failed delivery quick-aborts it.
+    if (find_pm_pm(pm) == nullptr) {
+      dropData(sidu);
+      return 0;
+    }
     if (pm->lastError == 0 && pdvFmtPrs == 0 && QvGetOsiError() == 0) {
       if (pm->heldChain != nullptr) {
         SIDU more{};
@@ -454,6 +461,7 @@ int32_t x410Tokens(Pmachine* pm, SIDU* sidu) {
   }
   e->pctxId = -1;
   e->value = sidu->userData;
+  KeptChain kept(sidu->userData);
   sidu->userData = nullptr;
   e->next = e->prev = &pidu->dataList;
   pidu->dataList.next = pidu->dataList.prev = e;
@@ -583,18 +591,19 @@ int32_t segmentedData(Pmachine* pm, SIDU* sidu) {
     appendHeld(pm, b);
     return 0;
   }
+  // The machine is not touched once a segment has gone to the user: the
+  // flag for the segments that follow is set before.
   if (pm->preEncRcv != 0) {
     TM_TRACE(ps_TM_handle, 256, kSrc, "got another pre-encoded buffer, send to user!\n");
-    if (PsendPreEncodedToUser(pm, sidu) == 0) dropData(sidu);
     pm->preEncRcv = end ? 0 : 1;
+    if (PsendPreEncodedToUser(pm, sidu) == 0) dropData(sidu);
     return 0;
   }
   if (PtestForPreEncoded(pm, sidu) != 0) {
     TM_TRACE(ps_TM_handle, 256, kSrc, "It is the first, parsed PCI and send to user!\n");
-    pm->preEncRcv = end ? 0 : 1;
     return 0;
   }
-  if (pm->lastError != 0) return 0;
+  if (find_pm_pm(pm) == nullptr || pm->lastError != 0) return 0;
   sidu->userData = nullptr;
   appendHeld(pm, b);
   return 0;
@@ -629,11 +638,15 @@ int32_t PtestForPreEncoded(Pmachine* pm, SIDU* sidu) {
   }
   pidu->credit = sidu->credit;
   pidu->endOfSdu = sidu->userData->endFlag != 0 ? 1 : 0;
-  // The value lies in the segment's buffers, which go with it.
+  // The segments after this one come through the pass-through.
+  pm->preEncRcv = pidu->endOfSdu != 0 ? 0 : 1;
+  // The value lies in the segment's buffers, which go with the indication;
+  // when it cannot be made they go back to the pool.
+  KeptChain kept(sidu->userData);
   sidu->userData = nullptr;
-  (void)P_deliver(pm, pidu, typed ? P_TD_IND : P_DT_IND);
+  const bool delivered = P_deliver(pm, pidu, typed ? P_TD_IND : P_DT_IND);
   aafreeall(aagetlist());
-  return 1;
+  return delivered ? 1 : 0;
 }
 
 int32_t PsendPreEncodedToUser(Pmachine* pm, SIDU* sidu) {
@@ -650,9 +663,11 @@ int32_t PsendPreEncodedToUser(Pmachine* pm, SIDU* sidu) {
   pidu->endOfSdu = sidu->userData != nullptr && sidu->userData->endFlag != 0 ? 1 : 0;
   e->pctxId = -1;
   e->value = sidu->userData;
+  // The segment goes with the indication, or back to the pool when that
+  // cannot be made.
+  KeptChain kept(sidu->userData);
   sidu->userData = nullptr;
   e->next = e->prev = &pidu->dataList;
   pidu->dataList.next = pidu->dataList.prev = e;
-  (void)P_deliver(pm, pidu, sidu->event == SI_TD_IND ? P_TD_IND : P_DT_IND);
-  return 1;
+  return P_deliver(pm, pidu, sidu->event == SI_TD_IND ? P_TD_IND : P_DT_IND) ? 1 : 0;
 }

@@ -13,6 +13,7 @@ const StpParams qv_s_tpParams = {
     0,            // address selection
     1,            // provider kind
     0,            // transport class
+    0,            // establishment limit: none
 };
 
 const StackInfo qv_s_stackInfo = {3, {{"TP0TCP", "duvik-1"}, {"TP4", "duvik-1"}, {"TP024", "duvik-1"}}};

@@ -35,6 +35,9 @@ struct StpParams {
                               // (0 for "TP024", else 1); read by nothing below it
   uint32_t transportClass;    // written by the presentation layer when its connect names a
                               // class; read by nothing below it (TP0 is class 0)
+  int32_t establishLimit;     // seconds from accept within which an incoming connection must
+                              // bring its CR and then its CONNECT SPDU, or be closed; 0 = no
+                              // limit but the session's own idle timer (the default)
 };
 extern const StpParams qv_s_tpParams;
 

@@ -2,6 +2,7 @@
 // thread, accepted connections (CR answered with CC, T-CONNECT indication
 // to the session machine) and, with the fork switch on, one child process
 // per connection.
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -18,11 +19,13 @@
 #include "src/session/buffer_pool.h"
 #include "src/session/sessiontls.h"
 #include "src/session/spm.h"
+#include "src/session/stimer.h"
 #include "src/session/tp0addr.h"
 #include "src/session/tp0tcp.h"
 #include "src/session/tpi.h"
 
 int32_t giQuietMode = 0;
+void (*tp0tcp_onEstablishCut)(const sockaddr_in* peer, int32_t crReceived) = nullptr;
 
 namespace {
 
@@ -61,6 +64,39 @@ void releaseMachine(SessionTLS* t, Smachine* s) {
   const uint32_t released = t->released;
   s_release(s);
   t->released = released;
+}
+
+// Timer number of the establishment limit on an accepted connection's
+// record (the session timer is number 0). The CONNECT SPDU cancels it with
+// every other timer of the record, as does the record's release.
+constexpr uint32_t kEstablishTimer = 1;
+
+// The establishment limit ran out: a connection still without its CR, or
+// with its CR and still without its CONNECT SPDU, is closed.
+uint32_t establishExpired(uint64_t owner, uint32_t, uint64_t limit, uint32_t) {
+  auto* s = reinterpret_cast<Smachine*>(owner);
+  SessionTLS* t = getSessionTLS(0);
+  if (t == nullptr || !s_isLive(t, s)) return 0;
+  // No endpoint: in a child that serves another connection, the records
+  // of the parent's connections are left without one.
+  TCEP* e = tp0tcp_tcepOf(s);
+  if (e == nullptr) return 0;
+  const bool crReceived = e->state != kTcepCrSent;
+  if (crReceived && s->state != STA01C) return 0;
+  char host[INET_ADDRSTRLEN] = "?";
+  sockaddr_in peer{};
+  std::memcpy(&peer, e->peerSockAddr, sizeof peer);
+  (void)inet_ntop(AF_INET, &peer.sin_addr, host, sizeof host);
+  TM_TRACE(sess_TM_handle, 16, kSrc, "TP0:\tConnection from %s:%d closed: no %s within %d seconds (TCEP %d).\n", host,
+           static_cast<int>(ntohs(peer.sin_port)), crReceived ? "CONNECT SPDU" : "CR", static_cast<int>(limit),
+           tp0tcp_tcepId(e));
+  if (tp0tcp_onEstablishCut != nullptr) tp0tcp_onEstablishCut(&peer, crReceived ? 1 : 0);
+  // Without a CR the record never reached the session user and goes with
+  // the connection; after it, the session's own time-out ends both.
+  if (crReceived) return s_fsm(s, nullptr, s->state, kEvTimer);
+  tp0tcp_close_con(e);
+  releaseMachine(t, s);
+  return 0;
 }
 
 }  // namespace
@@ -228,6 +264,9 @@ int32_t tp0tcp_procSocketConInd() {
     s->prev = t->machines.prev;
     t->machines.prev->next = s;
     t->machines.prev = s;
+    if (const int32_t limit = t->tpParams.establishLimit; limit > 0)
+      newtimer(reinterpret_cast<uint64_t>(s), kEstablishTimer, limit, static_cast<uint64_t>(limit), 0,
+               establishExpired);
     TM_TRACE(sess_TM_handle, 16, kSrc, "tp0tcp_procSocketConInd() socket connection success\n");
     return 0;
   }

@@ -25,6 +25,7 @@ struct SessionTLS;
 struct TCEP;
 struct Tp0Block;
 struct TpLocalAddr;
+struct sockaddr_in;
 
 inline constexpr uint32_t kTp0ConnectFailed = 32797;
 
@@ -50,6 +51,11 @@ extern int32_t tsapd_port;
 extern uint32_t encryptMode;
 // Called, when a host sets it, each time a connection is closed.
 QV_EXPORT void (*QvAtTerminateFuncPtr)();
+// Called, when a host sets it, for each incoming connection that the
+// listening side closes because it did not complete its establishment
+// within StpParams::establishLimit: the peer's address, and whether its CR
+// had come (the CONNECT SPDU had not).
+extern void (*tp0tcp_onEstablishCut)(const sockaddr_in* peer, int32_t crReceived);
 
 // The system calls the transport waits in; tests replace them to watch or
 // steer them.

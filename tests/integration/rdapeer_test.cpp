@@ -10,8 +10,13 @@
 // The client side sends its requests through the event engine
 // (RDA_cliSendEvent) and takes each confirm off the connection's queue
 // itself, to read what it carries (support/peer_client.h).
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -429,6 +434,77 @@ TEST_F(RdaPeer, InitDataIsAnsweredAndTheRecordHoldsWhatCame) {
   }
 }
 
+// Connections that do not complete their establishment are closed at the
+// peer's limit, each with a line on its standard error: 25 that send
+// nothing (more than its 20 endpoints), and, forking, 4 that stop after
+// their CR (as many as its children). A real client then associates, and
+// the idle end still comes. The two peers run side by side.
+TEST_F(RdaPeer, ConnectionsThatNeverEstablishAreClosedAndTheIdleEndStillComes) {
+  struct Case {
+    std::vector<std::string> options;
+    int connections;
+    bool sendCr;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{}, 25, false, "no CR within 1 s"},
+      {{"--fork"}, 4, true, "no CONNECT SPDU within 1 s"},
+  };
+  const std::string cr{3, 0, 0, 11, 6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
+  std::vector<std::unique_ptr<PeerProcess>> peers;
+  std::vector<std::vector<int>> held(std::size(cases));
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const Case& c = cases[k];
+    std::vector<std::string> options = {"--establish-limit", "1", "--idle", "2"};
+    options.insert(options.end(), c.options.begin(), c.options.end());
+    peers.push_back(std::make_unique<PeerProcess>(peerDir() / std::to_string(k), options));
+    ASSERT_GT(peers[k]->port(), 0);
+    for (int i = 0; i < c.connections; ++i) {
+      const int fd = socket(AF_INET, SOCK_STREAM, 0);
+      held[k].push_back(fd);
+      sockaddr_in a{};
+      a.sin_family = AF_INET;
+      a.sin_port = htons(static_cast<uint16_t>(peers[k]->port()));
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+      if (c.sendCr) {
+        ASSERT_EQ(send(fd, cr.data(), cr.size(), MSG_NOSIGNAL), static_cast<ssize_t>(cr.size()));
+      }
+    }
+  }
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    SCOPED_TRACE(cases[k].line);
+    // Each is closed by the peer (after a CC and a DR, for those with a CR).
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    size_t closed = 0;
+    for (int fd : held[k]) {
+      char buf[64];
+      ssize_t n = 1;
+      while (n > 0 && std::chrono::steady_clock::now() < until) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) == 1) n = recv(fd, buf, sizeof buf, 0);
+      }
+      closed += n == 0 ? 1 : 0;
+      close(fd);
+    }
+    EXPECT_EQ(closed, held[k].size());
+    // The processes of cut connections end with them.
+    while (peers[k]->children() > 0 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(peers[k]->children(), 0u);
+    Client client(clientIni(peers[k]->port()));
+    EXPECT_EQ(client.associate(), "");
+  }
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const Case& c = cases[k];
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(peers[k]->wait(10s), 0) << "the idle end";
+    const std::string log = peers[k]->errors();
+    size_t lines = 0;
+    for (size_t at = log.find(c.line); at != std::string::npos; at = log.find(c.line, at + 1)) ++lines;
+    EXPECT_GE(lines, c.sendCr ? static_cast<size_t>(c.connections) : 20u) << log;
+  }
+}
+
 TEST_F(RdaPeer, IdlePeerEndsByItselfAndBadOptionsAreRefused) {
   {
     PeerProcess peer(peerDir(), {"--idle", "1"});
@@ -443,6 +519,137 @@ TEST_F(RdaPeer, IdlePeerEndsByItselfAndBadOptionsAreRefused) {
     PeerProcess peer(peerDir(), bad);
     EXPECT_EQ(peer.port(), 0) << bad[0];
     EXPECT_EQ(peer.wait(5s), 2) << bad[0];
+  }
+}
+
+// Up to R-Open and an open transaction; "" when it got there. The R-Open
+// names the character set, as the client's does: arguments described as
+// CHARACTER without one of their own (the FETCH's) then pass the server's
+// rules.
+std::string openDialogue(Client& c, int level) {
+  if (std::string failed = c.associate(); !failed.empty()) return failed;
+  Got g = c.call(initRequest(c, "scott", "tiger", level));
+  if (g == nullptr || g->event != RDA_INIT_CNF) return "R-Initialize: " + describe(g.get());
+  const int32_t readWrite = 1;
+  g = c.call(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 0, "", nullptr, &readWrite, rda_xopenChar8859_1,
+                                  nullptr));
+  if (g == nullptr || g->event != RDA_OPEN_CNF) return "R-Open: " + describe(g.get());
+  c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
+  return "";
+}
+
+// A prepared query read the client's way at level 1: PREPARE with the text
+// as its argument, the optimised open with the first block, FETCHes for the
+// rest; the record holds every text with its arguments.
+TEST_F(RdaPeer, PreparedQueryIsFetchedInBlocksTheClientsWay) {
+  const std::filesystem::path record = sandbox_.dir() / "record.txt";
+  PeerProcess peer(peerDir(), {"--record", record.string()});
+  ASSERT_GT(peer.port(), 0);
+  Client c(clientIni(peer.port()));
+  ASSERT_EQ(openDialogue(c, 65), "");
+  ExecResult r = exec(c, "CREATE TABLE n (id INTEGER, label VARCHAR(10))");
+  ASSERT_TRUE(r.failure.empty()) << r.failure;
+  std::vector<std::vector<Val>> rows;
+  for (int id = 1; id <= 250; ++id) rows.push_back({Val{RDA_SQLVAL_INTEGER, "", id}, Val{RDA_SQLVAL_VARCHAR, "n" + std::to_string(id)}});
+  ASSERT_EQ(exec(c, "INSERT INTO n VALUES (?, ?)", rows).count, 250);
+
+  r = exec(c, std::string("PREPARE stmt_id_3 FROM :H") + '\0',
+           {{Val{RDA_SQLVAL_WCHAR, "SELECT id, label FROM n WHERE id > ? ORDER BY id"}}}, 1);
+  EXPECT_EQ(r.names, (std::vector<std::string>{"id", "label", ""})) << "the columns and one parameter";
+  r = exec(c, "DECLARE SQLCUR3  CURSOR STMT_OPTIONS 'mrows=0;qt=0;op=0' FOR stmt_id_3",
+           {{Val{RDA_SQLVAL_INTEGER, "", 0}}}, 100);
+  EXPECT_EQ(r.names, (std::vector<std::string>{"id", "label"}));
+  size_t read = r.rows.size();
+  EXPECT_EQ(read, 100u) << r.failure << (r.states.empty() ? "" : r.states[0]);
+  EXPECT_TRUE(r.states.empty());
+  for (const size_t block : {100u, 50u}) {
+    r = exec(c, "FETCH SQLCUR3 INTO :H, :H", {{Val{0, ""}}}, 100, {ArgSpec{RDA_SQLTYPE_CHAR, 10}});
+    ASSERT_EQ(r.rows.size(), block) << r.failure;
+    EXPECT_EQ(r.rows.back()[0], std::to_string(read + block));
+    read += block;
+  }
+  EXPECT_EQ(r.states, std::vector<std::string>{"02000"});
+  c.send(rda_createAbortReq(c.tmpl()));
+  EXPECT_EQ(peer.stop(), 0);
+
+  const std::vector<PeerRecordLine> lines = readPeerRecord(record);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[3].kind, "R-ExecuteDBL");
+  EXPECT_EQ(lines[3].field("text"), std::string("PREPARE stmt_id_3 FROM :H") + '\0');
+  EXPECT_EQ(lines[3].all("arg"), std::vector<std::string>{"WCHAR:SELECT id, label FROM n WHERE id > ? ORDER BY id"});
+  EXPECT_EQ(lines[4].field("repetition"), "100");
+  EXPECT_EQ(lines[4].all("arg"), std::vector<std::string>{"INTEGER:0"});
+  EXPECT_EQ(lines[5].field("text"), "FETCH SQLCUR3 INTO :H, :H");
+  EXPECT_EQ(lines[5].all("arg"), std::vector<std::string>{"NULL"});
+  EXPECT_EQ(lines[2].all("row").size(), 250u) << "the multi-row form, row by row";
+}
+
+// The options of the SQL-text road, each seen by the client: QV_INFO
+// values, the 8-byte numeric form, a peer that stops answering, a refused
+// R-BeginTransaction and a commit turned into a rollback.
+TEST_F(RdaPeer, SqlTextOptionsReachTheClient) {
+  {
+    SCOPED_TRACE("--info and the 8-byte form");
+    PeerProcess peer(peerDir(), {"--info", "8196=1", "--info", "10002=NULL", "--init-data", "KVO_RDA_SERVER,1,0,0,V1"});
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(openDialogue(c, 1), "");
+    ExecResult r = exec(c, "EXECUTE IMMEDIATE :H", {{Val{RDA_SQLVAL_WCHAR, "_QV_GET_INFO 8196 INFO_TEXT"}}}, 1,
+                        {ArgSpec{RDA_SQLTYPE_WCHAR, 8192}});
+    ASSERT_EQ(r.rows.size(), 1u) << r.failure;
+    EXPECT_EQ(r.rows[0], std::vector<std::string>{"1"});
+    r = exec(c, "SELECT INFO_TEXT FROM QV_INFO WHERE INFO_NUM = 10002");
+    EXPECT_EQ(r.rows, std::vector<std::vector<std::string>>{{"NULL"}});
+    // -12.50 at scale 2 in eight octets, both ways.
+    const std::string eight("\x00\x00\x00\x80\xE2\x04\x00\x00", 8);
+    ASSERT_EQ(exec(c, "CREATE TABLE m (amount NUMERIC(10,2))").failure, "");
+    r = exec(c, "INSERT INTO m VALUES (?)", {{Val{RDA_SQLVAL_NUMERIC, eight}}}, 1, {ArgSpec{RDA_SQLTYPE_NUMERIC, 10, 2}});
+    EXPECT_EQ(r.count, 1) << r.failure;
+    r = exec(c, "SELECT amount, amount + 0.5 FROM m");
+    ASSERT_EQ(r.rows.size(), 1u) << r.failure;
+    EXPECT_EQ(r.rows[0][0], eight);
+    EXPECT_EQ(r.rows[0][1], "-12") << "stored as the number it stands for";
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
+  }
+  {
+    SCOPED_TRACE("--mute-after 1");
+    PeerProcess peer(peerDir(), {"--mute-after", "1"});
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(openDialogue(c, 65), "");
+    EXPECT_EQ(exec(c, "CREATE TABLE t (a)").failure, "");
+    Got g = c.call(execRequest(c, "SELECT 1", {}, 0), 1);
+    EXPECT_EQ(g, nullptr) << "no answer to the second R-ExecuteDBL: " << describe(g.get());
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
+  }
+  {
+    SCOPED_TRACE("--fail-begin 2 and --commit-rollback 1");
+    PeerProcess peer(peerDir(), {"--fail-begin", "2", "--commit-rollback", "1"});
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(openDialogue(c, 65), "");
+    ASSERT_EQ(exec(c, "CREATE TABLE t (a)").failure, "");
+    EXPECT_EQ(exec(c, "INSERT INTO t VALUES (1)").count, 1);
+    Got g = c.call(rda_createSQLCommitReq(c.tmpl(), c.nextOp()));
+    ASSERT_NE(g, nullptr);
+    ASSERT_EQ(g->event, RDA_COMMIT_CNF) << describe(g.get());
+    const auto& result = iduOf(g.get()).commit_RC.result;
+    EXPECT_EQ(result.value, 7);
+    ASSERT_NE(result.text, nullptr);
+    EXPECT_EQ(std::string(result.text), "the commit was turned into a rollback");
+    // The confirm handler begins the next transaction at once: that second
+    // R-BeginTransaction gets an error confirm.
+    g = c.next();
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->event, RDA_BGNTRANS_ECNF) << describe(g.get());
+    EXPECT_EQ(rda_getGenErr(g.get()), RDA_GENERR_OP_ABORTED);
+    // The rolled-back insert and the table made in the same transaction
+    // are gone.
+    EXPECT_EQ(exec(c, "SELECT count(*) FROM t").states, std::vector<std::string>{"42000"});
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
   }
 }
 

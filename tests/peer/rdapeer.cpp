@@ -3,7 +3,8 @@
 //
 //   rdapeer --dir DIR [--address A.B.C.D] [--port N] [--db FILE] [--fork]
 //           [--user NAME:PASSWORD]... [--idle SECONDS] [--init-data TEXT|none]
-//           [--record FILE] [misbehaviour option]...      (--help lists them)
+//           [--record FILE] [--info N=VALUE]... [misbehaviour option]...
+//                                                         (--help lists them)
 //
 // DIR must exist. The configuration is written into it (mirodel.ini and
 // schema/qvdrd.ini, which name the peer for clients too), but never over
@@ -14,7 +15,9 @@
 // of standard output. It ends cleanly on SIGTERM or SIGINT, when its parent
 // goes, and after SECONDS (default 30) without a connection. With --fork
 // each connection is served by a child of its own, which ends with its
-// connection.
+// connection. A connection that has not sent its CR and its CONNECT SPDU
+// within the establishment limit (default 10 s, 0: none) is closed, with a
+// line on standard error.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -62,9 +65,13 @@ constexpr const char* kHelp =
     "  --fork                 each connection served by a child process of its own\n"
     "  --user NAME:PASSWORD   who may log on (repeatable; without it anyone may)\n"
     "  --idle SECONDS         end after so long without a connection (30)\n"
+    "  --establish-limit SECONDS\n"
+    "                         close a connection that has not sent its CR and its\n"
+    "                         CONNECT SPDU within so long (10; 0: no limit)\n"
     "  --init-data TEXT|none  the user data of the R-Initialize answer\n"
     "                         (KVO_RDA_SERVER,65,0,0,V1), or none\n"
     "  --record FILE          one line per R-Initialize and R-ExecuteDBL received\n"
+    "  --info N=VALUE         QV_INFO value of information type N (NULL: none); repeatable\n"
     "  --help                 this text\n"
     "misbehaviour for a client's error paths:\n"
     "  --refuse               every association refused\n"
@@ -74,7 +81,10 @@ constexpr const char* kHelp =
     "  --fail-init-text TEXT  the same, with TEXT as its diagnostic\n"
     "  --open-error 10|11|17:STATE\n"
     "                         R-Open answered with that error (10 with handle 1)\n"
-    "  --fail-term            R-Terminate answered with error 19\n";
+    "  --fail-term            R-Terminate answered with error 19\n"
+    "  --mute-after N         R-ExecuteDBL answered N times in an association, then never\n"
+    "  --fail-begin N         the N-th R-BeginTransaction of an association gets error 19\n"
+    "  --commit-rollback N    the N-th R-Commit of an association rolls back and answers code 7\n";
 
 int usage(const char* why) {
   std::fprintf(stderr, "rdapeer: %s\n%s", why, kHelp);
@@ -107,6 +117,15 @@ bool openError(const char* text, peer::PeerOptions* p) {
   return true;
 }
 
+// --info's argument: N=VALUE, the word NULL for none.
+bool info(const char* text, peer::PeerOptions* p) {
+  const char* eq = text != nullptr ? std::strchr(text, '=') : nullptr;
+  long n = 0;
+  if (eq == nullptr || !number(std::string(text, eq).c_str(), INT32_MIN, INT32_MAX, &n)) return false;
+  p->info[static_cast<int32_t>(n)] = std::strcmp(eq + 1, "NULL") == 0 ? std::nullopt : std::optional<std::string>(eq + 1);
+  return true;
+}
+
 struct Settings {
   peer::PeerOptions peer;
   std::string record;
@@ -116,7 +135,18 @@ struct Settings {
   bool help = false;
   bool fork = false;
   long idleSeconds = 30;
+  long establishLimit = 10;
 };
+
+long gEstablishLimit = 0;
+
+void reportCut(const sockaddr_in* peer, int32_t crReceived) {
+  char host[INET_ADDRSTRLEN] = "?";
+  (void)inet_ntop(AF_INET, &peer->sin_addr, host, sizeof host);
+  std::fprintf(stderr, "rdapeer: closed the connection from %s:%d: no %s within %ld s\n", host, ntohs(peer->sin_port),
+               crReceived != 0 ? "CONNECT SPDU" : "CR", gEstablishLimit);
+  std::fflush(stderr);
+}
 
 // Reads the command line; "" when it is sound, else what is wrong.
 std::string parse(int argc, char** argv, Settings* s) {
@@ -145,6 +175,8 @@ std::string parse(int argc, char** argv, Settings* s) {
       ++i;
     } else if (opt == "--idle" && number(arg, 1, 86400, &s->idleSeconds)) {
       ++i;
+    } else if (opt == "--establish-limit" && number(arg, 0, 86400, &s->establishLimit)) {
+      ++i;
     } else if (opt == "--refuse") {
       s->peer.refuseAssociation = true;
     } else if (opt == "--abort-after" && number(arg, 0, 1000000, &n)) {
@@ -167,6 +199,17 @@ std::string parse(int argc, char** argv, Settings* s) {
       s->peer.failTerminate = true;
     } else if (opt == "--record" && arg != nullptr && *arg != '\0') {
       s->record = arg;
+      ++i;
+    } else if (opt == "--info" && info(arg, &s->peer)) {
+      ++i;
+    } else if (opt == "--mute-after" && number(arg, 0, 1000000, &n)) {
+      s->peer.muteAfter = static_cast<int>(n);
+      ++i;
+    } else if (opt == "--fail-begin" && number(arg, 1, 1000000, &n)) {
+      s->peer.failBegin = static_cast<int>(n);
+      ++i;
+    } else if (opt == "--commit-rollback" && number(arg, 1, 1000000, &n)) {
+      s->peer.commitRollback = static_cast<int>(n);
       ++i;
     } else {
       return "bad option " + opt;
@@ -302,6 +345,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rdapeer: start-up failed: %s\n", server.error().c_str());
     return 1;
   }
+  gEstablishLimit = settings.establishLimit;
+  QvGetStpParams()->establishLimit = static_cast<int32_t>(settings.establishLimit);
+  tp0tcp_onEstablishCut = reportCut;
   std::printf("%d\n", server.port());
   std::fflush(stdout);
 

@@ -237,6 +237,97 @@ TEST_F(PresentationReceive, BuffersOfPreEncodedValuesReturnWhenNoIndicationCarri
   }
 }
 
+// A connection that ends while a pre-encoded segment is handed to its user:
+// the user's callback takes the value and quick-aborts (on the first
+// segment of the unit, or on the next one, which comes through the
+// pass-through), or the delivery itself fails for want of memory, at any
+// allocation. Nothing of the machine is touched after it was freed (the
+// sanitizer build reports any such read or write), and every buffer goes
+// back to the pool.
+int gAbortOnSegment = 0;  // the segment (1, 2) on whose indication the user aborts
+int gSegmentsSeen = 0;
+int32_t takeAndAbort(GIDU* g) {
+  auto* pm = static_cast<Pmachine*>(g->pc);
+  const bool data = g->event != AL_QABORT;
+  // A later segment comes as it arrived, in one element without context.
+  if (const auto* p = static_cast<const PIDU*>(g->idu); p != nullptr && data) {
+    const auto* e = static_cast<const DElem*>(p->dataList.next);
+    if (p->dataList.next != &p->dataList && e->pctxId == -1) {
+      gPreEncodedEvents.push_back(p->event);
+      s_freeChain(static_cast<SessionBuffer*>(e->value));
+    }
+  }
+  (void)takePreEncoded(g);
+  if (data && ++gSegmentsSeen == gAbortOnSegment) {
+    GIDU* q = al_createGidu(nullptr, AL_IDU_PRES, AL_QABORT);
+    q->pc = pm;
+    EXPECT_EQ(psp(q), 1u);
+  }
+  return 1;
+}
+
+TEST_F(PresentationReceive, AConnectionEndedWhileAPreEncodedSegmentIsDeliveredLeavesNothingBehind) {
+  const OctStgV rda = sel("RDA");
+  const uint32_t arcs[] = {1, 9, 7};
+  const int32_t raw = p_asynreg(&rda, 3, arcs, nullptr, nullptr, 1);
+  ASSERT_GE(raw, 0);
+  ASSERT_EQ(p_assoc(&rda, raw, ps_asn1_tsidx), 1);
+  const Bytes td = hex("61 0C 30 0A 02 01 05 81 05 01 02 03 FF FF");
+  user_->callback = takeAndAbort;
+  auto fresh = [&] {
+    if (!live()) {
+      pm_ = pm_alloc(nullptr, sess_.connection(), user_, 0);
+      ASSERT_NE(pm_, nullptr);
+      pm_->sessVersion = 2;
+    }
+    connected();
+    define(5, 5, raw);
+    gPreEncodedEvents.clear();
+    gSegmentsSeen = 0;
+    sess_.requests.clear();
+  };
+  for (int abortOn : {1, 2}) {
+    SCOPED_TRACE(abortOn);
+    fresh();
+    gAbortOnSegment = abortOn;
+    const uint32_t before = QvGetSbCount();
+    (void)segment(slice(td, 0, 9), false);
+    if (abortOn == 2) (void)segment(slice(td, 9, 5), true);
+    EXPECT_EQ(gPreEncodedEvents, std::vector<uint32_t>(static_cast<size_t>(abortOn), P_DT_IND));
+    EXPECT_FALSE(live());
+    EXPECT_EQ(QvGetSbCount(), before);
+    EXPECT_EQ(sess_.events(), std::vector<uint32_t>{31}) << "the S-U-ABORT of the quick abort, nothing more";
+  }
+  gAbortOnSegment = 0;
+  for (int failIn : {1, 2}) {
+    bool failed = true;
+    for (long n = 0; failed && n < 200; ++n) {
+      SCOPED_TRACE(std::to_string(failIn) + ": allocation " + std::to_string(n));
+      fresh();
+      const uint32_t before = QvGetSbCount();
+      for (int seg = 1; seg <= 2 && live(); ++seg) {
+        SIDU x{};
+        x.event = SI_DT_IND;
+        x.credit = 1;
+        x.userData = chainOf(seg == 1 ? slice(td, 0, 9) : slice(td, 9, 5), 0);
+        x.userData->endFlag = seg == 1 ? 0 : 1;
+        if (seg == failIn) {
+          xm_setDefaultAlloc(countingAlloc, countingFree);
+          allocBudget = n;
+        }
+        (void)ps_ssu(pm_->s, &x);
+        if (seg == failIn) {
+          failed = allocBudget == -1;
+          allocBudget = -1;
+          xm_setDefaultAlloc(XM_malloc, XM_free);
+        }
+      }
+      EXPECT_EQ(QvGetSbCount(), before);
+    }
+    EXPECT_FALSE(failed) << "an allocation failed at every step";
+  }
+}
+
 // A CP whose user data holds an octet-aligned value of a pre-encoded syntax
 // (context 5, defined by the CP itself): the P-CONNECT indication carries the
 // value in the received buffers, which are the user's from then on. They

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "common/qvcrypt.h"
+#include "support/clock.h"
 #include "src/runtime/qvinfo.h"
 #include "src/runtime/xm.h"
 #include "src/session/buffer_pool.h"
@@ -759,6 +760,109 @@ TEST_F(Tp0Listen, TheTwentyFirstConnectionIsClosedAtOnce) {
     if (machineCount(t) != 20) found += "records " + std::to_string(machineCount(t)) + "; ";
     for (int fd : peers) ::close(fd);
   }).join();
+  EXPECT_EQ(found, "");
+}
+
+// An incoming connection has the configured time, counted from accept, to
+// bring its CR and then its CONNECT SPDU: one that sends nothing and one
+// that stops after its CR are closed when it runs out (and reported to the
+// host's hook), while one that completed its establishment stays.
+struct EstablishCut {
+  int port;
+  int32_t crReceived;
+};
+std::vector<EstablishCut> gCuts;
+void noteCut(const sockaddr_in* peer, int32_t crReceived) { gCuts.push_back({ntohs(peer->sin_port), crReceived}); }
+
+int localPort(int fd) {
+  sockaddr_in a{};
+  socklen_t len = sizeof a;
+  return ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port) : -1;
+}
+
+// What has come on `fd` so far, without waiting; `ended` tells whether the
+// other side has closed.
+std::string takeWaiting(int fd, bool* ended) {
+  std::string out;
+  char buf[256];
+  *ended = false;
+  for (;;) {
+    const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+    if (n > 0) out.append(buf, static_cast<size_t>(n));
+    if (n == 0) *ended = true;
+    if (n <= 0) return out;
+  }
+}
+
+TEST_F(Tp0Listen, ConnectionsThatDoNotCompleteTheirEstablishmentInTimeAreClosed) {
+  configure("", "ForkOnConnect=0\n");
+  ClockSteer clock;
+  clock.set(5000, 0);
+  gCuts.clear();
+  tp0tcp_onEstablishCut = noteCut;
+  // A CR without parameters (TPKT, LI 6, CR, references 0 and 12 34, class
+  // 0), and a DT carrying a CN to the server's selector that asks for
+  // duplex: version 2, requirements 00 02, calling 00 01, called 00 07.
+  const std::string cr{3, 0, 0, 11, 6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
+  const std::string cn = std::string{3, 0, 0, 29, 2, static_cast<char>(0xF0), static_cast<char>(0x80)} +
+                         std::string{0x0D, 0x14, 0x05, 0x06, 0x13, 0x01, 0x00, 0x16, 0x01, 0x02, 0x14,
+                                     0x02, 0x00, 0x02, 0x33, 0x02, 0x00, 0x01, 0x34, 0x02, 0x00, 0x07};
+  std::string found = "not started";
+  int silent = -1, crOnly = -1, complete = -1;
+  std::thread([&] {
+    Side side;
+    tSide = &side;
+    TpLocalAddr local{};
+    uint32_t r = 1;
+    ThreadRecords::Options o = role(5);
+    o.adjust = [](StpParams* p) { p->establishLimit = 10; };
+    ThreadRecords records(gIniFile, o, &local, &r);
+    if (!records.ok()) return;
+    (void)s_activate(&kServerSel, user);
+    found.clear();
+    SessionTLS* t = getSessionTLS(0);
+    const int port = local.tsap.sel[0] * 256 + local.tsap.sel[1];
+    silent = connectTo(port);
+    crOnly = connectTo(port);
+    complete = connectTo(port);
+    say(crOnly, cr);
+    say(complete, cr);
+    auto pump = [&](auto done) {
+      for (int i = 0; i < 500 && !done(); ++i)
+        if (do_session_queue() < 0 || !done()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      return done();
+    };
+    bool ended = false;
+    std::string ccs[2];
+    if (!pump([&] {
+          ccs[0] += takeWaiting(crOnly, &ended);
+          ccs[1] += takeWaiting(complete, &ended);
+          return t->tp0.activeCount == 3 && ccs[0].size() >= 5 && ccs[1].size() >= 5;
+        }))
+      found += "not all three accepted and answered; ";
+    say(complete, cn);
+    if (!pump([&] { return saw(side, SI_CON_IND); })) found += "the CN did not arrive; ";
+    auto closedByServer = [&](int fd) {
+      (void)takeWaiting(fd, &ended);
+      return ended;
+    };
+    clock.set(5009, 999999);
+    for (int i = 0; i < 20; ++i) (void)do_session_queue();
+    if (t->tp0.activeCount != 3 || closedByServer(silent) || closedByServer(crOnly)) found += "closed too early; ";
+    clock.set(5010, 0);
+    if (!pump([&] { return closedByServer(silent) && closedByServer(crOnly); })) found += "not closed at the limit; ";
+    if (t->tp0.activeCount != 1 || machineCount(t) != 1) found += "the completed connection is not the one left; ";
+    if (closedByServer(complete)) found += "the completed connection was closed; ";
+    std::sort(gCuts.begin(), gCuts.end(),
+              [](const EstablishCut& x, const EstablishCut& y) { return x.crReceived < y.crReceived; });
+    if (gCuts.size() != 2 || gCuts[0].port != localPort(silent) || gCuts[0].crReceived != 0 ||
+        gCuts[1].port != localPort(crOnly) || gCuts[1].crReceived != 1)
+      found += "the hook was not told of exactly those two; ";
+    tSide = nullptr;
+  }).join();
+  tp0tcp_onEstablishCut = nullptr;
+  for (int fd : {silent, crOnly, complete})
+    if (fd >= 0) ::close(fd);
   EXPECT_EQ(found, "");
 }
 

@@ -23,6 +23,11 @@ std::string Client::associate() {
 
 Got Client::call(GIDU* req, int32_t seconds) { return Got(c_.call(req, seconds), al_deleteGidu); }
 
+Got Client::next(int32_t seconds) {
+  int32_t status = 0;
+  return Got(ai_do_rcv(c_.conn.tmpl, seconds, &status), al_deleteGidu);
+}
+
 Got Client::environmentEvent(int32_t seconds) {
   int32_t status = 0;
   return Got(ai_do_rcv(&c_.env.tmpl, seconds, &status), al_deleteGidu);
@@ -70,7 +75,7 @@ void* argSpec(XmTree* tree, const ArgSpec& s) {
       d = rda_createXOPENCharType(tree, 1, nullptr, nullptr, s.length, 0);
       break;
     case RDA_SQLTYPE_NUMERIC:
-      d = rda_createXOPENNumericType(tree, 0, nullptr, s.length, 0);
+      d = rda_createXOPENNumericType(tree, 0, nullptr, s.length, s.scale);
       break;
     case RDA_SQLTYPE_INTEGER:
       d = rda_createXOPENIntegerType(tree, 0, nullptr, s.length, 1);
@@ -96,13 +101,24 @@ void* argSpec(XmTree* tree, const ArgSpec& s) {
 
 GIDU* execRequest(Client& c, const std::string& sql, const std::vector<std::vector<Val>>& rows, int32_t repetition,
                   const std::vector<ArgSpec>& specs) {
+  return execDBLRequest(c.tmpl(), c.nextOp(), sql, rows, repetition, specs);
+}
+
+GIDU* execDBLRequest(const GIDU* ref, int32_t opId, const std::string& sql, const std::vector<std::vector<Val>>& rows,
+                     int32_t repetition, const std::vector<ArgSpec>& specs) {
   XmTree* vt = _xm_allocTree(nullptr);
   std::vector<RDASQLValList*> lists;
   for (const auto& row : rows) {
     RDASQLValList* l = rda_createSQLValList(vt);
     if (l == nullptr) return nullptr;
     for (const Val& v : row) {
-      const OctStgV str{static_cast<uint32_t>(v.text.size()), reinterpret_cast<uint8_t*>(const_cast<char*>(v.text.data()))};
+      // Wide values go to the builder as wide characters.
+      const std::wstring wide(v.text.begin(), v.text.end());
+      const bool isWide = v.type == RDA_SQLVAL_WCHAR || v.type == RDA_SQLVAL_WVARCHAR;
+      const OctStgV str = isWide ? OctStgV{static_cast<uint32_t>(wide.size()),
+                                           reinterpret_cast<uint8_t*>(const_cast<wchar_t*>(wide.data()))}
+                                 : OctStgV{static_cast<uint32_t>(v.text.size()),
+                                           reinterpret_cast<uint8_t*>(const_cast<char*>(v.text.data()))};
       const BitStgV bits{0, static_cast<uint32_t>(v.text.size()), reinterpret_cast<uint8_t*>(const_cast<char*>(v.text.data()))};
       if (rda_addXOPENSQLVal(vt, &l->values, v.type == 0 ? RDA_SQLVAL_VARCHAR : v.type, &str, 0, v.integer, &str,
                              &bits, v.type == 0 ? v.indicator : 0, v.real) != 1)
@@ -113,7 +129,7 @@ GIDU* execRequest(Client& c, const std::string& sql, const std::vector<std::vect
   std::vector<void*> descrs;
   for (const ArgSpec& s : specs) descrs.push_back(argSpec(vt, s));
   const OctStgV stmt{static_cast<uint32_t>(sql.size()), reinterpret_cast<uint8_t*>(const_cast<char*>(sql.data()))};
-  return rda_createSQLExecDBLReq(c.tmpl(), c.nextOp(), nullptr, nullptr, &stmt, static_cast<uint32_t>(descrs.size()),
+  return rda_createSQLExecDBLReq(ref, opId, nullptr, nullptr, &stmt, static_cast<uint32_t>(descrs.size()),
                                  descrs.data(), 0, nullptr, static_cast<uint32_t>(lists.size()), lists.data(),
                                  repetition, vt);
 }

@@ -29,6 +29,9 @@ class Client {
 
   // Sends `req` and returns its answer.
   Got call(GIDU* req, int32_t seconds = 10);
+  // What the connection gets next, without a request; NULL when nothing
+  // came.
+  Got next(int32_t seconds = 10);
   // What the environment gets next (an abort); NULL when nothing came.
   Got environmentEvent(int32_t seconds = 10);
   void send(GIDU* req);
@@ -49,9 +52,9 @@ std::string describe(const GIDU* g);
 GIDU* initRequest(Client& c, const std::string& user, const std::string& password, int level,
                   bool controlled = false);
 
-// One argument value: its value kind (0: NULL with indicator -1) and, by
-// kind, its text (octets of character, numeric, date-time and bit values),
-// integer or real.
+// One argument value: its value kind (0: NULL with `indicator`) and, by
+// kind, its text (octets of character, numeric, date-time and bit values;
+// ASCII for the wide kinds), integer or real.
 struct Val {
   uint32_t type;
   std::string text;
@@ -59,16 +62,21 @@ struct Val {
   double real = 0;
   int32_t indicator = -1;  // of a NULL value
 };
-// One argument descriptor: its type code (RDA_SQLTYPE_*), length and the
-// attribute word.
+// One argument descriptor: its type code (RDA_SQLTYPE_*), length (or
+// precision), scale and the attribute word.
 struct ArgSpec {
   uint32_t type;
   int32_t length = 0;
+  int32_t scale = 0;
   int32_t attributes = 0;
 };
 
 // R-ExecuteDBL of `sql` with `rows` of arguments (none: no argument part;
-// one: the single-row form asking for `repetition` rows) and `specs`.
+// one: the single-row form asking for `repetition` rows) and `specs`, from
+// the template `ref` with operation id `opId`.
+GIDU* execDBLRequest(const GIDU* ref, int32_t opId, const std::string& sql, const std::vector<std::vector<Val>>& rows,
+                     int32_t repetition, const std::vector<ArgSpec>& specs = {});
+// The same on the client's connection.
 GIDU* execRequest(Client& c, const std::string& sql, const std::vector<std::vector<Val>>& rows, int32_t repetition,
                   const std::vector<ArgSpec>& specs = {});
 

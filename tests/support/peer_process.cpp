@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -83,6 +84,9 @@ PeerProcess::PeerProcess(const std::filesystem::path& dir, const std::vector<std
 
 PeerProcess::~PeerProcess() {
   (void)stop();
+  // What the peer said (a sanitizer's report among it) is shown with the
+  // test's own output.
+  if (const std::string said = errors(); !said.empty()) std::fprintf(stderr, "%s", said.c_str());
   if (!errFile_.empty()) {
     std::error_code ec;
     std::filesystem::remove(errFile_, ec);

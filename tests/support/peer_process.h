@@ -38,7 +38,8 @@ class PeerProcess {
   size_t children() const;
   // SIGTERM, then the exit status (-1: it had to be killed or was gone).
   int stop();
-  // What it has written on standard error so far.
+  // What it has written on standard error so far (shown on the test's
+  // standard error when the object goes).
   std::string errors() const;
 
  private:
