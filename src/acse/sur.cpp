@@ -1,7 +1,10 @@
 // Service-user control blocks, their element lists, routing and delivery.
 #include "src/acse/sur.h"
 
+#include <algorithm>
 #include <atomic>
+#include <new>
+#include <vector>
 
 #include "common/qvthread.h"
 #include "src/acse/abort.h"
@@ -83,6 +86,45 @@ void finishUCB(UCB* ucb) {
   _xm_freeTree(ucb->tree);
 }
 
+// Every live UCB of the process, whichever record set made it: with
+// multi-threading on, the associations of one user run on the stack
+// instances of its connections, each on a record set of its own, while the
+// user's UCB was made on the instance its Activate came through. Under
+// hSerializeRdaSurMutex; a UCB leaves it before it is freed.
+std::vector<const UCB*>& liveUcbs() {
+  static auto* v = new std::vector<const UCB*>();
+  return *v;
+}
+
+class SurLock {
+ public:
+  SurLock() { QvWaitForSingleObject(hSerializeRdaSurMutex); }
+  ~SurLock() { QvReleaseMutex(hSerializeRdaSurMutex); }
+  SurLock(const SurLock&) = delete;
+  SurLock& operator=(const SurLock&) = delete;
+};
+
+bool enterUcb(const UCB* ucb) {
+  SurLock lock;
+  try {
+    liveUcbs().push_back(ucb);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+void leaveUcb(const UCB* ucb) {
+  SurLock lock;
+  auto& v = liveUcbs();
+  v.erase(std::remove(v.begin(), v.end(), ucb), v.end());
+}
+
+bool liveUcbLocked(const UCB* ucb) {
+  const auto& v = liveUcbs();
+  return std::find(v.begin(), v.end(), ucb) != v.end();
+}
+
 bool ucbDeleting(const UCB* ucb) {
   const AlSurConf* c = gConf.load(std::memory_order_acquire);
   return c != nullptr && ucb->cbId == ~c->ucbId;
@@ -124,6 +166,13 @@ int32_t AL_surCreateUCB(GIDU* gidu, AlGiduFn receiveEntry, void* userReference) 
     _xm_freeTree(tree);
     return 0;
   }
+  if (!enterUcb(ucb)) {
+    TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surCreateUCB: can't create UCB\n");
+    gidu->ue = oldUe;
+    AL_surDeleteUcbElemList(ucb);
+    _xm_freeTree(tree);
+    return 0;
+  }
   if (UL_Ring* ring = ucbRing(c)) linkAppend(ring, ucb);
   return 1;
 }
@@ -132,6 +181,7 @@ void AL_surDeleteUCB(UCB* ucb) {
   if (ucb == nullptr) return;
   const AlSurConf* c = gConf.load(std::memory_order_acquire);
   if (!ucbDeleting(ucb)) {
+    leaveUcb(ucb);
     linkRemove(ucbRing(c), ucb);
     ucb->cbId = ~ucb->cbId;
   }
@@ -218,18 +268,31 @@ int32_t AL_surValidateUCB(const UCB* ucb) {
   const AlSurConf* c = conf();
   // A user may hand back a UCB that has since been deleted (its memory
   // freed) or a pointer that never was one: it is looked for among the
-  // calling thread's live UCBs before it is read.
-  if (!UL_ringHolds(ucbRing(c), ucb)) {
+  // live UCBs before it is read.
+  bool live = false;
+  uint32_t id = 0;
+  {
+    SurLock lock;
+    live = liveUcbLocked(ucb);
+    if (live) id = ucb->cbId;
+  }
+  if (!live) {
     TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surValidateUCB: UCB 0x%lx is not a live UCB\n", hexOf(ucb));
     return 0;
   }
   const uint32_t want = c != nullptr ? c->ucbId : 0;
-  if (c == nullptr || ucb->cbId != want) {
+  if (c == nullptr || id != want) {
     TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surValidateUCB: UCB contains CB ID %d not %d\n",
-             static_cast<int32_t>(ucb->cbId), static_cast<int32_t>(want));
+             static_cast<int32_t>(id), static_cast<int32_t>(want));
     return 0;
   }
   return 1;
+}
+
+int32_t AL_surUcbLive(const UCB* ucb) {
+  if (ucb == nullptr) return 0;
+  SurLock lock;
+  return liveUcbLocked(ucb) ? 1 : 0;
 }
 
 int32_t AL_surValidateACB(const ACB* acb, const UCB* ucb) {
@@ -240,20 +303,38 @@ int32_t AL_surValidateACB(const ACB* acb, const UCB* ucb) {
   }
   // A user may hand back the reference of an association that has since
   // been deleted (its memory freed): it is looked for among the user's
-  // associations before it is read.
-  if (ucb != nullptr && !UL_ringHolds(&ucb->acbList, acb)) {
+  // associations before it is read. The user's associations may be made
+  // and ended on other record sets meanwhile.
+  bool held = true;
+  uint32_t id = 0;
+  {
+    SurLock lock;
+    if (ucb != nullptr) held = UL_ringHolds(&ucb->acbList, acb);
+    if (held) id = acb->cbId;
+  }
+  if (!held) {
     TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surValidateACB: ACB 0x%lx is not one of UCB 0x%lx\n",
              hexOf(acb), hexOf(ucb));
     return 0;
   }
   const AlSurConf* c = conf();
   const uint32_t want = c != nullptr ? c->acbId : 0;
-  if (c == nullptr || acb->cbId != want) {
+  if (c == nullptr || id != want) {
     TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc, "*** AL_surValidateACB: ACB contains CB ID %d not %d\n",
-             static_cast<int32_t>(acb->cbId), static_cast<int32_t>(want));
+             static_cast<int32_t>(id), static_cast<int32_t>(want));
     return 0;
   }
   return 1;
+}
+
+ACB* AL_surFindACB(const UCB* ucb, bool (*match)(const ACB* acb, const void* arg), const void* arg) {
+  if (ucb == nullptr || match == nullptr) return nullptr;
+  SurLock lock;
+  for (const UL_Link* l = ucb->acbList.links.next; l != nullptr && l != &ucb->acbList.links; l = l->next) {
+    const auto* acb = static_cast<const ACB*>(l);
+    if (match(acb, arg)) return const_cast<ACB*>(acb);
+  }
+  return nullptr;
 }
 
 // ---------------------------------------------------------------------------

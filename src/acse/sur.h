@@ -121,12 +121,21 @@ void AL_surDeleteUCB(UCB* ucb);
 int32_t AL_surCreateACB(GIDU* gidu);
 // Does nothing while a pass holds the ACB (link count above 0).
 void AL_surDeleteACB(ACB* acb);
-// 1 when `ucb` is one of the calling thread's live UCBs and carries the
-// UCB id; a block not in the list is not read.
+// 1 when `ucb` is one of the live UCBs of the process (made on any record
+// set) and carries the UCB id; a block not among them is not read.
 int32_t AL_surValidateUCB(const UCB* ucb);
+// 1 when `ucb` is one of the live UCBs of the process (its deletion not
+// begun); the block is not read.
+int32_t AL_surUcbLive(const UCB* ucb);
 // 1 when `acb` is one of `ucb`'s associations (any block, when `ucb` is
-// NULL) and carries the ACB id; a block not in the list is not read.
+// NULL) and carries the ACB id; a block not in the list is not read. The
+// list is read under hSerializeRdaSurMutex: associations of one user are
+// made and ended on the record sets of its connections.
 int32_t AL_surValidateACB(const ACB* acb, const UCB* ucb);
+// The first of `ucb`'s associations for which `match` holds, looked for
+// under hSerializeRdaSurMutex (`match` takes no lock and calls nothing that
+// does); NULL when none.
+ACB* AL_surFindACB(const UCB* ucb, bool (*match)(const ACB* acb, const void* arg), const void* arg);
 
 // ---------------------------------------------------------------------------
 // Element lists

@@ -112,15 +112,12 @@ ACB* findACBWithPconref(GIDU* gidu) {
                            (gidu->event == AL_A_ABORT_IND || gidu->event == AL_A_PABORT_IND));
   auto* ucb = static_cast<UCB*>(gidu->ue);
   if (!abortEvent || ucb == nullptr || gidu->pc == nullptr) return nullptr;
-  for (UL_Link* l = ucb->acbList.links.next; l != &ucb->acbList.links; l = l->next) {
-    auto* acb = static_cast<ACB*>(l);
-    if (acb->aeAssocRef == gidu->pc) {
-      TM_TRACE(rda_surTMHandle, AL_TL_RESULT, kSrc,
-               "findACBWithPconref: an ABORT indication is received before A-Associate response is sent to the AE\n");
-      return acb;
-    }
-  }
-  return nullptr;
+  ACB* acb = AL_surFindACB(
+      ucb, [](const ACB* a, const void* pc) { return a->aeAssocRef == pc; }, gidu->pc);
+  if (acb != nullptr)
+    TM_TRACE(rda_surTMHandle, AL_TL_RESULT, kSrc,
+             "findACBWithPconref: an ABORT indication is received before A-Associate response is sent to the AE\n");
+  return acb;
 }
 
 // ---------------------------------------------------------------------------
@@ -396,11 +393,7 @@ void rcvLocal(GIDU* gidu) {
 // The UCB is still one of the thread's users (it may have been deleted by
 // a nested pass while a GIDU was with the user). Without a ring to look in
 // the block is taken as it is.
-bool rda_surUcbAlive(const UCB* ucb) {
-  if (ucb == nullptr) return false;
-  const UL_Ring* ring = rda_surUcbQueue();
-  return ring == nullptr || UL_ringHolds(ring, ucb);
-}
+bool rda_surUcbAlive(const UCB* ucb) { return AL_surUcbLive(ucb) != 0; }
 
 // ---------------------------------------------------------------------------
 // Entries.

@@ -89,11 +89,11 @@ void deleteMarkedBlocks(UCB* ucb) {
   // A delivery made from within the user's receive entry may have ended
   // the user already.
   if (!rda_surUcbAlive(ucb)) return;
-  for (UL_Link* l = ucb->acbList.links.next; l != &ucb->acbList.links;) {
-    auto* acb = static_cast<ACB*>(l);
-    l = l->next;
-    if (acb->deleteFlag != 0) AL_surDeleteACB(acb);
-  }
+  // The user's associations may be made and ended on other record sets
+  // meanwhile: each marked one is found under the list's lock, then deleted.
+  while (ACB* acb = AL_surFindACB(
+             ucb, [](const ACB* a, const void*) { return a->deleteFlag != 0 && a->linkCount == 0; }, nullptr))
+    AL_surDeleteACB(acb);
   if (ucb->deleteFlag != 0) AL_surDeleteUCB(ucb);
 }
 

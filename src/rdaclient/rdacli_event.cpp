@@ -20,6 +20,7 @@
 #include "src/rdaclient/rdacli_conf.h"
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/runtime/qvinfo.h"
+#include "src/session/sessiontls.h"
 
 namespace {
 
@@ -90,6 +91,31 @@ void associationConfirm(RDA_CliHDBC* conn, GIDU* gidu) {
     if (const char* name = acse_printUserError(native))
       RDA_cliAddError(&conn->errors, RDA_CLI_ROW_ASSOC_REFUSED, static_cast<int32_t>(native), name, conn->tree);
 }
+
+// One pass of the stack's loop that waits for nothing: the input already
+// received is taken in.
+void drainInput() {
+  StpParams* p = QvGetStpParams();
+  if (p == nullptr) return;
+  const int32_t wait = p->pollWait;
+  p->pollWait = 0;
+  (void)gAiPump();
+  p->pollWait = wait;
+}
+
+// Ends a connection's wait however the wait ends.
+class WaitEnd {
+ public:
+  explicit WaitEnd(RDA_CliHDBC* conn) : conn_(conn) {}
+  ~WaitEnd() {
+    if (conn_ != nullptr) conn_->awaiting = 0;
+  }
+  WaitEnd(const WaitEnd&) = delete;
+  WaitEnd& operator=(const WaitEnd&) = delete;
+
+ private:
+  RDA_CliHDBC* conn_;
+};
 
 // The response time-out of the calling thread's client configuration, else
 // of the configuration file; seconds.
@@ -242,6 +268,17 @@ void cliRcv(GIDU* gidu) {
         connectionLost(env, conn, gidu);
         return;
       case AL_LOCERR_IND:
+        // A local error of a connection that has no request outstanding,
+        // or whose request has had its answer, is the stack's refusal of
+        // something received that answers nothing (a second answer, say):
+        // it belongs to no call.
+        if (conn != nullptr && (conn->awaiting == 0 || conn->answered != 0)) {
+          char name[kRdaErrorNameSize] = "";
+          TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** cliRcv: local error %s answers no request, ignored\n",
+                   rda_printError(gidu->errNo, name));
+          al_deleteGidu(gidu);
+          return;
+        }
         if (gidu->errNo != 0) {
           if (conn != nullptr) stackError(&conn->errors, gidu->errNo, conn->tree);
           else stackError(&env->errors, gidu->errNo, env->tree);
@@ -282,6 +319,7 @@ void cliRcv(GIDU* gidu) {
 
   if (conn != nullptr && conn->tmpl != nullptr) {
     TM_TRACE(rda_cliTMHandle, 64, kSrc, "cliRcv(): Connection event queue is used\n");
+    if (conn->awaiting != 0) conn->answered = 1;
     replaceQueued(conn->tmpl, gidu);
   } else {
     queueOnEnvironment(env, gidu);
@@ -293,9 +331,19 @@ void RDA_cliSendEvent(GIDU* gidu, int32_t mode) {
   // What the wait needs is read now: the GIDU belongs to the stack once sent.
   RDA_CliHENV* env = RDA_cliBlock(static_cast<RDA_CliHENV*>(gidu->ue), RDA_CLI_TAG_HENV);
   RDA_CliHDBC* conn = connectionOf(gidu);
-  if (conn != nullptr) conn->abortSeen = 0;
   GIDU* queue = nullptr;
+  if (conn != nullptr) conn->abortSeen = 0;
   if (mode == RDA_CLI_SEND_WAIT) {
+    // What has already arrived is taken in first, while no request is
+    // outstanding: it answers none of this one.
+    if (conn != nullptr && (conn->state & RDA_CLI_ST_ASSOCIATED) != 0) drainInput();
+    if (conn != nullptr && conn->abortSeen != 0) {
+      // The association ended before the request could go: the caller
+      // finds the abort's diagnostic.
+      TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** RDA_cliSendEvent(): the association was aborted, request not sent\n");
+      al_deleteGidu(gidu);
+      return;
+    }
     if (conn != nullptr && conn->tmpl != nullptr) {
       TM_TRACE(rda_cliTMHandle, 64, kSrc, "RDA_cliSendEvent(): Connection event queue is used\n");
       queue = conn->tmpl;
@@ -310,8 +358,14 @@ void RDA_cliSendEvent(GIDU* gidu, int32_t mode) {
       RDA_cliPurgeEventQueue(queue);
     }
   }
+  // A request of the connection is outstanding until its answer comes.
+  if (conn != nullptr && conn->tmpl != nullptr) {
+    conn->answered = 0;
+    conn->awaiting = 1;
+  }
   rda_surSnd(gidu, gidu->event == AL_ACT_REQ ? cliRcv : nullptr);
   if (queue == nullptr) return;
+  WaitEnd waitEnd(conn);
   // One pass of the stack at a time, so that an abort of this connection,
   // which goes to the environment's queue, ends the wait at once. A pass
   // that fails once may have met the end of another transport connection

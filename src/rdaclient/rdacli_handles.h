@@ -102,7 +102,11 @@ struct RDA_CliHDBC {
   uint32_t optionFlags;    // RDA_CLI_CONN_* bits
   uint32_t maxRows;
   uint32_t queryTimeOut;
-  uint32_t abortSeen;      // the receive entry handled an abort of this connection during the wait
+  // The event engine's wait on this connection: a request is outstanding,
+  // its answer has come, an abort of the association has been handled.
+  uint32_t awaiting;
+  uint32_t answered;
+  uint32_t abortSeen;
 };
 
 // A column or parameter record of a statement (an item of its tree).

@@ -272,13 +272,12 @@ TEST_F(Sur, DeletingAUserLeavesABusyAssociationToItsPass) {
 
 TEST_F(Sur, ValidationNamesTheWrongId) {
   TraceCapture trace({{&al_comTMHandle, "AL  : ", AL_TL_ERROR | AL_TL_ROUTE}});
-  // Listed, so that its id is read and found wrong.
-  UCB fake{};
-  fake.cbId = 7;
-  fake.prev = fake.next = &ucbs.links;
-  ucbs.links.next = ucbs.links.prev = &fake;
-  EXPECT_EQ(AL_surValidateUCB(&fake), 0);
-  ucbs.links.next = ucbs.links.prev = &ucbs.links;
+  // A live UCB, so that its id is read and found wrong.
+  UCB* u = makeUcb();
+  ASSERT_NE(u, nullptr);
+  u->cbId = 7;
+  EXPECT_EQ(AL_surValidateUCB(u), 0);
+  u->cbId = 260;
   EXPECT_TRUE(trace.contains("*** AL_surValidateUCB: UCB contains CB ID 7 not 260"));
   EXPECT_EQ(AL_surValidateUCB(nullptr), 0);
   EXPECT_TRUE(trace.contains("AL_surValidateUCB: Warning: UCB contains NULL value"));

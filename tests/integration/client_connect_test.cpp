@@ -8,14 +8,19 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "src/odbc/alltls.h"
 #include "src/rda/rda_idubuild.h"
 #include "src/rdaclient/rdacli_blocks.h"
 #include "src/rdaclient/rdacli_connect.h"
 #include "src/rdaclient/rdacli_event.h"
 #include "src/rdaclient/rdacli_handles.h"
+#include "src/rdaclient/rdacli_init.h"
 #include "src/rdaclient/rdacli_sql.h"
+#include "src/runtime/qvinfo.h"
+#include "src/runtime/xm.h"
 #include "src/session/tp0tcp.h"
 #include "support/cli_diag.h"
 #include "support/peer_process.h"
@@ -340,6 +345,65 @@ TEST_F(ClientConnect, AbortOfTheWaitingConnectionEndsItsWait) {
   EXPECT_EQ(rda_cliDisconnect(a), 1) << "no longer connected";
   rda_cliDisconnect(b);  // the peer aborts it too, at its third request
   EXPECT_EQ(b->state, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The records of one record set on the calling thread, with `ini` as its
+// configuration file.
+class OwnRecordSet {
+ public:
+  explicit OwnRecordSet(const char* ini) {
+    ok_ = QvCreateAllTLS() == 1 && xm_init() != nullptr && qv_setInfo(QV_INFO_INIFILE, 0, ini) == 1;
+  }
+  ~OwnRecordSet() { QvRemoveAllTLS(); }
+  OwnRecordSet(const OwnRecordSet&) = delete;
+  OwnRecordSet& operator=(const OwnRecordSet&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_ = false;
+};
+
+// Two connections of one environment, each on a thread of its own with its
+// own record set and stack instance, as the ODBC layer runs them with
+// multi-threading on: both connect and disconnect at once, twice.
+TEST_F(ClientConnect, ConnectionsWithStackInstancesOfTheirOwnRunAtOnce) {
+  PeerProcess peer(dir("peer"), {"--fork"});
+  ASSERT_GT(peer.port(), 0);
+  start(peer.port());
+  const std::string ini = std::getenv("MIRODEL_INI");
+  RDA_CliHDBC* connections[] = {conn(), conn()};
+  std::string failures[2];
+  auto run = [&](int n) {
+    OwnRecordSet records(ini.c_str());
+    if (!records.ok()) {
+      failures[n] = "no record set";
+      return;
+    }
+    uint32_t err = 0;
+    if (RDA_cliDuvikInit(&err, RDA_CLI_MODE_CONNECTION) != 1) {
+      failures[n] = "start-up failed: " + std::to_string(err);
+      return;
+    }
+    RDA_CliHDBC* c = connections[n];
+    for (int round = 0; round < 2 && failures[n].empty(); ++round) {
+      if (rda_cliConnect(c, "rdatest", RDA_CLI_NTS, "scott", RDA_CLI_NTS, "tiger", RDA_CLI_NTS, nullptr) != 0)
+        failures[n] = "connect: " + lastDiag(c->errors).state + " " + lastDiag(c->errors).message;
+      else if (rda_cliDisconnect(c) != 0)
+        failures[n] = "disconnect: " + lastDiag(c->errors).state + " " + lastDiag(c->errors).message;
+    }
+    RDA_cliDuvikTerm(RDA_CLI_MODE_CONNECTION);
+  };
+  std::thread a(run, 0);
+  std::thread b(run, 1);
+  a.join();
+  b.join();
+  EXPECT_EQ(failures[0], "");
+  EXPECT_EQ(failures[1], "");
+  for (RDA_CliHDBC* c : connections) EXPECT_EQ(c->state, 0u);
 }
 
 }  // namespace

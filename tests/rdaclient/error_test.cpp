@@ -60,6 +60,7 @@ class ClientDiagnostics : public XmCountTest {
   Popped pop(RDA_CliHENV* e, RDA_CliHDBC* c, RDA_CliHSTMT* s, int32_t size = 2100) {
     wchar_t state[6] = L"?????";
     std::vector<wchar_t> message(static_cast<size_t>(size) + 8, L'#');
+    message.back() = L'\0';
     int32_t native = -7;
     int32_t length = -7;
     const int32_t rc = rda_cliError(e, c, s, state, &native, message.data(), size, &length);

@@ -113,12 +113,26 @@ TEST_F(ClientReceive, ActivationIsKeptInTheEnvironmentAndItsFailuresCounted) {
 }
 
 TEST_F(ClientReceive, LocalErrorsGoToTheConnectionWhenThereIsOne) {
+  conn.awaiting = 1;  // a request is outstanding
   cliRcv(local(AL_LOCERR_IND, 0, true));
   EXPECT_EQ(conn.errors.count, 0u) << "status 0 is no error";
   EXPECT_EQ(count(conn.tmpl), 1u);
+  EXPECT_EQ(conn.answered, 1u);
+  conn.answered = 0;
   cliRcv(local(AL_LOCERR_IND, 52540, true));
   EXPECT_EQ(conn.errors.count, 2u);
   EXPECT_EQ(lastDiag(conn.errors).native, 52540);
+
+  // Once the request has had its answer, or with none outstanding, a local
+  // error answers nothing: no diagnostic, nothing queued.
+  RDA_cliPurgeEventQueue(conn.tmpl);
+  for (uint32_t awaiting : {1u, 0u}) {
+    conn.awaiting = awaiting;
+    conn.answered = 1;
+    cliRcv(local(AL_LOCERR_IND, 52583, true));
+    EXPECT_EQ(conn.errors.count, 2u) << awaiting;
+    EXPECT_EQ(count(conn.tmpl), 0u) << awaiting;
+  }
   cliRcv(local(AL_LOCERR_IND, 52539));
   EXPECT_EQ(env.errors.count, 2u);
   EXPECT_EQ(lastDiag(env.errors).native, 52539);

@@ -295,6 +295,16 @@ TEST_F(ClientStartup, FailedStartUndoesItselfSoTheNextStartWorks) {
   }
 }
 
+TEST_F(ClientStartup, BufferSizeThePoolCannotHaveFailsTheStart) {
+  configure("BUFFER_SIZE=70000\n");
+  EXPECT_FALSE(start());
+  EXPECT_EQ(err_, uint32_t{S_NO_BUFFER});
+  EXPECT_EQ(QvGetRdaCliConfInfo(), nullptr);
+  EXPECT_EQ(xmLive(), 0);
+  EXPECT_NE(readFile(sandbox_.dir() / "qvstart.log").find("*** RDA_cliDuvikInit: can't initialize buffers of 70000 bytes"),
+            std::string::npos);
+}
+
 TEST_F(ClientStartup, FailingStopStepStopsTheStopWithItsTrace) {
   configure();
   const fs::path traceFile = sandbox_.dir() / "qvstart.log";

@@ -158,7 +158,23 @@ void RecordingRelay::run(int serverPort) {
       if (n < 0 && errno == EINTR) continue;
       if (n > 0) {
         chunks_.push_back({i == 0, std::string(buf, static_cast<size_t>(n))});
-        if (sendAll(side[1 - i], buf, static_cast<size_t>(n))) continue;
+        if (i == 1 && steer_) {
+          // Whole TPKTs go through the steering function.
+          fromServer_.append(buf, static_cast<size_t>(n));
+          bool sent = true;
+          while (sent && fromServer_.size() >= 4) {
+            const size_t len = static_cast<size_t>(static_cast<uint8_t>(fromServer_[2])) << 8 |
+                               static_cast<uint8_t>(fromServer_[3]);
+            if (len >= 4 && fromServer_.size() < len) break;
+            const size_t take = len >= 4 ? len : fromServer_.size();
+            const std::string out = steer_(serverTpkts_++, fromServer_.substr(0, take));
+            fromServer_.erase(0, take);
+            sent = out.empty() || sendAll(side[0], out.data(), out.size());
+          }
+          if (sent) continue;
+        } else if (sendAll(side[1 - i], buf, static_cast<size_t>(n))) {
+          continue;
+        }
       }
       // The end of this direction (or a reset) passes on as the end of the
       // other side's incoming stream.

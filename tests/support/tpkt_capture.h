@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -60,6 +61,11 @@ class RecordingRelay {
   bool ok() const { return listenFd_ >= 0; }
   int port() const { return port_; }
 
+  // What the relay passes on for each whole TPKT from the server (counted
+  // from 0): the TPKT itself, more, or nothing. Set before start().
+  using Steer = std::function<std::string(size_t index, const std::string& tpkt)>;
+  void steerFromServer(Steer steer) { steer_ = std::move(steer); }
+
   // Starts the copying thread: one client, relayed to `serverPort`.
   void start(int serverPort);
   // Waits up to `seconds` for both sides to end their connection, then
@@ -87,4 +93,7 @@ class RecordingRelay {
   std::atomic<bool> done_{false};
   std::atomic<bool> connected_{false};
   std::vector<Chunk> chunks_;  // written by the thread, read after finish()
+  Steer steer_;
+  std::string fromServer_;  // octets of a TPKT from the server not yet whole
+  size_t serverTpkts_ = 0;
 };
