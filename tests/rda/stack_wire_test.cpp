@@ -28,6 +28,7 @@
 #include "src/presentation/ps_ssu.h"
 #include "src/presentation/users.h"
 #include "src/rda/rda_ae.h"
+#include "src/rda/rda_aetls.h"
 #include "src/rda/rda_event.h"
 #include "src/rda/rda_idubuild.h"
 #include "src/rda/rda_stackbuild.h"
@@ -391,6 +392,44 @@ TEST_F(StackWire, AnAbortWhileTheServerHoldsAnIndicationEndsItAndTheAnswerGoesNo
     EXPECT_EQ(gotCount(kA), clientGot);
     EXPECT_EQ(plist.count, 0u);
   }
+}
+
+// A server whose presentation layer does not know the X/Open RDA syntax
+// accepts the connection but refuses that context: the client's user gets
+// a rejecting A-ASSOCIATE confirm with a diagnostic (not an association on
+// which the first R-Initialize fails), and the connection is aborted, so
+// that neither side is left with an association or a connection.
+TEST_F(StackWire, AServerThatRefusesTheRdaContextGivesARejectedAssociation) {
+  SessionWire w(kPoolSize, ps_ssu);
+  w.confirms = true;
+  gWire = &w;
+  activate(w, SessionWire::A);
+  w.enter(SessionWire::B);
+  RdaAeTLS* tls = getRdaAeTLS(0);
+  ASSERT_NE(tls, nullptr);
+  ASSERT_EQ(tls->asxTbl[2].aseId, kRdaIduType) << "the X/Open row";
+  tls->asxTbl[2].arcCount = 0;  // the table ends before it: its syntax is never registered
+  activate(w, SessionWire::B);
+  ASSERT_FALSE(HasFatalFailure());
+  Peers p{[&](int side, const std::function<GIDU*()>& build) {
+            return exchange(w, static_cast<SessionWire::Side>(side), build);
+          },
+          {aei_[kA], aei_[kB]}};
+  GIDU* ind = p.send(kA, [&] { return assocReq(p.aei[kA], 0); });
+  ASSERT_NE(ind, nullptr);
+  ASSERT_EQ(ind->event, AL_A_ASSOC_IND);
+  const ObjIdV ctx{9, kXopenBasic};
+  GIDU* cnf = p.send(kB, [&] { return rda_createAssocRsp(ind, &ctx, AC_RESULT_ACCEPTED, nullptr, SR_DUPLEX); });
+  ASSERT_NE(cnf, nullptr);
+  EXPECT_EQ(cnf->event, AL_A_ASSOC_CNF);
+  const AcAare& aare = static_cast<const AcseApdu*>(cnf->idu)->aare;
+  EXPECT_EQ(aare.result, AC_RESULT_REJECTED_PERMANENT);
+  EXPECT_EQ(aare.resultSource, AC_SOURCE_PROVIDER);
+  EXPECT_EQ(aare.diagnostic, 1u) << "no reason given";
+  w.pump();
+  for (int side : {kA, kB}) EXPECT_EQ(RDA_aeSaoCount(aei_[side]), 0u) << side;
+  EXPECT_EQ(plist.count, 0u) << "the connection is aborted";
+  EXPECT_EQ(lastGot(kB)->event, AL_A_PABORT_IND) << "the server's user is told of the abort";
 }
 
 // The server's presentation layer sends a bare user abort (an ARU-PPDU
