@@ -25,14 +25,17 @@ QvMutexHandle* const kRemoveOrder[] = {
 }  // namespace
 
 int32_t QvCreateMutexes() {
+  // Only what is missing is made: a start-up that failed half-way is tried
+  // again, and what the first try made may already be in use.
   for (QvMutexHandle* m : kMutexes) {
+    if (*m != nullptr) continue;
     *m = QvCreateMutex();
     if (*m == nullptr) {
       TR_TRACE(kSrc, htrODBC, 2, "QvCreateMutex() returned error. Driver initialization has failed.");
       return 0;
     }
   }
-  hSerializeConnectSem = QvCreateSem(1);
+  if (hSerializeConnectSem == nullptr) hSerializeConnectSem = QvCreateSem(1);
   return hSerializeConnectSem != nullptr ? 1 : 0;
 }
 

@@ -12,9 +12,9 @@
 
 extern QvMutexHandle hSerializeMutex;  // driver-wide mutex
 
-// Creates, in order, the sixteen family mutexes and the connect semaphore
-// (which starts taken); 0 at the first mutex that cannot be had, else the
-// result of creating the semaphore (non-zero when it exists).
+// Creates, in order, those of the sixteen family mutexes and the connect
+// semaphore (which starts taken) that do not exist yet; 0 at the first mutex
+// that cannot be had, else 1 when the semaphore exists.
 int32_t QvCreateMutexes();
 // Destroys them all and leaves every handle 0.
 void QvRemoveMutexes();

@@ -88,6 +88,13 @@ wchar_t* qvwcsdup(const wchar_t* s) {
   return d;
 }
 
+wchar_t* QvAllocateWstr(int64_t chars) {
+  if (chars < 0 || static_cast<uint64_t>(chars) > SIZE_MAX / sizeof(wchar_t)) return nullptr;
+  return static_cast<wchar_t*>(std::calloc(chars > 0 ? static_cast<size_t>(chars) : 1, sizeof(wchar_t)));
+}
+
+void QvReleaseWstr(wchar_t* s) { std::free(s); }
+
 int qvwcscmp(const wchar_t* a, const wchar_t* b) { return std::wcscoll(a, b); }
 int qvwcsncmp(const wchar_t* a, const wchar_t* b, size_t n) { return std::wcsncmp(a, b, n); }
 

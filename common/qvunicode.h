@@ -27,6 +27,10 @@ wchar_t* qvwcsncat(wchar_t* dst, const wchar_t* src, size_t n);
 // Zero-filled heap copy (length + 1 characters), released with free();
 // NULL for a NULL string or when memory is short.
 wchar_t* qvwcsdup(const wchar_t* s);
+// A zero-filled buffer of `chars` wide characters (at least one), released
+// with QvReleaseWstr; NULL when memory is short or `chars` is negative.
+wchar_t* QvAllocateWstr(int64_t chars);
+void QvReleaseWstr(wchar_t* s);
 int qvwcscmp(const wchar_t* a, const wchar_t* b);  // locale collation order
 int qvwcsncmp(const wchar_t* a, const wchar_t* b, size_t n);
 // Compare towlower() of each pair until they differ or `a` ends; the result

@@ -149,6 +149,15 @@ void tlsRekey(Rec* rec, uint64_t threadId) {
   }
 }
 
+// Writes a new owner id into a record's cache slot only: lookups through the
+// cache then find it under that id, lookups through the list under its own.
+template <class Rec>
+void tlsRekeySlot(Rec* rec, uint64_t threadId) {
+  if (rec == nullptr || rec->cacheSlot == nullptr) return;
+  rec->cacheSlot->threadId.store(threadId, std::memory_order_release);
+  tlsCacheChanged();
+}
+
 // Declares a family made only of the fields every record has. Layers that are
 // not built yet keep their record in this minimal form until they add fields.
 #define QV_DECLARE_MINIMAL_TLS(X)       \

@@ -5,7 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev openssl clang libclang-rt-14-dev tshark tmux libsqlite3-dev)
+# libiodbc2 comes without its -dev package, which conflicts with unixodbc-dev.
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev openssl clang libclang-rt-14-dev tshark tmux libsqlite3-dev
+  unixodbc unixodbc-dev libiodbc2 python3-pyodbc)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

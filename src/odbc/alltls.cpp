@@ -12,17 +12,58 @@ constexpr const char* kSrc = "src/alltls";
 struct FamilyOps {
   const char* initName;
   int32_t (*init)();
+  bool (*has)();  // the calling thread has a record of the family
 };
 
+template <auto& Family>
+bool hasOwn() {
+  return Family.getOwn(0, false) != nullptr;
+}
+
 constexpr FamilyOps kCreateOrder[] = {
-    {"initLmoTLS", initLmoTLS},         {"initXmTLS", initXmTLS},
-    {"initGutilTLS", initGutilTLS},     {"initRdaCliTLS", initRdaCliTLS},
-    {"initAlTLS", initAlTLS},           {"initSystemTLS", initSystemTLS},
-    {"initRdaAseTLS", initRdaAseTLS},   {"initAcseAseTLS", initAcseAseTLS},
-    {"initRdaAeTLS", initRdaAeTLS},     {"initRdaSacfTLS", initRdaSacfTLS},
-    {"initRdaSurTLS", initRdaSurTLS},   {"initAcseTLS", initAcseTLS},
-    {"initSessionTLS", initSessionTLS},
+    {"initLmoTLS", initLmoTLS, hasOwn<gLmoTLS>},
+    {"initXmTLS", initXmTLS, hasOwn<gXmTLS>},
+    {"initGutilTLS", initGutilTLS, hasOwn<gGutilTLS>},
+    {"initRdaCliTLS", initRdaCliTLS, hasOwn<gRdaCliTLS>},
+    {"initAlTLS", initAlTLS, hasOwn<gAlTLS>},
+    {"initSystemTLS", initSystemTLS, hasOwn<gSystemTLS>},
+    {"initRdaAseTLS", initRdaAseTLS, hasOwn<gRdaAseTLS>},
+    {"initAcseAseTLS", initAcseAseTLS, hasOwn<gAcseAseTLS>},
+    {"initRdaAeTLS", initRdaAeTLS, hasOwn<gRdaAeTLS>},
+    {"initRdaSacfTLS", initRdaSacfTLS, hasOwn<gRdaSacfTLS>},
+    {"initRdaSurTLS", initRdaSurTLS, hasOwn<gRdaSurTLS>},
+    {"initAcseTLS", initAcseTLS, hasOwn<gAcseTLS>},
+    {"initSessionTLS", initSessionTLS, hasOwn<gSessionTLS>},
 };
+
+int32_t create(bool onlyMissing) {
+  for (const FamilyOps& f : kCreateOrder) {
+    if (onlyMissing && f.has()) continue;
+    if (f.init() == 0) {
+      TR_TRACE(kSrc, htrODBC, 2, "%s() returned error. Driver initialization has failed.", f.initName);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+// Applies `op` to each record of a set, in set order.
+template <class Op>
+void eachRecord(AllTLS* set, Op op) {
+  op(set->lmo);
+  op(set->xm);
+  op(set->gutil);
+  op(set->rdaCli);
+  op(set->al);
+  op(set->system);
+  op(set->rdaAse);
+  op(set->acseAse);
+  op(set->rdaAe);
+  op(set->rdaSacf);
+  op(set->rdaSur);
+  op(set->acse);
+  op(set->session);
+}
 
 constexpr void (*kRemoveRecord[])() = {
     removeLmoTLS,     removeGutilTLS,  removeRdaCliTLS, removeAlTLS,  removeSystemTLS,
@@ -43,15 +84,11 @@ int32_t QvIsMainThread() { return 1; }
 
 int32_t QvCreateThreadOrAcceptConnection() { return tp0tcp_procSocketConInd(); }
 
-int32_t QvCreateAllTLS() {
-  for (const FamilyOps& f : kCreateOrder) {
-    if (f.init() == 0) {
-      TR_TRACE(kSrc, htrODBC, 2, "%s() returned error. Driver initialization has failed.", f.initName);
-      return 0;
-    }
-  }
-  return 1;
-}
+AllTLS MainTLS{};
+
+int32_t QvCreateAllTLS() { return create(false); }
+
+int32_t QvCreateMissingTLS() { return create(true); }
 
 void QvRemoveAllTLS() {
   for (auto remove : kRemoveRecord) remove();
@@ -81,18 +118,15 @@ void QvGetAllTLS(AllTLS* set) {
 uint64_t QvChangeThreadIdInAllTLS(AllTLS* set, uint64_t threadId) {
   if (set == nullptr) return 0;
   const uint64_t previous = set->lmo != nullptr ? set->lmo->ownerThreadId : 0;
-  tlsRekey(set->lmo, threadId);
-  tlsRekey(set->xm, threadId);
-  tlsRekey(set->gutil, threadId);
-  tlsRekey(set->rdaCli, threadId);
-  tlsRekey(set->al, threadId);
-  tlsRekey(set->system, threadId);
-  tlsRekey(set->rdaAse, threadId);
-  tlsRekey(set->acseAse, threadId);
-  tlsRekey(set->rdaAe, threadId);
-  tlsRekey(set->rdaSacf, threadId);
-  tlsRekey(set->rdaSur, threadId);
-  tlsRekey(set->acse, threadId);
-  tlsRekey(set->session, threadId);
+  eachRecord(set, [threadId](auto* rec) { tlsRekey(rec, threadId); });
   return previous;
+}
+
+void QvGetAllMainTLS() { QvGetAllTLS(&MainTLS); }
+
+uint64_t QvChangeThreadIdInAllMainTLS(uint64_t threadId) { return QvChangeThreadIdInAllTLS(&MainTLS, threadId); }
+
+uint64_t QvChangeThreadIdInAllMainTLSInCache(uint64_t threadId) {
+  eachRecord(&MainTLS, [threadId](auto* rec) { tlsRekeySlot(rec, threadId); });
+  return MainTLS.lmo != nullptr ? MainTLS.lmo->ownerThreadId : 0;
 }

@@ -44,8 +44,22 @@ int32_t QvIsMainThread();
 // connection to the listening side (no thread is made). Its answer.
 int32_t QvCreateThreadOrAcceptConnection();
 
+// The set of the thread that ran the driver's start-up.
+extern AllTLS MainTLS;
+
 int32_t QvCreateAllTLS();
+// As QvCreateAllTLS, for the families the calling thread has no record of
+// yet (a start-up tried again after one that failed half-way).
+int32_t QvCreateMissingTLS();
 void QvRemoveAllTLS();
 void QvRemoveAllTLSFromCache();
 void QvGetAllTLS(AllTLS* set);
+// Writes the id into each record of the set and its cache slot; the
+// LmoTLS's previous owner id.
 uint64_t QvChangeThreadIdInAllTLS(AllTLS* set, uint64_t threadId);
+// The calling thread's records into MainTLS.
+void QvGetAllMainTLS();
+uint64_t QvChangeThreadIdInAllMainTLS(uint64_t threadId);
+// Writes the id into MainTLS's cache slots only (the records keep their
+// owner id); the LmoTLS's owner id.
+uint64_t QvChangeThreadIdInAllMainTLSInCache(uint64_t threadId);

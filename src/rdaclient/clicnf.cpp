@@ -35,7 +35,9 @@ int32_t copyText(RdaCliConfInfo* c, int32_t type, char** field) {
 
 uint32_t intValue(int32_t type) { return static_cast<uint32_t>(qv_getInfo(type, 0, nullptr, 0, rda_cliTMHandle)); }
 
-int32_t addUser(RdaCliConfInfo* c, const char* name) {
+}  // namespace
+
+int32_t confAddUser(RdaCliConfInfo* c, const char* name) {
   auto* user = static_cast<RdaUser*>(_xm_allocItem(c->tree, sizeof(RdaUser), XM_ZERO));
   if (user == nullptr) return noResource(c);
   user->name = ul_charscpy(name, c->tree);
@@ -51,6 +53,8 @@ int32_t addUser(RdaCliConfInfo* c, const char* name) {
   ++c->userCount;
   return 0;
 }
+
+namespace {
 
 using Accessor = int32_t (*)(RdaCliConfInfo*);
 
@@ -118,8 +122,8 @@ int32_t GetFetchBlockSize(RdaCliConfInfo* c) {
 }
 
 int32_t GetRDAUserName(RdaCliConfInfo* c) {
-  if (addUser(c, kLocalName) != 0) return 1;
-  return addUser(c, kLocalName);
+  if (confAddUser(c, kLocalName) != 0) return 1;
+  return confAddUser(c, kLocalName);
 }
 
 int32_t GetRspTimeOut(RdaCliConfInfo* c) {

@@ -14,6 +14,10 @@ int32_t RDA_cliInitConfInfo();
 // the trace masks. 0, or 1 on failure.
 int32_t RDA_cliIniParse();
 
+// Appends a user of that name to the record: 0, or 1 with the record's
+// error number set.
+int32_t confAddUser(RdaCliConfInfo* c, const char* name);
+
 // Accessors: 0, or 1 with the record's error number set.
 int32_t GetTraceOutput(RdaCliConfInfo* c);
 int32_t GetTransport(RdaCliConfInfo* c);

@@ -6,9 +6,8 @@
 // defaults and has it filled from the configuration (RDA_cliInitConfInfo,
 // src/rdaclient/clicnf.h).
 //
-// Minimal version: the record, its creation with the defaults, the trace
-// table and the lookup; the client's start-up, server list and users are
-// added with the client.
+// Beside it the thread's server list: one entry per database resource
+// named at a connect, made from the resource file (RDA_cliGetServer).
 #pragma once
 
 #include <cstdint>
@@ -110,3 +109,42 @@ int32_t createConfInfo(uint32_t* err);
 void deleteConfInfo();
 // The calling thread's record; NULL when it has none.
 RdaCliConfInfo* QvGetRdaCliConfInfo();
+
+// ---------------------------------------------------------------------------
+// Users: the n-th environment of the process calls from the n-th user.
+
+// Appends a user named "user%d" with the count + 1: 0, or 1 with the
+// record's error number set.
+int32_t RDA_cliAddUser();
+// The n-th user name (from 1), one user being added when n is the count + 1;
+// NULL when there is none.
+const char* RDA_cliGetUser(uint32_t n);
+
+// ---------------------------------------------------------------------------
+// Server list
+
+struct RdaSrvrList {
+  RdaCliLink ring;  // of SrvrInfo
+  uint32_t count;
+  XmTree* tree;     // the list's own tree, holding every entry
+  uint32_t error;   // RDA_ERR_NO_RESOURCE when an entry could not be made
+};
+
+// Makes the calling thread's empty list (one it still has goes first): 1,
+// or 0 with RDA_ERR_NO_RESOURCE in `*err`.
+int32_t createSrvrInfo(uint32_t* err);
+void deleteSrvrInfo();
+RdaSrvrList* QvGetRdaSrvrList();
+// Nothing to do: 1.
+int32_t RDA_cliInitSrvrInfo();
+// The server entry of a data resource: the default server for no name,
+// else the list's entry of that resource name (compared without regard to
+// case), made from the resource file when the list has none; NULL when
+// there is none.
+SrvrInfo* RDA_cliGetServer(const char* name, const char* connectString);
+// 1 when the list has an entry of `name` or one was added; else 0.
+int32_t RDA_addDbResource(const char* name, const char* connectString);
+// Appends an entry calling `serverName` for the resource `name`, with the
+// defaults of a dialogue; NULL (and the list's error word set) when memory
+// is short, in which case nothing is linked.
+SrvrInfo* RDA_cliAddSrvrInfo(const char* serverName, const char* name);

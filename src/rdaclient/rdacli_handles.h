@@ -1,24 +1,41 @@
-// The RDA client's control blocks of the environment and the connection.
-// Every block begins alike: two ring links, the 32-bit tag, the block's XM
-// tree. A block's template GIDU carries the four references that every GIDU
-// made for the block copies, and its links are the head of the block's event
+// The RDA client's control blocks, one for each kind of ODBC handle below
+// it: the environment, the connection and the statement. Every block is a
+// zero-filled XM item with a tree of its own, and begins alike: the ring
+// links, the 32-bit tag, the block's tree. Freeing a block frees its tree.
+//
+// A block's template GIDU carries the four references that every GIDU made
+// for the block copies, and its links are the head of the block's event
 // queue, on which the receive entry leaves what arrives for the waiter.
 //
-// Minimal version: the leading words, the template, the activation flag and
-// state word that the receive entry keeps, and a count of diagnostics with
-// the last one's row and native error; the rest of the blocks (statements,
-// options, the diagnostics' texts) comes with the client.
+// A handle is trusted only while the block is in the process-wide set of
+// live blocks (src/rdaclient/rdacli_blocks.h); a freed block keeps its
+// complemented tag as well.
 #pragma once
 
 #include <cstdint>
 
 #include "src/acse/gidu.h"
+#include "src/rdaclient/rdacli_conf.h"
+#include "src/rdaclient/rdacli_error.h"
 
 struct XmTree;
 
 inline constexpr uint32_t RDA_CLI_TAG_HENV = 264;
 inline constexpr uint32_t RDA_CLI_TAG_HDBC = 265;
 inline constexpr uint32_t RDA_CLI_TAG_HSTMT = 266;
+
+// Status of the rda_cli* calls.
+inline constexpr int32_t RDA_CLI_SUCCESS = 0;
+inline constexpr int32_t RDA_CLI_SUCCESS_WITH_INFO = 1;
+inline constexpr int32_t RDA_CLI_NO_DATA = 100;
+inline constexpr int32_t RDA_CLI_ERROR = -1;
+inline constexpr int32_t RDA_CLI_INVALID_HANDLE = -2;
+
+// A ring of blocks with its count.
+struct RdaCliRing {
+  RdaCliLink head;
+  uint32_t count;
+};
 
 // Environment flags.
 inline constexpr uint32_t RDA_CLI_ENV_ACTIVATED = 1;
@@ -31,37 +48,142 @@ inline constexpr uint32_t RDA_CLI_ST_ROLLED_BACK = 8;
 inline constexpr uint32_t RDA_CLI_ST_RESOURCE_OPEN = 16;
 inline constexpr uint32_t RDA_CLI_ST_DISCONNECTING = 128;
 
-// Rows of the client's SQLSTATE table that the receive entry reports.
-inline constexpr uint32_t RDA_CLI_ROW_ASSOC_REFUSED_BY_USER = 61;
-inline constexpr uint32_t RDA_CLI_ROW_RELEASE_REFUSED = 62;
-inline constexpr uint32_t RDA_CLI_ROW_CONNECTION_LOST = 63;
-inline constexpr uint32_t RDA_CLI_ROW_ASSOC_REFUSED = 79;
-inline constexpr uint32_t RDA_CLI_ROW_STACK_ERROR = 80;
+// Connection option flags.
+inline constexpr uint32_t RDA_CLI_CONN_OPT1001 = 1;
+inline constexpr uint32_t RDA_CLI_CONN_AUTOCOMMIT = 2;
 
-struct RDA_CliErrorList {
-  uint32_t count;
-  uint32_t lastRow;     // row of the client's SQLSTATE table
-  uint32_t lastNative;  // native error of that diagnostic
-};
+// Statement state bits.
+inline constexpr uint32_t RDA_CLI_STMT_CURSOR_OPEN = 1;
+inline constexpr uint32_t RDA_CLI_STMT_PREPARED = 2;
+inline constexpr uint32_t RDA_CLI_STMT_CONFIRMED = 4;
+
+// Statement option flags.
+inline constexpr uint32_t RDA_CLI_STMT_UNIQUEROW = 1;
+inline constexpr uint32_t RDA_CLI_STMT_OPTIONS_SUPPORT = 2;  // from the connection's support word
+inline constexpr uint32_t RDA_CLI_STMT_OPT32 = 32;           // set at allocation
+
+// Result kind of a statement whose row count is known.
+inline constexpr uint32_t RDA_CLI_RESULT_ROWCOUNT = 2;
 
 struct RDA_CliHENV {
-  RDA_CliHENV* next;
-  RDA_CliHENV* prev;
-  uint32_t tag;  // RDA_CLI_TAG_HENV
+  RdaCliLink links;     // in henvList
+  uint32_t tag;         // RDA_CLI_TAG_HENV
   XmTree* tree;
-  GIDU tmpl;     // ue = this block, pe = the UCB once activated; its links are the event queue
-  uint32_t flags;
+  GIDU tmpl;            // ue = this block, pe = the UCB once activated; its links are the event queue
+  RdaCliRing conns;     // of RDA_CliHDBC
+  uint32_t flags;       // RDA_CLI_ENV_ACTIVATED
+  const char* user;     // the RDA user this environment calls from
+  uint32_t fetchSize;
   RDA_CliErrorList errors;
 };
 
 struct RDA_CliHDBC {
-  RDA_CliHDBC* next;
-  RDA_CliHDBC* prev;
-  uint32_t tag;  // RDA_CLI_TAG_HDBC
+  RdaCliLink links;     // in the environment's ring
+  uint32_t tag;         // RDA_CLI_TAG_HDBC
   uint32_t productType;
   XmTree* tree;
-  GIDU* tmpl;    // ue, pe = the environment's UCB, uc = this block, pc = the ACB; NULL after an abort
+  GIDU* tmpl;           // ue, pe = the environment's UCB, uc = this block, pc = the ACB; NULL after an abort
   RDA_CliHENV* env;
-  uint32_t state;
+  SrvrInfo* server;     // chosen at connect
+  uint32_t opId;        // running operation id: each new statement takes the next
+  uint32_t state;       // RDA_CLI_ST_* bits
+  uint32_t fetchSize;
+  RdaCliRing stmts;     // of RDA_CliHSTMT
   RDA_CliErrorList errors;
+  uint32_t optLevel;       // negotiated statement optimisation level
+  uint32_t numericFormat;  // 1 digit strings, 0 8-byte integers
+  char decimalPoint;
+  uint32_t option1000;
+  uint32_t maxRowsSupport;
+  uint32_t stmtOptionsSupport;
+  uint32_t alwaysUseCursor;
+  uint32_t mapDefaultWcharAsChar;
+  uint32_t transStarts;
+  uint32_t optionFlags;    // RDA_CLI_CONN_* bits
+  uint32_t maxRows;
+  uint32_t queryTimeOut;
+  uint32_t abortSeen;      // the receive entry handled an abort of this connection during the wait
 };
+
+// A column or parameter record of a statement (an item of its tree).
+//
+// Minimal version: the links and the flags word that freeing a statement's
+// records reads; the records are built with the result and parameter
+// handling.
+struct RDA_CliRecord {
+  RdaCliLink links;
+  uint32_t flags;  // columns: bit 0 bound
+};
+inline constexpr uint32_t RDA_CLI_COL_BOUND = 1;
+
+struct RDA_CliHSTMT {
+  RdaCliLink links;     // in the connection's ring
+  uint32_t tag;         // RDA_CLI_TAG_HSTMT
+  XmTree* tree;
+  XmTree* resultTree;   // the open cursor's result data; NULL when none
+  RDA_CliHDBC* conn;
+  uint32_t queryFlag;   // the prepared text is a query
+  uint32_t state;       // RDA_CLI_STMT_* bits
+  uint32_t opId;        // names the statement in confirms
+  RdaCliRing params;    // of RDA_CliRecord
+  uint32_t fetchState;
+  RdaCliRing cols;      // of RDA_CliRecord
+  uint32_t resultKind;  // RDA_CLI_RESULT_ROWCOUNT: rowCount is known
+  uint32_t rowCount;
+  uint32_t fetchSize;
+  RDA_CliErrorList errors;
+  uint32_t maxRows;       // option 1
+  uint32_t returnValues;  // output values of the last call
+  uint32_t queryTimeOut;  // option 0
+  uint32_t optionFlags;   // RDA_CLI_STMT_* option bits
+  RdaCliRing paramDescs;  // descriptions received from the server
+};
+
+// ---------------------------------------------------------------------------
+// Rings
+
+void RDA_cliRingInit(RdaCliRing* ring);
+void RDA_cliRingAppend(RdaCliRing* ring, RdaCliLink* link);
+void RDA_cliRingRemove(RdaCliRing* ring, RdaCliLink* link);
+
+// ---------------------------------------------------------------------------
+// Allocation and release
+
+// The ring of all environments; NULL while there is none.
+extern RdaCliRing* henvList;
+
+int32_t rda_cliAllocEnv(RDA_CliHENV** out);
+int32_t rda_cliFreeEnv(RDA_CliHENV* henv);
+int32_t rda_cliAllocConnect(RDA_CliHENV* henv, RDA_CliHDBC** out);
+int32_t rda_cliFreeConnect(RDA_CliHDBC* hdbc);
+int32_t rda_cliAllocStmt(RDA_CliHDBC* hdbc, RDA_CliHSTMT** out);
+// Option 0 close, 1 drop, 2 unbind, 3 reset parameters.
+int32_t rda_cliFreeStmt(RDA_CliHSTMT* hstmt, int16_t option);
+// The connection's statement with `opId`, or NULL.
+RDA_CliHSTMT* RDA_cliGetStmtHndl(RDA_CliHDBC* hdbc, uint32_t opId);
+// Empties the event queue of the connection's environment. Always 0.
+int32_t rda_cliPurgeEnvQueue(RDA_CliHDBC* hdbc);
+
+// Frees a statement block (unlinked from its connection, tag complemented).
+void RDA_cliDropStmt(RDA_CliHSTMT* hstmt);
+// Frees every column (or parameter) record of a ring.
+void RDA_cliFreeRecords(RdaCliRing* ring);
+
+// ---------------------------------------------------------------------------
+// Connection options
+
+inline constexpr int32_t RDA_CLI_CONN_OPT_QUERY_TIMEOUT = 0;
+inline constexpr int32_t RDA_CLI_CONN_OPT_MAX_ROWS = 1;
+inline constexpr int32_t RDA_CLI_CONN_OPT_AUTOCOMMIT = 102;
+inline constexpr int32_t RDA_CLI_CONN_OPT_1000 = 1000;
+inline constexpr int32_t RDA_CLI_CONN_OPT_1001 = 1001;
+inline constexpr int32_t RDA_CLI_CONN_OPT_ASSOCIATED = 1002;
+
+int32_t rda_cliSetConnectOption(RDA_CliHDBC* hdbc, int32_t option, uint32_t value);
+int32_t rda_cliGetConnectOption(RDA_CliHDBC* hdbc, int32_t option, uint32_t* value);
+int32_t rda_cliSetDecimalPointOption(RDA_CliHDBC* hdbc, char value);
+int32_t rda_cliSetMaxRowsOption(RDA_CliHDBC* hdbc, uint32_t value);
+int32_t rda_cliSetStmtOptionsSupport(RDA_CliHDBC* hdbc, uint32_t value);
+int32_t rda_cliSetConnOptionAlwaysUseCursor(RDA_CliHDBC* hdbc, uint32_t value);
+int32_t rda_cliSetProductType(RDA_CliHDBC* hdbc, uint32_t value);
+int32_t rda_cliSetMapDefaultWcharAsChar(RDA_CliHDBC* hdbc, uint32_t value);

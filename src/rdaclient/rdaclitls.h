@@ -24,7 +24,7 @@ struct RdaCliTLS {
   TLSCacheSlot* cacheSlot;
   char sqlText[kRdaCliSqlTextSize];   // SQL statement being composed
   char numText[kRdaCliNumTextSize];   // numeric text, written backwards, NUL in the last octet
-  void* diagCursor;                   // position of the walk over the error lists
+  uintptr_t diagCursor;               // entries of an error list rda_cliGetError has read
   wchar_t command[kRdaCliCmdSize];    // a driver command, at most 8192 characters and NUL
   TpLocalAddr sessParams;             // local transport address given to the session start-up
   SSAPaddr accessPoint;               // session selector registered at start-up
@@ -37,6 +37,17 @@ struct RdaCliTLS {
 extern TLSFamily<RdaCliTLS> gRdaCliTLS;
 
 int32_t initRdaCliTLS();
+// The calling thread's record; with `remove` set it is also unlinked from
+// the list and the cache. A miss is traced, with a dump of the family.
 RdaCliTLS* getRdaCliTLS(int32_t remove);
+// As getRdaCliTLS, for callers to whom a missing record is normal: a miss
+// writes one quiet line and no dump.
+RdaCliTLS* check_and_getRdaCliTLS(int32_t remove);
 void removeRdaCliTLS();
 void destroyRdaCliTLSCache();
+// The calling thread's message buffer (kRdaCliMsgSize octets); NULL without
+// a record.
+char* qvGetRdaCliMsgBuf();
+// Writes the cache and the list of the family into the client's trace,
+// under `title`. The caller holds hSerializeRdaCliMutex.
+void traceRdaCliTLS(const char* title);

@@ -340,7 +340,11 @@ uint32_t init_session(TpLocalAddr* params) {
   return r;
 }
 
-void term_session() { (void)close_ifc(); }
+void term_session() {
+  (void)close_ifc();
+  // The providers attached go with the layer: a later start attaches again.
+  if (SessionTLS* t = getSessionTLS(0)) t->stackInfo = qv_s_stackInfo;
+}
 
 uint32_t s_attach_transport(const char* genericName) {
   TM_TRACE(sess_TM_handle, 128, kSrc, "s_attach_transport: genericName=(%s)  ",

@@ -7,19 +7,15 @@
 // R-Terminate and A-RELEASE. Its misbehaviour modes give the client an
 // abort, a time-out or an error confirm.
 //
-// The RDA client is not built yet: the client side sends its requests
-// through the event engine's stand-ins (RDA_cliSendEvent) and takes each
-// confirm off the connection's queue itself, to read what it carries.
+// The client side sends its requests through the event engine
+// (RDA_cliSendEvent) and takes each confirm off the connection's queue
+// itself, to read what it carries (support/peer_client.h).
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sqlite3.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -47,251 +43,14 @@
 #include "src/rda/rda_stackbuild.h"
 #include "src/rdaclient/rdacli_event.h"
 #include "src/runtime/xm.h"
+#include "support/peer_client.h"
+#include "support/peer_process.h"
 #include "support/stack.h"
 #include "support/tpkt_capture.h"
-
-extern char** environ;
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// rdapeer as a process of the test: started with its options, its port read
-// from the first line it writes; stopped with SIGTERM (killed if it does not
-// go), and never left behind.
-class PeerProcess {
- public:
-  PeerProcess(const std::filesystem::path& dir, const std::vector<std::string>& options)
-      : log_(dir.string() + ".log") {
-    std::filesystem::create_directories(dir);
-    std::vector<std::string> args = {RDAPEER_PATH, "--dir", dir.string(), "--idle", "60"};
-    args.insert(args.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int out[2];
-    if (pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, out[1]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (posix_spawn(&pid_, RDAPEER_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    // The port, within a few seconds.
-    std::string line;
-    pollfd p{out[0], POLLIN, 0};
-    char c = 0;
-    while (pid_ > 0 && line.find('\n') == std::string::npos && poll(&p, 1, 5000) == 1 && read(out[0], &c, 1) == 1)
-      line += c;
-    close(out[0]);
-    port_ = std::atoi(line.c_str());
-  }
-  ~PeerProcess() { (void)stop(); }
-  PeerProcess(const PeerProcess&) = delete;
-  PeerProcess& operator=(const PeerProcess&) = delete;
-
-  int port() const { return port_; }
-  // What it has written on standard error.
-  std::string log() const {
-    std::ifstream in(log_);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
-  // The exit status once it has ended by itself within `limit`; -1 when it
-  // has not (it goes on running) or is gone.
-  int wait(std::chrono::milliseconds limit) {
-    if (pid_ <= 0) return -1;
-    int status = 0;
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > until) return -1;
-      std::this_thread::sleep_for(5ms);
-    }
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  // The processes the peer has forked and that still run.
-  size_t children() const {
-    if (pid_ <= 0) return 0;
-    std::ifstream in("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children");
-    size_t n = 0;
-    for (std::string word; in >> word;) ++n;
-    return n;
-  }
-  // SIGTERM, then the exit status (-1: it had to be killed or was gone).
-  int stop() {
-    if (pid_ <= 0) return -1;
-    kill(pid_, SIGTERM);
-    const int status = wait(5s);
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
-    return status;
-  }
-
- private:
-  std::string log_;
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
-
-using Got = std::unique_ptr<GIDU, void (*)(GIDU*)>;
-
-// A client-role stack with the event engine's blocks, associated with the
-// peer through the database resource of its configuration.
-class Client {
- public:
-  explicit Client(const std::string& ini) : side_(StackSide::Role::Client, ini) {}
-
-  // Up to the association; "" when it is there, else what failed.
-  std::string associate() {
-    if (!side_.ok() || side_.startRda() != 1) return "start-up: " + side_.error();
-    if (!c_.activate()) return "no activation";
-    if (!c_.associate()) return "no association";
-    return "";
-  }
-  RDA_CliHDBC& conn() { return c_.conn; }
-  GIDU* tmpl() { return c_.conn.tmpl; }
-  int32_t nextOp() { return ++op_; }
-
-  // Sends `req` and returns its answer.
-  Got call(GIDU* req, int32_t seconds = 10) { return Got(c_.call(req, seconds), al_deleteGidu); }
-  // What the environment gets next (an abort); NULL when nothing came.
-  Got environmentEvent(int32_t seconds = 10) {
-    int32_t status = 0;
-    return Got(ai_do_rcv(&c_.env.tmpl, seconds, &status), al_deleteGidu);
-  }
-  void send(GIDU* req) { RDA_cliSendEvent(req, RDA_CLI_SEND_ONLY); }
-
- private:
-  StackSide side_;
-  StackClient c_;
-  int32_t op_ = 0;
-};
-
-const RDAXOPENIdu& iduOf(const GIDU* g) { return *static_cast<const RDAXOPENIdu*>(g->idu); }
-
-std::string describe(const GIDU* g) {
-  if (g == nullptr) return "nothing";
-  std::ostringstream s;
-  s << "event 0x" << std::hex << g->event << std::dec << " error " << g->errNo;
-  if (g->iduType == AL_IDU_RDA) {
-    s << " RDA error " << rda_getSQLErr(g);
-    const RDAErr* err = rda_rcError(g->idu, RdaFamily::Xopen);
-    if (err != nullptr && rda_getSQLErr(g) == RDA_GENERR_OP_ABORTED && err->diag.text != nullptr)
-      s << " (" << err->diag.text << ")";
-  }
-  return s.str();
-}
-
-// R-Initialize as the client sends it: the level word in the user data and,
-// with its scrambling bits, the user name and password scrambled.
-GIDU* initRequest(Client& c, const std::string& user, const std::string& password, int level,
-                  bool controlled = false) {
-  const bool scrambled = peer::credentialsScrambled(level);
-  const std::string name = scrambled ? peer::scramble(user) : user;
-  std::string pass = scrambled ? peer::scramble(password) : password;
-  std::string data = "KVO_RDA_CLIENT," + std::to_string(level) + ",127.0.0.1,DSN=rdatest;PWD=*****,V1";
-  uint8_t suffix[] = {127, 0, 0, 1, 0, 1, 2, 3, 4, 5, 6, 7};
-  const OctStgV dlg{sizeof suffix, suffix};
-  RDAAuthData auth{};
-  auth.code = RDA_AUTH_TEXT;
-  auth.text = pass.data();
-  const OctStgV userData{static_cast<uint32_t>(data.size()), reinterpret_cast<uint8_t*>(data.data())};
-  const uint32_t flag = 1;
-  return rda_createSQLInitReq(c.tmpl(), c.nextOp(), &dlg, name.c_str(), &auth, controlled ? &flag : nullptr, 0xFE,
-                              rda_xopenIntegrityYes, &userData);
-}
-
-// One argument value.
-struct Val {
-  uint32_t type;  // 0: NULL
-  std::string text;
-  int64_t integer = 0;
-  double real = 0;
-};
-
-// R-ExecuteDBL of `sql` with `rows` of arguments (none: no argument part; one:
-// the single-row form asking for `repetition` rows).
-GIDU* execRequest(Client& c, const std::string& sql, const std::vector<std::vector<Val>>& rows, int32_t repetition) {
-  XmTree* vt = _xm_allocTree(nullptr);
-  std::vector<RDASQLValList*> lists;
-  for (const auto& row : rows) {
-    RDASQLValList* l = rda_createSQLValList(vt);
-    if (l == nullptr) return nullptr;
-    for (const Val& v : row) {
-      const OctStgV str{static_cast<uint32_t>(v.text.size()), reinterpret_cast<uint8_t*>(const_cast<char*>(v.text.data()))};
-      if (rda_addXOPENSQLVal(vt, &l->values, v.type == 0 ? RDA_SQLVAL_VARCHAR : v.type, &str, 0, v.integer, &str,
-                             nullptr, v.type == 0 ? -1 : 0, v.real) != 1)
-        return nullptr;
-    }
-    lists.push_back(l);
-  }
-  const OctStgV stmt{static_cast<uint32_t>(sql.size()), reinterpret_cast<uint8_t*>(const_cast<char*>(sql.data()))};
-  return rda_createSQLExecDBLReq(c.tmpl(), c.nextOp(), nullptr, nullptr, &stmt, 0, nullptr, 0, nullptr,
-                                 static_cast<uint32_t>(lists.size()), lists.data(), repetition, vt);
-}
-
-// What an R-ExecuteDBL confirm carries: the rows as texts, the SQLSTATEs of
-// its exceptions in order, and the last diagnostics number.
-struct ExecResult {
-  std::string failure;  // "" when an R-ExecuteDBL result came
-  size_t columns = 0;
-  std::vector<std::vector<std::string>> rows;
-  std::vector<std::string> states;
-  int32_t count = -1;
-};
-
-std::string cellText(const RDAXOPENSQLVal* v) {
-  if ((v->mask & 1u) == 0) return v->indicator == -1 ? "NULL" : "?";
-  const RDAXOPENSQLValue& x = v->value;
-  char buf[64];
-  switch (x.code) {
-    case RDA_SQLVAL_INTEGER:
-      return std::to_string(x.integer);
-    case RDA_SQLVAL_DOUBLE:
-      std::snprintf(buf, sizeof buf, "%.6g", x.real);
-      return buf;
-    case RDA_SQLVAL_VARCHAR:
-      return std::string(reinterpret_cast<const char*>(x.octets.octets), x.octets.length);
-    case RDA_SQLVAL_NUMERIC:
-      return std::string(reinterpret_cast<const char*>(x.numeric.octets), x.numeric.length);
-    default:
-      return "code " + std::to_string(x.code);
-  }
-}
-
-ExecResult exec(Client& c, const std::string& sql, const std::vector<std::vector<Val>>& rows = {},
-                int32_t repetition = 0) {
-  ExecResult r;
-  Got g = c.call(execRequest(c, sql, rows, repetition));
-  if (g == nullptr || g->event != RDA_EXECDBL_CNF) {
-    r.failure = sql + ": " + describe(g.get());
-    return r;
-  }
-  const RDAExecDBL_Result& res = iduOf(g.get()).execDBL_RC.result;
-  if ((res.mask & 1u) != 0) r.columns = res.resultSpecs.count;
-  if ((res.mask & 2u) == 0 || rda_ringEmpty(res.rows)) return r;
-  for (const UL_Link* p = res.rows.links.next; p != &res.rows.links; p = p->next) {
-    const RDAXOPENResultVals& row = reinterpret_cast<const RDAXOPENResultNode*>(p)->row;
-    if (row.exception != nullptr) {
-      if ((row.exception->mask & 1u) != 0) r.states.push_back(row.exception->sqlState);
-      if ((row.exception->diag.mask & 1u) != 0) r.count = row.exception->diag.number;
-    }
-    if ((row.mask & 2u) == 0) continue;
-    std::vector<std::string> cells;
-    const RDAList& vals = row.values.values;
-    if (!rda_ringEmpty(vals))
-      for (const UL_Link* q = vals.links.next; q != &vals.links; q = q->next)
-        cells.push_back(cellText(static_cast<const RDAXOPENSQLVal*>(reinterpret_cast<const RDAValNode*>(q)->val)));
-    r.rows.push_back(cells);
-  }
-  return r;
-}
 
 // The row with key `id` as inserted and as it reads back.
 std::vector<Val> rowValues(int id) {
@@ -365,22 +124,20 @@ std::string dialogue(const std::string& ini, int rows, int block, bool controlle
   r = exec(c, "SELECT id FROM t WHERE id > ?", {{Val{RDA_SQLVAL_INTEGER, "", last}}}, block);
   CHECK(r.rows.empty() && r.states == std::vector<std::string>{"02000"}, "after the last block");
 
-  // A commit keeps, a rollback undoes.
+  // A commit keeps, a rollback undoes. The client's confirm handlers begin
+  // the next transaction after each.
   g = c.call(rda_createSQLCommitReq(c.tmpl(), c.nextOp()));
   CHECK(g != nullptr && g->event == RDA_COMMIT_CNF && iduOf(g.get()).commit_RC.result.value == 0,
         "R-Commit: " + describe(g.get()));
-  c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
   r = exec(c, "DELETE FROM t WHERE id <= 10");
   CHECK(r.count == 10, "delete " + r.failure);
   g = c.call(rda_createSQLRollbackReq(c.tmpl(), c.nextOp()));
   CHECK(g != nullptr && g->event == RDA_ROLLBACK_CNF, "R-Rollback: " + describe(g.get()));
-  c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
   r = exec(c, "SELECT count(*) FROM t", {{}}, 1);
   CHECK(r.rows.size() == 1 && r.rows[0] == std::vector<std::string>{std::to_string(rows)}, "rolled back " + r.failure);
   CHECK(exec(c, "DELETE FROM t WHERE id <= 10").count == 10, "delete again");
   g = c.call(rda_createSQLCommitReq(c.tmpl(), c.nextOp()));
   CHECK(g != nullptr && g->event == RDA_COMMIT_CNF, "second R-Commit: " + describe(g.get()));
-  c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
   r = exec(c, "SELECT count(*) FROM t", {{}}, 1);
   CHECK(r.rows.size() == 1 && r.rows[0] == std::vector<std::string>{std::to_string(rows - 10)}, "committed");
 
@@ -390,8 +147,11 @@ std::string dialogue(const std::string& ini, int rows, int block, bool controlle
   r = exec(c, "SELEC id FROM t");
   CHECK(r.states == std::vector<std::string>{"42000"}, "bad statement " + r.failure);
 
-  g = c.call(rda_createSQLCommitReq(c.tmpl(), c.nextOp()));
-  CHECK(g != nullptr && g->event == RDA_COMMIT_CNF, "last R-Commit: " + describe(g.get()));
+  // The end as a disconnect ends: a rollback after which no transaction
+  // begins.
+  c.conn().state |= RDA_CLI_ST_DISCONNECTING;
+  g = c.call(rda_createSQLRollbackReq(c.tmpl(), c.nextOp()));
+  CHECK(g != nullptr && g->event == RDA_ROLLBACK_CNF, "last R-Rollback: " + describe(g.get()));
   g = c.call(rda_createSQLCloseReq(c.tmpl(), c.nextOp()));
   CHECK(g != nullptr && g->event == RDA_CLOSE_CNF, "R-Close: " + describe(g.get()));
   g = c.call(rda_createSQLTermReq(c.tmpl(), c.nextOp()));
@@ -575,6 +335,105 @@ TEST_F(RdaPeer, MisbehaviourReachesTheClientAsAbortTimeOutOrErrorConfirm) {
   }
 }
 
+// The options that answer one request of the dialogue with an error: the
+// client gets the error confirm with the error's number and parameter.
+// An invalid-sequence error (17) answering R-Open is one that the client's
+// state check accepts in no state after R-Initialize: the client gets a
+// local error instead.
+TEST_F(RdaPeer, ErrorOptionsAnswerTheirRequestWithThatError) {
+  enum Step { Init, Open, Term };
+  const struct {
+    std::vector<std::string> options;
+    Step step;
+    uint32_t error;
+    const char* text;  // error 19's diagnostic
+    int32_t parameter;  // error 10's handle, error 17's state
+  } cases[] = {
+      {{"--fail-init-text", "balance elsewhere [-2130706431]"}, Init, 19, "balance elsewhere [-2130706431]", 0},
+      {{"--open-error", "10"}, Open, 10, nullptr, 1},
+      {{"--open-error", "11"}, Open, 11, nullptr, 0},
+      {{"--open-error", "17:3"}, Open, 17, nullptr, 3},
+      {{"--fail-term"}, Term, 19, peer::kTermRefusedText, 0},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.options[0] + " " + (t.options.size() > 1 ? t.options[1] : ""));
+    PeerProcess peer(peerDir(), t.options);
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(c.associate(), "");
+    Got g = c.call(initRequest(c, "scott", "tiger", 65));
+    ASSERT_NE(g, nullptr);
+    if (t.step != Init) {
+      ASSERT_EQ(g->event, RDA_INIT_CNF) << describe(g.get());
+      g = c.call(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 0, "", nullptr, nullptr, nullptr, nullptr));
+      ASSERT_NE(g, nullptr);
+    }
+    if (t.step == Term) {
+      ASSERT_EQ(g->event, RDA_OPEN_CNF) << describe(g.get());
+      g = c.call(rda_createSQLCloseReq(c.tmpl(), c.nextOp()));
+      ASSERT_NE(g, nullptr);
+      ASSERT_EQ(g->event, RDA_CLOSE_CNF) << describe(g.get());
+      g = c.call(rda_createSQLTermReq(c.tmpl(), c.nextOp()));
+      ASSERT_NE(g, nullptr);
+    }
+    if (t.error == 17) {
+      EXPECT_EQ(g->event, static_cast<uint32_t>(AL_LOCERR_IND)) << describe(g.get());
+      EXPECT_EQ(g->errNo, 52583u) << "refused by the client's state check";
+      c.send(rda_createAbortReq(c.tmpl()));
+      EXPECT_EQ(peer.stop(), 0);
+      continue;
+    }
+    const uint32_t expected[] = {RDA_INIT_ECNF, RDA_OPEN_ECNF, RDA_TERM_ECNF};
+    ASSERT_EQ(g->event, expected[t.step]) << describe(g.get());
+    EXPECT_EQ(rda_getGenErr(g.get()), t.error);
+    const RDAErr* err = rda_rcError(g->idu, RdaFamily::Xopen);
+    ASSERT_NE(err, nullptr);
+    if (t.text != nullptr) {
+      ASSERT_NE(err->diag.text, nullptr);
+      EXPECT_STREQ(err->diag.text, t.text);
+    }
+    if (t.error == 10) {
+      EXPECT_EQ(err->alreadyOpen.handle, t.parameter);
+    }
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
+  }
+}
+
+// R-Initialize is answered with the user data of --init-data (none at all
+// with "none"), and --record writes what the client sent.
+TEST_F(RdaPeer, InitDataIsAnsweredAndTheRecordHoldsWhatCame) {
+  const std::filesystem::path record = sandbox_.dir() / "record.txt";
+  for (const char* data : {"KVO_RDA_SERVER,1,0,0,V1", "none"}) {
+    SCOPED_TRACE(data);
+    PeerProcess peer(peerDir(), {"--init-data", data, "--record", record.string()});
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(c.associate(), "");
+    Got g = c.call(initRequest(c, "scott", "abc", 73));
+    ASSERT_NE(g, nullptr);
+    ASSERT_EQ(g->event, RDA_INIT_CNF) << describe(g.get());
+    const RDAInit_Result& init = iduOf(g.get()).init_RC.result;
+    if (std::string(data) == "none") {
+      EXPECT_EQ(init.mask & 4u, 0u) << "no user data";
+    } else {
+      ASSERT_NE(init.mask & 4u, 0u);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(init.sql.userData.octets), init.sql.userData.length), data);
+    }
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
+
+    // Level 73 scrambles: "scott" and "abc" travel as octet + 1, 2, 3, ...
+    const std::vector<PeerRecordLine> lines = readPeerRecord(record);
+    ASSERT_EQ(lines.size(), 1u) << "the file is emptied when the peer starts";
+    EXPECT_EQ(lines[0].kind, "R-Initialize");
+    EXPECT_EQ(lines[0].field("user-data"), "KVO_RDA_CLIENT,73,127.0.0.1,DSN=rdatest;PWD=*****,V1");
+    EXPECT_EQ(lines[0].field("identity"), "terxy");
+    EXPECT_EQ(lines[0].field("auth"), "626466");
+    EXPECT_EQ(lines[0].field("suffix"), "7F0000010001020304050607");
+  }
+}
+
 // Connections that do not complete their establishment are closed at the
 // peer's limit, each with a line on its standard error: 25 that send
 // nothing (more than its 20 endpoints), and, forking, 4 that stop after
@@ -639,7 +498,7 @@ TEST_F(RdaPeer, ConnectionsThatNeverEstablishAreClosedAndTheIdleEndStillComes) {
     const Case& c = cases[k];
     SCOPED_TRACE(c.line);
     EXPECT_EQ(peers[k]->wait(10s), 0) << "the idle end";
-    const std::string log = peers[k]->log();
+    const std::string log = peers[k]->errors();
     size_t lines = 0;
     for (size_t at = log.find(c.line); at != std::string::npos; at = log.find(c.line, at + 1)) ++lines;
     EXPECT_GE(lines, c.sendCr ? static_cast<size_t>(c.connections) : 20u) << log;
@@ -661,6 +520,208 @@ TEST_F(RdaPeer, IdlePeerEndsByItselfAndBadOptionsAreRefused) {
     EXPECT_EQ(peer.port(), 0) << bad[0];
     EXPECT_EQ(peer.wait(5s), 2) << bad[0];
   }
+}
+
+// Up to R-Open and an open transaction; "" when it got there. The R-Open
+// names the character set, as the client's does: arguments described as
+// CHARACTER without one of their own (the FETCH's) then pass the server's
+// rules.
+std::string openDialogue(Client& c, int level) {
+  if (std::string failed = c.associate(); !failed.empty()) return failed;
+  Got g = c.call(initRequest(c, "scott", "tiger", level));
+  if (g == nullptr || g->event != RDA_INIT_CNF) return "R-Initialize: " + describe(g.get());
+  const int32_t readWrite = 1;
+  g = c.call(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 0, "", nullptr, &readWrite, rda_xopenChar8859_1,
+                                  nullptr));
+  if (g == nullptr || g->event != RDA_OPEN_CNF) return "R-Open: " + describe(g.get());
+  c.send(rda_createSQLBgnTransReq(c.tmpl(), c.nextOp()));
+  return "";
+}
+
+// A prepared query read the client's way at level 1: PREPARE with the text
+// as its argument, the optimised open with the first block, FETCHes for the
+// rest; the record holds every text with its arguments.
+TEST_F(RdaPeer, PreparedQueryIsFetchedInBlocksTheClientsWay) {
+  const std::filesystem::path record = sandbox_.dir() / "record.txt";
+  PeerProcess peer(peerDir(), {"--record", record.string()});
+  ASSERT_GT(peer.port(), 0);
+  Client c(clientIni(peer.port()));
+  ASSERT_EQ(openDialogue(c, 65), "");
+  ExecResult r = exec(c, "CREATE TABLE n (id INTEGER, label VARCHAR(10))");
+  ASSERT_TRUE(r.failure.empty()) << r.failure;
+  std::vector<std::vector<Val>> rows;
+  for (int id = 1; id <= 250; ++id) rows.push_back({Val{RDA_SQLVAL_INTEGER, "", id}, Val{RDA_SQLVAL_VARCHAR, "n" + std::to_string(id)}});
+  ASSERT_EQ(exec(c, "INSERT INTO n VALUES (?, ?)", rows).count, 250);
+
+  r = exec(c, std::string("PREPARE stmt_id_3 FROM :H") + '\0',
+           {{Val{RDA_SQLVAL_WCHAR, "SELECT id, label FROM n WHERE id > ? ORDER BY id"}}}, 1);
+  EXPECT_EQ(r.names, (std::vector<std::string>{"id", "label", ""})) << "the columns and one parameter";
+  r = exec(c, "DECLARE SQLCUR3  CURSOR STMT_OPTIONS 'mrows=0;qt=0;op=0' FOR stmt_id_3",
+           {{Val{RDA_SQLVAL_INTEGER, "", 0}}}, 100);
+  EXPECT_EQ(r.names, (std::vector<std::string>{"id", "label"}));
+  size_t read = r.rows.size();
+  EXPECT_EQ(read, 100u) << r.failure << (r.states.empty() ? "" : r.states[0]);
+  EXPECT_TRUE(r.states.empty());
+  for (const size_t block : {100u, 50u}) {
+    r = exec(c, "FETCH SQLCUR3 INTO :H, :H", {{Val{0, ""}}}, 100, {ArgSpec{RDA_SQLTYPE_CHAR, 10}});
+    ASSERT_EQ(r.rows.size(), block) << r.failure;
+    EXPECT_EQ(r.rows.back()[0], std::to_string(read + block));
+    read += block;
+  }
+  EXPECT_EQ(r.states, std::vector<std::string>{"02000"});
+  c.send(rda_createAbortReq(c.tmpl()));
+  EXPECT_EQ(peer.stop(), 0);
+
+  const std::vector<PeerRecordLine> lines = readPeerRecord(record);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[3].kind, "R-ExecuteDBL");
+  EXPECT_EQ(lines[3].field("text"), std::string("PREPARE stmt_id_3 FROM :H") + '\0');
+  EXPECT_EQ(lines[3].all("arg"), std::vector<std::string>{"WCHAR:SELECT id, label FROM n WHERE id > ? ORDER BY id"});
+  EXPECT_EQ(lines[4].field("repetition"), "100");
+  EXPECT_EQ(lines[4].all("arg"), std::vector<std::string>{"INTEGER:0"});
+  EXPECT_EQ(lines[5].field("text"), "FETCH SQLCUR3 INTO :H, :H");
+  EXPECT_EQ(lines[5].all("arg"), std::vector<std::string>{"NULL"});
+  EXPECT_EQ(lines[2].all("row").size(), 250u) << "the multi-row form, row by row";
+}
+
+// The options of the SQL-text road, each seen by the client: QV_INFO
+// values, the 8-byte numeric form, a peer that stops answering, a refused
+// R-BeginTransaction and a commit turned into a rollback.
+TEST_F(RdaPeer, SqlTextOptionsReachTheClient) {
+  {
+    SCOPED_TRACE("--info and the 8-byte form");
+    PeerProcess peer(peerDir(), {"--info", "8196=1", "--info", "10002=NULL", "--init-data", "KVO_RDA_SERVER,1,0,0,V1"});
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(openDialogue(c, 1), "");
+    ExecResult r = exec(c, "EXECUTE IMMEDIATE :H", {{Val{RDA_SQLVAL_WCHAR, "_QV_GET_INFO 8196 INFO_TEXT"}}}, 1,
+                        {ArgSpec{RDA_SQLTYPE_WCHAR, 8192}});
+    ASSERT_EQ(r.rows.size(), 1u) << r.failure;
+    EXPECT_EQ(r.rows[0], std::vector<std::string>{"1"});
+    r = exec(c, "SELECT INFO_TEXT FROM QV_INFO WHERE INFO_NUM = 10002");
+    EXPECT_EQ(r.rows, std::vector<std::vector<std::string>>{{"NULL"}});
+    // -12.50 at scale 2 in eight octets, both ways.
+    const std::string eight("\x00\x00\x00\x80\xE2\x04\x00\x00", 8);
+    ASSERT_EQ(exec(c, "CREATE TABLE m (amount NUMERIC(10,2))").failure, "");
+    r = exec(c, "INSERT INTO m VALUES (?)", {{Val{RDA_SQLVAL_NUMERIC, eight}}}, 1, {ArgSpec{RDA_SQLTYPE_NUMERIC, 10, 2}});
+    EXPECT_EQ(r.count, 1) << r.failure;
+    r = exec(c, "SELECT amount, amount + 0.5 FROM m");
+    ASSERT_EQ(r.rows.size(), 1u) << r.failure;
+    EXPECT_EQ(r.rows[0][0], eight);
+    EXPECT_EQ(r.rows[0][1], "-12") << "stored as the number it stands for";
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
+  }
+  {
+    SCOPED_TRACE("--mute-after 1");
+    PeerProcess peer(peerDir(), {"--mute-after", "1"});
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(openDialogue(c, 65), "");
+    EXPECT_EQ(exec(c, "CREATE TABLE t (a)").failure, "");
+    Got g = c.call(execRequest(c, "SELECT 1", {}, 0), 1);
+    EXPECT_EQ(g, nullptr) << "no answer to the second R-ExecuteDBL: " << describe(g.get());
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
+  }
+  {
+    SCOPED_TRACE("--fail-begin 2 and --commit-rollback 1");
+    PeerProcess peer(peerDir(), {"--fail-begin", "2", "--commit-rollback", "1"});
+    ASSERT_GT(peer.port(), 0);
+    Client c(clientIni(peer.port()));
+    ASSERT_EQ(openDialogue(c, 65), "");
+    ASSERT_EQ(exec(c, "CREATE TABLE t (a)").failure, "");
+    EXPECT_EQ(exec(c, "INSERT INTO t VALUES (1)").count, 1);
+    Got g = c.call(rda_createSQLCommitReq(c.tmpl(), c.nextOp()));
+    ASSERT_NE(g, nullptr);
+    ASSERT_EQ(g->event, RDA_COMMIT_CNF) << describe(g.get());
+    const auto& result = iduOf(g.get()).commit_RC.result;
+    EXPECT_EQ(result.value, 7);
+    ASSERT_NE(result.text, nullptr);
+    EXPECT_EQ(std::string(result.text), "the commit was turned into a rollback");
+    // The confirm handler begins the next transaction at once: that second
+    // R-BeginTransaction gets an error confirm.
+    g = c.next();
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->event, RDA_BGNTRANS_ECNF) << describe(g.get());
+    EXPECT_EQ(rda_getGenErr(g.get()), RDA_GENERR_OP_ABORTED);
+    // The rolled-back insert and the table made in the same transaction
+    // are gone.
+    EXPECT_EQ(exec(c, "SELECT count(*) FROM t").states, std::vector<std::string>{"42000"});
+    c.send(rda_createAbortReq(c.tmpl()));
+    EXPECT_EQ(peer.stop(), 0);
+  }
+}
+
+// The local addresses of the listening TCP sockets on `port`, as
+// /proc/net/tcp shows them ("0100007F" is 127.0.0.1).
+std::vector<std::string> listeners(int port) {
+  std::ifstream in("/proc/net/tcp");
+  std::vector<std::string> out;
+  std::string line;
+  std::getline(in, line);
+  char wanted[8];
+  std::snprintf(wanted, sizeof wanted, "%04X", port);
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state;
+    fields >> slot >> local >> remote >> state;
+    if (state == "0A" && local.size() > 9 && local.substr(9) == wanted) out.push_back(local.substr(0, 8));
+  }
+  return out;
+}
+
+// The peer listens on 127.0.0.1 only, at the port it prints, and a client
+// gets no file of its choosing written: ATTACH and VACUUM INTO are refused.
+TEST_F(RdaPeer, ListensOnLoopbackAndRefusesFileStatements) {
+  PeerProcess peer(peerDir(), {});
+  ASSERT_GT(peer.port(), 0);
+  EXPECT_EQ(listeners(peer.port()), std::vector<std::string>{"0100007F"});
+  Client c(clientIni(peer.port()));
+  ASSERT_EQ(c.associate(), "");
+  Got g = c.call(initRequest(c, "scott", "tiger", 65));
+  ASSERT_NE(g, nullptr);
+  ASSERT_EQ(g->event, RDA_INIT_CNF) << describe(g.get());
+  g = c.call(rda_createSQLOpenReq(c.tmpl(), c.nextOp(), 0, "", nullptr, nullptr, nullptr, nullptr));
+  ASSERT_NE(g, nullptr);
+  ASSERT_EQ(g->event, RDA_OPEN_CNF) << describe(g.get());
+  const std::filesystem::path file = sandbox_.dir() / "elsewhere.sqlite";
+  for (const std::string& text : {"ATTACH DATABASE '" + file.string() + "' AS x", "VACUUM INTO '" + file.string() + "'"}) {
+    const ExecResult r = exec(c, text);
+    EXPECT_EQ(r.states, std::vector<std::string>{"42000"}) << text << r.failure;
+  }
+  EXPECT_FALSE(std::filesystem::exists(file));
+  c.send(rda_createAbortReq(c.tmpl()));
+  EXPECT_EQ(peer.stop(), 0);
+}
+
+// --dir writes only over the configuration files the peer wrote itself;
+// anyone else's stop it with a word on standard error.
+TEST_F(RdaPeer, ConfigurationFilesOfSomeoneElseAreLeftAlone) {
+  for (const char* name : {"mirodel.ini", "schema/qvdrd.ini"}) {
+    SCOPED_TRACE(name);
+    const std::filesystem::path dir = sandbox_.dir() / ("someone-" + std::to_string(name[0]));
+    std::filesystem::create_directories(dir / "schema");
+    const std::string mine = "[COMMON]\nmine=1\n";
+    std::ofstream(dir / name) << mine;
+    PeerProcess peer(dir, {});
+    EXPECT_EQ(peer.port(), 0);
+    EXPECT_EQ(peer.wait(5s), 2);
+    EXPECT_NE(peer.errors().find("was not written by rdapeer"), std::string::npos) << peer.errors();
+    std::ifstream in(dir / name);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), mine);
+  }
+  // Its own files it writes again at the next start.
+  for (int start = 0; start < 2; ++start) {
+    PeerProcess peer(peerDir(), {});
+    EXPECT_GT(peer.port(), 0) << "start " << start << ": " << peer.errors();
+    EXPECT_EQ(peer.stop(), 0);
+  }
+  // --help: the options on standard output, nothing else done.
+  PeerProcess help(sandbox_.dir() / "help", {"--help"});
+  EXPECT_EQ(help.wait(5s), 0);
+  EXPECT_EQ(help.errors(), "");
+  EXPECT_FALSE(std::filesystem::exists(sandbox_.dir() / "help" / "mirodel.ini"));
 }
 
 // One short dialogue through a recording relay, read by tshark's

@@ -20,6 +20,7 @@
 #include "src/session/tp0tcp.h"
 #include "src/rdaclient/rdacli_event.h"
 #include "src/rdaclient/rdacli_handles.h"
+#include "support/cli_diag.h"
 #include "support/recordset.h"
 #include "support/sandbox.h"
 #include "support/server_user.h"
@@ -134,7 +135,7 @@ TEST_F(RdaStacks, ClientAssociatesAndReleasesThroughItsEventEngine) {
   StackClient c;
   ASSERT_TRUE(c.activate());
   RDA_CliHDBC& conn = c.conn;
-  EXPECT_TRUE(c.associate()) << conn.errors.count << " " << conn.errors.lastNative;
+  EXPECT_TRUE(c.associate()) << conn.errors.count << " " << lastDiag(conn.errors).native;
 
   RDA_cliSendEvent(rda_createRelReq(conn.tmpl, nullptr), RDA_CLI_SEND_WAIT);
   EXPECT_EQ(conn.state, 0u);

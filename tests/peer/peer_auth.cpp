@@ -4,20 +4,6 @@
 
 namespace peer {
 
-namespace {
-
-std::string shifted(std::string_view text, int sign) {
-  std::string out(text);
-  int k = 1;
-  for (char& c : out) {
-    c = static_cast<char>(static_cast<unsigned char>(c) + sign * k);
-    k = k == 9 ? 1 : k + 1;
-  }
-  return out;
-}
-
-}  // namespace
-
 std::optional<int> clientLevelWord(std::string_view userData) {
   constexpr std::string_view kRole = "KVO_RDA_CLIENT,";
   if (userData.substr(0, kRole.size()) != kRole) return std::nullopt;
@@ -30,7 +16,21 @@ std::optional<int> clientLevelWord(std::string_view userData) {
   return static_cast<int>(v);
 }
 
-std::string unscramble(std::string_view text) { return shifted(text, -1); }
-std::string scramble(std::string_view text) { return shifted(text, 1); }
+Negotiated negotiate(std::optional<std::string_view> clientUserData, std::optional<std::string_view> serverUserData) {
+  Negotiated n;
+  const int client = clientUserData.has_value() ? clientLevelWord(*clientUserData).value_or(0) & 7 : 0;
+  constexpr std::string_view kRole = "KVO_RDA_SERVER";
+  if (!serverUserData.has_value() || serverUserData->size() < kRole.size() + 1 ||
+      serverUserData->substr(0, kRole.size()) != kRole)
+    return n;
+  const std::string_view rest = serverUserData->substr(kRole.size() + 1);
+  const std::string field(rest.substr(0, rest.find(',')));
+  const long word = std::strtol(field.c_str(), nullptr, 10);
+  const int server = static_cast<int>(word & 7);
+  if (client == 0 || server == 0) return n;
+  n.eightByteNumerics = (word & 64) == 0;
+  if (server <= client) n.level = server;
+  return n;
+}
 
 }  // namespace peer

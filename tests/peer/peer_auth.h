@@ -1,5 +1,5 @@
-// Identity checks of the test peer: the client's R-Initialize user data and
-// the credentials it scrambles.
+// What the test peer reads of a client's R-Initialize user data and what
+// the client makes of the peer's answer: the optimisation level words.
 #pragma once
 
 #include <optional>
@@ -13,18 +13,23 @@ namespace peer {
 // the data is not of that form.
 std::optional<int> clientLevelWord(std::string_view userData);
 
-// Whether a client with this level word sends its user name and password
-// scrambled (any of bits 3-5).
-inline bool credentialsScrambled(int levelWord) { return (levelWord & 0x38) != 0; }
-
-// A scrambled text back in clear: octet i less k modulo 256, k running
-// 1, 2, ..., 9, 1, 2, ...
-std::string unscramble(std::string_view text);
-// And the other way, as the client does it.
-std::string scramble(std::string_view text);
-
-// The user data the peer answers R-Initialize with: optimisation level 1,
-// NUMERIC and DECIMAL values as digit strings.
+// The user data the peer answers R-Initialize with by default: optimisation
+// level 1, NUMERIC and DECIMAL values as digit strings.
 inline constexpr const char* kServerUserData = "KVO_RDA_SERVER,65,0,0,V1";
+
+// What a dialogue runs with once the client has read the server's answer:
+// the optimisation level both sides use and the form of NUMERIC and DECIMAL
+// values (8 bytes, or digit strings).
+struct Negotiated {
+  int level = 0;
+  bool eightByteNumerics = false;
+};
+// As the client reads it: its own level (bits 0-2 of its word) and the
+// server's (the first field after "KVO_RDA_SERVER," read as a number, bits
+// 0-2; bit 6 set asks for digit strings). Level 0 when either is 0 or the
+// server's is the higher; 8-byte values when both are non-zero and bit 6 is
+// clear. Server user data shorter than the role and its comma counts as
+// none.
+Negotiated negotiate(std::optional<std::string_view> clientUserData, std::optional<std::string_view> serverUserData);
 
 }  // namespace peer

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "peer/peer_auth.h"
+#include "peer/peer_record.h"
 #include "peer/peer_sql.h"
 #include "src/acse/acse_apdu.h"
 #include "src/asn1/rda_idu.h"
@@ -15,23 +16,22 @@
 #include "src/rda/rda_idubuild.h"
 #include "src/rda/rda_oid.h"
 #include "src/rda/rda_stackbuild.h"
+#include "support/credentials.h"
 #include "support/server_user.h"
 
 namespace peer {
 
 namespace {
 
-// What the peer keeps of one association: its SQLite connection.
+// What the peer keeps of an association: its SQLite session and counts of
+// the requests the misbehaviour options count.
 struct PeerAssoc {
-  sqlite3* db = nullptr;
+  Session session;
   std::string attached;  // the schema R-Open attached, "" for none
   bool initialised = false;
-
-  ~PeerAssoc() {
-    if (db == nullptr) return;
-    if (sqlite3_get_autocommit(db) == 0) (void)runPlain(db, "ROLLBACK");
-    sqlite3_close(db);
-  }
+  int executes = 0;
+  int begins = 0;
+  int commits = 0;
 };
 
 PeerAssoc* stateOf(const ServerCall& call) {
@@ -40,17 +40,22 @@ PeerAssoc* stateOf(const ServerCall& call) {
 
 const RDAXOPENIdu& iduOf(const ServerCall& call) { return *static_cast<const RDAXOPENIdu*>(call.ind->idu); }
 
-// The error response of generic error 19 ("operation aborted") with a
-// diagnostic text; the indication goes with it.
-GIDU* refuse(ServerCall& call, const std::string& text) {
-  RDAErrDiag diag{};
-  diag.mask = 1u << 1;
-  diag.text = const_cast<char*>(text.c_str());
-  GIDU* err = rda_createGenErrIdu(call.ind, RDA_GENERR_OP_ABORTED, &diag);
+// The error response of generic error `number` with its parameter (see
+// rda_createGenErrIdu); the indication goes with it.
+GIDU* errorAnswer(ServerCall& call, uint32_t number, const void* diag) {
+  GIDU* err = rda_createGenErrIdu(call.ind, number, diag);
   // Without an answer the builder may or may not have freed the indication:
   // it is left alone rather than freed twice.
   call.taken = true;
   return err;
+}
+
+// Error 19 ("operation aborted") with a diagnostic text.
+GIDU* refuse(ServerCall& call, const std::string& text) {
+  RDAErrDiag diag{};
+  diag.mask = 1u << 1;
+  diag.text = const_cast<char*>(text.c_str());
+  return errorAnswer(call, RDA_GENERR_OP_ABORTED, &diag);
 }
 
 bool plainName(const char* s) {
@@ -68,7 +73,9 @@ GIDU* initialize(const PeerOptions& options, ServerCall& call) {
   PeerAssoc* a = stateOf(call);
   const RDAInit_RI& ri = iduOf(call).init_RI;
   const RDAInit_Req& req = ri.req;
-  if (options.failInitialize || a == nullptr) return refuse(call, kInitRefusedText);
+  if (options.record) options.record->initialize(req);
+  if (options.failInitialize || a == nullptr)
+    return refuse(call, options.failInitText.empty() ? kInitRefusedText : options.failInitText);
 
   const bool hasUserData = (req.mask & (1u << 6)) != 0 && (req.sql.mask & 2u) != 0;
   const std::optional<int> level = clientLevelWord(hasUserData ? textOf(req.sql.userData) : "");
@@ -81,8 +88,8 @@ GIDU* initialize(const PeerOptions& options, ServerCall& call) {
     else if (auth.code == RDA_AUTH_OCTETS) password = textOf(auth.octets);
   }
   if (scrambled) {
-    user = unscramble(user);
-    password = unscramble(password);
+    user = unscrambleCredential(user);
+    password = unscrambleCredential(password);
   }
   if (!options.users.empty()) {
     const auto it = options.users.find(user);
@@ -90,8 +97,13 @@ GIDU* initialize(const PeerOptions& options, ServerCall& call) {
   }
 
   a->initialised = true;
-  const OctStgV userData{static_cast<uint32_t>(std::strlen(kServerUserData)),
-                         reinterpret_cast<uint8_t*>(const_cast<char*>(kServerUserData))};
+  const Negotiated n = negotiate(hasUserData ? std::optional<std::string_view>(textOf(req.sql.userData)) : std::nullopt,
+                                 options.initData.has_value() ? std::optional<std::string_view>(*options.initData)
+                                                              : std::nullopt);
+  a->session.level = n.level;
+  a->session.eightByteNumerics = n.eightByteNumerics;
+  const std::string& data = options.initData.value_or("");
+  const OctStgV userData{static_cast<uint32_t>(data.size()), reinterpret_cast<uint8_t*>(const_cast<char*>(data.data()))};
   // Control service only where the client asked for it; then it comes with
   // authentication data of the server's.
   const uint32_t controlled = (req.mask & (1u << 4)) != 0 && req.flag != 0 ? 1 : 0;
@@ -100,20 +112,31 @@ GIDU* initialize(const PeerOptions& options, ServerCall& call) {
   serverAuth.code = RDA_AUTH_TEXT;
   serverAuth.text = const_cast<char*>("rdapeer");
   return rda_createSQLInitRsp(call.ind, ri.opId, controlled, controlled != 0 ? &flag : nullptr,
-                              controlled != 0 ? &serverAuth : nullptr, req.functionalUnits, &userData);
+                              controlled != 0 ? &serverAuth : nullptr, req.functionalUnits,
+                              options.initData.has_value() ? &userData : nullptr);
 }
 
 GIDU* open(const PeerOptions& options, ServerCall& call) {
   PeerAssoc* a = stateOf(call);
   const RDAOpen_RI& ri = iduOf(call).open_RI;
   const char* name = (ri.req.mask & (1u << 2)) != 0 ? ri.req.dataResourceName : nullptr;
-  if (a == nullptr || a->db == nullptr) return refuse(call, "no database");
+  if (options.openError != 0) {
+    const uint32_t handle = 1;
+    const RDAInvSequence state{1u, options.openErrorState};
+    return errorAnswer(call, options.openError,
+                       options.openError == RDA_GENERR_DATA_RSRC_OPEN ? static_cast<const void*>(&handle)
+                       : options.openError == RDA_GENERR_INV_SEQUENCE ? static_cast<const void*>(&state)
+                                                                      : nullptr);
+  }
+  if (a == nullptr || a->session.db == nullptr) return refuse(call, "no database");
   if (name != nullptr && *name != '\0') {
     if (!plainName(name)) return refuse(call, std::string("not a database name: ") + name);
     if (!a->attached.empty()) return refuse(call, "a database is open already");
     const std::string file = (options.scratch / (std::string(name) + ".sqlite")).string();
     char* sql = sqlite3_mprintf("ATTACH DATABASE %Q AS \"%w\"", file.c_str(), name);
-    const std::string failed = runPlain(a->db, sql);
+    a->session.guard.own = true;
+    const std::string failed = runPlain(a->session.db, sql);
+    a->session.guard.own = false;
     sqlite3_free(sql);
     if (!failed.empty()) return refuse(call, failed);
     a->attached = name;
@@ -124,9 +147,13 @@ GIDU* open(const PeerOptions& options, ServerCall& call) {
 GIDU* close(ServerCall& call) {
   PeerAssoc* a = stateOf(call);
   const int32_t op = call.opId();
-  if (a != nullptr && a->db != nullptr && !a->attached.empty()) {
+  if (a != nullptr && a->session.db != nullptr && !a->attached.empty()) {
+    // The cursors go with the data resource.
+    a->session.cursors.clear();
     char* sql = sqlite3_mprintf("DETACH DATABASE \"%w\"", a->attached.c_str());
-    const std::string failed = runPlain(a->db, sql);
+    a->session.guard.own = true;
+    const std::string failed = runPlain(a->session.db, sql);
+    a->session.guard.own = false;
     sqlite3_free(sql);
     if (!failed.empty()) return refuse(call, failed);
     a->attached.clear();
@@ -134,35 +161,46 @@ GIDU* close(ServerCall& call) {
   return rda_createSQLCloseRsp(call.ind, op);
 }
 
-GIDU* beginTransaction(ServerCall& call) {
+GIDU* beginTransaction(const PeerOptions& options, ServerCall& call) {
   PeerAssoc* a = stateOf(call);
-  if (a == nullptr || a->db == nullptr) return refuse(call, "no database");
-  const std::string failed = runPlain(a->db, "BEGIN");
+  if (a == nullptr || a->session.db == nullptr) return refuse(call, "no database");
+  if (++a->begins == options.failBegin) return refuse(call, kBeginRefusedText);
+  const std::string failed = runPlain(a->session.db, "BEGIN");
   // Begun: there is no positive answer.
   return failed.empty() ? nullptr : refuse(call, failed);
 }
 
-GIDU* commit(ServerCall& call) {
+void rollBack(PeerAssoc* a) {
+  if (a != nullptr && a->session.db != nullptr && sqlite3_get_autocommit(a->session.db) == 0)
+    (void)runPlain(a->session.db, "ROLLBACK");
+}
+
+GIDU* commit(const PeerOptions& options, ServerCall& call) {
   PeerAssoc* a = stateOf(call);
   const int32_t op = call.opId();
-  std::string failed = a != nullptr && a->db != nullptr ? runPlain(a->db, "COMMIT") : "no database";
+  if (a != nullptr && ++a->commits == options.commitRollback) {
+    rollBack(a);
+    return rda_createSQLCommitRsp(call.ind, op, 7, kCommitRolledBackText);
+  }
+  std::string failed = a != nullptr && a->session.db != nullptr ? runPlain(a->session.db, "COMMIT") : "no database";
   if (failed.empty()) return rda_createSQLCommitRsp(call.ind, op, 0, nullptr);
   // The commit failed: what was done is rolled back, and the answer says so.
-  if (a != nullptr && a->db != nullptr && sqlite3_get_autocommit(a->db) == 0) (void)runPlain(a->db, "ROLLBACK");
+  rollBack(a);
   const std::wstring text(failed.begin(), failed.end());
   return rda_createSQLCommitRsp(call.ind, op, 1, text.c_str());
 }
 
 GIDU* rollback(ServerCall& call) {
-  PeerAssoc* a = stateOf(call);
-  if (a != nullptr && a->db != nullptr && sqlite3_get_autocommit(a->db) == 0) (void)runPlain(a->db, "ROLLBACK");
+  rollBack(stateOf(call));
   return rda_createSQLRollbackRsp(call.ind, call.opId());
 }
 
-GIDU* execute(ServerCall& call) {
+GIDU* execute(const PeerOptions& options, ServerCall& call) {
   PeerAssoc* a = stateOf(call);
-  if (a == nullptr || a->db == nullptr) return refuse(call, "no database");
-  GIDU* rsp = answerExecDBL(a->db, call.ind);
+  if (options.record) options.record->execute(iduOf(call).execDBL_RI.req);
+  if (a == nullptr || a->session.db == nullptr) return refuse(call, "no database");
+  if (options.muteAfter >= 0 && ++a->executes > options.muteAfter) return nullptr;
+  GIDU* rsp = answerExecDBL(a->session, call.ind);
   return rsp != nullptr ? rsp : refuse(call, "no memory for the answer");
 }
 
@@ -173,13 +211,16 @@ struct Service {
 };
 constexpr Service kServices[] = {
     {RDA_INIT_IND, initialize},
-    {RDA_TERM_IND, [](const PeerOptions&, ServerCall& c) { return rda_createSQLTermRsp(c.ind, c.opId()); }},
+    {RDA_TERM_IND,
+     [](const PeerOptions& o, ServerCall& c) {
+       return o.failTerminate ? refuse(c, kTermRefusedText) : rda_createSQLTermRsp(c.ind, c.opId());
+     }},
     {RDA_OPEN_IND, open},
     {RDA_CLOSE_IND, [](const PeerOptions&, ServerCall& c) { return close(c); }},
-    {RDA_BGNTRANS_IND, [](const PeerOptions&, ServerCall& c) { return beginTransaction(c); }},
-    {RDA_COMMIT_IND, [](const PeerOptions&, ServerCall& c) { return commit(c); }},
+    {RDA_BGNTRANS_IND, beginTransaction},
+    {RDA_COMMIT_IND, commit},
     {RDA_ROLLBACK_IND, [](const PeerOptions&, ServerCall& c) { return rollback(c); }},
-    {RDA_EXECDBL_IND, [](const PeerOptions&, ServerCall& c) { return execute(c); }},
+    {RDA_EXECDBL_IND, execute},
 };
 
 }  // namespace
@@ -192,14 +233,16 @@ void installPeer(ServerUser& server, const PeerOptions& options) {
     auto state = std::make_shared<PeerAssoc>();
     const std::string file = options.database.empty() ? ":memory:" : options.database;
     const bool opened = xopen && !options.refuseAssociation &&
-                        sqlite3_open_v2(file.c_str(), &state->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        sqlite3_open_v2(file.c_str(), &state->session.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                                         nullptr) == SQLITE_OK;
+    bool ready = false;
     if (opened && call.assoc != nullptr) {
-      sqlite3_busy_timeout(state->db, 2000);
-      call.assoc->data = state;
+      sqlite3_busy_timeout(state->session.db, 2000);
+      guardFiles(state->session.db, &state->session.guard);
+      ready = setUpCatalog(state->session.db, options.info).empty();
+      if (ready) call.assoc->data = state;
     }
-    return rda_createAssocRsp(call.ind, rda_xopenAppCtxName,
-                              opened && call.assoc != nullptr ? AC_RESULT_ACCEPTED : AC_RESULT_REJECTED_PERMANENT,
+    return rda_createAssocRsp(call.ind, rda_xopenAppCtxName, ready ? AC_RESULT_ACCEPTED : AC_RESULT_REJECTED_PERMANENT,
                               nullptr, SR_DUPLEX);
   });
   for (const Service& s : kServices) {

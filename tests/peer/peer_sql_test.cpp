@@ -2,141 +2,27 @@
 // the stack's own builders are run on an in-memory database, and the
 // descriptors, rows and exceptions of the answer are read back.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "peer/peer_auth.h"
+#include "peer/peer_fixture.h"
 #include "peer/peer_sql.h"
-#include "rda/rda_fixture.h"
-#include "src/asn1/rda_idu.h"
-#include "src/rda/rda_idubuild.h"
-#include "src/rda/rda_list.h"
-#include "src/rda/rda_sqlbuild.h"
+#include "support/credentials.h"
 
 namespace {
 
 using peer::ColType;
 using peer::ExecAnswer;
 
-// One argument value: a type and its text ("" with kNull for NULL).
-struct Arg {
-  uint32_t type;
-  std::string text;
-};
-constexpr uint32_t kNull = 0;
-Arg i(int v) { return {RDA_SQLVAL_INTEGER, std::to_string(v)}; }
-Arg v(const std::string& s) { return {RDA_SQLVAL_VARCHAR, s}; }
-Arg null() { return {kNull, ""}; }
-
-class PeerSql : public RdaGiduTest {
- protected:
-  void SetUp() override {
-    RdaGiduTest::SetUp();
-    ASSERT_EQ(sqlite3_open(":memory:", &db_), SQLITE_OK);
-  }
-  void TearDown() override {
-    for (GIDU* g : requests_) al_deleteGidu(g);
-    sqlite3_close(db_);
-    RdaGiduTest::TearDown();
-  }
-
-  void sql(const char* text) { ASSERT_EQ(peer::runPlain(db_, text), "") << text; }
-
-  // The answer to `text` with `rows` of argument values (none: no argument
-  // part; one: the single-row form with `repetition`).
-  ExecAnswer exec(const std::string& text, const std::vector<std::vector<Arg>>& rows = {}, int32_t repetition = 0) {
-    XmTree* vt = _xm_allocTree(nullptr);
-    std::vector<RDASQLValList*> lists;
-    for (const auto& row : rows) {
-      RDASQLValList* l = rda_createSQLValList(vt);
-      for (const Arg& a : row) {
-        const OctStgV str{static_cast<uint32_t>(a.text.size()),
-                          reinterpret_cast<uint8_t*>(const_cast<char*>(a.text.data()))};
-        int32_t indicator = a.type == kNull ? -1 : 0;
-        EXPECT_EQ(rda_addXOPENSQLVal(vt, &l->values, a.type == kNull ? RDA_SQLVAL_VARCHAR : a.type, &str, 0,
-                                     a.type == RDA_SQLVAL_INTEGER ? std::stoll(a.text) : 0, &str, nullptr, indicator,
-                                     a.type == RDA_SQLVAL_DOUBLE ? std::stod(a.text) : 0),
-                  1);
-      }
-      lists.push_back(l);
-    }
-    const OctStgV stmt{static_cast<uint32_t>(text.size()), reinterpret_cast<uint8_t*>(const_cast<char*>(text.data()))};
-    GIDU* req = rda_createSQLExecDBLReq(tmpl_, 7, nullptr, nullptr, &stmt, 0, nullptr, 0, nullptr,
-                                        static_cast<uint32_t>(lists.size()), lists.data(), repetition, vt);
-    EXPECT_NE(req, nullptr);
-    ExecAnswer answer;
-    if (req == nullptr) return answer;
-    requests_.push_back(req);
-    EXPECT_TRUE(peer::runExecDBL(db_, static_cast<RDAXOPENIdu*>(req->idu)->execDBL_RI.req, tree_, &answer));
-    return answer;
-  }
-
-  static const RDAXOPENResultVals* row(const ExecAnswer& a, size_t n) {
-    return static_cast<const RDAXOPENResultVals*>(a.rows.at(n));
-  }
-  // The SQLSTATE of an entry's exception, "" without one.
-  static std::string state(const RDAXOPENResultVals* r) {
-    return r->exception != nullptr && (r->exception->mask & 1u) != 0 ? r->exception->sqlState : "";
-  }
-  static std::string lastState(const ExecAnswer& a) { return a.rows.empty() ? "(none)" : state(row(a, a.rows.size() - 1)); }
-  // The values of an entry, each as "<kind>:<value>".
-  static std::vector<std::string> cells(const RDAXOPENResultVals* r) {
-    std::vector<std::string> out;
-    if ((r->mask & 2u) == 0) return out;
-    for (const UL_Link* p = r->values.values.links.next; p != &r->values.values.links; p = p->next) {
-      const auto* val = static_cast<const RDAXOPENSQLVal*>(reinterpret_cast<const RDAValNode*>(p)->val);
-      const RDAXOPENSQLValue& x = val->value;
-      if ((val->mask & 1u) == 0) {
-        out.push_back(val->indicator == -1 ? "NULL" : "?");
-        continue;
-      }
-      char buf[64];
-      switch (x.code) {
-        case RDA_SQLVAL_INTEGER:
-          out.push_back("i:" + std::to_string(x.integer));
-          break;
-        case RDA_SQLVAL_DOUBLE:
-          std::snprintf(buf, sizeof buf, "d:%g", x.real);
-          out.push_back(buf);
-          break;
-        case RDA_SQLVAL_VARCHAR:
-          out.push_back("v:" + std::string(reinterpret_cast<const char*>(x.octets.octets), x.octets.length));
-          break;
-        case RDA_SQLVAL_NUMERIC:
-          out.push_back("n:" + std::string(reinterpret_cast<const char*>(x.numeric.octets), x.numeric.length));
-          break;
-        case RDA_SQLVAL_DATETIME:
-          out.push_back(std::string("t:") + x.dateTime);
-          break;
-        case RDA_SQLVAL_BITVARYING: {
-          std::string hexText = "b:";
-          for (uint32_t k = 0; k < x.bitString.count; ++k) {
-            std::snprintf(buf, sizeof buf, "%02X", x.bitString.octets[k]);
-            hexText += buf;
-          }
-          out.push_back(hexText);
-          break;
-        }
-        default:
-          out.push_back("code " + std::to_string(x.code));
-      }
-    }
-    return out;
-  }
-  static const RDAXOPENSQLDataDescr* spec(const ExecAnswer& a, size_t n) {
-    return static_cast<const RDAXOPENSQLDataDescr*>(a.specs.at(n));
-  }
-
-  sqlite3* db_ = nullptr;
-  std::vector<GIDU*> requests_;
-};
-
-using Cells = std::vector<std::string>;
-
-TEST(PeerMarkers, NamedMarkersBecomePositionalOutsideQuotesAndComments) {
+// Named markers become positional, N'x' literals plain ones and the owner
+// of a catalog table goes, all outside literals, quoted names and comments.
+TEST(PeerMarkers, TextsAreMadeWhatSQLiteReads) {
   const struct {
     const char* in;
     const char* out;
@@ -146,8 +32,11 @@ TEST(PeerMarkers, NamedMarkersBecomePositionalOutsideQuotesAndComments) {
       {"SELECT 'it''s :x' || :y", "SELECT 'it''s :x' || ?"},
       {"SELECT 1 -- :x\n, :y /* :z */", "SELECT 1 -- :x\n, ? /* :z */"},
       {"SELECT :1, 'open :x", "SELECT :1, 'open :x"},
+      {"SELECT * FROM SYS.QV_TABLES  WHERE TABLE_NAME LIKE N'T%' ", "SELECT * FROM QV_TABLES  WHERE TABLE_NAME LIKE 'T%' "},
+      {"SELECT main.t.a, IN'x', 'N''y', N'z',n'' FROM main.t", "SELECT main.t.a, IN'x', 'N''y', 'z','' FROM main.t"},
+      {"SELECT 1 FROM \"SYS\".QV_INFO, owner.qv_types, a.b.QV_FKEYS", "SELECT 1 FROM \"SYS\".QV_INFO, qv_types, a.QV_FKEYS"},
   };
-  for (const auto& c : cases) EXPECT_EQ(peer::positionalMarkers(c.in), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(peer::sqliteText(c.in), c.out) << c.in;
 }
 
 TEST(PeerTypes, DeclaredTypeChoosesTheDescription) {
@@ -167,6 +56,9 @@ TEST(PeerTypes, DeclaredTypeChoosesTheDescription) {
       {"TEXT", SQLITE_NULL, ColType::VarChar, 255, 0},
       {"VARBINARY(16)", SQLITE_NULL, ColType::VarBinary, 16, 0},
       {"BLOB", SQLITE_NULL, ColType::VarBinary, 0, 0},
+      {"NVARCHAR(8)", SQLITE_NULL, ColType::WVarChar, 8, 0},
+      {"NCHAR", SQLITE_TEXT, ColType::WVarChar, 255, 0},
+      {"NTEXT", SQLITE_NULL, ColType::WVarChar, 255, 0},
       {"DOUBLE PRECISION", SQLITE_NULL, ColType::Double, 15, 0},
       {"DATE", SQLITE_NULL, ColType::Date, 0, 0},
       {"TIME", SQLITE_NULL, ColType::Time, 0, 0},
@@ -180,6 +72,7 @@ TEST(PeerTypes, DeclaredTypeChoosesTheDescription) {
   };
   for (const auto& c : cases) {
     const peer::ColumnType t = peer::columnTypeOf(c.decl, c.storage);
+    EXPECT_EQ(t.isLong, c.type == ColType::VarBinary && c.precision == 0) << (c.decl ? c.decl : "(none)");
     EXPECT_EQ(t.type, c.type) << (c.decl ? c.decl : "(none)");
     EXPECT_EQ(t.precision, c.precision) << (c.decl ? c.decl : "(none)");
     EXPECT_EQ(t.scale, c.scale) << (c.decl ? c.decl : "(none)");
@@ -324,6 +217,37 @@ TEST_F(PeerSql, FailuresAnswerWithTheirSqlStateAndMessage) {
   EXPECT_EQ(cells(row(exec("SELECT count(*) FROM t"), 0)), (Cells{"i:1"}));
 }
 
+// A client cannot make the peer write a database file of its choosing:
+// ATTACH, VACUUM INTO and DETACH are refused with 42000; the peer's own
+// attach goes through, and so does a plain VACUUM.
+TEST_F(PeerSql, FileStatementsAreRefusedWith42000) {
+  peer::FileGuard& guard = session_.guard;
+  peer::guardFiles(db_, &guard);
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("peer-guard-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string attached = (dir / "attached.db").string();
+  const std::string vacuumed = (dir / "vacuumed.db").string();
+  sql("CREATE TABLE t (a)");
+  for (const std::string& text : {"ATTACH DATABASE '" + attached + "' AS x", "VACUUM INTO '" + vacuumed + "'",
+                                  std::string("DETACH DATABASE temp"), "ATTACH 'file:" + attached + "?mode=rwc' AS y"}) {
+    SCOPED_TRACE(text);
+    const ExecAnswer a = exec(text);
+    ASSERT_EQ(a.rows.size(), 1u);
+    EXPECT_EQ(state(row(a, 0)), "42000");
+    ASSERT_NE(row(a, 0)->exception->errText, nullptr);
+    EXPECT_STREQ(row(a, 0)->exception->errText, peer::kFileStatementsRefused);
+  }
+  EXPECT_FALSE(std::filesystem::exists(attached));
+  EXPECT_FALSE(std::filesystem::exists(vacuumed));
+  EXPECT_EQ(lastState(exec("VACUUM")), "") << "a plain VACUUM writes no file of the client's";
+  guard.own = true;
+  sql(("ATTACH DATABASE '" + attached + "' AS own").c_str());
+  sql("DETACH DATABASE own");
+  guard.own = false;
+  EXPECT_TRUE(std::filesystem::exists(attached));
+  std::filesystem::remove_all(dir);
+}
+
 TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
   // Octet i plus k, k = 1, 2, ..., 9, 1, ... modulo 256, worked by hand.
   const struct {
@@ -336,8 +260,8 @@ TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
       {"", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(peer::scramble(c.clear), c.scrambled) << c.clear;
-    EXPECT_EQ(peer::unscramble(c.scrambled), c.clear) << c.clear;
+    EXPECT_EQ(scrambleCredential(c.clear), c.scrambled) << c.clear;
+    EXPECT_EQ(unscrambleCredential(c.scrambled), c.clear) << c.clear;
   }
   const struct {
     const char* data;
@@ -354,7 +278,32 @@ TEST(PeerAuth, ScrambledCredentialsComeBackInClear) {
   for (const auto& l : levels) {
     const auto word = peer::clientLevelWord(l.data);
     EXPECT_EQ(word.value_or(-1), l.level) << l.data;
-    EXPECT_EQ(word.has_value() && peer::credentialsScrambled(*word), l.scrambled) << l.data;
+    EXPECT_EQ(word.has_value() && credentialsScrambled(*word), l.scrambled) << l.data;
+  }
+}
+
+TEST(PeerAuth, LevelAndNumericFormAreNegotiatedAsTheClientReadsThem) {
+  const struct {
+    const char* client;  // nullptr: no user data
+    const char* server;
+    int level;
+    bool eightBytes;
+  } cases[] = {
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,65,0,0,V1", 1, false},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,1,0,0,V1", 1, true},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,3,0,0,V1", 0, true},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER,64,0,0,V1", 0, false},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", nullptr, 0, false},
+      {"KVO_RDA_CLIENT,1,0.0.0.0,,V1", "KVO_RDA_SERVER", 0, false},
+      {"KVO_RDA_CLIENT,73,0.0.0.0,,V1", "KVO_RDA_SERVER,1", 1, true},
+      {"KVO_RDA_CLIENT,0,0.0.0.0,,V1", "KVO_RDA_SERVER,1,0,0,V1", 0, false},
+      {nullptr, "KVO_RDA_SERVER,1,0,0,V1", 0, false},
+  };
+  for (const auto& c : cases) {
+    const auto n = peer::negotiate(c.client != nullptr ? std::optional<std::string_view>(c.client) : std::nullopt,
+                                   c.server != nullptr ? std::optional<std::string_view>(c.server) : std::nullopt);
+    EXPECT_EQ(n.level, c.level) << (c.client ? c.client : "-") << " / " << (c.server ? c.server : "-");
+    EXPECT_EQ(n.eightByteNumerics, c.eightBytes) << (c.client ? c.client : "-") << " / " << (c.server ? c.server : "-");
   }
 }
 
@@ -374,7 +323,7 @@ TEST_F(PeerSql, AnswersEncodeAndDecode) {
                                         nullptr);
     ASSERT_NE(ind, nullptr);
     requests_.push_back(ind);
-    GIDU* rsp = peer::answerExecDBL(db_, ind);
+    GIDU* rsp = peer::answerExecDBL(session_, ind);
     ASSERT_NE(rsp, nullptr);
     requests_.push_back(rsp);
     const Bytes wire = wireOf(rsp);

@@ -347,6 +347,15 @@ TEST_F(AttachTransport, ProvidersAreCountedUpToFour) {
   EXPECT_EQ(s_attach_transport(nullptr), kSessErrNoProvider);
 }
 
+TEST_F(AttachTransport, StoppingTheLayerLetsTheNextStartAttachAgain) {
+  recordTransport();
+  EXPECT_EQ(s_attach_transport("TP0TCP"), 0u);
+  EXPECT_EQ(s_attach_transport("TP0TCP"), uint32_t{S_NO_TOKEN_SPECIFIED}) << "not twice without a stop";
+  term_session();
+  EXPECT_EQ(tls()->stackInfo.count, 3);
+  EXPECT_EQ(s_attach_transport("TP0TCP"), 0u);
+}
+
 TEST_F(AttachTransport, ABindFailureIsPassedOnAndNotCounted) {
   recordTransport();
   gTpi.bindResult = 32794;

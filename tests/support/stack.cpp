@@ -25,6 +25,7 @@
 #include "src/presentation/users.h"
 #include "src/runtime/dif.h"
 #include "src/runtime/inifile.h"
+#include "src/rdaclient/rdacli_blocks.h"
 #include "src/rdaclient/rdacli_event.h"
 #include "src/runtime/qvinfo.h"
 #include "src/session/tp0tcp.h"
@@ -37,12 +38,12 @@ namespace fs = std::filesystem;
 std::string writeStackConfig(const fs::path& dir, const StackConfig& config) {
   fs::create_directories(dir / "schema");
   const fs::path ini = dir / "mirodel.ini";
-  std::ofstream(ini) << "[COMMON]\nqv_root=" << dir.string() << "\nSchemaPath=" << (dir / "schema").string()
+  std::ofstream(ini) << config.header << "[COMMON]\nqv_root=" << dir.string() << "\nSchemaPath=" << (dir / "schema").string()
                      << "/\n"
                      << config.extraCommon << "[SERVER]\nport=" << config.serverPort
                      << "\nForkOnConnect=0\n[CLIENT]\nport=0\nRESPONSE_TIME_OUT=" << config.responseTimeOut << "\n";
   const int resourcePort = config.resourcePort != 0 ? config.resourcePort : config.serverPort;
-  std::ofstream(dir / "schema" / "qvdrd.ini") << "[" << kStackResource << "]\nPORT=" << resourcePort
+  std::ofstream(dir / "schema" / "qvdrd.ini") << config.header << "[" << kStackResource << "]\nPORT=" << resourcePort
                                               << "\nADDRESS=127.0.0.1\n";
   return ini.string();
 }
@@ -170,9 +171,19 @@ StackClient::StackClient() {
   env.tmpl.ue = &env;
   conn.tag = RDA_CLI_TAG_HDBC;
   conn.env = &env;
+  RDA_cliInitErrorList(&env.errors);
+  RDA_cliInitErrorList(&conn.errors);
+  RDA_cliRingInit(&env.conns);
+  RDA_cliRingInit(&conn.stmts);
+  RDA_cliLinkBlock(&env);
+  RDA_cliLinkBlock(&conn);
 }
 
 StackClient::~StackClient() {
+  RDA_cliUnlinkBlock(&conn);
+  RDA_cliUnlinkBlock(&env);
+  RDA_cliClearErrorList(&conn.errors);
+  RDA_cliClearErrorList(&env.errors);
   if (conn.tmpl != nullptr) {
     RDA_cliPurgeEventQueue(conn.tmpl);
     al_deleteGidu(conn.tmpl);

@@ -46,6 +46,7 @@ struct StackConfig {
   int resourcePort = 0;      // where the client finds the server; 0: serverPort (a relay's port otherwise)
   int responseTimeOut = 30;  // seconds; [CLIENT] RESPONSE_TIME_OUT
   std::string extraCommon;   // more lines of [COMMON]
+  std::string header;        // lines written first in both files (comments)
 };
 
 // Writes `dir`/mirodel.ini and `dir`/schema/qvdrd.ini; the path of the
@@ -96,9 +97,10 @@ class StackSide {
 };
 
 // The environment and connection blocks of the client's event engine, as
-// the RDA client keeps them, for a client-role StackSide whose entity and
-// service user have started: activate() and associate() go through
-// RDA_cliSendEvent and wait for their confirms.
+// the RDA client keeps them (entered in the set of live blocks for their
+// lifetime), for a client-role stack whose entity and service user have
+// started: activate() and associate() go through RDA_cliSendEvent and wait
+// for their confirms.
 struct StackClient {
   StackClient();
   ~StackClient();

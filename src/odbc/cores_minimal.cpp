@@ -1,0 +1,172 @@
+// Minimal version: the cores of the connect, statement, result, catalog,
+// information, option and transaction roads. Each checks its handle and
+// answers -1 with S1C00 ("Driver not capable") on it; SQLGetInfo answers the
+// driver's version locally, and SQLError reads the driver's own lists.
+#include <cstring>
+
+#include "src/odbc/cores.h"
+#include "src/odbc/lmo.h"
+#include "src/odbc/odbcwide.h"
+#include "common/verinfo.h"
+#include "src/runtime/gutrace.h"
+
+namespace {
+
+constexpr const char* kSrc = "src/cores";
+
+int16_t notCapable(LmoErrorList* list) {
+  lmoClearErrorList(list);
+  lmoAddError(list, kLmoErrNotCapable, 0, nullptr);
+  return -1;
+}
+
+int16_t onStmt(LmoStmt* stmt) {
+  LmoStmt* s = lmoLiveStmt(stmt);
+  return s != nullptr ? notCapable(&s->errors) : -2;
+}
+
+int16_t onDbc(LmoDbc* dbc) {
+  LmoDbc* d = lmoLiveDbc(dbc);
+  return d != nullptr ? notCapable(&d->errors) : -2;
+}
+
+}  // namespace
+
+int16_t QVSQLAllocConnect(LmoEnv* env, LmoDbc** out) {
+  if (out != nullptr) *out = nullptr;
+  LmoEnv* e = lmoLiveEnv(env);
+  if (e == nullptr) {
+    TR_TRACE(kSrc, htrODBC, 2, "SQLAllocConnect: Invalid Env handle");
+    return -2;
+  }
+  if (out == nullptr) {
+    TR_TRACE(kSrc, htrODBC, 2, "SQLAllocConnect: Invalid hdbc handle");
+    return -2;
+  }
+  return notCapable(&e->errors);
+}
+
+int16_t QVSQLAllocStmt(LmoDbc* dbc, LmoStmt** out) {
+  if (out != nullptr) *out = nullptr;
+  return onDbc(dbc);
+}
+int16_t QVSQLBindCol(LmoStmt* s, uint16_t, int16_t, void*, int64_t, int64_t*) { return onStmt(s); }
+int16_t QVSQLCancel(LmoStmt* s) { return onStmt(s); }
+int16_t QVSQLColAttributesW(LmoStmt* s, uint16_t, uint16_t, void*, int16_t, int16_t*, int64_t*) { return onStmt(s); }
+int16_t QVSQLConnectW(LmoDbc* d, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onDbc(d); }
+int16_t QVSQLDescribeColW(LmoStmt* s, uint16_t, wchar_t*, int16_t, int16_t*, int16_t*, uint64_t*, int16_t*,
+                          int16_t*) {
+  return onStmt(s);
+}
+int16_t QVSQLDisconnect(LmoDbc* d) { return onDbc(d); }
+
+int16_t QVSQLErrorW(LmoEnv* env, LmoDbc* dbc, LmoStmt* stmt, wchar_t* sqlState, int32_t* native, wchar_t* message,
+                    int16_t messageSize, int16_t* messageLength) {
+  if ((env != nullptr && !lmoIsLive(LmoKind::Env, env)) || (dbc != nullptr && !lmoIsLive(LmoKind::Dbc, dbc)) ||
+      (stmt != nullptr && !lmoIsLive(LmoKind::Stmt, stmt)))
+    return -2;
+  const int16_t r = lmoError(env, dbc, stmt, sqlState, native, message, messageSize, messageLength);
+  if (r != 100) return r;
+  if (sqlState != nullptr) std::wcscpy(sqlState, L"00000");
+  if (native != nullptr) *native = 0;
+  if (message != nullptr && messageSize > 0) message[0] = L'\0';
+  if (messageLength != nullptr) *messageLength = 0;
+  return 100;
+}
+
+int16_t QVSQLExecDirectW(LmoStmt* s, wchar_t*, int32_t) { return onStmt(s); }
+int16_t QVSQLExecute(LmoStmt* s) { return onStmt(s); }
+int16_t QVSQLFetch(LmoStmt* s) { return onStmt(s); }
+int16_t QVSQLFreeConnect(LmoDbc* d) { return onDbc(d); }
+int16_t QVSQLFreeStmt(LmoStmt* s, uint16_t) { return onStmt(s); }
+int16_t QVSQLGetCursorName(LmoStmt* s, char*, int16_t, int16_t*) { return onStmt(s); }
+int16_t QVSQLNumResultCols(LmoStmt* s, int16_t*) { return onStmt(s); }
+int16_t QVSQLPrepareW(LmoStmt* s, wchar_t*, int32_t) { return onStmt(s); }
+int16_t QVSQLRowCount(LmoStmt* s, int64_t*) { return onStmt(s); }
+int16_t QVSQLSetCursorName(LmoStmt* s, char*, int16_t) { return onStmt(s); }
+
+int16_t QVSQLTransact(LmoEnv* env, LmoDbc* dbc, uint16_t) {
+  if (dbc != nullptr) return onDbc(dbc);
+  LmoEnv* e = lmoLiveEnv(env);
+  return e != nullptr ? notCapable(&e->errors) : -2;
+}
+
+int16_t QVSQLColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
+  return onStmt(s);
+}
+int16_t QVSQLGetConnectOption(LmoDbc* d, uint16_t, void*) { return onDbc(d); }
+int16_t QVSQLGetData(LmoStmt* s, uint16_t, int16_t, void*, int64_t, int64_t*) { return onStmt(s); }
+
+int16_t QVSQLGetInfo(LmoDbc* dbc, uint16_t type, void* value, int16_t bufferLength, int16_t* length) {
+  LmoDbc* d = nullptr;
+  if (dbc != nullptr && (d = lmoLiveDbc(dbc)) == nullptr) return -2;
+  if (d == nullptr && type != 7) {
+    TR_TRACE(kSrc, htrODBC, 2, "SQLGetInfo: Invalid hdbc handle");
+    return -2;
+  }
+  if (d != nullptr) lmoClearErrorList(&d->errors);
+  if (type != 7) {
+    char text[64];
+    std::snprintf(text, sizeof text, "SQLGetInfo(OptionType:%d) Driver not Capable", type);
+    lmoAddError(&d->errors, kLmoErrNotCapable, 0, text);
+    return -1;
+  }
+  const char* version = QvGetProductVersion();
+  const size_t n = std::strlen(version);
+  if (length != nullptr) *length = static_cast<int16_t>(n);
+  if (value == nullptr) return 0;
+  char* out = static_cast<char*>(value);
+  const size_t fit = bufferLength > 0 ? std::min(n, static_cast<size_t>(bufferLength) - 1) : 0;
+  if (bufferLength > 0) {
+    std::memcpy(out, version, fit);
+    out[fit] = '\0';
+  }
+  if (fit == n && bufferLength > 0) return 0;
+  if (d != nullptr) lmoAddError(&d->errors, kLmoErrTruncated, 0, nullptr);
+  return 1;
+}
+
+int16_t QVSQLGetStmtOption(LmoStmt* s, uint16_t, void*) { return onStmt(s); }
+int16_t QVSQLGetTypeInfoW(LmoStmt* s, int16_t) { return onStmt(s); }
+int16_t QVSQLParamData(LmoStmt* s, void**) { return onStmt(s); }
+int16_t QVSQLPutData(LmoStmt* s, void*, int64_t) { return onStmt(s); }
+int16_t QVSQLSetConnectOption(LmoDbc* d, uint16_t, uint64_t) { return onDbc(d); }
+int16_t QVSQLSetStmtOption(LmoStmt* s, uint16_t, uint64_t) { return onStmt(s); }
+int16_t QVSQLSpecialColumnsW(LmoStmt* s, uint16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, uint16_t,
+                             uint16_t) {
+  return onStmt(s);
+}
+int16_t QVSQLStatisticsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, uint16_t, uint16_t) {
+  return onStmt(s);
+}
+int16_t QVSQLTablesW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
+  return onStmt(s);
+}
+int16_t QVSQLDriverConnectW(LmoDbc* d, void*, wchar_t*, int16_t, wchar_t*, int16_t, int16_t*, uint16_t) {
+  return onDbc(d);
+}
+int16_t QVSQLDescribeParam(LmoStmt* s, uint16_t, int16_t*, uint64_t*, int16_t*, int16_t*) { return onStmt(s); }
+int16_t QVSQLForeignKeysW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t,
+                          wchar_t*, int16_t, wchar_t*, int16_t) {
+  return onStmt(s);
+}
+int16_t QVSQLNumParams(LmoStmt* s, int16_t*) { return onStmt(s); }
+int16_t QVSQLPrimaryKeysW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onStmt(s); }
+int16_t QVSQLProcedureColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*,
+                               int16_t) {
+  return onStmt(s);
+}
+int16_t QVSQLProceduresW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onStmt(s); }
+int16_t QVSQLBindParameter(LmoStmt* s, uint16_t, int16_t, int16_t, int16_t, uint64_t, int16_t, void*, int64_t,
+                           int64_t*) {
+  return onStmt(s);
+}
+int16_t QVSQLMoreResults(LmoStmt* s) { return onStmt(s); }
+int16_t QVSQLExtendedFetch(LmoStmt* s, uint16_t, int64_t, uint64_t*, uint16_t*) { return onStmt(s); }
+int16_t QVSQLBrowseConnectW(LmoDbc* d, wchar_t*, int16_t, wchar_t*, int16_t, int16_t*) { return onDbc(d); }
+int16_t QVSQLStartTransaction(LmoDbc* d) { return d == nullptr ? -2 : onDbc(d); }
+int16_t QVSQLParamAttributes(LmoStmt* s, uint16_t, int16_t, int16_t, int64_t, int16_t, void*, void*) {
+  return onStmt(s);
+}
+
+void QvMapSqlState(LmoEnv*, wchar_t*) {}
