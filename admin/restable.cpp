@@ -43,19 +43,29 @@ void printField(const ResourceField& f, const std::optional<std::string>& value)
   }
 }
 
-void printRow(const ResourceRow& row) {
-  for (size_t i = 0; i < kResourceFieldCount; ++i) printField(gResourceFields[i], row[i]);
+// The value of `column` in row n.
+const std::optional<std::string>& FindRowValue(const ResourceTable& table, size_t n, size_t column) {
+  return table.rows[n][column];
 }
 
-ResourceRow defaultRow() {
+void printRow(const ResourceTable& table, size_t n) {
+  for (size_t i = 0; i < kResourceFieldCount; ++i) printField(gResourceFields[i], FindRowValue(table, n, i));
+}
+
+void addDefaultToResult(ResourceRow& row, size_t column) { row[column] = gResourceFields[column].defaultValue; }
+
+// A new row holding the defaults.
+ResourceRow createRecord() {
   ResourceRow row;
-  for (size_t i = 0; i < kResourceFieldCount; ++i) row[i] = gResourceFields[i].defaultValue;
+  for (size_t i = 0; i < kResourceFieldCount; ++i) addDefaultToResult(row, i);
   return row;
 }
 
-// Why a typed value cannot be stored (so that the file would read back
+// Why a typed value cannot be stored in `column` (an empty or blank entry
+// where NULL is not allowed, or a value the file would read back
 // differently), or nullptr when it can.
-const char* refusal(size_t column, const std::string& value) {
+const char* CheckFieldValue(size_t column, const std::string& value, bool toNull) {
+  if (toNull || value.empty()) return gResourceFields[column].nullable ? nullptr : "ERROR: Field %s can't be NULL.\n";
   if (value.find_first_of("\r\n") != std::string::npos) return "ERROR: Field %s can't hold a line break.\n";
   if (column == kDatabase) {
     if (value.find_first_of("[]") != std::string::npos) return "ERROR: Field %s can't hold \"[\" or \"]\".\n";
@@ -66,39 +76,41 @@ const char* refusal(size_t column, const std::string& value) {
   return nullptr;
 }
 
+// A single blank makes the value NULL; an empty line keeps it; any other
+// text replaces it.
+void UpdateFieldValue(std::optional<std::string>& value, const std::string& line, bool toNull) {
+  if (toNull) value.reset();
+  else if (!line.empty()) value = line;
+}
+
+// Shows one field and asks for its value until one that the column takes
+// is typed. False when the input ends first.
+bool CheckAndEditFieldValue(size_t column, std::optional<std::string>& value) {
+  const ResourceField& f = gResourceFields[column];
+  printField(f, value);
+  for (;;) {
+    std::printf("%*s> ", fieldWidth(), "");
+    std::string line;
+    if (!readInputLine(line)) return false;
+    if (line.empty() && value && !value->empty()) return true;
+    const bool toNull = line == " ";
+    // A name is what the loader will find between the brackets.
+    if (column == kDatabase && !toNull) removePadding(line);
+    if (const char* why = CheckFieldValue(column, line, toNull)) {
+      std::printf(why, f.name);
+      continue;
+    }
+    UpdateFieldValue(value, line, toNull);
+    return true;
+  }
+}
+
 // Edits the row field by field. False when the input ends first (the row is
 // then left as it was).
 bool editRow(ResourceRow& row) {
   ResourceRow edited = row;
-  const int width = fieldWidth();
-  for (size_t i = 0; i < kResourceFieldCount; ++i) {
-    const ResourceField& f = gResourceFields[i];
-    std::optional<std::string>& value = edited[i];
-    printField(f, value);
-    for (;;) {
-      std::printf("%*s> ", width, "");
-      std::string line;
-      if (!readInputLine(line)) return false;
-      if (line.empty() && value && !value->empty()) break;
-      const bool toNull = line == " ";
-      // A name is what the loader will find between the brackets.
-      if (i == kDatabase && !toNull) removePadding(line);
-      if (toNull || line.empty()) {
-        if (!f.nullable) {
-          std::printf("ERROR: Field %s can't be NULL.\n", f.name);
-          continue;
-        }
-        if (toNull) value.reset();
-        break;
-      }
-      if (const char* why = refusal(i, line)) {
-        std::printf(why, f.name);
-        continue;
-      }
-      value = line;
-      break;
-    }
-  }
+  for (size_t i = 0; i < kResourceFieldCount; ++i)
+    if (!CheckAndEditFieldValue(i, edited[i])) return false;
   row = edited;
   return true;
 }
@@ -136,13 +148,17 @@ bool editRecord(ResourceTable& table, size_t n) {
   return true;
 }
 
+void deleteRecordFromMemory(ResourceTable& table, size_t n) {
+  table.rows.erase(table.rows.begin() + static_cast<std::ptrdiff_t>(n));
+  table.sections.erase(table.sections.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
 void deleteRecord(ResourceTable& table, size_t n) {
   if (!drdRemoveKeys(table.path, table.sections[n], keyNames())) {
     printError(kErrResourceFileWrite, table.path);
     return;
   }
-  table.rows.erase(table.rows.begin() + static_cast<std::ptrdiff_t>(n));
-  table.sections.erase(table.sections.begin() + static_cast<std::ptrdiff_t>(n));
+  deleteRecordFromMemory(table, n);
 }
 
 enum class BrowseAnswer { Next, Edit, Delete, Quit };
@@ -199,6 +215,18 @@ bool readContentList(const std::string& path, std::vector<std::string>& names) {
   return !in.bad();
 }
 
+void readRecord(ResourceTable& table, const std::string& name) {
+  ResourceRow row;
+  row[kDatabase] = name;
+  for (size_t i = kDatabase + 1; i < kResourceFieldCount; ++i) {
+    char value[kValueSize];
+    GetPrivateProfileString(name.c_str(), gResourceFields[i].name, "", value, sizeof value, table.path.c_str());
+    row[i] = value;
+  }
+  table.rows.push_back(row);
+  table.sections.push_back(name);
+}
+
 int32_t readTable(ResourceTable& table) {
   std::vector<std::string> names;
   if (!readContentList(table.path, names)) {
@@ -206,17 +234,7 @@ int32_t readTable(ResourceTable& table) {
     std::exit(1);
   }
   if (names.empty()) return -1;
-  for (const std::string& name : names) {
-    ResourceRow row;
-    row[kDatabase] = name;
-    for (size_t i = kDatabase + 1; i < kResourceFieldCount; ++i) {
-      char value[kValueSize];
-      GetPrivateProfileString(name.c_str(), gResourceFields[i].name, "", value, sizeof value, table.path.c_str());
-      row[i] = value;
-    }
-    table.rows.push_back(row);
-    table.sections.push_back(name);
-  }
+  for (const std::string& name : names) readRecord(table, name);
   return static_cast<int32_t>(table.rows.size());
 }
 
@@ -225,7 +243,7 @@ void insertRecord(ResourceTable& table) {
     printError(kErrResourceFilePrivilege, table.path);
     return;
   }
-  ResourceRow row = defaultRow();
+  ResourceRow row = createRecord();
   for (;;) {
     if (!editRow(row)) return;
     if (writeRecord(table, row, nullptr)) {
@@ -251,7 +269,7 @@ void viewTable(ResourceTable& table) {
   size_t n = 0;
   while (n < table.rows.size()) {
     std::printf("Row %zu of %zu\n\n", n + 1, table.rows.size());
-    printRow(table.rows[n]);
+    printRow(table, n);
     switch (askBrowse(readOnly)) {
       case BrowseAnswer::Next:
         ++n;

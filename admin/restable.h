@@ -41,7 +41,11 @@ void cleanTable(ResourceTable& table);
 // cannot be read.
 bool readContentList(const std::string& path, std::vector<std::string>& names);
 
-// Loads one row per section; -1 when there are none, else the row count.
+// Appends the row of section `name`: the name, and each other column read
+// from the section.
+void readRecord(ResourceTable& table, const std::string& name);
+// Loads one row per section (readRecord); -1 when there are none, else the
+// row count.
 int32_t readTable(ResourceTable& table);
 
 // Menu item 1: edits a new row holding the defaults and adds it to the file.

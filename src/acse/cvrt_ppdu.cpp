@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "common/timer2.h"
+#include "src/acse/abort.h"
 #include "src/acse/acse_apdu.h"
 #include "src/acse/acse_ase.h"
 #include "src/acse/al_errno.h"
@@ -22,6 +23,8 @@ constexpr const char* kSrc = "src/alcvrtp";
 
 constexpr uint32_t kOriginPresentation = 8;  // header origin of what the conversion makes
 constexpr uint32_t kWarning = AL_TL_PARAM;
+constexpr int32_t kContextAccepted = 0;  // a context's result in a P-CONNECT confirm
+constexpr uint32_t kNoReasonGiven = 1;   // the diagnostic of a rejection the provider makes
 
 SaoCB* saoOf(const GIDU* g) { return static_cast<SaoCB*>(g->uc); }
 XmTree* treeOf(const void* item) { return xm_getParentOfItem(const_cast<void*>(item)); }
@@ -46,6 +49,17 @@ uint32_t typeOfContext(const SaoCB* sao, int32_t ctx) {
   if (sao == nullptr || sao->pctxTbl == nullptr || ctx <= 0 || ctx >= kPctxEntries) return 0;
   const PctxEntry& e = sao->pctxTbl[ctx];
   return e.ase != nullptr ? e.aseId : 0;
+}
+
+// The first context of the association's table (the ACSE and the service
+// elements of its application context, all of which it needs) that the
+// P-CONNECT confirm does not give as accepted; 0 when it accepts them all.
+int32_t refusedContext(const GIDU* pres, const PIDU* pidu) {
+  const SaoCB* sao = saoOf(pres);
+  if (sao == nullptr || sao->pctxTbl == nullptr) return 0;
+  for (int32_t id = 1; id < kPctxEntries && id < kPiduCtxCount; id += 2)
+    if (sao->pctxTbl[id].ase != nullptr && pidu->ctxResultList[id] != kContextAccepted) return id;
+  return 0;
 }
 
 // The ACSE APDU of `code` that the first data element must be: in the
@@ -301,8 +315,23 @@ GIDU* AL_cvrtPpdu(GIDU* gidu) {
     case P_CON_IND:
       if (firstAcse(gidu, pidu, AC_APDU_AARQ) == nullptr) return refuseConnect(gidu);
       return cvrtAcse(gidu, AC_APDU_AARQ, AC_EV_AARQ);
-    case P_CON_CNF:
-      return cvrtAcse(gidu, AC_APDU_AARE, AC_EV_AARE);
+    case P_CON_CNF: {
+      // The peer accepted the connection but refused a context the
+      // association cannot do without: the user gets a rejecting
+      // A-ASSOCIATE confirm, and the connection is aborted.
+      const int32_t refused = refusedContext(gidu, pidu);
+      GIDU* g = cvrtAcse(gidu, AC_APDU_AARE, AC_EV_AARE);
+      if (g == nullptr || refused == 0) return g;
+      TM_TRACE(al_comTMHandle, AL_TL_ERROR, kSrc,
+               "*** AL_cvrtPpdu(): presentation context %d of the association refused, association rejected\n",
+               static_cast<int>(refused));
+      AcAare& aare = static_cast<AcseApdu*>(static_cast<AeHDR*>(g->idu)->wrapped)->aare;
+      aare.result = AC_RESULT_REJECTED_PERMANENT;
+      aare.resultSource = AC_SOURCE_PROVIDER;
+      aare.diagnostic = kNoReasonGiven;
+      if (SaoCB* sao = saoOf(g)) AL_aeSendQuickAborts(sao, g, nullptr, sao->sacfSnd, AL_ERR_BAD_PPDU_DATA);
+      return g;
+    }
     case P_CON_REF:
       return data ? cvrtAcse(gidu, AC_APDU_AARE, AC_EV_AARE)
                   : cvrtPpduToPresApdu(gidu);

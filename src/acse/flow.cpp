@@ -15,6 +15,7 @@ constexpr const char* kSrc = "src/alflow";
 
 // Presentation events (the presentation layer's numbering).
 constexpr uint32_t kPevReceiveReq = 19;
+constexpr uint32_t kPevUserAbortReq = 22;
 constexpr uint32_t kPevDataCnf = 93;
 constexpr uint32_t kPevFlowControlInd = 94;
 
@@ -98,6 +99,13 @@ void uStopSnd(GIDU* gidu) {
   GIDU* ring = sao->cvrtApdu(gidu);
   while (ring != nullptr) {
     GIDU* p = al_ringTake(&ring);
+    const PIDU* pidu = piduOf(p);
+    if (pidu != nullptr && pidu->event == kPevUserAbortReq) {
+      // An abort ends the connection: it is never held back behind data a
+      // stopped peer does not take, and no confirm will answer it.
+      creditSnd(p);
+      continue;
+    }
     if (sao->uStopped != 0) {
       al_queueAppend(&sao->uStopQueue, p);
       continue;
@@ -149,7 +157,8 @@ void creditRcv(GIDU* gidu, const PIDU* pidu) {
 
 void uStopRcv(GIDU* gidu) {
   SaoCB* sao = saoOf(gidu);
-  --sao->outstanding;
+  // Only the requests this layer counted are waited for.
+  if (sao->outstanding > 0) --sao->outstanding;
   if (sao->uStopped == 0) return;
   if (GIDU* held = al_queueTake(&sao->uStopQueue)) {
     sendDownNow(sao, held);

@@ -17,6 +17,7 @@ constexpr const char* kSrc = "src/alsacf";
 constexpr uint32_t kPevConnNegCnf = 91;
 constexpr uint32_t kPevTokenGiveInd = 96;
 constexpr uint32_t kPevProviderAbortInd = 98;
+constexpr uint32_t kPevUserAbortInd = 99;
 
 void drop(GIDU* gidu, const char* why) {
   if (tm_siteOn(al_comTMHandle, AL_TL_ERROR)) {
@@ -153,7 +154,8 @@ void AL_sacfAseRcv(GIDU* gidu) {
   int64_t ctx = 0;
   if (gidu->iduType == AL_IDU_PRES_RCV) {
     // An undecoded presentation primitive: the ACSE element handles a
-    // refused connection and a provider abort; a token given with user data
+    // refused connection and a provider or user abort (one without user
+    // data, as any peer's bare P-U-ABORT comes); a token given with user data
     // goes to the element of that data's context. Anything else bypasses
     // the elements.
     const auto* hdr = static_cast<const AeHDR*>(gidu->idu);
@@ -162,7 +164,7 @@ void AL_sacfAseRcv(GIDU* gidu) {
     const auto* first = pidu != nullptr && pidu->dataList.next != &pidu->dataList
                             ? static_cast<const DElem*>(pidu->dataList.next)
                             : nullptr;
-    if (pev == kPevConnNegCnf || pev == kPevProviderAbortInd) {
+    if (pev == kPevConnNegCnf || pev == kPevProviderAbortInd || pev == kPevUserAbortInd) {
       ctx = AL_cnvrtIduType(sao, AL_IDU_ACSE);
     } else if (pev == kPevTokenGiveInd && first != nullptr && first->value != nullptr) {
       ctx = first->pctxId;

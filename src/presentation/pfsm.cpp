@@ -163,6 +163,21 @@ void P_free_pidu_error(PIDU* pidu, Pmachine* pm) {
   p_free_pidu(pidu);
 }
 
+namespace {
+
+// A reference to a machine that has gone can meet another connection's
+// machine at the same address. The user's reference for the connection,
+// which every request after the connect carries, tells them apart: a
+// machine that has one answers only to it.
+bool anotherConnection(const Pmachine* pm, uint64_t userRef) {
+  if (userRef == 0 || pm->connRef == 0 || pm->connRef == userRef) return false;
+  TM_TRACE(ps_TM_handle, 8, kSrc, "The machine %lx belongs to another connection\n", reinterpret_cast<unsigned long>(pm));
+  QvSetOsiError(static_cast<int32_t>(PE_PCEP_INVALID));
+  return true;
+}
+
+}  // namespace
+
 uint32_t psp(GIDU* gidu) {
   PsLock lock;
   if (gidu == nullptr) {
@@ -173,6 +188,10 @@ uint32_t psp(GIDU* gidu) {
   if (gidu->event == AL_QABORT) {
     TM_TRACE(ps_TM_handle, 1, kSrc, "\nReceived a quick abort from the P User\n\n");
     auto* pm = static_cast<Pmachine*>(gidu->pc);
+    if (find_pm_pm(pm) != nullptr && anotherConnection(pm, reinterpret_cast<uintptr_t>(gidu->uc))) {
+      _xm_freeTree(xm_getParentOfItem(gidu));
+      return 0;
+    }
     const int32_t sent = PsendQabortDown(pm);
     _xm_freeTree(xm_getParentOfItem(gidu));
     if (sent == 0) return 0;
@@ -215,6 +234,10 @@ uint32_t psp(GIDU* gidu) {
     TM_TRACE(ps_TM_handle, 8, kSrc, "There no connection machine was found for this request\n");
     p_free_pidu(pidu);
     QvSetOsiError(static_cast<int32_t>(PE_PCEP_INVALID));
+    return 0;
+  }
+  if (anotherConnection(pm, userRef)) {
+    p_free_pidu(pidu);
     return 0;
   }
   if (pidu->event == P_CON_ACC) {

@@ -293,7 +293,8 @@ void PCONind(Pmachine* pm, PIDU* pidu) {
     pidu->flag2 = 0;
   } else {
     const CP_normal& n = cp.normal;
-    if (n.protocolVersion != kProtocolVersion1) {
+    // The versions the caller offers: version 1 among them will do.
+    if ((n.protocolVersion & kProtocolVersion1) == 0) {
       (void)conn_prej(pm, pidu, kReasonVersion);
       return dropConnection(pm, pidu);
     }

@@ -537,6 +537,9 @@ int32_t ps_ssu(Smachine* s, SIDU* sidu) {
   else decode(pm, sidu, Dec::None);
   if (pm->lastError != 0) pidu->failedInd = a->failedInd;
   switch (sidu->event) {
+    case SI_EX_IND:
+      pm->expedited = 1;
+      break;
     case SI_CON_REF:
       // A refusal of the session layer itself: no PPDU to read.
       if (sidu->reason != 0 && sidu->userData == nullptr) {

@@ -91,6 +91,38 @@ SaoCB* nextSao(AeiCB* aei, SaoCB* from) {
   return next;
 }
 
+// Whether `sao` is one of the invocation's associations now: a reference
+// the user hands down may name one that has ended (an abort freed it).
+bool saoListed(AeiCB* aei, const SaoCB* sao) {
+  if (aei == nullptr || sao == nullptr) return false;
+  QvWaitForSingleObject(hSerializeRdaAeMutex);
+  const bool listed = UL_ringHolds(&aei->saoList, sao);
+  QvReleaseMutex(hSerializeRdaAeMutex);
+  return listed;
+}
+
+// The association that recorded presentation connection `pconn`, among
+// the thread's invocations. A called connection learns the user's
+// reference for the association only with the P-CONNECT response, so what
+// comes before that (an abort) names the connection alone.
+SaoCB* saoOfConnection(const void* pconn) {
+  UL_Ring* list = aeiList();
+  if (list == nullptr || pconn == nullptr) return nullptr;
+  SaoCB* found = nullptr;
+  QvWaitForSingleObject(hSerializeRdaAeMutex);
+  for (UL_Link* l = list->links.next; l != &list->links && found == nullptr; l = l->next) {
+    auto* aei = static_cast<AeiCB*>(l);
+    for (UL_Link* s = aei->saoList.links.next; s != &aei->saoList.links; s = s->next) {
+      if (static_cast<SaoCB*>(s)->pconn == pconn) {
+        found = static_cast<SaoCB*>(s);
+        break;
+      }
+    }
+  }
+  QvReleaseMutex(hSerializeRdaAeMutex);
+  return found;
+}
+
 // Another invocation of the list on the same P-selector.
 bool addressShared(const AeiCB* aei) {
   UL_Ring* list = aeiList();
@@ -483,6 +515,13 @@ void rda_aeSnd(GIDU* gidu, AlGiduFn userEntry) {
   }
   void* acb = gidu->uc;
   auto* sao = static_cast<SaoCB*>(gidu->pc);
+  if (sao != nullptr && !saoListed(aei, sao)) {
+    // An association that has ended: what is sent on it goes nowhere.
+    TM_TRACE(rda_aeTMHandle, AL_TL_ERROR, kSrc, "*** rda_aeSnd: SaoCB 0x%lx is no association of the AEI\n",
+             reinterpret_cast<unsigned long>(sao));
+    sao = nullptr;
+    gidu->pc = nullptr;
+  }
   gidu->uc = sao;
   if (sao != nullptr) {
     sao->acb = acb;
@@ -605,6 +644,12 @@ int32_t rda_aeRcv(GIDU* gidu) {
     return 1;
   }
   auto* sao = static_cast<SaoCB*>(gidu->uc);
+  if (sao == nullptr && (sao = saoOfConnection(gidu->pc)) != nullptr) {
+    char name[AL_EVENT_TEXT_SIZE];
+    TM_TRACE(rda_aeTMHandle, AL_TL_RESULT, kSrc, "rda_aeRcv: %s before the response, taken to SaoCB 0x%lx\n",
+             eventName(gidu, name), reinterpret_cast<unsigned long>(sao));
+    gidu->uc = sao;
+  }
   if (sao == nullptr) {
     char name[AL_EVENT_TEXT_SIZE];
     if (pev == kPevSessionAbortInd)

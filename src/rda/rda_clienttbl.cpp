@@ -30,28 +30,33 @@ extern constexpr RdaEventTbl RDA_aseClientEventTbl = eventTable({
 // Actions (client action tables): 0 refused; 2 R-Initialize request;
 // 6 R-BeginTransaction request; 8 R-BeginTransaction error; 23 and 28 error
 // value 8213; the others pass the GIDU on.
+//
+// An error 8208 (the server took the request out of sequence) that answers
+// the outstanding R-Initialize, R-Terminate, R-Commit or R-Rollback returns
+// the dialogue to the state before that request: it would otherwise stay in
+// CB, CE, CC or CR, where no request is accepted.
 extern constexpr std::array<uint32_t, kRdaClientEvents * kRdaClientStates> clientStateTbl =
     stateTable<kRdaClientEvents, kRdaClientStates>({
         {0, {{in({C_I}), 2, CB}}},                                 // R-Initialize request
         {1, {{in({CB}), 3, CA}}},                                  // its response
         {2, {{in({CB}), 3, C_I}}},                                 // its error
-        {3, {{in({CB, CA, CT, CN, CC, CR, CE}), 3, U}}},           //   with 8208
+        {3, {{in({CB}), 3, C_I}, {in({CA, CT, CN, CC, CR, CE}), 3, U}}},  //   with 8208
         {4, {{in({CA}), 4, CE}}},                                  // R-Terminate request
         {5, {{in({CE}), 5, C_I}}},                                 // its response
         {6, {{in({CE}), 5, CA}}},                                  // its error
-        {7, {{in({CB, CT, CN, CC, CR, CE}), 5, U}}},               //   with 8208
+        {7, {{in({CE}), 5, CA}, {in({CB, CT, CN, CC, CR}), 5, U}}},  //   with 8208
         {8, {{in({CA}), 6, CT}}},                                  // R-BeginTransaction request
         {9, {{in({CT, CC, CR}), 8, CA}}},                          // its error
         {10, {{in({CB, CT, CN, CC, CR, CE}), 7, U}}},              //   with 8208
         {11, {{in({CT, CN}), 9, CC}}},                             // R-Commit request
         {12, {{in({CC}), 10, CA}}},                                // its response
         {13, {{in({CC}), 10, CT}}},                                // its error
-        {14, {{in({CB, CA, CC, CR, CE}), 10, U}}},                 //   with 8208
+        {14, {{in({CC}), 10, CT}, {in({CB, CA, CR, CE}), 10, U}}},  //   with 8208
         {15, {{in({CC}), 10, CN}}},                                //   while rollback only
         {16, {{in({CT, CN}), 11, CR}}},                            // R-Rollback request
         {17, {{in({CR}), 12, CA}}},                                // its response
         {18, {{in({CR}), 12, CT}}},                                // its error
-        {19, {{in({CB, CA, CC, CR, CE}), 12, U}}},                 //   with 8208
+        {19, {{in({CR}), 12, CT}, {in({CB, CA, CC, CE}), 12, U}}},  //   with 8208
         {20, {{in({CR}), 12, CN}}},                                //   while rollback only
         {21, {{in({CA, CT}), 13, U}}},                             // R-Cancel request
         {22, {{kAnswering, 14, U}}},                               // its response or error

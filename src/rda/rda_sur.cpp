@@ -48,6 +48,12 @@ void deleteMarkedAcb(ACB* acb) {
   if (acb != nullptr && acb->deleteFlag != 0) AL_surDeleteACB(acb);
 }
 
+// An abort has ended the association in the entity, which has freed its
+// block of it. The ACB may outlive it (a server user is told of the abort
+// when it asks for its next event), but nothing sent on it may reach the
+// entity from now on.
+void endedInEntity(ACB* acb) { acb->aeAssocRef = nullptr; }
+
 void deleteMarkedUcb(UCB* ucb) {
   if (rda_surUcbAlive(ucb) && ucb->deleteFlag != 0) AL_surDeleteUCB(ucb);
 }
@@ -342,8 +348,11 @@ int32_t processAcseIndCnf(GIDU* gidu) {
         acb = findACBWithPconref(gidu);
         gidu->uc = acb;
       }
-      if (acb != nullptr) acb->deleteFlag = 1;
-      break;
+      if (acb != nullptr) {
+        acb->deleteFlag = 1;
+        endedInEntity(acb);
+      }
+      return 1;
     default:
       traceEvent(AL_TL_ERROR, "*** processAcseIndCnf: No such ACSE event (%s)\n", gidu);
       if (acb != nullptr) acb->aeAssocRef = gidu->pc;
@@ -379,6 +388,7 @@ void rcvLocal(GIDU* gidu) {
       AL_surPurgeInputQue(acb);
       acb->passFlag = 0;
       acb->deleteFlag = 1;
+      endedInEntity(acb);
       break;
     default:
       break;
@@ -422,6 +432,14 @@ void rda_surSnd(GIDU* gidu, AlGiduFn userEntry) {
     return;
   }
   ACB* before = static_cast<ACB*>(gidu->uc);
+  if (before != nullptr && before->aeAssocRef == nullptr) {
+    // The entity holds no association for it: not yet (a request before
+    // its A-ASSOCIATE confirm) or no longer (after an abort).
+    traceEvent(AL_TL_ERROR, "*** rda_surSnd: no association in the AE, %s refused\n", gidu);
+    QvSetOsiError(static_cast<int32_t>(RDA_SUR_ERR_NO_SUCH_ACB));
+    AL_surSendLocalError(gidu, RDA_SUR_ERR_NO_SUCH_ACB, AL_surGetConf()->opQueHndl);
+    return;
+  }
   if (gidu->iduType == AL_IDU_ACSE && processAcseReqRsp(gidu, callerUc) == 0) {
     deleteMarkedAcb(before);
     return;

@@ -1,9 +1,8 @@
 // Trace modules of the RDA service: the service as a whole, the service
 // user, the application entity, the single-association object, the SACF and
-// the RDA service element.
-//
-// Minimal version: only the handles, which the RDA client registers at
-// start-up; the layer adds its traces when it is built.
+// the RDA service element. The RDA client registers the handles at start-up;
+// each part of the service writes its lines through its own handle, and a
+// handle that is not registered writes nothing.
 #pragma once
 
 #include "src/runtime/tm.h"

@@ -1,7 +1,7 @@
-// Per-thread records of the RDA service element, entity, SACF and service user.
-//
-// Minimal version: only the fields every per-thread record has; the layer adds
-// its own fields when it is built.
+// Per-thread records of the RDA service: those of the service element, the
+// application entity, the SACF and the service user, each in the header
+// beside its layer's code, gathered here for the code that handles a
+// thread's records as a set.
 #pragma once
 
 #include "common/tlsfamily.h"

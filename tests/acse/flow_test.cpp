@@ -2,6 +2,7 @@
 // and triggers, driven through the route table as the SACF passes drive it.
 #include "acse/sao_fixture.h"
 #include "src/acse/al_trace.h"
+#include "src/presentation/pevents.h"
 #include "support/trace_capture.h"
 
 namespace {
@@ -110,6 +111,35 @@ TEST_F(Flow, EachConfirmWhileStoppedReleasesOneAndTheUserStartsWhenFewWait) {
   EXPECT_EQ(eventsOf("sacfRcv"), (std::vector<uint32_t>{AL_USTART_IND})) << "up to the user";
   EXPECT_EQ(count("presentation"), 2u);
   EXPECT_EQ(count("cvrtPpdu"), 0u) << "confirms are not converted";
+}
+
+// An abort request is not held back while the user is stopped (a server
+// that stops reading must not keep the client from ending the connection):
+// it goes down at once, ahead of the data that waits, and is no data
+// request to be confirmed.
+TEST_F(Flow, AnAbortRequestPassesTheUserStop) {
+  for (int i = 0; i < 10; ++i) sendData();
+  ASSERT_EQ(sao->uStopped, 1u);
+  ASSERT_EQ(count("presentation"), 9u);
+  sao->cvrtApdu = preparedApdu;
+  prepared = presGidu(P_UAB_REQ);
+  send(apduGidu(AL_IDU_ACSE, AL_A_ABORT_REQ | AL_EV_APDU, 1));
+  ASSERT_EQ(count("presentation"), 10u) << "the abort went down";
+  EXPECT_EQ(static_cast<const PIDU*>(last("presentation")->gidu->idu)->event, uint32_t{P_UAB_REQ});
+  EXPECT_EQ(sao->outstanding, 9);
+  EXPECT_EQ(al_ringCount(&sao->uStopQueue), 2u) << "the waiting request stays where it was";
+  drain();
+}
+
+// A P-DATA confirm that no request of this layer waits for (nothing is
+// outstanding) leaves the count at 0: it cannot go negative and so let
+// more requests out unconfirmed than the stop allows.
+TEST_F(Flow, AConfirmWithNothingOutstandingLeavesTheCountAtZero) {
+  receive(presGidu(93));
+  EXPECT_EQ(sao->outstanding, 0);
+  for (int i = 0; i < 9; ++i) sendData();
+  EXPECT_EQ(sao->uStopped, 1u) << "the ninth unconfirmed request still stops the user";
+  drain();
 }
 
 TEST_F(Flow, LowCreditAsksForMoreUnlessTheConnectionCloses) {

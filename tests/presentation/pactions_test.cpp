@@ -143,6 +143,45 @@ TEST_F(PresentationActions, ACpTheDecoderRefusedIsAnsweredWithAProviderRefusal) 
   }
 }
 
+// A CP's protocol version is a set of bits: one that offers version 1 with
+// another version is taken; one without version 1 is refused with provider
+// reason 4 (protocol version not supported).
+TEST_F(PresentationActions, AConnectOfferingVersionOneAmongOthersIsTaken) {
+  const Bytes mode = hex("A0 03 80 01 01");
+  const Bytes called = hex("82 03 52 44 41");  // "RDA"
+  struct Case {
+    const char* what;
+    const char* version;
+    bool taken;
+  };
+  const Case cases[] = {
+      {"version 1 alone", "80 02 07 80", true},
+      {"version 1 and another", "80 02 06 C0", true},
+      {"another version only", "80 02 06 40", false},
+  };
+  alignas(Smachine) unsigned char other[sizeof(Smachine)] = {};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sess_.requests.clear();
+    gSeenInd.clear();
+    SIDU x{};
+    x.event = SI_CON_IND;
+    x.version = 2;
+    x.userData = chainOf(tlv(0x31, mode + tlv(0xA2, hex(c.version) + called)), 0);
+    (void)ps_ssu(reinterpret_cast<Smachine*>(other), &x);
+    if (c.taken) {
+      ASSERT_EQ(gSeenInd.size(), 1u);
+      EXPECT_EQ(gSeenInd[0].event, uint32_t{P_CON_IND});
+      EXPECT_TRUE(sess_.requests.empty());
+    } else {
+      EXPECT_TRUE(gSeenInd.empty());
+      ASSERT_EQ(sess_.events(), std::vector<uint32_t>{14}) << "S-CONNECT refused";
+      EXPECT_EQ(sentHex(0), "30 03 8A 01 04");
+    }
+    if (Pmachine* pm = find_pm_sm(reinterpret_cast<Smachine*>(other))) pm_dealloc(pm);
+  }
+}
+
 TEST_F(PresentationActions, AConnectRequestNeedsASessionVersionAndNoPresentationRequirements) {
   PIDU* p = newPidu(P_CON_REQ);
   p->sessVersion = 0;

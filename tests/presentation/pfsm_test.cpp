@@ -227,6 +227,10 @@ TEST_F(PresentationFsm, PspRefusesWhatNamesNoConnection) {
       {"an unknown reference", nullptr, 78, P_DT_REQ, PE_APREF_NOT},
       {"a machine not in the list", &outside, 0, P_DT_REQ, PE_PCEP_INVALID},
       {"a session-side event", pm_, 0, PS_TD, PE_EVENT_INV},
+      // A reference to a machine that has gone can meet another
+      // connection's machine at the same address: the user's reference
+      // for the connection tells them apart.
+      {"the machine of another connection", pm_, 78, P_DT_REQ, PE_PCEP_INVALID},
   };
   for (const Case& c : cases) {
     GIDU* g = nullptr;
@@ -239,6 +243,12 @@ TEST_F(PresentationFsm, PspRefusesWhatNamesNoConnection) {
   }
   EXPECT_EQ(psp(nullptr), 0u);
   EXPECT_EQ(err(), static_cast<int32_t>(PE_MISS_PARM));
+  GIDU* stale = al_createGidu(nullptr, AL_IDU_PRES, AL_QABORT);
+  stale->pc = pm_;
+  stale->uc = reinterpret_cast<void*>(uintptr_t{78});
+  EXPECT_EQ(psp(stale), 0u) << "a quick abort for another connection";
+  EXPECT_EQ(err(), static_cast<int32_t>(PE_PCEP_INVALID));
+  EXPECT_TRUE(live());
   EXPECT_TRUE(sess_.requests.empty());
 
   // Found by the user's reference for the connection, the data goes.

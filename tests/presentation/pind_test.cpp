@@ -13,7 +13,9 @@ TEST_F(PresentationIndications, SimplyEncodedDataCarriesTheOneContextExpeditedDa
   define(1, 1, acse_);
   pm_->state = STAt0;
   EXPECT_EQ(arrive(SI_DT_IND, hex("02 01 05")), 1);
+  EXPECT_EQ(pm_->expedited, 0u);
   EXPECT_EQ(arrive(SI_EX_IND, hex("02 01 06")), 1);
+  EXPECT_EQ(pm_->expedited, 1u) << "the machine notes that expedited data came";
   ASSERT_EQ(gSeenInd.size(), 2u);
   EXPECT_EQ(gSeenInd[0].event, uint32_t{P_DT_IND});
   EXPECT_EQ(gSeenInd[0].contexts, std::vector<int32_t>{1});

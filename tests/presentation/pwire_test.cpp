@@ -25,6 +25,7 @@
 #include "src/presentation/pevents.h"
 #include "src/presentation/pfsm.h"
 #include "src/presentation/pidu.h"
+#include "src/presentation/plock.h"
 #include "src/presentation/ps_ssu.h"
 #include "src/runtime/qvinfo.h"
 #include "src/runtime/xm.h"
@@ -398,6 +399,14 @@ const SSAPaddr PresentationTcp::kCalledSel = [] {
   return a;
 }();
 
+// Whether the process-wide machine list is empty, read under the
+// presentation layer's lock: the called side frees its machine on its own
+// thread, at a moment of its own.
+bool noMachineLeft() {
+  PsLock lock;
+  return plist.count == 0;
+}
+
 TEST_F(PresentationTcp, TwoUsersConnectExchangeDataReleaseAndAbortOverLoopback) {
   std::vector<CapturedTpkt> first, second;
   int serverPort = 0;
@@ -440,7 +449,7 @@ TEST_F(PresentationTcp, TwoUsersConnectExchangeDataReleaseAndAbortOverLoopback) 
       EXPECT_TRUE(relay.finish(5)) << "both sides end the transport connection";
       first = relay.tpkts();
     }
-    EXPECT_EQ(calling.call([] { return plist.count; }), 0u) << "both machines went with the release";
+    EXPECT_TRUE(waitFor(noMachineLeft)) << "both machines went with the release";
 
     // The second connection, ended by the calling user's abort.
     {
@@ -455,7 +464,7 @@ TEST_F(PresentationTcp, TwoUsersConnectExchangeDataReleaseAndAbortOverLoopback) 
       EXPECT_TRUE(relay.finish(5)) << "both sides end the transport connection";
       second = relay.tpkts();
     }
-    EXPECT_EQ(calling.call([] { return plist.count; }), 0u);
+    EXPECT_TRUE(waitFor(noMachineLeft));
     poolsAreFull();
   }
 

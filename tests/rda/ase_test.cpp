@@ -252,9 +252,11 @@ TEST_F(RdaAse, TransactionsAndTheRollbackOnlyFlagInBothFamilies) {
   const Step steps[] = {
       {true, 0x8000, 0, RDA_CB, 0},       {false, 0x80DA, 0, RDA_CA, 0},
       {true, 0x8020, 0, RDA_CT, 0},       {false, 0x823A, k8213, RDA_CN, 1},
-      {true, 0x8030, 0, RDA_CC, 1},       {false, 0x81DA, k8208, RDA_CC, 1},  // out of sequence: no change
-      {false, 0x81DA, kOther, RDA_CN, 1}, {true, 0x8040, 0, RDA_CR, 1},
-      {false, 0x81EA, k8208, RDA_CR, 1},  {false, 0x81EA, kOther, RDA_CN, 1},
+      // Out of sequence: back to the state before the request.
+      {true, 0x8030, 0, RDA_CC, 1},       {false, 0x81DA, k8208, RDA_CT, 1},
+      {true, 0x8030, 0, RDA_CC, 1},       {false, 0x81DA, kOther, RDA_CN, 1},
+      {true, 0x8040, 0, RDA_CR, 1},       {false, 0x81EA, k8208, RDA_CT, 1},
+      {true, 0x8040, 0, RDA_CR, 1},       {false, 0x81EA, kOther, RDA_CN, 1},
       {true, 0x8040, 0, RDA_CR, 1},       {false, 0x811A, 0, RDA_CA, 1},
       {true, 0x8020, 0, RDA_CT, 0},       {false, 0x81CA, k8208, RDA_CT, 0},  // no R-Synchronize
       {true, 0x8030, 0, RDA_CC, 0},       {false, 0x81DA, kOther, RDA_CT, 0},
@@ -265,6 +267,37 @@ TEST_F(RdaAse, TransactionsAndTheRollbackOnlyFlagInBothFamilies) {
     SCOPED_TRACE(testing::Message() << "row " << row);
     play(steps);
     EXPECT_EQ(cb_->stateCk->family, row == kXopenRow ? RdaFamily::Xopen : RdaFamily::Iso);
+  }
+}
+
+// An error 8208 (taken out of sequence by the server) that answers the
+// outstanding R-Initialize, R-Terminate, R-Commit or R-Rollback returns the
+// dialogue to the state before that request, where the client goes on: it
+// used to stay in CB, CE, CC or CR, where no request is accepted.
+TEST_F(RdaAse, AnOutOfSequenceAnswerReturnsToTheStateBeforeItsRequest) {
+  struct Case {
+    const char* what;
+    uint32_t from;
+    Step request, answer, next;
+  };
+  const Case cases[] = {
+      {"R-Initialize", RDA_C_I, {true, 0x8000, 0, RDA_CB, 0}, {false, 0x81AA, k8208, RDA_C_I, 0},
+       {true, 0x8000, 0, RDA_CB, 0}},
+      {"R-Terminate", RDA_CA, {true, 0x8010, 0, RDA_CE, 0}, {false, 0x81BA, k8208, RDA_CA, 0},
+       {true, 0x8070, 0, RDA_CA, 0}},
+      {"R-Commit", RDA_CT, {true, 0x8030, 0, RDA_CC, 0}, {false, 0x81DA, k8208, RDA_CT, 0},
+       {true, 0x8090, 0, RDA_CT, 0}},
+      {"R-Rollback", RDA_CT, {true, 0x8040, 0, RDA_CR, 0}, {false, 0x81EA, k8208, RDA_CT, 0},
+       {true, 0x8030, 0, RDA_CC, 0}},
+  };
+  for (int row : {kIsoRow, kXopenRow}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.what << " row " << row);
+      renew(row);
+      client(c.from);
+      const Step steps[] = {c.request, c.answer, c.next};
+      play(steps);
+    }
   }
 }
 

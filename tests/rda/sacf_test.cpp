@@ -303,11 +303,18 @@ TEST_F(Sao, QuickAbortEmptiesBothQueuesAndPassesWhileBusy) {
   EXPECT_TRUE(al_queueEmpty(&sao->sacfQueue));
   EXPECT_NE(sao->saoFlags & SAO_DELETE_PENDING, 0u);
   EXPECT_EQ(sao->refCount, 1u) << "the block outlives the running pass";
-  // What reaches a delete-pending association goes.
+  // What reaches a delete-pending association goes. The quick abort ended
+  // the running pass's busy mark with its own pass, but nothing sent or
+  // received during the rest of the outer pass starts a nested one: it is
+  // refused at the entry.
+  EXPECT_EQ(sao->saoFlags & SAO_SAO_BUSY, 0u);
   const long before = xmLive();
   rda_saoRcv(localEvent(AL_LOCERR_IND));
+  rda_saoSnd(apduGidu(AL_IDU_RDA, RDA_OPEN_REQ, 3));
   EXPECT_EQ(xmLive(), before);
   EXPECT_EQ(count("aeUp"), 0u);
+  EXPECT_EQ(count("aeDown"), 1u) << "only the quick abort went down";
+  EXPECT_TRUE(al_queueEmpty(&sao->saoQueue));
   AL_derefSaoCB(sao);
 }
 

@@ -21,11 +21,14 @@
 #include "src/acse/acse_apdu.h"
 #include "src/acse/gidu.h"
 #include "src/asn1/rda_idu.h"
+#include "src/presentation/pevents.h"
+#include "src/presentation/pfsm.h"
 #include "src/presentation/pidu.h"
 #include "src/presentation/pmachine.h"
 #include "src/presentation/ps_ssu.h"
 #include "src/presentation/users.h"
 #include "src/rda/rda_ae.h"
+#include "src/rda/rda_aetls.h"
 #include "src/rda/rda_event.h"
 #include "src/rda/rda_idubuild.h"
 #include "src/rda/rda_stackbuild.h"
@@ -328,6 +331,136 @@ TEST_F(StackWire, AssociateInitializeReleaseAndAbort) {
   if (!tsharkAvailable()) GTEST_SKIP() << "tshark and text2pcap are not installed";
   // Two associations, two dialogue exchanges, a release and an abort.
   expectAcse(decodeCleanly(traffic_, 102, kAcseTexts), 11);
+}
+
+// The client aborts while the server's user still holds an indication: the
+// A-ASSOCIATE indication (the called presentation connection has no
+// reference for the association yet), or an R-Initialize indication. The
+// abort reaches the server's user, no association or presentation
+// connection is left on either side, and the answer the user sends
+// afterwards goes nowhere: nothing of the freed association is touched (the
+// sanitizer build reports any such access) and nothing reaches the client.
+TEST_F(StackWire, AnAbortWhileTheServerHoldsAnIndicationEndsItAndTheAnswerGoesNowhere) {
+  SessionWire w(kPoolSize, ps_ssu);
+  w.confirms = true;
+  gWire = &w;
+  activate(w, SessionWire::A);
+  activate(w, SessionWire::B);
+  ASSERT_FALSE(HasFatalFailure());
+  Peers p{[&](int side, const std::function<GIDU*()>& build) {
+            return exchange(w, static_cast<SessionWire::Side>(side), build);
+          },
+          {aei_[kA], aei_[kB]}};
+  static uint8_t suffix[] = {0x01, 0x02};
+  const OctStgV dlg{2, suffix};
+  const ObjIdV ctx{9, kXopenBasic};
+  for (const bool associated : {false, true}) {
+    SCOPED_TRACE(associated ? "R-Initialize held" : "A-ASSOCIATE held");
+    GIDU* held = nullptr;
+    GIDU* ref = nullptr;  // the client's view of its association
+    if (associated) {
+      ref = associate(p, 0);
+      ASSERT_NE(ref, nullptr);
+      held = p.send(kA, [&] {
+        return rda_createSQLInitReq(ref, 1, &dlg, "tester", nullptr, nullptr, 0, nullptr, nullptr);
+      });
+      ASSERT_NE(held, nullptr);
+      ASSERT_EQ(held->event, RDA_INIT_IND);
+    } else {
+      held = p.send(kA, [&] { return assocReq(p.aei[kA], 0); });
+      ASSERT_NE(held, nullptr);
+      ASSERT_EQ(held->event, AL_A_ASSOC_IND);
+      ASSERT_EQ(RDA_aeSaoCount(aei_[kA]), 1u);
+      ref = al_createGidu(nullptr, AL_IDU_ACSE, AL_A_ASSOC_CNF);
+      ref->ue = &ucb[kA];
+      ref->pe = aei_[kA];
+      ref->uc = &acb[kA];
+      ref->pc = aei_[kA]->saoList.links.next;
+      gGot[kA].push_back(ref);  // goes with the side's records
+    }
+    GIDU* abort = p.send(kA, [&] { return rda_createAbortReq(ref); });
+    ASSERT_NE(abort, nullptr) << "the server's user is told";
+    EXPECT_EQ(abort->event, AL_A_ABORT_IND);
+    for (int side : {kA, kB}) EXPECT_EQ(RDA_aeSaoCount(aei_[side]), 0u) << side;
+    EXPECT_EQ(plist.count, 0u) << "no presentation connection is left";
+    const size_t clientGot = gotCount(kA);
+    GIDU* answer = p.send(kB, [&] {
+      return associated ? rda_createSQLInitRsp(held, 1, 0, nullptr, nullptr, 0, nullptr)
+                        : rda_createAssocRsp(held, &ctx, AC_RESULT_ACCEPTED, nullptr, SR_DUPLEX);
+    });
+    EXPECT_EQ(answer, nullptr);
+    EXPECT_EQ(gotCount(kA), clientGot);
+    EXPECT_EQ(plist.count, 0u);
+  }
+}
+
+// A server whose presentation layer does not know the X/Open RDA syntax
+// accepts the connection but refuses that context: the client's user gets
+// a rejecting A-ASSOCIATE confirm with a diagnostic (not an association on
+// which the first R-Initialize fails), and the connection is aborted, so
+// that neither side is left with an association or a connection.
+TEST_F(StackWire, AServerThatRefusesTheRdaContextGivesARejectedAssociation) {
+  SessionWire w(kPoolSize, ps_ssu);
+  w.confirms = true;
+  gWire = &w;
+  activate(w, SessionWire::A);
+  w.enter(SessionWire::B);
+  RdaAeTLS* tls = getRdaAeTLS(0);
+  ASSERT_NE(tls, nullptr);
+  ASSERT_EQ(tls->asxTbl[2].aseId, kRdaIduType) << "the X/Open row";
+  tls->asxTbl[2].arcCount = 0;  // the table ends before it: its syntax is never registered
+  activate(w, SessionWire::B);
+  ASSERT_FALSE(HasFatalFailure());
+  Peers p{[&](int side, const std::function<GIDU*()>& build) {
+            return exchange(w, static_cast<SessionWire::Side>(side), build);
+          },
+          {aei_[kA], aei_[kB]}};
+  GIDU* ind = p.send(kA, [&] { return assocReq(p.aei[kA], 0); });
+  ASSERT_NE(ind, nullptr);
+  ASSERT_EQ(ind->event, AL_A_ASSOC_IND);
+  const ObjIdV ctx{9, kXopenBasic};
+  GIDU* cnf = p.send(kB, [&] { return rda_createAssocRsp(ind, &ctx, AC_RESULT_ACCEPTED, nullptr, SR_DUPLEX); });
+  ASSERT_NE(cnf, nullptr);
+  EXPECT_EQ(cnf->event, AL_A_ASSOC_CNF);
+  const AcAare& aare = static_cast<const AcseApdu*>(cnf->idu)->aare;
+  EXPECT_EQ(aare.result, AC_RESULT_REJECTED_PERMANENT);
+  EXPECT_EQ(aare.resultSource, AC_SOURCE_PROVIDER);
+  EXPECT_EQ(aare.diagnostic, 1u) << "no reason given";
+  w.pump();
+  for (int side : {kA, kB}) EXPECT_EQ(RDA_aeSaoCount(aei_[side]), 0u) << side;
+  EXPECT_EQ(plist.count, 0u) << "the connection is aborted";
+  EXPECT_EQ(lastGot(kB)->event, AL_A_PABORT_IND) << "the server's user is told of the abort";
+}
+
+// The server's presentation layer sends a bare user abort (an ARU-PPDU
+// without user data, as any peer's P-U-ABORT may come): the client's user
+// gets an A-ABORT indication and no association is left on either side.
+TEST_F(StackWire, ABareUserAbortIsAnAAbortIndicationForTheClient) {
+  SessionWire w(kPoolSize, ps_ssu);
+  w.confirms = true;
+  gWire = &w;
+  activate(w, SessionWire::A);
+  activate(w, SessionWire::B);
+  ASSERT_FALSE(HasFatalFailure());
+  Peers p{[&](int side, const std::function<GIDU*()>& build) {
+            return exchange(w, static_cast<SessionWire::Side>(side), build);
+          },
+          {aei_[kA], aei_[kB]}};
+  ASSERT_NE(associate(p, 0), nullptr);
+  ASSERT_EQ(RDA_aeSaoCount(aei_[kB]), 1u);
+  void* serverConnection = static_cast<SaoCB*>(aei_[kB]->saoList.links.next)->pconn;
+  const size_t before = gotCount(kA);
+  w.enter(SessionWire::B);
+  GIDU* g = al_createGiduWithPidu(nullptr, AL_IDU_PRES, AL_EV_PRIMITIVE);
+  static_cast<PIDU*>(g->idu)->event = P_UAB_REQ;
+  g->pc = serverConnection;
+  EXPECT_EQ(psp(g), 1u);
+  w.pump();
+  ASSERT_EQ(gotCount(kA), before + 1);
+  EXPECT_EQ(lastGot(kA)->event, AL_A_ABORT_IND);
+  EXPECT_EQ(lastGot(kA)->iduType, AL_IDU_ACSE);
+  EXPECT_EQ(RDA_aeSaoCount(aei_[kA]), 0u) << "the client holds no SaoCB";
+  EXPECT_EQ(plist.count, 0u);
 }
 
 // Over TCP: each side on a thread of its own with its own record set,

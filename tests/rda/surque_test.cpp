@@ -375,6 +375,51 @@ TEST_F(SurQueueTest, AnAbortWaitingInTheQueueEndsTheAssociationWhenTaken) {
   }
 }
 
+// Once an abort of an association has come while the server user works (an
+// A-ABORT, an A-P-ABORT or a quick abort), what the user sends on that
+// association is refused and never reaches the entity, which freed its
+// block of the association with the abort: the answer to the operation the
+// user holds, and an A-ABORT request on a second association whose abort
+// waits behind that operation.
+TEST_F(SurQueueTest, AfterAnAbortNothingTheUserSendsOnTheAssociationReachesTheEntity) {
+  for (const uint32_t kind : {uint32_t{AL_A_ABORT_IND}, uint32_t{AL_A_PABORT_IND}, uint32_t{AL_QABORT}}) {
+    SCOPED_TRACE(kind);
+    ACB* second = acceptAssociation();
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(openDialogue(), nullptr);
+    clearHops();
+    rda_surRcv(execUp(5));
+    ASSERT_EQ(events(true), std::vector<uint32_t>{RDA_EXECDBL_IND}) << "the user holds the operation";
+    for (ACB* acb : {acb_, second}) {
+      GIDU* abrt = nullptr;
+      if (kind == AL_QABORT) {
+        abrt = al_createGidu(nullptr, AL_IDU_NONE, AL_QABORT);
+        abrt->ue = ucb_;
+        abrt->uc = acb;
+        abrt->pe = &aei_;
+        abrt->pc = &sao_;
+      } else {
+        abrt = acseUp(AL_A_ABORT_REQ, ucb_, acb);
+        abrt->event = kind;
+      }
+      rda_surRcv(abrt);
+    }
+    rda_surSnd(rdaDown(RDA_EXECDBL_RSP, ucb_, acb_, 5), nullptr);
+    void* body = nullptr;
+    GIDU* abortReq = rda_createGiduWithApdu(nullptr, AL_A_ABORT_REQ, &body);
+    refs(abortReq, ucb_, second);
+    rda_surSnd(abortReq, nullptr);
+    EXPECT_TRUE(toAe().empty()) << "nothing reached the entity";
+    for (int i = 0; i < 4; ++i) nextEvent(ucb_, nullptr);
+    EXPECT_TRUE(toAe().empty());
+    EXPECT_EQ(ucb_->acbList.count, 0u) << "both associations are gone";
+    clearHops();
+    acb_ = acceptAssociation();
+    ASSERT_NE(acb_, nullptr);
+    clearHops();
+  }
+}
+
 // Indications the rules answer themselves never reach the server user, and
 // their answers keep their place in the order: one refused on arrival (no
 // such resource), one cancelled while it waits in the queue; R-Cancel and
