@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -28,15 +29,31 @@
 
 // The octet helpers of the RDA builder tests.
 struct RdaWire : RdaBuildTest {
-  using RdaBuildTest::decoded;
   using RdaBuildTest::wireOf;
+  // The message `wire` decodes to, read from buffers of the pool's size;
+  // NULL when it does not decode.
+  static RDAXOPENIdu* decoded(const Bytes& wire) {
+    std::vector<Bytes> parts;
+    for (size_t at = 0; at < wire.size(); at += kSbDefaultSize) {
+      const size_t n = std::min(wire.size() - at, static_cast<size_t>(kSbDefaultSize));
+      parts.emplace_back(wire.begin() + static_cast<long>(at), wire.begin() + static_cast<long>(at + n));
+    }
+    SessionBuffer* chain = chainOf(parts);
+    rtp_setp(chain);
+    int32_t err = -1;
+    auto* idu = static_cast<RDAXOPENIdu*>(p_parse(aRDAXOPENIdu, nullptr, &err));
+    freeChain(chain);
+    return err == 0 ? idu : nullptr;
+  }
 };
 
 class ClientStmtTest : public XmCountTest {
  protected:
+  // Buffers of the pool: room for requests of a few long values.
+  static constexpr int32_t kBuffers = 64;
   void SetUp() override {
     XmCountTest::SetUp();
-    ASSERT_EQ(init_buffers(kSbDefaultCount, kSbDefaultSize), 1);
+    ASSERT_EQ(init_buffers(kBuffers, kSbDefaultSize), 1);
     savedCharacterMode_ = gCharacterMode;
     env.tag = RDA_CLI_TAG_HENV;
     al_selfLink(&env.tmpl);
@@ -68,6 +85,7 @@ class ClientStmtTest : public XmCountTest {
     _xm_freeTree(stmt.tree);
     al_deleteGidu(conn.tmpl);
     aafreeall(aagetlist());
+    xm_releaseKeptPages();
     close_buffers();
     gCharacterMode = savedCharacterMode_;
     XmCountTest::TearDown();
