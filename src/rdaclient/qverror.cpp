@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int32_t kSectionEntry = 21;  // name, count and offset of one section
 constexpr int32_t kNameSize = 6;
 constexpr int32_t kCountSize = 5;
 constexpr int32_t kOffsetSize = 10;
