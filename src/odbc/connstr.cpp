@@ -51,8 +51,10 @@ bool isKeyword(const wchar_t* text, size_t n, const wchar_t* keyword) {
 wchar_t* lmo_blank_strip(wchar_t* text) { return blankStrip(text); }
 char* lmo_blank_stripA(char* text) { return blankStrip(text); }
 
-LmoWideText::LmoWideText(wchar_t* buffer, size_t capacity) : buf(buffer), max(capacity) {
-  if (buf != nullptr && max > 0) buf[0] = L'\0';
+LmoWideText::LmoWideText(wchar_t* buffer, size_t capacity, bool append) : buf(buffer), max(capacity) {
+  if (buf == nullptr || max == 0) return;
+  len = append ? boundedLength(buf, max - 1) : 0;
+  buf[len] = L'\0';
 }
 
 void LmoWideText::put(const wchar_t* text, size_t n) {
@@ -76,8 +78,7 @@ void QvSetConnectStr(LmoDbc* dbc, const wchar_t* text) {
 
 void QvAppendConnectStr(LmoDbc* dbc, const wchar_t* text) {
   if (dbc == nullptr || text == nullptr) return;
-  LmoWideText store(dbc->connectStr, kLmoConnectStrChars + 1);
-  store.len = std::wcslen(dbc->connectStr);
+  LmoWideText store(dbc->connectStr, kLmoConnectStrChars + 1, true);
   store.put(L";");
   store.put(text);
 }
@@ -115,9 +116,7 @@ void QvGetConnectOptions(const LmoDbc* dbc, wchar_t* text, size_t textChars) {
                 static_cast<int>(dbc->env != nullptr ? dbc->env->odbcVersion : 3), QvGetProductVersion());
   wchar_t wide[sizeof options];
   QvWidenText(options, -3, wide, static_cast<int32_t>(sizeof options));
-  LmoWideText out(text, textChars);
-  out.len = boundedLength(text, textChars - 1);
-  out.put(wide);
+  LmoWideText(text, textChars, true).put(wide);
 }
 
 void QvAppendConnectOptions(LmoDbc* dbc) {
@@ -240,8 +239,7 @@ int32_t lmo_append_custom_property(LmoDbc* dbc, const wchar_t* text, int64_t len
     return 0;
   }
   if (length <= 0) return 0;
-  LmoWideText target(out, outMax > 0 ? static_cast<size_t>(outMax) : 0);
-  target.len = outMax > 0 ? boundedLength(out, static_cast<size_t>(outMax) - 1) : 0;
+  LmoWideText target(out, outMax > 0 ? static_cast<size_t>(outMax) : 0, true);
   return walkCustomProperties(dbc, text, boundedLength(text, static_cast<size_t>(length)), &target);
 }
 

@@ -29,9 +29,10 @@ char* lmo_blank_stripA(char* text);
 
 // A wide buffer of `max` characters filled piece by piece: it keeps at most
 // max - 1 characters and its terminator; what does not fit is cut. `len`
-// counts what it holds.
+// counts what it holds. It starts empty, or with `append` behind the text
+// the buffer holds.
 struct LmoWideText {
-  LmoWideText(wchar_t* buffer, size_t max);
+  LmoWideText(wchar_t* buffer, size_t max, bool append = false);
   // `n` characters of text (SIZE_MAX: up to its terminator).
   void put(const wchar_t* text, size_t n = SIZE_MAX);
   wchar_t* buf;
