@@ -50,6 +50,13 @@ Diag readError(SQLHENV env, SQLHDBC dbc) {
   return d;
 }
 
+template <class Rec>
+bool listed(const TLSFamily<Rec>& family, const Rec* record) {
+  for (const Rec* r = family.first; r != nullptr; r = r->next)
+    if (r == record) return true;
+  return false;
+}
+
 std::string narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
 // A driver with its environment and one connection, in the child.
@@ -144,8 +151,13 @@ TEST_F(Connect, SqlConnectConnectsDisconnectsAndFreesTheConnection) {
     EXPECT_STREQ(d.rec()->serverName, L"rdatest");
     EXPECT_EQ(d.error().rc, SQL_NO_DATA) << "the look-ups that fell back to defaults left nothing";
 
-    // Freed only once released: the connection stays, with the reason.
+    // Freed only once released: the connection stays, with the reason, its
+    // records parked again and its mutex kept.
+    const AllTLS set = d.rec()->tls;
     EXPECT_EQ(SQLFreeConnect(d.dbc), SQL_ERROR);
+    EXPECT_EQ(set.lmo->ownerThreadId, 0u);
+    EXPECT_EQ(set.session->ownerThreadId, 0u);
+    EXPECT_NE(set.lmo->connMutex, nullptr);
     e = d.error();
     EXPECT_EQ(e.state, L"S1010");
     EXPECT_EQ(e.message, kPrefix + L"CLI error: Function sequence error - Connection has not been released");
@@ -155,6 +167,10 @@ TEST_F(Connect, SqlConnectConnectsDisconnectsAndFreesTheConnection) {
     EXPECT_EQ(d.error().state, L"08003");
     EXPECT_EQ(SQLFreeConnect(d.dbc), SQL_SUCCESS);
     EXPECT_EQ(SQLDisconnect(d.dbc), SQL_INVALID_HANDLE);
+    EXPECT_FALSE(listed(gLmoTLS, set.lmo)) << "no record of the connection under any thread id";
+    EXPECT_FALSE(listed(gXmTLS, set.xm));
+    EXPECT_FALSE(listed(gRdaCliTLS, set.rdaCli));
+    EXPECT_FALSE(listed(gSessionTLS, set.session));
   });
   // What the server was sent: the options behind the (empty) connect string.
   const std::vector<PeerRecordLine> lines = initializes(0);
