@@ -205,6 +205,9 @@ TEST_F(Attach, AllocEnvRunsStartUpUntilAnEnvironmentIsMade) {
     EXPECT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
     EXPECT_EQ(SQLAllocEnv(&again), SQL_SUCCESS);
     EXPECT_EQ(again, env) << "freeing leaves the one environment";
+    SQLHDBC dbc = nullptr;
+    EXPECT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS) << "and it serves";
+    EXPECT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
     EXPECT_EQ(SQLAllocEnv(nullptr), SQL_INVALID_HANDLE);
     // The start-up set is found by its records' own id, its cache slots
     // carry 0.

@@ -111,13 +111,13 @@ class Connect : public ::testing::Test {
     return lines;
   }
   // The client's configuration naming the resource "rdatest" at the port,
-  // with more lines of qvdrd.ini and mirodel.ini.
-  void client(int port, const std::string& resources = "", const std::string& extra = "") {
+  // with more lines of qvdrd.ini and of mirodel.ini's [COMMON].
+  void client(int port, const std::string& resources = "", const std::string& common = "") {
     StackConfig c;
     c.serverPort = port;
+    c.extraCommon = common;
     const std::string ini = writeStackConfig(sandbox_.dir() / "client", c);
     std::ofstream(sandbox_.dir() / "client" / "schema" / "qvdrd.ini", std::ios::app) << resources;
-    std::ofstream(ini, std::ios::app) << extra;
     setenv("MIRODEL_INI", ini.c_str(), 1);
   }
 
@@ -181,6 +181,29 @@ TEST_F(Connect, SqlConnectConnectsDisconnectsAndFreesTheConnection) {
                               QvGetProductVersion() + ";,V1";
   EXPECT_EQ(data.substr(data.size() - std::min(data.size(), options.size())), options) << data;
   EXPECT_EQ(lines[0].field("identity"), "v") << "u, scrambled";
+}
+
+// With multi-threading off every connection runs on the start-up's context
+// and the environment's stack instance.
+TEST_F(Connect, SingleThreadedConnectionsShareTheStartUpsContext) {
+  client(peer().port(), "", "UseThreads=0\n");
+  inChild([&] {
+    Driver d;
+    ASSERT_EQ(QvIsMultiThreaded(), 0);
+    SQLHDBC other = nullptr;
+    ASSERT_EQ(SQLAllocConnect(d.env, &other), SQL_SUCCESS);
+    EXPECT_EQ(d.rec()->tls.lmo, static_cast<LmoDbc*>(other)->tls.lmo);
+    for (SQLHDBC dbc : {d.dbc, other}) {
+      std::swap(d.dbc, dbc);
+      ASSERT_EQ(d.driverConnect(L"DSN=rdatest;UID=u;PWD=p"), SQL_SUCCESS) << narrow(d.error().message);
+      std::swap(d.dbc, dbc);
+    }
+    for (SQLHDBC dbc : {d.dbc, other}) {
+      EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+      EXPECT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
+    }
+  });
+  EXPECT_EQ(initializes(0).size(), 2u);
 }
 
 TEST_F(Connect, DsnOf200CharactersNamesTheResourceByItsFirst128) {
