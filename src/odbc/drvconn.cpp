@@ -16,6 +16,7 @@
 #include "src/odbc/lmo.h"
 #include "src/odbc/lmoconn.h"
 #include "src/odbc/lmoinit.h"
+#include "src/rdaclient/rdacli_handles.h"
 #include "src/runtime/gutrace.h"
 
 namespace {
@@ -28,6 +29,19 @@ constexpr int32_t kBrowseInChars = 1024;
 LmoTLS* contextOf(LmoDbc* dbc) { return dbc->tls.lmo != nullptr ? dbc->tls.lmo : getLmoTLS(0); }
 
 bool driverTypeUnknown(const LmoDbc* dbc) { return gqv_stricmp(dbc->driverType, "unknown") == 0; }
+
+// After a connect: the map-default flag from the ExtendedFunctions value,
+// then the set-up when no server told the driver type yet (the DSN-less
+// road). After SQLConnect's road, whose set-up ran before the flag was
+// known, the client is given the flag itself.
+int16_t afterConnect(LmoDbc* dbc, LmoTLS* ctx, int16_t result) {
+  QvSetMapDefaultWcharAsChar(dbc, ctx->extendedFunctions, ctx->dsn);
+  if (!driverTypeUnknown(dbc)) {
+    rda_cliSetMapDefaultWcharAsChar(dbc->rdaDbc, static_cast<uint32_t>(dbc->mapDefaultWcharAsChar));
+    return result;
+  }
+  return result == 0 ? QVSQLInitConnInfo(dbc) : result;
+}
 
 // A failure before or of the connect leaves the connect strings empty.
 int16_t failed(LmoDbc* dbc, int16_t result) {
@@ -166,9 +180,7 @@ int16_t QVSQLDriverConnectW(LmoDbc* dbc, void* window, wchar_t* in, int16_t inLe
     r = static_cast<int16_t>(lmo_append_custom_property(d, text.c_str(), static_cast<int64_t>(text.size()), out, outMax));
     if (outLength != nullptr) *outLength = static_cast<int16_t>(std::wcslen(out));
   }
-  QvSetMapDefaultWcharAsChar(d, ctx->extendedFunctions, ctx->dsn);
-  if (r == 0 && driverTypeUnknown(d)) r = QVSQLInitConnInfo(d);
-  return r;
+  return afterConnect(d, ctx, r);
 }
 
 int16_t QVSQLBrowseConnectW(LmoDbc* dbc, wchar_t* in, int16_t inLength, wchar_t* out, int16_t outMax,
@@ -180,10 +192,15 @@ int16_t QVSQLBrowseConnectW(LmoDbc* dbc, wchar_t* in, int16_t inLength, wchar_t*
     lmoAddError(&d->errors, kLmoErrBadLength, 0, "SQLBrowseConnectW: Bad length of connection string");
     return -1;
   }
-  wchar_t piece[kBrowseInChars + 1];
-  LmoWideText(piece, kBrowseInChars + 1)
-      .put(in != nullptr ? in : L"", inLength == kNts || inLength > kBrowseInChars - 1 ? kBrowseInChars
-                                                                                      : static_cast<size_t>(inLength));
+  // A piece holds at most 1024 characters; a longer one is refused, not
+  // cut.
+  wchar_t piece[kBrowseInChars + 2];
+  LmoWideText(piece, kBrowseInChars + 2)
+      .put(in != nullptr ? in : L"", inLength == kNts ? kBrowseInChars + 1 : static_cast<size_t>(inLength));
+  if (std::wcslen(piece) > static_cast<size_t>(kBrowseInChars)) {
+    lmoAddError(&d->errors, kLmoErrBadLength, 0, "SQLBrowseConnectW: Bad length of connection string");
+    return -1;
+  }
   LmoTLS* ctx = contextOf(d);
   if (ctx == nullptr) return -1;
   if (ctx->browseStep == 0) QvSetConnectStr(d, piece);
@@ -209,7 +226,5 @@ int16_t QVSQLBrowseConnectW(LmoDbc* dbc, wchar_t* in, int16_t inLength, wchar_t*
     o.put(d->connectStr);
     if (outLength != nullptr) *outLength = static_cast<int16_t>(o.len);
   }
-  QvSetMapDefaultWcharAsChar(d, ctx->extendedFunctions, ctx->dsn);
-  if (driverTypeUnknown(d)) r = QVSQLInitConnInfo(d);
-  return r;
+  return afterConnect(d, ctx, r);
 }

@@ -15,6 +15,7 @@
 #include "driver_fixture.h"
 #include "src/odbc/connstr.h"
 #include "src/odbc/lmoinit.h"
+#include "src/rdaclient/rdacli_handles.h"
 #include "src/runtime/gutrace.h"
 #include "src/session/tp0tcp.h"
 #include "support/peer_process.h"
@@ -311,6 +312,7 @@ TEST_F(Connect, DriverConnectRebuildsTheOutputString) {
     EXPECT_EQ(d.rec()->mapDefaultWcharAsChar, 0) << "from the last string";
     ASSERT_EQ(d.driverConnect(L"DSN=rdatest;UID=u;PWD=p;ExtendedFunctions=MapDefaultWcharAsChar=1"), SQL_SUCCESS);
     EXPECT_EQ(d.rec()->mapDefaultWcharAsChar, 1);
+    EXPECT_EQ(d.rec()->rdaDbc->mapDefaultWcharAsChar, 1u) << "the client has it too";
     EXPECT_EQ(SQLDisconnect(d.dbc), SQL_SUCCESS);
   });
   // The DSN-less connect sends the application's string with the options.
@@ -381,6 +383,10 @@ TEST_F(Connect, BrowseConnectAsksForWhatIsMissing) {
     Diag e = d.error();
     EXPECT_EQ(e.state, L"01S00");
     EXPECT_EQ(e.message, kPrefix + L"SQLBrowseConnectW: Invalid connection string attribute");
+    // A piece longer than 1024 characters is refused, not cut.
+    EXPECT_EQ(browse(L"DSN=rdatest;X=" + std::wstring(1011, L'x'), &out), SQL_ERROR);
+    EXPECT_EQ(d.error().message,
+              kPrefix + L"Invalid string or buffer length - SQLBrowseConnectW: Bad length of connection string");
 
     // A fresh dialogue: the error left its step raised.
     SQLHDBC second = nullptr;
