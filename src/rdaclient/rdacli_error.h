@@ -18,6 +18,9 @@ struct RDA_CliHSTMT;
 // Rows of the SQLSTATE table (RDA_cliErrorIndex) that the client names.
 inline constexpr uint32_t RDA_CLI_ROW_NO_ERROR = 0;              // 00000
 inline constexpr uint32_t RDA_CLI_ROW_DISCONNECT_ERROR = 1;      // 01002
+inline constexpr uint32_t RDA_CLI_ROW_TRUNCATED = 2;             // 01004
+inline constexpr uint32_t RDA_CLI_ROW_RESTRICTED_TYPE = 5;       // 07006
+inline constexpr uint32_t RDA_CLI_ROW_DESCRIPTOR_COUNT = 6;      // 07008
 inline constexpr uint32_t RDA_CLI_ROW_CANT_CONNECT = 7;          // 08001
 inline constexpr uint32_t RDA_CLI_ROW_CONNECTION_IN_USE = 8;     // 08002
 inline constexpr uint32_t RDA_CLI_ROW_NO_CONNECTION = 9;         // 08003

@@ -109,14 +109,7 @@ struct RDA_CliHDBC {
   uint32_t abortSeen;
 };
 
-// A column record of a statement (an item of its tree).
-//
-// Minimal version: the links and the flags word that freeing a statement's
-// records reads; the records are built with the result handling.
-struct RDA_CliRecord {
-  RdaCliLink links;
-  uint32_t flags;  // columns: bit 0 bound
-};
+// Column state flag (RDA_CliCol, rdacli_col.h): bound by rda_cliBindCol.
 inline constexpr uint32_t RDA_CLI_COL_BOUND = 1;
 
 struct RDA_CliHSTMT {
@@ -130,7 +123,9 @@ struct RDA_CliHSTMT {
   uint32_t opId;        // names the statement in confirms
   RdaCliRing params;    // of RDA_CliParm (rdacli_param.h), in ascending number
   uint32_t fetchState;
-  RdaCliRing cols;      // of RDA_CliRecord
+  RdaCliRing cols;      // of RDA_CliCol (rdacli_col.h)
+  uint32_t hiddenCols;  // described columns marked hidden
+  int16_t lastGetDataCol;  // column number of the last SQLGetData
   uint32_t resultKind;  // RDA_CLI_RESULT_ROWCOUNT: rowCount is known
   uint32_t rowCount;
   uint32_t fetchSize;
