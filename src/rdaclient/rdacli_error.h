@@ -28,6 +28,7 @@ inline constexpr uint32_t RDA_CLI_ROW_CONNECTION_FAILURE = 10;   // 08004
 inline constexpr uint32_t RDA_CLI_ROW_OUT_OF_RANGE = 16;         // 22003
 inline constexpr uint32_t RDA_CLI_ROW_ASSIGNMENT = 17;           // 22005
 inline constexpr uint32_t RDA_CLI_ROW_ROLLBACK = 28;             // 40000
+inline constexpr uint32_t RDA_CLI_ROW_COMPLETION_UNKNOWN = 29;   // 40001
 inline constexpr uint32_t RDA_CLI_ROW_ASSOC_REFUSED_BY_USER = 61;  // HZ500
 inline constexpr uint32_t RDA_CLI_ROW_RELEASE_REFUSED = 62;      // HZ510
 inline constexpr uint32_t RDA_CLI_ROW_CONNECTION_LOST = 63;      // HZ520

@@ -109,14 +109,6 @@ struct RDA_CliHDBC {
   uint32_t abortSeen;
 };
 
-// A parameter record of a statement (an item of its tree).
-//
-// Minimal version: the links and the flags word that freeing a statement's
-// records reads; the records are built with the parameter handling.
-struct RDA_CliRecord {
-  RdaCliLink links;
-  uint32_t flags;
-};
 // Column state flag (RDA_CliCol, rdacli_col.h): bound by rda_cliBindCol.
 inline constexpr uint32_t RDA_CLI_COL_BOUND = 1;
 
@@ -129,7 +121,7 @@ struct RDA_CliHSTMT {
   uint32_t queryFlag;   // the prepared text is a query
   uint32_t state;       // RDA_CLI_STMT_* bits
   uint32_t opId;        // names the statement in confirms
-  RdaCliRing params;    // of RDA_CliRecord
+  RdaCliRing params;    // of RDA_CliParm (rdacli_param.h), in ascending number
   uint32_t fetchState;
   RdaCliRing cols;      // of RDA_CliCol (rdacli_col.h)
   uint32_t hiddenCols;  // described columns marked hidden
@@ -142,7 +134,8 @@ struct RDA_CliHSTMT {
   uint32_t returnValues;  // output values of the last call
   uint32_t queryTimeOut;  // option 0
   uint32_t optionFlags;   // RDA_CLI_STMT_* option bits
-  RdaCliRing paramDescs;  // descriptions received from the server
+  RdaCliRing paramDescs;  // of RDA_CliParamSpec: descriptions received from the server
+  uint32_t paramCount;    // parameter markers: described by the server, or counted in the text
 };
 
 // ---------------------------------------------------------------------------
@@ -172,7 +165,8 @@ int32_t rda_cliPurgeEnvQueue(RDA_CliHDBC* hdbc);
 
 // Frees a statement block (unlinked from its connection, tag complemented).
 void RDA_cliDropStmt(RDA_CliHSTMT* hstmt);
-// Frees every column (or parameter) record of a ring.
+// Frees every record of a ring of columns, parameters or parameter
+// descriptions (items whose links come first).
 void RDA_cliFreeRecords(RdaCliRing* ring);
 
 // ---------------------------------------------------------------------------

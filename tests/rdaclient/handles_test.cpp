@@ -15,6 +15,7 @@
 #include "src/rdaclient/rdacli_connect.h"
 #include "src/rdaclient/rdacli_init.h"
 #include "src/rdaclient/rdacli_options.h"
+#include "src/rdaclient/rdacli_param.h"
 #include "src/rdaclient/rdaclitls.h"
 #include "src/session/tp0tcp.h"
 #include "support/cli_diag.h"
@@ -234,7 +235,7 @@ TEST_F(ClientHandles, FreeStmtOptions) {
   };
   addColumn(RDA_CLI_COL_BOUND);
   addColumn(RDA_CLI_COL_BOUND);
-  auto* p = static_cast<RDA_CliRecord*>(_xm_allocItem(s->tree, sizeof(RDA_CliRecord), XM_ZERO));
+  auto* p = static_cast<RDA_CliParm*>(_xm_allocItem(s->tree, sizeof(RDA_CliParm), XM_ZERO));
   RDA_cliRingAppend(&s->params, &p->links);
   s->returnValues = 2;
   s->state = RDA_CLI_STMT_CURSOR_OPEN;
