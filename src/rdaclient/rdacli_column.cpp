@@ -62,7 +62,7 @@ bool acceptedCType(int16_t c, bool binding) {
 }
 
 int16_t normalCType(int16_t c) {
-  return c == RDA_C_TINYINT_SIGNED || c == RDA_C_TINYINT_UNSIGNED ? RDA_C_TINYINT : c;
+  return c == RDA_CLI_C_STINYINT || c == RDA_CLI_C_UTINYINT ? RDA_CLI_C_TINYINT : c;
 }
 
 // Copies `text` (NULL: none) into a wide buffer of `chars` characters. A
@@ -95,23 +95,23 @@ int16_t clamp16(int64_t v) { return static_cast<int16_t>(v > INT16_MAX ? INT16_M
 // Length in bytes of a column's values, as ColAttribute reports it.
 int64_t octetLength(const RDA_CliCol* col, bool wideByChar) {
   switch (col->sqlType) {
-    case RDA_SQL_NUMERIC:
+    case RDA_CLI_SQL_NUMERIC:
       return int64_t{col->colSize} + 2;
-    case RDA_SQL_SMALLINT:
+    case RDA_CLI_SQL_SMALLINT:
       return 2;
-    case RDA_SQL_INTEGER:
-    case RDA_SQL_REAL:
+    case RDA_CLI_SQL_INTEGER:
+    case RDA_CLI_SQL_REAL:
       return 4;
-    case RDA_SQL_FLOAT:
-    case RDA_SQL_DOUBLE:
+    case RDA_CLI_SQL_FLOAT:
+    case RDA_CLI_SQL_DOUBLE:
       return 8;
-    case RDA_SQL_DATE:
-    case RDA_SQL_TIME:
+    case RDA_CLI_SQL_DATE:
+    case RDA_CLI_SQL_TIME:
       return 6;
-    case RDA_SQL_TIMESTAMP:
+    case RDA_CLI_SQL_TIMESTAMP:
       return 16;
-    case RDA_SQL_WCHAR:
-    case RDA_SQL_WVARCHAR:
+    case RDA_CLI_SQL_WCHAR:
+    case RDA_CLI_SQL_WVARCHAR:
       return wideByChar ? int64_t{col->colSize} * 4 : col->colSize;
     default:
       return col->colSize;

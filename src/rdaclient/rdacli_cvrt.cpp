@@ -23,19 +23,10 @@ constexpr const char* kSrc = "src/rdacli_cvrt";
 // ---------------------------------------------------------------------------
 // Type tables
 
-constexpr int16_t tagToSQLTBL[33] = {
-    0, 0, 0, 0, 0,                                                    // 0-4
-    RDA_SQL_CHAR, RDA_SQL_NUMERIC, RDA_SQL_DECIMAL, RDA_SQL_INTEGER,  // 5-8
-    RDA_SQL_SMALLINT, RDA_SQL_FLOAT, RDA_SQL_REAL, RDA_SQL_DOUBLE,    // 9-12
-    RDA_SQL_TIMESTAMP, 0, RDA_SQL_VARCHAR, 0,                         // 13-16
-    RDA_SQL_VARBINARY, RDA_SQL_VARIANT, RDA_SQL_WCHAR, RDA_SQL_WVARCHAR,  // 17-20
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                               // 21-32
-};
-
 constexpr int16_t valtagToSQLTBL[30] = {
-    RDA_SQL_CHAR, RDA_SQL_NUMERIC, RDA_SQL_DECIMAL, RDA_SQL_INTEGER, RDA_SQL_SMALLINT,  // 0-4
-    RDA_SQL_FLOAT, RDA_SQL_REAL, RDA_SQL_DOUBLE, RDA_SQL_TIMESTAMP, 0,                 // 5-9
-    RDA_SQL_VARCHAR, RDA_SQL_BINARY, RDA_SQL_VARBINARY, RDA_SQL_WCHAR, RDA_SQL_WVARCHAR,  // 10-14
+    RDA_CLI_SQL_CHAR, RDA_CLI_SQL_NUMERIC, RDA_CLI_SQL_DECIMAL, RDA_CLI_SQL_INTEGER, RDA_CLI_SQL_SMALLINT,  // 0-4
+    RDA_CLI_SQL_FLOAT, RDA_CLI_SQL_REAL, RDA_CLI_SQL_DOUBLE, RDA_CLI_SQL_TIMESTAMP, 0,                 // 5-9
+    RDA_CLI_SQL_VARCHAR, RDA_CLI_SQL_BINARY, RDA_CLI_SQL_VARBINARY, RDA_CLI_SQL_WCHAR, RDA_CLI_SQL_WVARCHAR,  // 10-14
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                                         // 15-29
 };
 
@@ -220,14 +211,14 @@ void parseNumber(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const char* text, size_t
   const int16_t c = bind->cType;
   const char* range = nullptr;  // the text of a value out of the target's range
   switch (c) {
-    case RDA_C_ULONG: range = texts.ulong; break;
-    case RDA_C_USHORT: range = texts.ushort; break;
-    case RDA_C_SLONG:
-    case RDA_C_LONG: range = texts.slong; break;
-    case RDA_C_SSHORT:
-    case RDA_C_SHORT: range = texts.sshort; break;
-    case RDA_C_TINYINT: range = kNumToTinyInt; break;
-    case RDA_C_FLOAT: range = kNumToFloat; break;
+    case RDA_CLI_C_ULONG: range = texts.ulong; break;
+    case RDA_CLI_C_USHORT: range = texts.ushort; break;
+    case RDA_CLI_C_SLONG:
+    case RDA_CLI_C_LONG: range = texts.slong; break;
+    case RDA_CLI_C_SSHORT:
+    case RDA_CLI_C_SHORT: range = texts.sshort; break;
+    case RDA_CLI_C_TINYINT: range = kNumToTinyInt; break;
+    case RDA_CLI_C_FLOAT: range = kNumToFloat; break;
     default: break;
   }
   char buf[kNumberTextMax + 1];
@@ -241,8 +232,8 @@ void parseNumber(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const char* text, size_t
   char* end = nullptr;
   const double d = std::strtod(buf, &end);
   if (end == buf) return addError(stmt, RDA_CLI_ROW_ASSIGNMENT, nullptr);
-  if (c == RDA_C_DOUBLE) return put(bind, d, 8);
-  if (c == RDA_C_FLOAT) {
+  if (c == RDA_CLI_C_DOUBLE) return put(bind, d, 8);
+  if (c == RDA_CLI_C_FLOAT) {
     if (std::isfinite(d) && std::fabs(d) > FLT_MAX) return outOfRange(stmt, range);
     return put(bind, static_cast<float>(d), 4);
   }
@@ -253,21 +244,21 @@ void parseNumber(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const char* text, size_t
   if (end == buf) v = 0;  // no integer digits: ".5"
   auto fits = [&](long long lo, long long hi) { return !huge && v >= lo && v <= hi; };
   switch (c) {
-    case RDA_C_ULONG:
+    case RDA_CLI_C_ULONG:
       if (!fits(0, UINT32_MAX)) return outOfRange(stmt, range);
       return put(bind, static_cast<uint32_t>(v), 4);
-    case RDA_C_USHORT:
+    case RDA_CLI_C_USHORT:
       if (!fits(0, UINT16_MAX)) return outOfRange(stmt, range);
       return put(bind, static_cast<uint16_t>(v), 2);
-    case RDA_C_SLONG:
-    case RDA_C_LONG:
+    case RDA_CLI_C_SLONG:
+    case RDA_CLI_C_LONG:
       if (!fits(INT32_MIN, INT32_MAX)) return outOfRange(stmt, range);
       return put(bind, static_cast<int32_t>(v), 4);
-    case RDA_C_SSHORT:
-    case RDA_C_SHORT:
+    case RDA_CLI_C_SSHORT:
+    case RDA_CLI_C_SHORT:
       if (!fits(INT16_MIN, INT16_MAX)) return outOfRange(stmt, range);
       return put(bind, static_cast<int16_t>(v), 2);
-    case RDA_C_TINYINT:
+    case RDA_CLI_C_TINYINT:
       if (!fits(-128, 255)) return outOfRange(stmt, range);
       return put(bind, static_cast<uint8_t>(v), 1);
     default:
@@ -277,14 +268,14 @@ void parseNumber(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const char* text, size_t
 
 bool numericTarget(int16_t c) {
   switch (c) {
-    case RDA_C_ULONG:
-    case RDA_C_USHORT:
-    case RDA_C_SLONG:
-    case RDA_C_SSHORT:
-    case RDA_C_LONG:
-    case RDA_C_SHORT:
-    case RDA_C_FLOAT:
-    case RDA_C_DOUBLE:
+    case RDA_CLI_C_ULONG:
+    case RDA_CLI_C_USHORT:
+    case RDA_CLI_C_SLONG:
+    case RDA_CLI_C_SSHORT:
+    case RDA_CLI_C_LONG:
+    case RDA_CLI_C_SHORT:
+    case RDA_CLI_C_FLOAT:
+    case RDA_CLI_C_DOUBLE:
       return true;
     default:
       return false;
@@ -346,10 +337,10 @@ void putStamp(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const Parsed& p, Stamp kind
     return;
   }
   int16_t c = bind->cType;
-  if (c == RDA_C_DEFAULT) c = kind == Stamp::Date ? RDA_C_DATE : kind == Stamp::Time ? RDA_C_TIME : RDA_C_TIMESTAMP;
+  if (c == RDA_CLI_C_DEFAULT) c = kind == Stamp::Date ? RDA_CLI_C_DATE : kind == Stamp::Time ? RDA_CLI_C_TIME : RDA_CLI_C_TIMESTAMP;
   void* out = bind->buffer;
   switch (c) {
-    case RDA_C_DATE:
+    case RDA_CLI_C_DATE:
       if (out != nullptr) {
         auto* d = static_cast<RdaCliDate*>(out);
         d->year = p.ts.year;
@@ -358,12 +349,12 @@ void putStamp(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const Parsed& p, Stamp kind
       }
       setInd(bind, sizeof(RdaCliDate));
       break;
-    case RDA_C_TIME: {
+    case RDA_CLI_C_TIME: {
       RdaCliTime t{p.ts.hour, p.ts.minute, p.ts.second};
       put(bind, t, sizeof t);
       break;
     }
-    case RDA_C_TIMESTAMP: {
+    case RDA_CLI_C_TIMESTAMP: {
       RdaCliTimestamp ts = p.ts;
       if (kind == Stamp::Date) ts.hour = ts.minute = ts.second = 0, ts.fraction = 0;
       if (kind == Stamp::Time) ts.year = 1970, ts.month = 1, ts.day = 1, ts.fraction = 0;
@@ -378,7 +369,7 @@ void putStamp(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const Parsed& p, Stamp kind
 void stampToX(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const RDA_CliCol* col, const void* data, Stamp kind) {
   const char* text = dateTimeOf(data);
   const size_t len = strnlen(text, RDA_CLI_DATETIME_SIZE - 1);
-  if (bind->cType == RDA_C_CHAR || bind->cType == RDA_C_BINARY) {
+  if (bind->cType == RDA_CLI_C_CHAR || bind->cType == RDA_CLI_C_BINARY) {
     size_t n = len;
     if (kind == Stamp::Timestamp) {
       // Cut to the column: 19 characters without a fraction, else the size
@@ -399,33 +390,33 @@ enum class Storage { None, Text, WText, Digits, Int, Dbl, DateTime, Bits };
 
 Storage storageOf(int16_t sqlType) {
   switch (sqlType) {
-    case RDA_SQL_CHAR:
-    case RDA_SQL_VARCHAR:
-    case RDA_SQL_LONGVARCHAR:
+    case RDA_CLI_SQL_CHAR:
+    case RDA_CLI_SQL_VARCHAR:
+    case RDA_CLI_SQL_LONGVARCHAR:
       return Storage::Text;
-    case RDA_SQL_WCHAR:
-    case RDA_SQL_WVARCHAR:
-    case RDA_SQL_WLONGVARCHAR:
+    case RDA_CLI_SQL_WCHAR:
+    case RDA_CLI_SQL_WVARCHAR:
+    case RDA_CLI_SQL_WLONGVARCHAR:
       return Storage::WText;
-    case RDA_SQL_NUMERIC:
-    case RDA_SQL_DECIMAL:
+    case RDA_CLI_SQL_NUMERIC:
+    case RDA_CLI_SQL_DECIMAL:
       return Storage::Digits;
-    case RDA_SQL_INTEGER:
-    case RDA_SQL_SMALLINT:
-    case RDA_SQL_BIT:
-    case RDA_SQL_TINYINT:
+    case RDA_CLI_SQL_INTEGER:
+    case RDA_CLI_SQL_SMALLINT:
+    case RDA_CLI_SQL_BIT:
+    case RDA_CLI_SQL_TINYINT:
       return Storage::Int;
-    case RDA_SQL_FLOAT:
-    case RDA_SQL_REAL:
-    case RDA_SQL_DOUBLE:
+    case RDA_CLI_SQL_FLOAT:
+    case RDA_CLI_SQL_REAL:
+    case RDA_CLI_SQL_DOUBLE:
       return Storage::Dbl;
-    case RDA_SQL_DATE:
-    case RDA_SQL_TIME:
-    case RDA_SQL_TIMESTAMP:
+    case RDA_CLI_SQL_DATE:
+    case RDA_CLI_SQL_TIME:
+    case RDA_CLI_SQL_TIMESTAMP:
       return Storage::DateTime;
-    case RDA_SQL_BINARY:
-    case RDA_SQL_VARBINARY:
-    case RDA_SQL_LONGVARBINARY:
+    case RDA_CLI_SQL_BINARY:
+    case RDA_CLI_SQL_VARBINARY:
+    case RDA_CLI_SQL_LONGVARBINARY:
       return Storage::Bits;
     default:
       return Storage::None;
@@ -434,8 +425,8 @@ Storage storageOf(int16_t sqlType) {
 
 // 1-byte and larger fixed-size C types, whose buffers need no length.
 bool fixedSize(int16_t c) {
-  return numericTarget(c) || c == RDA_C_BIT || c == RDA_C_TINYINT || c == RDA_C_DATE || c == RDA_C_TIME ||
-         c == RDA_C_TIMESTAMP;
+  return numericTarget(c) || c == RDA_CLI_C_BIT || c == RDA_CLI_C_TINYINT || c == RDA_CLI_C_DATE || c == RDA_CLI_C_TIME ||
+         c == RDA_CLI_C_TIMESTAMP;
 }
 
 }  // namespace
@@ -443,18 +434,13 @@ bool fixedSize(int16_t c) {
 // ---------------------------------------------------------------------------
 // Tables
 
-int16_t RDA_cliCvrtTagToSQLType(uint32_t tag) {
-  const uint32_t i = tag - 0x4000u;
-  return i < std::size(tagToSQLTBL) ? tagToSQLTBL[i] : 0;
-}
-
 int16_t RDA_cliCvrtValTagToSQLType(uint32_t tag) {
   const uint32_t i = tag - 0x4000u;
   return i < std::size(valtagToSQLTBL) ? valtagToSQLTBL[i] : 0;
 }
 
 int32_t getCTypeIndex(int16_t cType) {
-  const int32_t c = cType == RDA_C_DEFAULT ? 0 : cType;
+  const int32_t c = cType == RDA_CLI_C_DEFAULT ? 0 : cType;
   const int32_t i = c + 18;
   if (i < 0 || i >= static_cast<int32_t>(std::size(mapCOutDataType))) return -1;
   return mapCOutDataType[i] == kNone ? -1 : mapCOutDataType[i];
@@ -611,19 +597,19 @@ uint8_t lowByte(const void* data) { return static_cast<uint8_t>(intOf(data)); }
 void byteToX(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const void* data) {
   const uint8_t v = lowByte(data);
   switch (bind->cType) {
-    case RDA_C_FLOAT:
+    case RDA_CLI_C_FLOAT:
       return put(bind, static_cast<float>(v), 4);
-    case RDA_C_DOUBLE:
+    case RDA_CLI_C_DOUBLE:
       return put(bind, static_cast<double>(v), 8);
-    case RDA_C_ULONG:
-    case RDA_C_SLONG:
-    case RDA_C_LONG:
+    case RDA_CLI_C_ULONG:
+    case RDA_CLI_C_SLONG:
+    case RDA_CLI_C_LONG:
       return put(bind, static_cast<int32_t>(v), 4);
-    case RDA_C_USHORT:
-    case RDA_C_SSHORT:
-    case RDA_C_SHORT:
+    case RDA_CLI_C_USHORT:
+    case RDA_CLI_C_SSHORT:
+    case RDA_CLI_C_SHORT:
       return put(bind, static_cast<int16_t>(v), 2);
-    case RDA_C_BINARY:
+    case RDA_CLI_C_BINARY:
       if (bind->bufLen < 1) return truncated(stmt);
       return put(bind, v, 1);
     default:
@@ -685,17 +671,17 @@ void cvrtCharToX(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol*, const void*
   const RDA_CliText& t = textOf(data);
   const auto* text = reinterpret_cast<const char*>(t.text);
   const int16_t c = bind->cType;
-  if (c == RDA_C_BIT) {
+  if (c == RDA_CLI_C_BIT) {
     if (t.length > 0 && (text[0] == '0' || text[0] == '1')) return put(bind, static_cast<uint8_t>(text[0] - '0'), 1);
     return outOfRange(stmt, kNumToBit);
   }
-  if (numericTarget(c) || c == RDA_C_TINYINT) return parseNumber(stmt, bind, text, t.length, kDigitTexts);
-  if (c == RDA_C_DATE || c == RDA_C_TIME || c == RDA_C_TIMESTAMP) {
+  if (numericTarget(c) || c == RDA_CLI_C_TINYINT) return parseNumber(stmt, bind, text, t.length, kDigitTexts);
+  if (c == RDA_CLI_C_DATE || c == RDA_CLI_C_TIME || c == RDA_CLI_C_TIMESTAMP) {
     char stamp[32];
     const size_t n = t.length < sizeof stamp - 1 ? t.length : sizeof stamp - 1;
     std::memcpy(stamp, text, n);
     stamp[n] = '\0';
-    const Stamp kind = c == RDA_C_DATE ? Stamp::Date : c == RDA_C_TIME ? Stamp::Time : Stamp::Timestamp;
+    const Stamp kind = c == RDA_CLI_C_DATE ? Stamp::Date : c == RDA_CLI_C_TIME ? Stamp::Time : Stamp::Timestamp;
     putStamp(stmt, bind, parseStamp(stamp, kind, n >= 20), kind);
   }
 }
@@ -722,7 +708,7 @@ namespace {
 constexpr RdaCliCvrtFn nil = nullptr;
 }  // namespace
 
-const RdaCliCvrtFn fSqlType2CTypeFunc[kRdaCliSqlRows][kRdaCliCColumns] = {
+const RdaCliCvrtFn fSqlType2CTypeFunc[kRdaCliCvrtRows][kRdaCliCvrtColumns] = {
     /* -12 variant */ {nil, nil, nil, nil, nil, nil, nil, getVariant, nil, nil, nil, nil, nil, nil, nil, nil, getVariant, nil},
     /* -11 */ {nil, nil, nil, nil, nil, nil, nil, nil, nil, nil, nil, nil, nil, nil, nil, nil, nil, nil},
     /* -10 WLONGVARCHAR */ {nil, nil, nil, nil, nil, nil, nil, getWChar, cvrtWCharToChar, nil, nil, nil, nil, nil, nil, nil, nil, getWChar},
@@ -800,7 +786,7 @@ void RDA_cliCvrtSQLToCol(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col,
     setInd(bind, -1);
     return;
   }
-  if (bind->cType == RDA_C_ARRAY && col->arrayFlag != 0) {
+  if (bind->cType == RDA_CLI_C_ARRAY && col->arrayFlag != 0) {
     // An array value starts with its element count.
     if (storageOf(col->curType) != Storage::Int) {
       addError(stmt, RDA_CLI_ROW_RESTRICTED_TYPE, nullptr);
@@ -810,7 +796,7 @@ void RDA_cliCvrtSQLToCol(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col,
     return;
   }
   const int32_t row = col->sqlType + 12;
-  if (row < 0 || row >= kRdaCliSqlRows) {
+  if (row < 0 || row >= kRdaCliCvrtRows) {
     std::snprintf(text, sizeof text, "Invalid SQL type %d", static_cast<int>(col->sqlType));
     addError(stmt, RDA_CLI_ROW_DATA_TYPE, text);
     return;
@@ -822,9 +808,9 @@ void RDA_cliCvrtSQLToCol(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col,
     return;
   }
   RdaCliCvrtFn fn = fSqlType2CTypeFunc[row][column];
-  const bool wide = col->sqlType == RDA_SQL_WCHAR || col->sqlType == RDA_SQL_WVARCHAR ||
-                    col->sqlType == RDA_SQL_WLONGVARCHAR;
-  if (wide && bind->cType == RDA_C_DEFAULT && stmt->conn != nullptr && stmt->conn->mapDefaultWcharAsChar != 0) {
+  const bool wide = col->sqlType == RDA_CLI_SQL_WCHAR || col->sqlType == RDA_CLI_SQL_WVARCHAR ||
+                    col->sqlType == RDA_CLI_SQL_WLONGVARCHAR;
+  if (wide && bind->cType == RDA_CLI_C_DEFAULT && stmt->conn != nullptr && stmt->conn->mapDefaultWcharAsChar != 0) {
     TM_TRACE(rda_cliTMHandle, 128, kSrc, "Mapping WCHAR as CHAR\n");
     fn = cvrtWCharToChar;
   }
@@ -836,7 +822,7 @@ void RDA_cliCvrtSQLToCol(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col,
   }
   // The converter reads the value in the layout of the column's type: a
   // value stored in another layout is refused (a variant takes any).
-  if (col->sqlType != RDA_SQL_VARIANT && storageOf(col->curType) != storageOf(col->sqlType)) {
+  if (col->sqlType != RDA_CLI_SQL_VARIANT && storageOf(col->curType) != storageOf(col->sqlType)) {
     TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** RDA_cliCvrtSQLToCol: value of SQL type %d in a column of SQL type %d\n",
              static_cast<int>(col->curType), static_cast<int>(col->sqlType));
     addError(stmt, RDA_CLI_ROW_RESTRICTED_TYPE, nullptr);

@@ -6,61 +6,25 @@
 
 #include <cstdint>
 
+#include "src/rdaclient/rdacli_bufcvt.h"
+#include "src/rdaclient/rdacli_param.h"
+#include "src/rdaclient/rdacli_sqltype.h"
+
 struct RDA_CliHSTMT;
 struct RDA_CliBind;
 struct RDA_CliCol;
 
-// SQL types.
-inline constexpr int16_t RDA_SQL_VARIANT = -12;
-inline constexpr int16_t RDA_SQL_WLONGVARCHAR = -10;
-inline constexpr int16_t RDA_SQL_WVARCHAR = -9;
-inline constexpr int16_t RDA_SQL_WCHAR = -8;
-inline constexpr int16_t RDA_SQL_BIT = -7;
-inline constexpr int16_t RDA_SQL_TINYINT = -6;
-inline constexpr int16_t RDA_SQL_LONGVARBINARY = -4;
-inline constexpr int16_t RDA_SQL_VARBINARY = -3;
-inline constexpr int16_t RDA_SQL_BINARY = -2;
-inline constexpr int16_t RDA_SQL_LONGVARCHAR = -1;
-inline constexpr int16_t RDA_SQL_UNKNOWN = 0;
-inline constexpr int16_t RDA_SQL_CHAR = 1;
-inline constexpr int16_t RDA_SQL_NUMERIC = 2;
-inline constexpr int16_t RDA_SQL_DECIMAL = 3;
-inline constexpr int16_t RDA_SQL_INTEGER = 4;
-inline constexpr int16_t RDA_SQL_SMALLINT = 5;
-inline constexpr int16_t RDA_SQL_FLOAT = 6;
-inline constexpr int16_t RDA_SQL_REAL = 7;
-inline constexpr int16_t RDA_SQL_DOUBLE = 8;
-inline constexpr int16_t RDA_SQL_DATE = 9;
-inline constexpr int16_t RDA_SQL_TIME = 10;
-inline constexpr int16_t RDA_SQL_TIMESTAMP = 11;
-inline constexpr int16_t RDA_SQL_VARCHAR = 12;
+// The SQL and C types beside those of rdacli_param.h and rdacli_bufcvt.h.
+inline constexpr int16_t RDA_CLI_SQL_UNKNOWN = 0;  // a CHAR column of another character form
+inline constexpr int16_t RDA_CLI_C_UTINYINT = -28;  // bound and read as RDA_CLI_C_TINYINT
+inline constexpr int16_t RDA_CLI_C_STINYINT = -26;  // bound and read as RDA_CLI_C_TINYINT
+inline constexpr int16_t RDA_CLI_C_VARIANT = -12;
+inline constexpr int16_t RDA_CLI_C_ARRAY = 256;  // an array column's elements as one block
 
-// C types.
-inline constexpr int16_t RDA_C_TINYINT_UNSIGNED = -28;
-inline constexpr int16_t RDA_C_TINYINT_SIGNED = -26;
-inline constexpr int16_t RDA_C_ULONG = -18;
-inline constexpr int16_t RDA_C_USHORT = -17;
-inline constexpr int16_t RDA_C_SLONG = -16;
-inline constexpr int16_t RDA_C_SSHORT = -15;
-inline constexpr int16_t RDA_C_VARIANT = -12;
-inline constexpr int16_t RDA_C_WCHAR = -8;
-inline constexpr int16_t RDA_C_BIT = -7;
-inline constexpr int16_t RDA_C_TINYINT = -6;
-inline constexpr int16_t RDA_C_BINARY = -2;
-inline constexpr int16_t RDA_C_CHAR = 1;
-inline constexpr int16_t RDA_C_LONG = 4;
-inline constexpr int16_t RDA_C_SHORT = 5;
-inline constexpr int16_t RDA_C_FLOAT = 7;
-inline constexpr int16_t RDA_C_DOUBLE = 8;
-inline constexpr int16_t RDA_C_DATE = 9;
-inline constexpr int16_t RDA_C_TIME = 10;
-inline constexpr int16_t RDA_C_TIMESTAMP = 11;
-inline constexpr int16_t RDA_C_DEFAULT = 99;
-inline constexpr int16_t RDA_C_ARRAY = 256;
-
-// Client native errors of the conversions (with error index 0).
-inline constexpr int32_t RDA_CLI_ERR_BINARY_RADIX = 52505;   // integer described with a binary radix
-inline constexpr int32_t RDA_CLI_ERR_BAD_NUMERIC = 52508;    // 8-byte numeric too long, or scale too large
+// Client native error (with error index 0) of an 8-byte numeric that is too
+// long or whose scale is too large. (An integer described with a binary
+// radix: RDA_CLI_ERR_BINARY_RADIX, rdacli_param.h.)
+inline constexpr int32_t RDA_CLI_ERR_BAD_NUMERIC = 52508;
 
 // The C structures of dates and times.
 struct RdaCliDate {
@@ -90,17 +54,16 @@ using RdaCliCvrtFn = void (*)(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol*
 
 // Matrix dimensions: one row per SQL type -12..12, one column per C type
 // that has one.
-inline constexpr int kRdaCliSqlRows = 25;
-inline constexpr int kRdaCliCColumns = 18;
-extern const RdaCliCvrtFn fSqlType2CTypeFunc[kRdaCliSqlRows][kRdaCliCColumns];
+inline constexpr int kRdaCliCvrtRows = 25;
+inline constexpr int kRdaCliCvrtColumns = 18;
+extern const RdaCliCvrtFn fSqlType2CTypeFunc[kRdaCliCvrtRows][kRdaCliCvrtColumns];
 
 // Converts the value `data` (NULL for a NULL value) of column `col` into
 // the binding; diagnostics go to the statement's list.
 void RDA_cliCvrtSQLToCol(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const void* data);
 
-// SQL type of a result descriptor's type tag, of a value's tag; 0 for a tag
-// outside the tables.
-int16_t RDA_cliCvrtTagToSQLType(uint32_t tag);
+// SQL type of a value's tag; 0 for a tag outside the table. (The type tags
+// of descriptors: RDA_cliCvrtTagToSQLType, rdacli_sqltype.h.)
 int16_t RDA_cliCvrtValTagToSQLType(uint32_t tag);
 // Matrix column of a C type, or -1.
 int32_t getCTypeIndex(int16_t cType);

@@ -148,56 +148,56 @@ int32_t describe(RDA_CliHSTMT* stmt, RDA_CliCol* col, const RDAXOPENSQLDataTypeD
   int16_t scale = 0;
   uint32_t size = 0;
   switch (type) {
-    case RDA_SQL_VARIANT:
+    case RDA_CLI_SQL_VARIANT:
       size = sizeOf(t.length);
       break;
-    case RDA_SQL_WVARCHAR:
+    case RDA_CLI_SQL_WVARCHAR:
       size = sizeOf(t.varChar.maxLength);
-      if ((flags & RDA_CLI_DESC_LONG) != 0) type = RDA_SQL_WLONGVARCHAR;
+      if ((flags & RDA_CLI_DESC_LONG) != 0) type = RDA_CLI_SQL_WLONGVARCHAR;
       break;
-    case RDA_SQL_WCHAR:
+    case RDA_CLI_SQL_WCHAR:
       size = sizeOf(t.character.length);
       break;
-    case RDA_SQL_VARBINARY:
+    case RDA_CLI_SQL_VARBINARY:
       size = sizeOf(t.length);
-      if ((flags & RDA_CLI_DESC_LONG) != 0) type = RDA_SQL_LONGVARBINARY;
-      else if ((flags & RDA_CLI_DESC_FIXED) != 0) type = RDA_SQL_BINARY;
+      if ((flags & RDA_CLI_DESC_LONG) != 0) type = RDA_CLI_SQL_LONGVARBINARY;
+      else if ((flags & RDA_CLI_DESC_FIXED) != 0) type = RDA_CLI_SQL_BINARY;
       break;
-    case RDA_SQL_CHAR:
+    case RDA_CLI_SQL_CHAR:
       size = sizeOf(t.character.length);
-      if ((flags & RDA_CLI_DESC_BIT) != 0) type = RDA_SQL_UNKNOWN;
+      if ((flags & RDA_CLI_DESC_BIT) != 0) type = RDA_CLI_SQL_UNKNOWN;
       break;
-    case RDA_SQL_NUMERIC:
-    case RDA_SQL_DECIMAL:
+    case RDA_CLI_SQL_NUMERIC:
+    case RDA_CLI_SQL_DECIMAL:
       size = sizeOf(t.number.first);
       scale = static_cast<int16_t>(t.number.second);
       break;
-    case RDA_SQL_INTEGER:
-    case RDA_SQL_SMALLINT:
+    case RDA_CLI_SQL_INTEGER:
+    case RDA_CLI_SQL_SMALLINT:
       size = sizeOf(t.number.first);
       if (t.number.second != 1) {
-        TM_TRACE(rda_cliTMHandle, 8, kSrc, type == RDA_SQL_INTEGER
+        TM_TRACE(rda_cliTMHandle, 8, kSrc, type == RDA_CLI_SQL_INTEGER
                                                ? "*** updateColSpec: integer type with binary base is not supported\n"
                                                : "*** updateColSpec: smallInt type with binary base is not supported\n");
         addText(stmt, RDA_CLI_ROW_NO_ERROR, RDA_CLI_ERR_BINARY_RADIX, nullptr);
         return 0;
       }
-      if (type == RDA_SQL_SMALLINT) {
-        if ((flags & RDA_CLI_DESC_BIT) != 0) type = RDA_SQL_BIT;
-        else if ((flags & RDA_CLI_DESC_FIXED) != 0) type = RDA_SQL_TINYINT;
+      if (type == RDA_CLI_SQL_SMALLINT) {
+        if ((flags & RDA_CLI_DESC_BIT) != 0) type = RDA_CLI_SQL_BIT;
+        else if ((flags & RDA_CLI_DESC_FIXED) != 0) type = RDA_CLI_SQL_TINYINT;
       }
       break;
-    case RDA_SQL_FLOAT:
-    case RDA_SQL_REAL:
-    case RDA_SQL_DOUBLE:
+    case RDA_CLI_SQL_FLOAT:
+    case RDA_CLI_SQL_REAL:
+    case RDA_CLI_SQL_DOUBLE:
       size = sizeOf(t.number.first);
       break;
-    case RDA_SQL_TIMESTAMP:  // the datetime tag
+    case RDA_CLI_SQL_TIMESTAMP:  // the datetime tag
       if (t.dateTime.kind == 1) {
-        type = RDA_SQL_DATE;
+        type = RDA_CLI_SQL_DATE;
         size = 10;
       } else if (t.dateTime.kind == 2) {
-        type = RDA_SQL_TIME;
+        type = RDA_CLI_SQL_TIME;
         size = 8;
       } else if ((t.dateTime.mask & 2u) != 0 && t.dateTime.precision >= 1) {
         size = static_cast<uint32_t>(t.dateTime.precision) + 20;
@@ -206,9 +206,9 @@ int32_t describe(RDA_CliHSTMT* stmt, RDA_CliCol* col, const RDAXOPENSQLDataTypeD
         size = 19;
       }
       break;
-    case RDA_SQL_VARCHAR:
+    case RDA_CLI_SQL_VARCHAR:
       size = sizeOf(t.varChar.maxLength);
-      if ((flags & RDA_CLI_DESC_LONG) != 0) type = RDA_SQL_LONGVARCHAR;
+      if ((flags & RDA_CLI_DESC_LONG) != 0) type = RDA_CLI_SQL_LONGVARCHAR;
       break;
     default:
       std::snprintf(text, sizeof text, "Invalid fSQLType %d for column %d", static_cast<int>(type),
@@ -284,19 +284,19 @@ RDA_CliValueItem* storeValue(RDA_CliHSTMT* stmt, RDA_CliCol* col, const RDAXOPEN
     const uint32_t tag = x.code - kValueTagBase;
     bool cutByServer = false;  // the server sent a negative indicator with the data
     switch (type) {
-      case RDA_SQL_INTEGER:
-      case RDA_SQL_SMALLINT:
+      case RDA_CLI_SQL_INTEGER:
+      case RDA_CLI_SQL_SMALLINT:
         if ((item = newItem(stmt, tree, 0)) == nullptr) return nullptr;
         item->value.integer = x.integer;
         break;
-      case RDA_SQL_FLOAT:
-      case RDA_SQL_REAL:
-      case RDA_SQL_DOUBLE:
+      case RDA_CLI_SQL_FLOAT:
+      case RDA_CLI_SQL_REAL:
+      case RDA_CLI_SQL_DOUBLE:
         if ((item = newItem(stmt, tree, 0)) == nullptr) return nullptr;
         item->value.real = x.real;
         break;
-      case RDA_SQL_CHAR:
-      case RDA_SQL_VARCHAR: {
+      case RDA_CLI_SQL_CHAR:
+      case RDA_CLI_SQL_VARCHAR: {
         if (tag != kTagChar && tag != kTagVarChar) return refuseValue(stmt, col, x.code, "unknown text value");
         const uint32_t n = x.octets.octets != nullptr ? x.octets.length : 0;
         if ((item = newItem(stmt, tree, uint64_t{n} + 1)) == nullptr) return nullptr;
@@ -306,8 +306,8 @@ RDA_CliValueItem* storeValue(RDA_CliHSTMT* stmt, RDA_CliCol* col, const RDAXOPEN
         cutByServer = true;
         break;
       }
-      case RDA_SQL_WCHAR:
-      case RDA_SQL_WVARCHAR: {
+      case RDA_CLI_SQL_WCHAR:
+      case RDA_CLI_SQL_WVARCHAR: {
         if (tag != kTagWChar && tag != kTagWVarChar) return refuseValue(stmt, col, x.code, "unknown text value");
         const auto* src = reinterpret_cast<const char*>(x.octets.octets);
         const uint32_t bytes = src != nullptr ? x.octets.length : 0;
@@ -326,15 +326,15 @@ RDA_CliValueItem* storeValue(RDA_CliHSTMT* stmt, RDA_CliCol* col, const RDAXOPEN
         cutByServer = true;
         break;
       }
-      case RDA_SQL_NUMERIC:
-      case RDA_SQL_DECIMAL: {
+      case RDA_CLI_SQL_NUMERIC:
+      case RDA_CLI_SQL_DECIMAL: {
         const uint32_t n = x.numeric.length <= RDA_XOPEN_NUMERIC_MAX ? x.numeric.length : RDA_XOPEN_NUMERIC_MAX;
         if ((item = newItem(stmt, tree, n)) == nullptr) return nullptr;
         item->value.text = RDA_CliText{n, tailOf(item)};
         std::memcpy(tailOf(item), x.numeric.octets, n);
         break;
       }
-      case RDA_SQL_VARBINARY: {
+      case RDA_CLI_SQL_VARBINARY: {
         const uint32_t n = x.bitString.octets != nullptr ? x.bitString.count : 0;
         if ((item = newItem(stmt, tree, n)) == nullptr) return nullptr;
         item->value.bits = BitStgV{x.bitString.unused, n, tailOf(item)};
@@ -342,7 +342,7 @@ RDA_CliValueItem* storeValue(RDA_CliHSTMT* stmt, RDA_CliCol* col, const RDAXOPEN
         cutByServer = true;
         break;
       }
-      case RDA_SQL_TIMESTAMP: {  // the datetime tag
+      case RDA_CLI_SQL_TIMESTAMP: {  // the datetime tag
         if ((item = newItem(stmt, tree, 0)) == nullptr) return nullptr;
         const size_t n = strnlen(x.dateTime, RDA_DATETIME_MAX);
         std::memcpy(item->value.dateTime, x.dateTime, n);
@@ -367,7 +367,7 @@ const RDAXOPENSQLVal& valOf(const UL_Link* l) {
 }
 
 bool isFullPart(const RDA_CliValueItem* item) {
-  return item->data != nullptr && item->sqlType == RDA_SQL_VARBINARY && item->value.bits.count == RDA_CLI_LONG_PART;
+  return item->data != nullptr && item->sqlType == RDA_CLI_SQL_VARBINARY && item->value.bits.count == RDA_CLI_LONG_PART;
 }
 
 // Queues the values of one row on the columns, in column order: 1, or 0
@@ -389,7 +389,7 @@ int32_t splitRow(RDA_CliHSTMT* stmt, const RDAList& values, XmTree* tree) {
     v = v->next;
     if (col->arrayFlag != 0 && item->data != nullptr) {
       // The element count, then the elements: no further than the row goes.
-      if (item->sqlType != RDA_SQL_INTEGER && item->sqlType != RDA_SQL_SMALLINT) {
+      if (item->sqlType != RDA_CLI_SQL_INTEGER && item->sqlType != RDA_CLI_SQL_SMALLINT) {
         refuseValue(stmt, col, first.value.code, "element count of an array is no integer");
         return 0;
       }
@@ -404,7 +404,7 @@ int32_t splitRow(RDA_CliHSTMT* stmt, const RDAList& values, XmTree* tree) {
         v = v->next;
       }
     }
-    if (col->sqlType == RDA_SQL_LONGVARBINARY) {
+    if (col->sqlType == RDA_CLI_SQL_LONGVARBINARY) {
       // Parts of exactly 32000 bytes go on into the next value.
       while (isFullPart(item)) {
         if (v == end) {
@@ -413,7 +413,7 @@ int32_t splitRow(RDA_CliHSTMT* stmt, const RDAList& values, XmTree* tree) {
           TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** updateColVal: column %d: the row ends inside a long value\n",
                    static_cast<int>(col->colNum));
           if ((item = newItem(stmt, tree, 0)) == nullptr) return 0;
-          item->sqlType = RDA_SQL_VARBINARY;
+          item->sqlType = RDA_CLI_SQL_VARBINARY;
           item->value.bits = BitStgV{0, 0, tailOf(item)};
           item->data = &item->value;
           RDA_cliRingAppend(&col->values, &item->links);

@@ -49,12 +49,12 @@ RDA_CliValueData DT(const char* text) {
 // Size of what a fixed-size C type writes.
 size_t sizeOfC(int16_t c) {
   switch (c) {
-    case RDA_C_ULONG: case RDA_C_SLONG: case RDA_C_LONG: case RDA_C_FLOAT: return 4;
-    case RDA_C_USHORT: case RDA_C_SSHORT: case RDA_C_SHORT: return 2;
-    case RDA_C_BIT: case RDA_C_TINYINT: case RDA_C_BINARY: return 1;
-    case RDA_C_DOUBLE: return 8;
-    case RDA_C_DATE: case RDA_C_TIME: return 6;
-    case RDA_C_TIMESTAMP: return 16;
+    case RDA_CLI_C_ULONG: case RDA_CLI_C_SLONG: case RDA_CLI_C_LONG: case RDA_CLI_C_FLOAT: return 4;
+    case RDA_CLI_C_USHORT: case RDA_CLI_C_SSHORT: case RDA_CLI_C_SHORT: return 2;
+    case RDA_CLI_C_BIT: case RDA_CLI_C_TINYINT: case RDA_CLI_C_BINARY: return 1;
+    case RDA_CLI_C_DOUBLE: return 8;
+    case RDA_CLI_C_DATE: case RDA_CLI_C_TIME: return 6;
+    case RDA_CLI_C_TIMESTAMP: return 16;
     default: return 0;
   }
 }
@@ -105,24 +105,24 @@ class Conversion : public CliBlocksTest {
       return v;
     };
     switch (c) {
-      case RDA_C_ULONG: std::snprintf(out, sizeof out, "%u", as(uint32_t{})); break;
-      case RDA_C_USHORT: std::snprintf(out, sizeof out, "%u", unsigned{as(uint16_t{})}); break;
-      case RDA_C_SLONG: case RDA_C_LONG: std::snprintf(out, sizeof out, "%d", as(int32_t{})); break;
-      case RDA_C_SSHORT: case RDA_C_SHORT: std::snprintf(out, sizeof out, "%d", int{as(int16_t{})}); break;
-      case RDA_C_BIT: case RDA_C_TINYINT: case RDA_C_BINARY: std::snprintf(out, sizeof out, "%u", unsigned{buf[0]}); break;
-      case RDA_C_FLOAT: std::snprintf(out, sizeof out, "%.7g", double{as(float{})}); break;
-      case RDA_C_DOUBLE: std::snprintf(out, sizeof out, "%.15g", as(double{})); break;
-      case RDA_C_DATE: {
+      case RDA_CLI_C_ULONG: std::snprintf(out, sizeof out, "%u", as(uint32_t{})); break;
+      case RDA_CLI_C_USHORT: std::snprintf(out, sizeof out, "%u", unsigned{as(uint16_t{})}); break;
+      case RDA_CLI_C_SLONG: case RDA_CLI_C_LONG: std::snprintf(out, sizeof out, "%d", as(int32_t{})); break;
+      case RDA_CLI_C_SSHORT: case RDA_CLI_C_SHORT: std::snprintf(out, sizeof out, "%d", int{as(int16_t{})}); break;
+      case RDA_CLI_C_BIT: case RDA_CLI_C_TINYINT: case RDA_CLI_C_BINARY: std::snprintf(out, sizeof out, "%u", unsigned{buf[0]}); break;
+      case RDA_CLI_C_FLOAT: std::snprintf(out, sizeof out, "%.7g", double{as(float{})}); break;
+      case RDA_CLI_C_DOUBLE: std::snprintf(out, sizeof out, "%.15g", as(double{})); break;
+      case RDA_CLI_C_DATE: {
         const auto d = as(RdaCliDate{});
         std::snprintf(out, sizeof out, "%d-%d-%d", d.year, d.month, d.day);
         break;
       }
-      case RDA_C_TIME: {
+      case RDA_CLI_C_TIME: {
         const auto t = as(RdaCliTime{});
         std::snprintf(out, sizeof out, "%d:%d:%d", t.hour, t.minute, t.second);
         break;
       }
-      case RDA_C_TIMESTAMP: {
+      case RDA_CLI_C_TIMESTAMP: {
         const auto t = as(RdaCliTimestamp{});
         std::snprintf(out, sizeof out, "%d-%d-%d %d:%d:%d.%u", t.year, t.month, t.day, t.hour, t.minute, t.second,
                       t.fraction);
@@ -185,131 +185,131 @@ constexpr const char* kIntSmall = "Integer value incompatible with conversion to
 TEST_F(Conversion, EachSourceTypeIntoItsCTypes) {
   const Case cases[] = {
       // INTEGER
-      {RDA_SQL_INTEGER, I(70000), RDA_C_ULONG, 4, "70000", 4},
-      {RDA_SQL_INTEGER, I(-1), RDA_C_ULONG, 4, nullptr, kUntouched, "22003", kIntUInt},
-      {RDA_SQL_INTEGER, I(65535), RDA_C_USHORT, 2, "65535", 2},
-      {RDA_SQL_INTEGER, I(65536), RDA_C_USHORT, 2, nullptr, kUntouched, "22003", kIntSmall},
-      {RDA_SQL_INTEGER, I(-70000), RDA_C_SLONG, 4, "-70000", 4},
-      {RDA_SQL_INTEGER, I(-32768), RDA_C_SSHORT, 2, "-32768", 2},
-      {RDA_SQL_INTEGER, I(40000), RDA_C_SHORT, 2, nullptr, kUntouched, "22003", kIntSmall},
-      {RDA_SQL_INTEGER, I(1), RDA_C_BIT, 1, "1", 1},
-      {RDA_SQL_INTEGER, I(2), RDA_C_BIT, 1, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_INTEGER, I(70000), RDA_CLI_C_ULONG, 4, "70000", 4},
+      {RDA_CLI_SQL_INTEGER, I(-1), RDA_CLI_C_ULONG, 4, nullptr, kUntouched, "22003", kIntUInt},
+      {RDA_CLI_SQL_INTEGER, I(65535), RDA_CLI_C_USHORT, 2, "65535", 2},
+      {RDA_CLI_SQL_INTEGER, I(65536), RDA_CLI_C_USHORT, 2, nullptr, kUntouched, "22003", kIntSmall},
+      {RDA_CLI_SQL_INTEGER, I(-70000), RDA_CLI_C_SLONG, 4, "-70000", 4},
+      {RDA_CLI_SQL_INTEGER, I(-32768), RDA_CLI_C_SSHORT, 2, "-32768", 2},
+      {RDA_CLI_SQL_INTEGER, I(40000), RDA_CLI_C_SHORT, 2, nullptr, kUntouched, "22003", kIntSmall},
+      {RDA_CLI_SQL_INTEGER, I(1), RDA_CLI_C_BIT, 1, "1", 1},
+      {RDA_CLI_SQL_INTEGER, I(2), RDA_CLI_C_BIT, 1, nullptr, kUntouched, "22003",
        "Integer value incompatible with conversion to SQL_C_BIT"},
-      {RDA_SQL_INTEGER, I(-128), RDA_C_TINYINT, 1, "128", 1},
-      {RDA_SQL_INTEGER, I(256), RDA_C_TINYINT, 1, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_INTEGER, I(-128), RDA_CLI_C_TINYINT, 1, "128", 1},
+      {RDA_CLI_SQL_INTEGER, I(256), RDA_CLI_C_TINYINT, 1, nullptr, kUntouched, "22003",
        "Integer value incompatible with conversion to SQL_C_TINYINT"},
-      {RDA_SQL_INTEGER, I(70000), RDA_C_DEFAULT, 4, "70000", 4, "", nullptr, RDA_C_LONG},
-      {RDA_SQL_INTEGER, I(70000), RDA_C_DEFAULT, 2, "4464", 2, "", nullptr, RDA_C_SHORT},
-      {RDA_SQL_INTEGER, I(12345), RDA_C_CHAR, 6, "12345", 5},
-      {RDA_SQL_INTEGER, I(12345), RDA_C_CHAR, 4, nullptr, kUntouched, "22003", ""},
-      {RDA_SQL_INTEGER, I(12345), RDA_C_CHAR, 0, nullptr, 5, "01004", ""},
-      {RDA_SQL_INTEGER, I(7), RDA_C_FLOAT, 4, "7", 4},
-      {RDA_SQL_INTEGER, I(7), RDA_C_DOUBLE, 8, "7", 8},
-      {RDA_SQL_INTEGER, I(7), RDA_C_BINARY, 4, nullptr, kUntouched, "S1003", "Cannot convert fSQLType 4 to fBufType -2"},
+      {RDA_CLI_SQL_INTEGER, I(70000), RDA_CLI_C_DEFAULT, 4, "70000", 4, "", nullptr, RDA_CLI_C_LONG},
+      {RDA_CLI_SQL_INTEGER, I(70000), RDA_CLI_C_DEFAULT, 2, "4464", 2, "", nullptr, RDA_CLI_C_SHORT},
+      {RDA_CLI_SQL_INTEGER, I(12345), RDA_CLI_C_CHAR, 6, "12345", 5},
+      {RDA_CLI_SQL_INTEGER, I(12345), RDA_CLI_C_CHAR, 4, nullptr, kUntouched, "22003", ""},
+      {RDA_CLI_SQL_INTEGER, I(12345), RDA_CLI_C_CHAR, 0, nullptr, 5, "01004", ""},
+      {RDA_CLI_SQL_INTEGER, I(7), RDA_CLI_C_FLOAT, 4, "7", 4},
+      {RDA_CLI_SQL_INTEGER, I(7), RDA_CLI_C_DOUBLE, 8, "7", 8},
+      {RDA_CLI_SQL_INTEGER, I(7), RDA_CLI_C_BINARY, 4, nullptr, kUntouched, "S1003", "Cannot convert fSQLType 4 to fBufType -2"},
       // SMALLINT: no negative value as an unsigned one.
-      {RDA_SQL_SMALLINT, I(-1), RDA_C_ULONG, 4, nullptr, kUntouched, "22003", kIntUInt},
-      {RDA_SQL_SMALLINT, I(-1), RDA_C_USHORT, 2, nullptr, kUntouched, "22003", kIntSmall},
-      {RDA_SQL_SMALLINT, I(300), RDA_C_SLONG, 4, "300", 4},
-      {RDA_SQL_SMALLINT, I(-5), RDA_C_DEFAULT, 2, "-5", 2, "", nullptr, RDA_C_SHORT},
-      {RDA_SQL_SMALLINT, I(-1), RDA_C_TINYINT, 1, "255", 1},
-      {RDA_SQL_SMALLINT, I(-2), RDA_C_CHAR, 3, "-2", 2},
+      {RDA_CLI_SQL_SMALLINT, I(-1), RDA_CLI_C_ULONG, 4, nullptr, kUntouched, "22003", kIntUInt},
+      {RDA_CLI_SQL_SMALLINT, I(-1), RDA_CLI_C_USHORT, 2, nullptr, kUntouched, "22003", kIntSmall},
+      {RDA_CLI_SQL_SMALLINT, I(300), RDA_CLI_C_SLONG, 4, "300", 4},
+      {RDA_CLI_SQL_SMALLINT, I(-5), RDA_CLI_C_DEFAULT, 2, "-5", 2, "", nullptr, RDA_CLI_C_SHORT},
+      {RDA_CLI_SQL_SMALLINT, I(-1), RDA_CLI_C_TINYINT, 1, "255", 1},
+      {RDA_CLI_SQL_SMALLINT, I(-2), RDA_CLI_C_CHAR, 3, "-2", 2},
       // DOUBLE, FLOAT, REAL
-      {RDA_SQL_DOUBLE, D(-3.9), RDA_C_SLONG, 4, "-3", 4},
-      {RDA_SQL_DOUBLE, D(2147483647.9), RDA_C_LONG, 4, "2147483647", 4},
-      {RDA_SQL_DOUBLE, D(2147483648.0), RDA_C_LONG, 4, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_DOUBLE, D(-3.9), RDA_CLI_C_SLONG, 4, "-3", 4},
+      {RDA_CLI_SQL_DOUBLE, D(2147483647.9), RDA_CLI_C_LONG, 4, "2147483647", 4},
+      {RDA_CLI_SQL_DOUBLE, D(2147483648.0), RDA_CLI_C_LONG, 4, nullptr, kUntouched, "22003",
        "Double value incompatible with conversion to Integer"},
-      {RDA_SQL_DOUBLE, D(NAN), RDA_C_SLONG, 4, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_DOUBLE, D(NAN), RDA_CLI_C_SLONG, 4, nullptr, kUntouched, "22003",
        "Double value incompatible with conversion to Integer"},
-      {RDA_SQL_DOUBLE, D(4294967295.0), RDA_C_ULONG, 4, "4294967295", 4},
-      {RDA_SQL_DOUBLE, D(-1.0), RDA_C_ULONG, 4, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_DOUBLE, D(4294967295.0), RDA_CLI_C_ULONG, 4, "4294967295", 4},
+      {RDA_CLI_SQL_DOUBLE, D(-1.0), RDA_CLI_C_ULONG, 4, nullptr, kUntouched, "22003",
        "Double value incompatible with conversion to unsigned integer"},
-      {RDA_SQL_FLOAT, D(-32768.5), RDA_C_SSHORT, 2, "-32768", 2},
-      {RDA_SQL_FLOAT, D(32768.0), RDA_C_SHORT, 2, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_FLOAT, D(-32768.5), RDA_CLI_C_SSHORT, 2, "-32768", 2},
+      {RDA_CLI_SQL_FLOAT, D(32768.0), RDA_CLI_C_SHORT, 2, nullptr, kUntouched, "22003",
        "Double value incompatible with conversion to Small integer"},
-      {RDA_SQL_REAL, D(65536.0), RDA_C_USHORT, 2, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_REAL, D(65536.0), RDA_CLI_C_USHORT, 2, nullptr, kUntouched, "22003",
        "Double value incompatible with conversion to Unsigned Integer"},
-      {RDA_SQL_DOUBLE, D(1e39), RDA_C_FLOAT, 4, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_DOUBLE, D(1e39), RDA_CLI_C_FLOAT, 4, nullptr, kUntouched, "22003",
        "Double value incompatible with conversion to Float"},
-      {RDA_SQL_REAL, D(1e39), RDA_C_DEFAULT, 4, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_REAL, D(1e39), RDA_CLI_C_DEFAULT, 4, nullptr, kUntouched, "22003",
        "Double value incompatible with conversion to Float"},
-      {RDA_SQL_REAL, D(1.5), RDA_C_DEFAULT, 4, "1.5", 4, "", nullptr, RDA_C_FLOAT},
-      {RDA_SQL_FLOAT, D(1.5), RDA_C_DEFAULT, 8, "1.5", 8, "", nullptr, RDA_C_DOUBLE},
-      {RDA_SQL_DOUBLE, D(3.14159), RDA_C_CHAR, 8, "3.14159", 7},
-      {RDA_SQL_DOUBLE, D(3.14159), RDA_C_CHAR, 5, "3.14", 7, "01004", ""},
-      {RDA_SQL_DOUBLE, D(3.14159), RDA_C_CHAR, 3, "3", 7, "01004", ""},
-      {RDA_SQL_DOUBLE, D(12345.5), RDA_C_CHAR, 4, nullptr, kUntouched, "22003", ""},
-      {RDA_SQL_DOUBLE, D(1e20), RDA_C_CHAR, 5, nullptr, kUntouched, "22003", ""},
+      {RDA_CLI_SQL_REAL, D(1.5), RDA_CLI_C_DEFAULT, 4, "1.5", 4, "", nullptr, RDA_CLI_C_FLOAT},
+      {RDA_CLI_SQL_FLOAT, D(1.5), RDA_CLI_C_DEFAULT, 8, "1.5", 8, "", nullptr, RDA_CLI_C_DOUBLE},
+      {RDA_CLI_SQL_DOUBLE, D(3.14159), RDA_CLI_C_CHAR, 8, "3.14159", 7},
+      {RDA_CLI_SQL_DOUBLE, D(3.14159), RDA_CLI_C_CHAR, 5, "3.14", 7, "01004", ""},
+      {RDA_CLI_SQL_DOUBLE, D(3.14159), RDA_CLI_C_CHAR, 3, "3", 7, "01004", ""},
+      {RDA_CLI_SQL_DOUBLE, D(12345.5), RDA_CLI_C_CHAR, 4, nullptr, kUntouched, "22003", ""},
+      {RDA_CLI_SQL_DOUBLE, D(1e20), RDA_CLI_C_CHAR, 5, nullptr, kUntouched, "22003", ""},
       // NUMERIC and DECIMAL as digit strings
-      {RDA_SQL_NUMERIC, T("123.45"), RDA_C_CHAR, 10, "123.45", 6},
-      {RDA_SQL_NUMERIC, T("123.45"), RDA_C_DEFAULT, 10, "123.45", 6, "", nullptr, RDA_C_CHAR},
-      {RDA_SQL_NUMERIC, T("123.45"), RDA_C_CHAR, 4, "123", 6, "01004", ""},
-      {RDA_SQL_NUMERIC, T("123.45"), RDA_C_CHAR, 0, nullptr, 6, "01004", ""},
-      {RDA_SQL_NUMERIC, T("123.45"), RDA_C_SLONG, 4, "123", 4},
-      {RDA_SQL_NUMERIC, T("-.5"), RDA_C_SSHORT, 2, "0", 2},
-      {RDA_SQL_NUMERIC, T("123.45"), RDA_C_DOUBLE, 8, "123.45", 8},
-      {RDA_SQL_NUMERIC, T("123.45"), RDA_C_FLOAT, 4, "123.45", 4},
-      {RDA_SQL_NUMERIC, T("-70000"), RDA_C_SSHORT, 2, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_NUMERIC, T("123.45"), RDA_CLI_C_CHAR, 10, "123.45", 6},
+      {RDA_CLI_SQL_NUMERIC, T("123.45"), RDA_CLI_C_DEFAULT, 10, "123.45", 6, "", nullptr, RDA_CLI_C_CHAR},
+      {RDA_CLI_SQL_NUMERIC, T("123.45"), RDA_CLI_C_CHAR, 4, "123", 6, "01004", ""},
+      {RDA_CLI_SQL_NUMERIC, T("123.45"), RDA_CLI_C_CHAR, 0, nullptr, 6, "01004", ""},
+      {RDA_CLI_SQL_NUMERIC, T("123.45"), RDA_CLI_C_SLONG, 4, "123", 4},
+      {RDA_CLI_SQL_NUMERIC, T("-.5"), RDA_CLI_C_SSHORT, 2, "0", 2},
+      {RDA_CLI_SQL_NUMERIC, T("123.45"), RDA_CLI_C_DOUBLE, 8, "123.45", 8},
+      {RDA_CLI_SQL_NUMERIC, T("123.45"), RDA_CLI_C_FLOAT, 4, "123.45", 4},
+      {RDA_CLI_SQL_NUMERIC, T("-70000"), RDA_CLI_C_SSHORT, 2, nullptr, kUntouched, "22003",
        "Numeric value incompatible with conversion to small integer"},
-      {RDA_SQL_NUMERIC, T("-1"), RDA_C_USHORT, 2, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_NUMERIC, T("-1"), RDA_CLI_C_USHORT, 2, nullptr, kUntouched, "22003",
        "Numeric value incompatible with conversion to Small integer"},
-      {RDA_SQL_NUMERIC, T("4294967296"), RDA_C_ULONG, 4, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_NUMERIC, T("4294967296"), RDA_CLI_C_ULONG, 4, nullptr, kUntouched, "22003",
        "Numeric value incompatible with conversion to Unsigned integer"},
-      {RDA_SQL_NUMERIC, T("99999999999999999999"), RDA_C_LONG, 4, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_NUMERIC, T("99999999999999999999"), RDA_CLI_C_LONG, 4, nullptr, kUntouched, "22003",
        "Numeric value incompatible with conversion to Integer"},
-      {RDA_SQL_DECIMAL, T("1.5"), RDA_C_LONG, 4, nullptr, kUntouched, "S1003", "Cannot convert fSQLType 3 to fBufType 4"},
-      {RDA_SQL_DECIMAL, T("1.5"), RDA_C_DEFAULT, 8, "1.5", 3, "", nullptr, RDA_C_CHAR},
+      {RDA_CLI_SQL_DECIMAL, T("1.5"), RDA_CLI_C_LONG, 4, nullptr, kUntouched, "S1003", "Cannot convert fSQLType 3 to fBufType 4"},
+      {RDA_CLI_SQL_DECIMAL, T("1.5"), RDA_CLI_C_DEFAULT, 8, "1.5", 3, "", nullptr, RDA_CLI_C_CHAR},
       // CHAR and VARCHAR to numbers, dates and times
-      {RDA_SQL_CHAR, T("42"), RDA_C_LONG, 4, "42", 4},
-      {RDA_SQL_VARCHAR, T("  -7  "), RDA_C_SHORT, 2, "-7", 2},
-      {RDA_SQL_VARCHAR, T("abc"), RDA_C_LONG, 4, nullptr, kUntouched, "22005", ""},
-      {RDA_SQL_VARCHAR, T("   "), RDA_C_DOUBLE, 8, nullptr, kUntouched, "22005", ""},
-      {RDA_SQL_LONGVARCHAR, T("2.5"), RDA_C_DOUBLE, 8, "2.5", 8},
-      {RDA_SQL_VARCHAR, T("3.5e39"), RDA_C_FLOAT, 4, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_CHAR, T("42"), RDA_CLI_C_LONG, 4, "42", 4},
+      {RDA_CLI_SQL_VARCHAR, T("  -7  "), RDA_CLI_C_SHORT, 2, "-7", 2},
+      {RDA_CLI_SQL_VARCHAR, T("abc"), RDA_CLI_C_LONG, 4, nullptr, kUntouched, "22005", ""},
+      {RDA_CLI_SQL_VARCHAR, T("   "), RDA_CLI_C_DOUBLE, 8, nullptr, kUntouched, "22005", ""},
+      {RDA_CLI_SQL_LONGVARCHAR, T("2.5"), RDA_CLI_C_DOUBLE, 8, "2.5", 8},
+      {RDA_CLI_SQL_VARCHAR, T("3.5e39"), RDA_CLI_C_FLOAT, 4, nullptr, kUntouched, "22003",
        "Numeric value incompatible with conversion to Float"},
-      {RDA_SQL_CHAR, T("1"), RDA_C_BIT, 1, "1", 1},
-      {RDA_SQL_CHAR, T("x"), RDA_C_BIT, 1, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_CHAR, T("1"), RDA_CLI_C_BIT, 1, "1", 1},
+      {RDA_CLI_SQL_CHAR, T("x"), RDA_CLI_C_BIT, 1, nullptr, kUntouched, "22003",
        "Numeric value incompatible with conversion to SQL_C_BIT"},
-      {RDA_SQL_CHAR, T("200"), RDA_C_TINYINT, 1, "200", 1},
-      {RDA_SQL_CHAR, T("-129"), RDA_C_TINYINT, 1, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_CHAR, T("200"), RDA_CLI_C_TINYINT, 1, "200", 1},
+      {RDA_CLI_SQL_CHAR, T("-129"), RDA_CLI_C_TINYINT, 1, nullptr, kUntouched, "22003",
        "Numeric value incompatible with conversion to SQL_C_TINYINT"},
-      {RDA_SQL_VARCHAR, T("2024-02-29"), RDA_C_DATE, 6, "2024-2-29", 6},
-      {RDA_SQL_VARCHAR, T("12:34:56"), RDA_C_TIME, 6, "12:34:56", 6},
-      {RDA_SQL_VARCHAR, T("2024-02-29 12:34:56.5"), RDA_C_TIMESTAMP, 16, "2024-2-29 12:34:56.500000000", 16},
-      {RDA_SQL_VARCHAR, T("someday"), RDA_C_DATE, 6, nullptr, kUntouched, "22005", ""},
+      {RDA_CLI_SQL_VARCHAR, T("2024-02-29"), RDA_CLI_C_DATE, 6, "2024-2-29", 6},
+      {RDA_CLI_SQL_VARCHAR, T("12:34:56"), RDA_CLI_C_TIME, 6, "12:34:56", 6},
+      {RDA_CLI_SQL_VARCHAR, T("2024-02-29 12:34:56.5"), RDA_CLI_C_TIMESTAMP, 16, "2024-2-29 12:34:56.500000000", 16},
+      {RDA_CLI_SQL_VARCHAR, T("someday"), RDA_CLI_C_DATE, 6, nullptr, kUntouched, "22005", ""},
       // DATE, TIME, TIMESTAMP
-      {RDA_SQL_DATE, DT("2024-02-29"), RDA_C_CHAR, 11, "2024-02-29", 10, "", nullptr, 0, 10},
-      {RDA_SQL_DATE, DT("2024-02-29"), RDA_C_CHAR, 5, "2024", 4, "01004", "", 0, 10},
-      {RDA_SQL_DATE, DT("2024-02-29"), RDA_C_DEFAULT, 6, "2024-2-29", 6, "", nullptr, RDA_C_DATE, 10},
-      {RDA_SQL_DATE, DT("2024-02-29"), RDA_C_TIMESTAMP, 16, "2024-2-29 0:0:0.0", 16, "", nullptr, 0, 10},
-      {RDA_SQL_DATE, DT("2024-02-29"), RDA_C_TIME, 6, nullptr, kUntouched, "S1003",
+      {RDA_CLI_SQL_DATE, DT("2024-02-29"), RDA_CLI_C_CHAR, 11, "2024-02-29", 10, "", nullptr, 0, 10},
+      {RDA_CLI_SQL_DATE, DT("2024-02-29"), RDA_CLI_C_CHAR, 5, "2024", 4, "01004", "", 0, 10},
+      {RDA_CLI_SQL_DATE, DT("2024-02-29"), RDA_CLI_C_DEFAULT, 6, "2024-2-29", 6, "", nullptr, RDA_CLI_C_DATE, 10},
+      {RDA_CLI_SQL_DATE, DT("2024-02-29"), RDA_CLI_C_TIMESTAMP, 16, "2024-2-29 0:0:0.0", 16, "", nullptr, 0, 10},
+      {RDA_CLI_SQL_DATE, DT("2024-02-29"), RDA_CLI_C_TIME, 6, nullptr, kUntouched, "S1003",
        "Cannot convert fSQLType 9 to fBufType 10", 0, 10},
-      {RDA_SQL_TIME, DT("12:34:56"), RDA_C_DEFAULT, 6, "12:34:56", 6, "", nullptr, RDA_C_TIME, 8},
-      {RDA_SQL_TIME, DT("12:34:56"), RDA_C_TIMESTAMP, 16, "1970-1-1 12:34:56.0", 16, "", nullptr, 0, 8},
-      {RDA_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123456789"), RDA_C_CHAR, 64, "2024-02-29 12:34:56.123", 23, "",
+      {RDA_CLI_SQL_TIME, DT("12:34:56"), RDA_CLI_C_DEFAULT, 6, "12:34:56", 6, "", nullptr, RDA_CLI_C_TIME, 8},
+      {RDA_CLI_SQL_TIME, DT("12:34:56"), RDA_CLI_C_TIMESTAMP, 16, "1970-1-1 12:34:56.0", 16, "", nullptr, 0, 8},
+      {RDA_CLI_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123456789"), RDA_CLI_C_CHAR, 64, "2024-02-29 12:34:56.123", 23, "",
        nullptr, 0, 23},
-      {RDA_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_C_CHAR, 64, "2024-02-29 12:34:56.123", 23, "", nullptr,
+      {RDA_CLI_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_CLI_C_CHAR, 64, "2024-02-29 12:34:56.123", 23, "", nullptr,
        0, 23},
-      {RDA_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123456789"), RDA_C_CHAR, 64, "2024-02-29 12:34:56", 19, "",
+      {RDA_CLI_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123456789"), RDA_CLI_C_CHAR, 64, "2024-02-29 12:34:56", 19, "",
        nullptr, 0, 19},
-      {RDA_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_C_CHAR, 11, "2024-02-29", 10, "01004", "", 0, 23},
-      {RDA_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_C_DEFAULT, 16, "2024-2-29 12:34:56.123000000", 16, "",
-       nullptr, RDA_C_TIMESTAMP, 23},
-      {RDA_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123456789"), RDA_C_TIMESTAMP, 16, "2024-2-29 12:34:56.123456789",
+      {RDA_CLI_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_CLI_C_CHAR, 11, "2024-02-29", 10, "01004", "", 0, 23},
+      {RDA_CLI_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_CLI_C_DEFAULT, 16, "2024-2-29 12:34:56.123000000", 16, "",
+       nullptr, RDA_CLI_C_TIMESTAMP, 23},
+      {RDA_CLI_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123456789"), RDA_CLI_C_TIMESTAMP, 16, "2024-2-29 12:34:56.123456789",
        16, "", nullptr, 0, 29},
-      {RDA_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_C_TIMESTAMP, 16, "2024-2-29 12:34:56.0", 16, "",
+      {RDA_CLI_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_CLI_C_TIMESTAMP, 16, "2024-2-29 12:34:56.0", 16, "",
        nullptr, 0, 19},
-      {RDA_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_C_DATE, 6, "2024-2-29", 6, "", nullptr, 0, 23},
-      {RDA_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_C_TIME, 6, "12:34:56", 6, "", nullptr, 0, 23},
+      {RDA_CLI_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_CLI_C_DATE, 6, "2024-2-29", 6, "", nullptr, 0, 23},
+      {RDA_CLI_SQL_TIMESTAMP, DT("2024-02-29 12:34:56.123"), RDA_CLI_C_TIME, 6, "12:34:56", 6, "", nullptr, 0, 23},
       // BIT and TINYINT: the low byte
-      {RDA_SQL_BIT, I(1), RDA_C_CHAR, 2, "1", 1},
-      {RDA_SQL_BIT, I(1), RDA_C_CHAR, 1, nullptr, kUntouched, "01004", ""},
-      {RDA_SQL_BIT, I(1), RDA_C_LONG, 4, "1", 4},
-      {RDA_SQL_BIT, I(1), RDA_C_BINARY, 1, "1", 1},
-      {RDA_SQL_BIT, I(1), RDA_C_BINARY, 0, nullptr, kUntouched, "01004", ""},
-      {RDA_SQL_BIT, I(1), RDA_C_DEFAULT, 1, "1", 1, "", nullptr, RDA_C_BIT},
-      {RDA_SQL_TINYINT, I(200), RDA_C_CHAR, 4, "200", 3},
-      {RDA_SQL_TINYINT, I(200), RDA_C_SSHORT, 2, "200", 2},
-      {RDA_SQL_TINYINT, I(200), RDA_C_DOUBLE, 8, "200", 8},
+      {RDA_CLI_SQL_BIT, I(1), RDA_CLI_C_CHAR, 2, "1", 1},
+      {RDA_CLI_SQL_BIT, I(1), RDA_CLI_C_CHAR, 1, nullptr, kUntouched, "01004", ""},
+      {RDA_CLI_SQL_BIT, I(1), RDA_CLI_C_LONG, 4, "1", 4},
+      {RDA_CLI_SQL_BIT, I(1), RDA_CLI_C_BINARY, 1, "1", 1},
+      {RDA_CLI_SQL_BIT, I(1), RDA_CLI_C_BINARY, 0, nullptr, kUntouched, "01004", ""},
+      {RDA_CLI_SQL_BIT, I(1), RDA_CLI_C_DEFAULT, 1, "1", 1, "", nullptr, RDA_CLI_C_BIT},
+      {RDA_CLI_SQL_TINYINT, I(200), RDA_CLI_C_CHAR, 4, "200", 3},
+      {RDA_CLI_SQL_TINYINT, I(200), RDA_CLI_C_SSHORT, 2, "200", 2},
+      {RDA_CLI_SQL_TINYINT, I(200), RDA_CLI_C_DOUBLE, 8, "200", 8},
   };
   for (const Case& k : cases) run(k);
 }
@@ -321,33 +321,33 @@ TEST_F(Conversion, EightByteNumerics) {
   const char v70000[] = "\x00\x00\x00\x80\x70\x11\x01\x00";     // -70000
   const char nine[] = "\x00\x00\x00\x00\x00\x00\x00\x00\x01";
   const Case cases[] = {
-      {RDA_SQL_NUMERIC, B(v123, 8), RDA_C_CHAR, 10, "1.23", 4, "", nullptr, 0, 10, 2},
-      {RDA_SQL_NUMERIC, B(v123, 8), RDA_C_DEFAULT, 10, "1.23", 4, "", nullptr, RDA_C_CHAR, 10, 2},
-      {RDA_SQL_NUMERIC, B(v123, 8), RDA_C_CHAR, 3, "1.", 3, "01004", "", 0, 10, 2},
-      {RDA_SQL_DECIMAL, B(v123, 8), RDA_C_CHAR, 0, nullptr, 4, "01004", "", 0, 10, 2},
-      {RDA_SQL_NUMERIC, B(v123, 8), RDA_C_SLONG, 4, "1", 4, "", nullptr, 0, 10, 2},
-      {RDA_SQL_NUMERIC, B(v123, 8), RDA_C_DOUBLE, 8, "1.23", 8, "", nullptr, 0, 10, 2},
-      {RDA_SQL_NUMERIC, B(v40000, 8), RDA_C_SSHORT, 2, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_NUMERIC, B(v123, 8), RDA_CLI_C_CHAR, 10, "1.23", 4, "", nullptr, 0, 10, 2},
+      {RDA_CLI_SQL_NUMERIC, B(v123, 8), RDA_CLI_C_DEFAULT, 10, "1.23", 4, "", nullptr, RDA_CLI_C_CHAR, 10, 2},
+      {RDA_CLI_SQL_NUMERIC, B(v123, 8), RDA_CLI_C_CHAR, 3, "1.", 3, "01004", "", 0, 10, 2},
+      {RDA_CLI_SQL_DECIMAL, B(v123, 8), RDA_CLI_C_CHAR, 0, nullptr, 4, "01004", "", 0, 10, 2},
+      {RDA_CLI_SQL_NUMERIC, B(v123, 8), RDA_CLI_C_SLONG, 4, "1", 4, "", nullptr, 0, 10, 2},
+      {RDA_CLI_SQL_NUMERIC, B(v123, 8), RDA_CLI_C_DOUBLE, 8, "1.23", 8, "", nullptr, 0, 10, 2},
+      {RDA_CLI_SQL_NUMERIC, B(v40000, 8), RDA_CLI_C_SSHORT, 2, nullptr, kUntouched, "22003",
        "Numeric value incompatible with conversion to Small Integer", 0, 10, 0},
-      {RDA_SQL_NUMERIC, B(v70000, 8), RDA_C_USHORT, 2, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_NUMERIC, B(v70000, 8), RDA_CLI_C_USHORT, 2, nullptr, kUntouched, "22003",
        "Numeric value incompatible with conversion to Unsigned short integer", 0, 10, 0},
-      {RDA_SQL_NUMERIC, B(v70000, 8), RDA_C_ULONG, 4, nullptr, kUntouched, "22003",
+      {RDA_CLI_SQL_NUMERIC, B(v70000, 8), RDA_CLI_C_ULONG, 4, nullptr, kUntouched, "22003",
        "Numeric value incompatible with conversion to Unsigned integer", 0, 10, 0},
-      {RDA_SQL_NUMERIC, B(v70000, 8), RDA_C_LONG, 4, "-70000", 4, "", nullptr, 0, 10, 0},
-      {RDA_SQL_NUMERIC, B(nine, 9), RDA_C_CHAR, 10, nullptr, kUntouched, "00000", nullptr, 0, 10, 0},
+      {RDA_CLI_SQL_NUMERIC, B(v70000, 8), RDA_CLI_C_LONG, 4, "-70000", 4, "", nullptr, 0, 10, 0},
+      {RDA_CLI_SQL_NUMERIC, B(nine, 9), RDA_CLI_C_CHAR, 10, nullptr, kUntouched, "00000", nullptr, 0, 10, 0},
   };
   for (const Case& k : cases) run(k);
   EXPECT_EQ(lastDiag(stmt.errors).native, RDA_CLI_ERR_BAD_NUMERIC) << "more than 8 bytes";
 }
 
 TEST_F(Conversion, NullGivesMinusOneForEveryPair) {
-  const int16_t cTypes[] = {RDA_C_ULONG, RDA_C_USHORT, RDA_C_SLONG, RDA_C_SSHORT, RDA_C_VARIANT, RDA_C_WCHAR,
-                            RDA_C_BIT,   RDA_C_TINYINT, RDA_C_BINARY, RDA_C_CHAR, RDA_C_LONG, RDA_C_SHORT,
-                            RDA_C_FLOAT, RDA_C_DOUBLE, RDA_C_DATE, RDA_C_TIME, RDA_C_TIMESTAMP, RDA_C_DEFAULT,
-                            RDA_C_ARRAY, 3};
+  const int16_t cTypes[] = {RDA_CLI_C_ULONG, RDA_CLI_C_USHORT, RDA_CLI_C_SLONG, RDA_CLI_C_SSHORT, RDA_CLI_C_VARIANT, RDA_CLI_C_WCHAR,
+                            RDA_CLI_C_BIT,   RDA_CLI_C_TINYINT, RDA_CLI_C_BINARY, RDA_CLI_C_CHAR, RDA_CLI_C_LONG, RDA_CLI_C_SHORT,
+                            RDA_CLI_C_FLOAT, RDA_CLI_C_DOUBLE, RDA_CLI_C_DATE, RDA_CLI_C_TIME, RDA_CLI_C_TIMESTAMP, RDA_CLI_C_DEFAULT,
+                            RDA_CLI_C_ARRAY, 3};
   for (int16_t sql = -12; sql <= 12; ++sql) {
     for (int16_t c : cTypes) {
-      col.arrayFlag = c == RDA_C_ARRAY ? 1 : 0;
+      col.arrayFlag = c == RDA_CLI_C_ARRAY ? 1 : 0;
       convert(sql, nullptr, c, 8);
       EXPECT_EQ(ind, -1) << sql << " -> " << c;
       EXPECT_EQ(buf[0], 0) << sql << " -> " << c;
@@ -355,44 +355,44 @@ TEST_F(Conversion, NullGivesMinusOneForEveryPair) {
       EXPECT_EQ(stmt.errors.count, 0u);
     }
   }
-  convert(RDA_SQL_CHAR, nullptr, RDA_C_CHAR, 0);
+  convert(RDA_CLI_SQL_CHAR, nullptr, RDA_CLI_C_CHAR, 0);
   EXPECT_EQ(ind, -1);
   EXPECT_TRUE(untouchedFrom(0)) << "a text buffer of length 0 receives nothing";
 }
 
 TEST_F(Conversion, TypesOutsideTheMatrixAndValuesInAnotherLayout) {
   const RDA_CliValueData n = I(5);
-  convert(13, &n, RDA_C_LONG, 4);
+  convert(13, &n, RDA_CLI_C_LONG, 4);
   EXPECT_EQ(lastDiag(stmt.errors).state, "S1004");
   EXPECT_EQ(textOf(lastDiag(stmt.errors)), "Invalid SQL type 13");
-  convert(RDA_SQL_INTEGER, &n, 3, 4);
+  convert(RDA_CLI_SQL_INTEGER, &n, 3, 4);
   EXPECT_EQ(lastDiag(stmt.errors).state, "S1004");
   EXPECT_EQ(textOf(lastDiag(stmt.errors)), "Invalid SQL C type 3");
-  convert(RDA_SQL_UNKNOWN, &n, RDA_C_CHAR, 4);
+  convert(RDA_CLI_SQL_UNKNOWN, &n, RDA_CLI_C_CHAR, 4);
   EXPECT_EQ(lastDiag(stmt.errors).state, "S1003");
 
   // An INTEGER value in a VARCHAR column would be read as a length and a
   // pointer: refused, nothing written.
-  convertItem(RDA_SQL_VARCHAR, RDA_SQL_INTEGER, &n, RDA_C_LONG, 4);
+  convertItem(RDA_CLI_SQL_VARCHAR, RDA_CLI_SQL_INTEGER, &n, RDA_CLI_C_LONG, 4);
   EXPECT_EQ(lastDiag(stmt.errors).state, "07006");
   EXPECT_TRUE(untouchedFrom(0));
   EXPECT_EQ(ind, kUntouched);
   const RDA_CliValueData text = T("3");
-  convertItem(RDA_SQL_INTEGER, RDA_SQL_VARCHAR, &text, RDA_C_CHAR, 8);
+  convertItem(RDA_CLI_SQL_INTEGER, RDA_CLI_SQL_VARCHAR, &text, RDA_CLI_C_CHAR, 8);
   EXPECT_EQ(lastDiag(stmt.errors).state, "07006");
   // A DATE column reads the datetime text its values carry.
   const RDA_CliValueData day = DT("2024-01-02");
-  convertItem(RDA_SQL_DATE, RDA_SQL_TIMESTAMP, &day, RDA_C_DATE, 6, 10);
+  convertItem(RDA_CLI_SQL_DATE, RDA_CLI_SQL_TIMESTAMP, &day, RDA_CLI_C_DATE, 6, 10);
   EXPECT_EQ(stmt.errors.count, 0u);
-  EXPECT_EQ(shown(RDA_C_DATE), "2024-1-2");
+  EXPECT_EQ(shown(RDA_CLI_C_DATE), "2024-1-2");
   // A variant column takes a value of any type; an array value starts with
   // an integer element count.
-  convertItem(RDA_SQL_VARIANT, RDA_SQL_INTEGER, &n, RDA_C_DEFAULT, 16);
+  convertItem(RDA_CLI_SQL_VARIANT, RDA_CLI_SQL_INTEGER, &n, RDA_CLI_C_DEFAULT, 16);
   EXPECT_NE(lastDiag(stmt.errors).state, "07006");
   col.arrayFlag = 1;
-  convertItem(RDA_SQL_VARCHAR, RDA_SQL_VARCHAR, &text, RDA_C_ARRAY, 8);
+  convertItem(RDA_CLI_SQL_VARCHAR, RDA_CLI_SQL_VARCHAR, &text, RDA_CLI_C_ARRAY, 8);
   EXPECT_EQ(lastDiag(stmt.errors).state, "07006");
-  convertItem(RDA_SQL_VARCHAR, RDA_SQL_INTEGER, &n, RDA_C_ARRAY, 8);
+  convertItem(RDA_CLI_SQL_VARCHAR, RDA_CLI_SQL_INTEGER, &n, RDA_CLI_C_ARRAY, 8);
   EXPECT_NE(lastDiag(stmt.errors).state, "07006");
 }
 
@@ -401,15 +401,15 @@ TEST_F(Conversion, DefaultOnWideTextFollowsTheConnectionsMapping) {
   RDA_CliValueData w{};
   w.wtext = RDA_CliWText{0, empty};
   TraceCapture trace({{&rda_cliTMHandle, "CLI : ", 128}});
-  for (int16_t sql : {RDA_SQL_WCHAR, RDA_SQL_WVARCHAR, RDA_SQL_WLONGVARCHAR}) {
+  for (int16_t sql : {RDA_CLI_SQL_WCHAR, RDA_CLI_SQL_WVARCHAR, RDA_CLI_SQL_WLONGVARCHAR}) {
     conn.mapDefaultWcharAsChar = 0;
-    convert(sql, &w, RDA_C_DEFAULT, 8);
+    convert(sql, &w, RDA_CLI_C_DEFAULT, 8);
     EXPECT_FALSE(trace.contains("Mapping WCHAR as CHAR"));
     conn.mapDefaultWcharAsChar = 1;
-    convert(sql, &w, RDA_C_DEFAULT, 8);
+    convert(sql, &w, RDA_CLI_C_DEFAULT, 8);
     EXPECT_EQ(trace.count("Mapping WCHAR as CHAR"), 1u) << sql;
     trace.clear();
-    convert(sql, &w, RDA_C_WCHAR, 8);
+    convert(sql, &w, RDA_CLI_C_WCHAR, 8);
     EXPECT_FALSE(trace.contains("Mapping WCHAR as CHAR")) << "only SQL_C_DEFAULT is mapped";
   }
 }
@@ -422,17 +422,17 @@ TEST_F(Conversion, CommaLocaleDecimalPoint) {
     return v;
   };
   const RDA_CliValueData pi = D(-3.25);
-  convert(RDA_SQL_DOUBLE, &pi, RDA_C_CHAR, 16);
-  EXPECT_EQ(shown(RDA_C_CHAR), "-3.25") << "the point is written as '.'";
+  convert(RDA_CLI_SQL_DOUBLE, &pi, RDA_CLI_C_CHAR, 16);
+  EXPECT_EQ(shown(RDA_CLI_C_CHAR), "-3.25") << "the point is written as '.'";
   const RDA_CliValueData digits = T("12.75");
-  convert(RDA_SQL_NUMERIC, &digits, RDA_C_DOUBLE, 8);
+  convert(RDA_CLI_SQL_NUMERIC, &digits, RDA_CLI_C_DOUBLE, 8);
   EXPECT_EQ(number(double{}), 12.75);
-  convert(RDA_SQL_VARCHAR, &digits, RDA_C_FLOAT, 4);
+  convert(RDA_CLI_SQL_VARCHAR, &digits, RDA_CLI_C_FLOAT, 4);
   EXPECT_EQ(number(float{}), 12.75f);
   conn.numericFormat = 0;
   const char v123[] = "\x00\x00\x00\x00\x7B\x00\x00\x00";
   const RDA_CliValueData eight = B(v123, 8);
-  convert(RDA_SQL_NUMERIC, &eight, RDA_C_DOUBLE, 8, 10, 2);
+  convert(RDA_CLI_SQL_NUMERIC, &eight, RDA_CLI_C_DOUBLE, 8, 10, 2);
   EXPECT_EQ(number(double{}), 1.23) << "the text made from the 8-byte form too";
   EXPECT_EQ(stmt.errors.count, 0u);
 }

@@ -15,9 +15,9 @@
 
 namespace {
 
-class NumericText : public CliBlocksTest {};
+class NumericFromWire : public CliBlocksTest {};
 
-TEST_F(NumericText, EightByteFormToText) {
+TEST_F(NumericFromWire, EightByteFormToText) {
   struct Case {
     std::vector<uint8_t> bytes;
     int16_t scale;
@@ -73,7 +73,7 @@ TEST_F(NumericText, EightByteFormToText) {
   }
 }
 
-TEST_F(NumericText, ValuesItCannotWriteAreRefused) {
+TEST_F(NumericFromWire, ValuesItCannotWriteAreRefused) {
   const uint8_t nine[9] = {0, 0, 0, 0, 0, 0, 0, 0, 1};
   const uint8_t one[1] = {1};
   struct Case {

@@ -140,31 +140,31 @@ TEST_F(ResultColumns, DescriptionRefinesTypesSizesAndScales) {
     int16_t scale;
   };
   const Case cases[] = {
-      {rda_createXOPENVariantType(msg, 1, "c", 30), RDA_SQL_VARIANT, 30, 0},
-      {rda_createXOPENWVarCharType(msg, 1, "c", nullptr, 40), RDA_SQL_WVARCHAR, 40, 0},
-      {flagged(rda_createXOPENWVarCharType(msg, 1, "c", nullptr, 40), 4), RDA_SQL_WLONGVARCHAR, 40, 0},
-      {rda_createXOPENWCharType(msg, 1, "c", nullptr, 10, 0), RDA_SQL_WCHAR, 10, 0},
-      {rda_createXOPENBitVaryingType(msg, 1, "c", 100), RDA_SQL_VARBINARY, 100, 0},
-      {flagged(rda_createXOPENBitVaryingType(msg, 1, "c", 100), 4), RDA_SQL_LONGVARBINARY, 100, 0},
-      {flagged(rda_createXOPENBitVaryingType(msg, 1, "c", 100), 8), RDA_SQL_BINARY, 100, 0},
-      {rda_createXOPENCharType(msg, 1, "c", nullptr, 20, 0), RDA_SQL_CHAR, 20, 0},
-      {flagged(rda_createXOPENCharType(msg, 1, "c", nullptr, 20, 0), 16), RDA_SQL_UNKNOWN, 20, 0},
-      {rda_createXOPENNumericType(msg, 1, "c", 12, 3), RDA_SQL_NUMERIC, 12, 3},
-      {rda_createXOPENDecimalType(msg, 1, "c", 7, 0x10002), RDA_SQL_DECIMAL, 7, 2},
-      {rda_createXOPENIntegerType(msg, 1, "c", 10, 1), RDA_SQL_INTEGER, 10, 0},
-      {rda_createXOPENSmallIntType(msg, 1, "c", 5, 1), RDA_SQL_SMALLINT, 5, 0},
-      {flagged(rda_createXOPENSmallIntType(msg, 1, "c", 1, 1), 16), RDA_SQL_BIT, 1, 0},
-      {flagged(rda_createXOPENSmallIntType(msg, 1, "c", 3, 1), 8), RDA_SQL_TINYINT, 3, 0},
-      {rda_createXOPENFloatType(msg, 1, "c", 15, 0), RDA_SQL_FLOAT, 15, 0},
-      {rda_createXOPENRealType(msg, 1, "c", 7, 0), RDA_SQL_REAL, 7, 0},
-      {rda_createXOPENDoublePrecisionType(msg, 1, "c", 15, 0), RDA_SQL_DOUBLE, 15, 0},
-      {rda_createXOPENDateTimeType(msg, 1, "c", 1, nullptr), RDA_SQL_DATE, 10, 0},
-      {rda_createXOPENDateTimeType(msg, 1, "c", 2, nullptr), RDA_SQL_TIME, 8, 0},
-      {rda_createXOPENDateTimeType(msg, 1, "c", 3, nullptr), RDA_SQL_TIMESTAMP, 19, 0},
-      {rda_createXOPENDateTimeType(msg, 1, "c", 3, &three), RDA_SQL_TIMESTAMP, 23, 3},
-      {rda_createXOPENDateTimeType(msg, 1, "c", 3, &zero), RDA_SQL_TIMESTAMP, 19, 0},
-      {rda_createXOPENVarCharType(msg, 1, "c", nullptr, 50), RDA_SQL_VARCHAR, 50, 0},
-      {flagged(rda_createXOPENVarCharType(msg, 1, "c", nullptr, 50), 4), RDA_SQL_LONGVARCHAR, 50, 0},
+      {rda_createXOPENVariantType(msg, 1, "c", 30), RDA_CLI_SQL_VARIANT, 30, 0},
+      {rda_createXOPENWVarCharType(msg, 1, "c", nullptr, 40), RDA_CLI_SQL_WVARCHAR, 40, 0},
+      {flagged(rda_createXOPENWVarCharType(msg, 1, "c", nullptr, 40), 4), RDA_CLI_SQL_WLONGVARCHAR, 40, 0},
+      {rda_createXOPENWCharType(msg, 1, "c", nullptr, 10, 0), RDA_CLI_SQL_WCHAR, 10, 0},
+      {rda_createXOPENBitVaryingType(msg, 1, "c", 100), RDA_CLI_SQL_VARBINARY, 100, 0},
+      {flagged(rda_createXOPENBitVaryingType(msg, 1, "c", 100), 4), RDA_CLI_SQL_LONGVARBINARY, 100, 0},
+      {flagged(rda_createXOPENBitVaryingType(msg, 1, "c", 100), 8), RDA_CLI_SQL_BINARY, 100, 0},
+      {rda_createXOPENCharType(msg, 1, "c", nullptr, 20, 0), RDA_CLI_SQL_CHAR, 20, 0},
+      {flagged(rda_createXOPENCharType(msg, 1, "c", nullptr, 20, 0), 16), RDA_CLI_SQL_UNKNOWN, 20, 0},
+      {rda_createXOPENNumericType(msg, 1, "c", 12, 3), RDA_CLI_SQL_NUMERIC, 12, 3},
+      {rda_createXOPENDecimalType(msg, 1, "c", 7, 0x10002), RDA_CLI_SQL_DECIMAL, 7, 2},
+      {rda_createXOPENIntegerType(msg, 1, "c", 10, 1), RDA_CLI_SQL_INTEGER, 10, 0},
+      {rda_createXOPENSmallIntType(msg, 1, "c", 5, 1), RDA_CLI_SQL_SMALLINT, 5, 0},
+      {flagged(rda_createXOPENSmallIntType(msg, 1, "c", 1, 1), 16), RDA_CLI_SQL_BIT, 1, 0},
+      {flagged(rda_createXOPENSmallIntType(msg, 1, "c", 3, 1), 8), RDA_CLI_SQL_TINYINT, 3, 0},
+      {rda_createXOPENFloatType(msg, 1, "c", 15, 0), RDA_CLI_SQL_FLOAT, 15, 0},
+      {rda_createXOPENRealType(msg, 1, "c", 7, 0), RDA_CLI_SQL_REAL, 7, 0},
+      {rda_createXOPENDoublePrecisionType(msg, 1, "c", 15, 0), RDA_CLI_SQL_DOUBLE, 15, 0},
+      {rda_createXOPENDateTimeType(msg, 1, "c", 1, nullptr), RDA_CLI_SQL_DATE, 10, 0},
+      {rda_createXOPENDateTimeType(msg, 1, "c", 2, nullptr), RDA_CLI_SQL_TIME, 8, 0},
+      {rda_createXOPENDateTimeType(msg, 1, "c", 3, nullptr), RDA_CLI_SQL_TIMESTAMP, 19, 0},
+      {rda_createXOPENDateTimeType(msg, 1, "c", 3, &three), RDA_CLI_SQL_TIMESTAMP, 23, 3},
+      {rda_createXOPENDateTimeType(msg, 1, "c", 3, &zero), RDA_CLI_SQL_TIMESTAMP, 19, 0},
+      {rda_createXOPENVarCharType(msg, 1, "c", nullptr, 50), RDA_CLI_SQL_VARCHAR, 50, 0},
+      {flagged(rda_createXOPENVarCharType(msg, 1, "c", nullptr, 50), 4), RDA_CLI_SQL_LONGVARCHAR, 50, 0},
   };
   for (const Case& c : cases) {
     ASSERT_NE(c.d, nullptr);
@@ -189,7 +189,7 @@ TEST_F(ResultColumns, DescriptionNumbersNamesNullabilityAndHiddenColumns) {
   EXPECT_EQ(utf8(column(1)->name), "ID");
   EXPECT_EQ(column(1)->nullable, 1) << "nullable when the description says nothing";
   EXPECT_EQ(column(2)->nullable, 0);
-  EXPECT_EQ(column(3)->sqlType, RDA_SQL_VARCHAR);
+  EXPECT_EQ(column(3)->sqlType, RDA_CLI_SQL_VARCHAR);
   EXPECT_EQ(std::wstring(column(3)->name), L"\u00e9t\u00e9");
   EXPECT_EQ(column(3)->arrayFlag, 1);
   EXPECT_EQ(stmt.hiddenCols, 1u);
@@ -274,17 +274,17 @@ TEST_F(ResultColumns, BindingAndTheDescription) {
   int64_t ind = 0;
   EXPECT_EQ(rda_cliBindCol(&stmt, 1, 3, &a, 4, &ind), -1);
   EXPECT_EQ(lastDiag(stmt.errors).message, "CLI error: Program type out of range - BindCol: invalid fBufType 3");
-  EXPECT_EQ(rda_cliBindCol(&stmt, 0, RDA_C_LONG, &a, 4, &ind), -1) << "no column 0";
+  EXPECT_EQ(rda_cliBindCol(&stmt, 0, RDA_CLI_C_LONG, &a, 4, &ind), -1) << "no column 0";
   EXPECT_EQ(lastDiag(stmt.errors).state, "S1002");
   // Binding before any description makes the record, and the description
   // keeps it with its binding.
-  EXPECT_EQ(rda_cliBindCol(&stmt, 2, RDA_C_TINYINT_SIGNED, &b, 1, nullptr), 0);
+  EXPECT_EQ(rda_cliBindCol(&stmt, 2, RDA_CLI_C_STINYINT, &b, 1, nullptr), 0);
   EXPECT_EQ(stmt.errors.count, 0u);
   RDA_CliCol* bound = column(2);
   ASSERT_NE(bound, nullptr);
-  EXPECT_EQ(bound->bind.cType, RDA_C_TINYINT);
+  EXPECT_EQ(bound->bind.cType, RDA_CLI_C_TINYINT);
   EXPECT_EQ(bound->bind.ind, &bound->spareInd) << "no indicator: the spare word";
-  EXPECT_EQ(rda_cliBindCol(&stmt, 7, RDA_C_LONG, &a, 4, &ind), 0) << "no description yet: any number";
+  EXPECT_EQ(rda_cliBindCol(&stmt, 7, RDA_CLI_C_LONG, &a, 4, &ind), 0) << "no description yet: any number";
   ASSERT_EQ(updateColSpec(&stmt, descrs({integer("A"), varchar("B"), integer("C")})), 1);
   EXPECT_EQ(numbers(), (std::vector<int>{1, 2, 3})) << "in number order; column 7 is gone";
   EXPECT_EQ(column(2), bound);
@@ -292,22 +292,22 @@ TEST_F(ResultColumns, BindingAndTheDescription) {
   EXPECT_EQ(bound->bind.buffer, &b);
   EXPECT_EQ(utf8(bound->name), "B");
   // Above count + 1 of a described result is refused, count + 1 accepted.
-  EXPECT_EQ(rda_cliBindCol(&stmt, 5, RDA_C_LONG, &a, 4, &ind), -1);
+  EXPECT_EQ(rda_cliBindCol(&stmt, 5, RDA_CLI_C_LONG, &a, 4, &ind), -1);
   EXPECT_EQ(lastDiag(stmt.errors).state, "S1002");
-  EXPECT_EQ(rda_cliBindCol(&stmt, 4, RDA_C_LONG, &a, 4, &ind), 0);
+  EXPECT_EQ(rda_cliBindCol(&stmt, 4, RDA_CLI_C_LONG, &a, 4, &ind), 0);
   EXPECT_EQ(stmt.cols.count, 4u);
   // Unbinding.
-  EXPECT_EQ(rda_cliBindCol(&stmt, 9, RDA_C_LONG, nullptr, 0, nullptr), -1);
+  EXPECT_EQ(rda_cliBindCol(&stmt, 9, RDA_CLI_C_LONG, nullptr, 0, nullptr), -1);
   EXPECT_EQ(lastDiag(stmt.errors).message, "CLI error: Invalid column name - BindCol: invalid column number 9");
-  EXPECT_EQ(rda_cliBindCol(&stmt, 2, RDA_C_LONG, nullptr, 0, nullptr), 0);
+  EXPECT_EQ(rda_cliBindCol(&stmt, 2, RDA_CLI_C_LONG, nullptr, 0, nullptr), 0);
   EXPECT_EQ(bound->flags, RDA_CLI_COL_DESCRIBED);
   // A description that fails keeps the bindings, undescribed.
-  ASSERT_EQ(rda_cliBindCol(&stmt, 3, RDA_C_LONG, &a, 4, &ind), 0);
+  ASSERT_EQ(rda_cliBindCol(&stmt, 3, RDA_CLI_C_LONG, &a, 4, &ind), 0);
   EXPECT_EQ(updateColSpec(&stmt, descrs({integer(), rda_createXOPENIntegerType(msg, 1, "x", 10, 2)})), 0);
   EXPECT_EQ(numbers(), (std::vector<int>{3, 4}));
   EXPECT_EQ(column(3)->flags, RDA_CLI_COL_BOUND);
   EXPECT_EQ(column(3)->name, nullptr);
-  EXPECT_EQ(rda_cliBindCol(reinterpret_cast<RDA_CliHSTMT*>(&conn), 1, RDA_C_LONG, &a, 4, &ind), -2);
+  EXPECT_EQ(rda_cliBindCol(reinterpret_cast<RDA_CliHSTMT*>(&conn), 1, RDA_CLI_C_LONG, &a, 4, &ind), -2);
 }
 
 // ---------------------------------------------------------------------------
@@ -332,12 +332,12 @@ TEST_F(ResultColumns, RowsAreSplitOntoTheColumnQueues) {
   ASSERT_EQ(q3.size(), 2u);
   EXPECT_EQ(column(1)->values.count, 2u);
   EXPECT_EQ(q1[0]->data->integer, 7);
-  EXPECT_EQ(q1[0]->sqlType, RDA_SQL_INTEGER);
+  EXPECT_EQ(q1[0]->sqlType, RDA_CLI_SQL_INTEGER);
   EXPECT_EQ(q1[1]->data, nullptr) << "NULL";
-  EXPECT_EQ(q2[0]->sqlType, RDA_SQL_VARCHAR);
+  EXPECT_EQ(q2[0]->sqlType, RDA_CLI_SQL_VARCHAR);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(q2[0]->data->text.text), q2[0]->data->text.length), "seven");
   EXPECT_EQ(q2[0]->data->text.text[5], 0) << "a NUL after the bytes";
-  EXPECT_EQ(q3[0]->sqlType, RDA_SQL_WVARCHAR);
+  EXPECT_EQ(q3[0]->sqlType, RDA_CLI_SQL_WVARCHAR);
   EXPECT_EQ(q3[0]->data->wtext.length, 2u) << "one character above U+FFFF and one below";
   EXPECT_EQ(std::wstring(q3[0]->data->wtext.text), L"\U0001F600x");
   EXPECT_EQ(q3[1]->data->wtext.length, 0u) << "an empty text is a value";
@@ -345,7 +345,7 @@ TEST_F(ResultColumns, RowsAreSplitOntoTheColumnQueues) {
 
 TEST_F(ResultColumns, LongBinaryValuesRunOverTheirParts) {
   ASSERT_EQ(updateColSpec(&stmt, descrs({binary(), integer()})), 1);
-  ASSERT_EQ(column(1)->sqlType, RDA_SQL_LONGVARBINARY);
+  ASSERT_EQ(column(1)->sqlType, RDA_CLI_SQL_LONGVARBINARY);
   RDASQLValList* r1 = row();
   for (uint32_t n : {32000u, 32000u, 6000u}) addBits(r1, n, 0x5A);
   addInt(r1, 1);
@@ -534,7 +534,7 @@ TEST_F(ResultColumns, GetColReadsTheCurrentValue) {
             1);
   int32_t v = 0;
   int64_t ind = 0;
-  EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_C_LONG, &v, 4, &ind), 0);
+  EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_LONG, &v, 4, &ind), 0);
   EXPECT_EQ(ind, -1) << "before the first fetch the column reads as NULL";
   RDASQLValList* r = row();
   addNull(r);
@@ -547,31 +547,31 @@ TEST_F(ResultColumns, GetColReadsTheCurrentValue) {
 
   for (int i = 0; i < 2; ++i) {
     ind = 0;
-    EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_C_LONG, &v, 4, &ind), 0) << "NULL, and again";
+    EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_LONG, &v, 4, &ind), 0) << "NULL, and again";
     EXPECT_EQ(ind, -1);
   }
-  EXPECT_EQ(rda_cliGetCol(&stmt, 2, RDA_C_LONG, &v, 4, &ind), 0);
+  EXPECT_EQ(rda_cliGetCol(&stmt, 2, RDA_CLI_C_LONG, &v, 4, &ind), 0);
   EXPECT_EQ(v, 42);
   EXPECT_EQ(ind, 4);
-  EXPECT_EQ(rda_cliGetCol(&stmt, 2, RDA_C_LONG, &v, 4, &ind), 100) << "read whole";
+  EXPECT_EQ(rda_cliGetCol(&stmt, 2, RDA_CLI_C_LONG, &v, 4, &ind), 100) << "read whole";
   v = 0;
-  EXPECT_EQ(rda_cliGetCol(&stmt, -2, RDA_C_CHAR, &v, 4, &ind), 0) << "a negated number reads it again";
+  EXPECT_EQ(rda_cliGetCol(&stmt, -2, RDA_CLI_C_CHAR, &v, 4, &ind), 0) << "a negated number reads it again";
   EXPECT_STREQ(reinterpret_cast<char*>(&v), "42");
   EXPECT_EQ(stmt.lastGetDataCol, 2);
 
   // A value cut to the buffer: with nothing delivered it stays current,
   // delivered in part it is read.
   char text[16];
-  EXPECT_EQ(rda_cliGetCol(&stmt, 3, RDA_C_CHAR, text, 0, &ind), 1);
+  EXPECT_EQ(rda_cliGetCol(&stmt, 3, RDA_CLI_C_CHAR, text, 0, &ind), 1);
   EXPECT_EQ(ind, 7);
-  EXPECT_EQ(rda_cliGetCol(&stmt, 3, RDA_C_CHAR, text, 5, &ind), 1);
+  EXPECT_EQ(rda_cliGetCol(&stmt, 3, RDA_CLI_C_CHAR, text, 5, &ind), 1);
   EXPECT_STREQ(text, "3.14");
   EXPECT_EQ(lastDiag(stmt.errors).state, "01004");
-  EXPECT_EQ(rda_cliGetCol(&stmt, 3, RDA_C_CHAR, text, 16, &ind), 100);
-  EXPECT_EQ(rda_cliGetCol(&stmt, -3, RDA_C_LONG, &v, 4, &ind), 0);
+  EXPECT_EQ(rda_cliGetCol(&stmt, 3, RDA_CLI_C_CHAR, text, 16, &ind), 100);
+  EXPECT_EQ(rda_cliGetCol(&stmt, -3, RDA_CLI_C_LONG, &v, 4, &ind), 0);
   EXPECT_EQ(v, 3);
   // A failed conversion.
-  EXPECT_EQ(rda_cliGetCol(&stmt, -3, RDA_C_DATE, text, 16, &ind), -1);
+  EXPECT_EQ(rda_cliGetCol(&stmt, -3, RDA_CLI_C_DATE, text, 16, &ind), -1);
   EXPECT_EQ(lastDiag(stmt.errors).state, "S1003");
 
   struct Refusal {
@@ -579,11 +579,11 @@ TEST_F(ResultColumns, GetColReadsTheCurrentValue) {
     int16_t cType;
     const char* message;
   };
-  ASSERT_EQ(rda_cliBindCol(&stmt, 1, RDA_C_LONG, &v, 4, &ind), 0);
+  ASSERT_EQ(rda_cliBindCol(&stmt, 1, RDA_CLI_C_LONG, &v, 4, &ind), 0);
   const Refusal refusals[] = {
-      {1, RDA_C_LONG, "CLI error: Invalid column name - GetCol: Col:1 is invalid"},
-      {-9, RDA_C_LONG, "CLI error: Invalid column name - GetCol: Col:9 is invalid"},
-      {2, RDA_C_ARRAY, "CLI error: Program type out of range"},
+      {1, RDA_CLI_C_LONG, "CLI error: Invalid column name - GetCol: Col:1 is invalid"},
+      {-9, RDA_CLI_C_LONG, "CLI error: Invalid column name - GetCol: Col:9 is invalid"},
+      {2, RDA_CLI_C_ARRAY, "CLI error: Program type out of range"},
       {2, 3, "CLI error: Program type out of range"},
   };
   for (const Refusal& f : refusals) {
@@ -591,8 +591,8 @@ TEST_F(ResultColumns, GetColReadsTheCurrentValue) {
     EXPECT_EQ(lastDiag(stmt.errors).message, f.message);
   }
   RDA_cliClearResult(&stmt);
-  ASSERT_EQ(rda_cliBindCol(&stmt, 1, RDA_C_LONG, nullptr, 0, nullptr), 0);
-  EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_C_LONG, &v, 4, &ind), -1);
+  ASSERT_EQ(rda_cliBindCol(&stmt, 1, RDA_CLI_C_LONG, nullptr, 0, nullptr), 0);
+  EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_LONG, &v, 4, &ind), -1);
   EXPECT_EQ(lastDiag(stmt.errors).message, "CLI error: Function sequence error - GetCol: Fetch was not called");
 }
 
@@ -601,7 +601,7 @@ TEST_F(ResultColumns, CountsAndRowCount) {
   EXPECT_EQ(rda_cliNumResultCols(&stmt, &n), 0);
   EXPECT_EQ(n, 0) << "no columns";
   int32_t v = 0;
-  ASSERT_EQ(rda_cliBindCol(&stmt, 1, RDA_C_LONG, &v, 4, nullptr), 0);
+  ASSERT_EQ(rda_cliBindCol(&stmt, 1, RDA_CLI_C_LONG, &v, 4, nullptr), 0);
   EXPECT_EQ(rda_cliNumResultCols(&stmt, &n), 0);
   EXPECT_EQ(n, 0) << "bound, not described, not prepared";
   stmt.state |= RDA_CLI_STMT_PREPARED;
@@ -629,7 +629,7 @@ TEST_F(ResultColumns, DescribeCol) {
   EXPECT_EQ(rda_cliDescribeCol(&stmt, 1, name, 16, &len, &type, &size, &scale, &nullable), 0);
   EXPECT_EQ(std::wstring(name), L"PRICE");
   EXPECT_EQ(len, -3) << "the caller measures a name that fitted";
-  EXPECT_EQ(type, RDA_SQL_NUMERIC);
+  EXPECT_EQ(type, RDA_CLI_SQL_NUMERIC);
   EXPECT_EQ(size, 12u);
   EXPECT_EQ(scale, 2);
   EXPECT_EQ(nullable, 0);
@@ -656,7 +656,7 @@ TEST_F(ResultColumns, DescribeCol) {
   // Not described and not prepared: nothing.
   RDA_cliClearResult(&stmt);
   int32_t v;
-  ASSERT_EQ(rda_cliBindCol(&stmt, 1, RDA_C_LONG, &v, 4, nullptr), 0);
+  ASSERT_EQ(rda_cliBindCol(&stmt, 1, RDA_CLI_C_LONG, &v, 4, nullptr), 0);
   type = 77;
   EXPECT_EQ(rda_cliDescribeCol(&stmt, 1, name, 16, &len, &type, nullptr, nullptr, nullptr), 0);
   EXPECT_EQ(type, 77);
@@ -679,7 +679,7 @@ TEST_F(ResultColumns, ColAttributeAnswers) {
     int64_t value;
   };
   const Num nums[] = {
-      {1, RDA_CLI_ATTR_TYPE, RDA_SQL_NUMERIC}, {1, RDA_CLI_ATTR_LENGTH, 14},  {1, RDA_CLI_ATTR_OCTET_LENGTH, 14},
+      {1, RDA_CLI_ATTR_TYPE, RDA_CLI_SQL_NUMERIC}, {1, RDA_CLI_ATTR_LENGTH, 14},  {1, RDA_CLI_ATTR_OCTET_LENGTH, 14},
       {1, RDA_CLI_ATTR_PRECISION, 12},        {1, RDA_CLI_ATTR_SCALE, 2},     {1, RDA_CLI_ATTR_NULLABLE, 1},
       {2, RDA_CLI_ATTR_LENGTH, 30},           {2, RDA_CLI_ATTR_OCTET_LENGTH, 120},
       {2, RDA_CLI_ATTR_ARRAY, 1},             {1, RDA_CLI_ATTR_ARRAY, 0},     {3, RDA_CLI_ATTR_NULLABLE, 0},
@@ -737,7 +737,7 @@ TEST_F(ResultColumns, ColAttributeAnswers) {
   EXPECT_EQ(lastDiag(stmt.errors).state, "S1002");
   RDA_cliClearResult(&stmt);
   int32_t v;
-  ASSERT_EQ(rda_cliBindCol(&stmt, 1, RDA_C_LONG, &v, 4, nullptr), 0);
+  ASSERT_EQ(rda_cliBindCol(&stmt, 1, RDA_CLI_C_LONG, &v, 4, nullptr), 0);
   len = 9;
   EXPECT_EQ(rda_cliColAttribute(&stmt, 1, RDA_CLI_ATTR_TYPE, buf, sizeof buf, &len, nullptr), 0);
   EXPECT_EQ(len, 0) << "not described";

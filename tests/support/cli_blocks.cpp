@@ -29,6 +29,7 @@ void CliBlocksTest::SetUp() {
   RDA_cliInitErrorList(&stmt.errors);
   RDA_cliRingInit(&stmt.cols);
   RDA_cliRingInit(&stmt.params);
+  RDA_cliRingInit(&stmt.paramDescs);
   RDA_cliRingAppend(&conn.stmts, &stmt.links);
   for (const void* b : {static_cast<const void*>(&env), static_cast<const void*>(&conn),
                         static_cast<const void*>(&stmt)})
@@ -45,5 +46,6 @@ void CliBlocksTest::TearDown() {
   al_deleteGidu(conn.tmpl);
   _xm_freeTree(stmt.resultTree);
   _xm_freeTree(stmt.tree);
+  xm_releaseKeptPages();
   XmCountTest::TearDown();
 }
