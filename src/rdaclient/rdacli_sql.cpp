@@ -3,6 +3,7 @@
 #include "src/rda/rda_idubuild.h"
 #include "src/rdaclient/rdacli_event.h"
 #include "src/rdaclient/rdacli_handles.h"
+#include "src/rdaclient/rdacli_result.h"
 #include "src/runtime/xm.h"
 
 namespace {
@@ -53,9 +54,18 @@ int32_t RDA_cliBgnTransOnConnection(RDA_CliHDBC* conn) {
   return RDA_CLI_SUCCESS;
 }
 
-// Minimal version: the row count is forgotten; the column records and
-// queued values come with the result handling.
+// Minimal version: the columns' descriptions and queued values go with the
+// confirm-received bit, and the row count is forgotten; the rest of the
+// statement's result comes with the SQL-text operations.
 void RDA_cliClearResult(RDA_CliHSTMT* stmt) {
+  if ((stmt->state & RDA_CLI_STMT_CONFIRMED) != 0) {
+    RDA_cliClearColumns(stmt);
+    stmt->state &= ~RDA_CLI_STMT_CONFIRMED;
+  }
   stmt->resultKind = 0;
   stmt->rowCount = 0;
 }
+
+// Minimal version: nothing is sent and the statement stays undescribed; the
+// DESCRIBE text to the server comes with the SQL-text operations.
+int32_t RDA_cliDescribeSQL(RDA_CliHSTMT*) { return 1; }

@@ -20,3 +20,6 @@ int32_t RDA_cliRollback(RDA_CliHDBC* hdbc);
 int32_t RDA_cliBgnTransOnConnection(RDA_CliHDBC* hdbc);
 // Drops the statement's result.
 void RDA_cliClearResult(RDA_CliHSTMT* hstmt);
+// Has the server describe the statement's prepared text: 1, or 0 with
+// diagnostics.
+int32_t RDA_cliDescribeSQL(RDA_CliHSTMT* hstmt);
