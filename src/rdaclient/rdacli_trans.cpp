@@ -38,7 +38,7 @@ int32_t endTransaction(RDA_CliHDBC* conn, GIDU* req, const char* name, const cha
   RDA_cliSendEvent(req, RDA_CLI_SEND_WAIT);
   if (conn->errors.count == 0 && conn->answered == 0) {
     TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** %s: no confirmation of the %s\n", name, what);
-    RDA_cliAddError(&conn->errors, RDA_CLI_ROW_NO_ANSWER, 0, "No confirmation received", conn->tree);
+    RDA_cliAddError(&conn->errors, RDA_CLI_ROW_COMPLETION_UNKNOWN, 0, "No confirmation received", conn->tree);
   }
   if (conn->errors.count > 0) {
     TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** %s: can't execute %s\n", name, what);
