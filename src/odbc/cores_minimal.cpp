@@ -1,11 +1,12 @@
-// Minimal version: the cores of the connect, statement, result, catalog,
+// Minimal version: the cores of the statement, result, catalog,
 // information, option and transaction roads. Each checks its handle and
 // answers -1 with S1C00 ("Driver not capable") on it; SQLGetInfo answers the
-// driver's version locally, and SQLError reads the driver's own lists.
+// driver's version locally, and the driver's information query fails.
 #include <cstring>
 
 #include "src/odbc/cores.h"
 #include "src/odbc/lmo.h"
+#include "src/odbc/lmoconn.h"
 #include "src/odbc/odbcwide.h"
 #include "common/verinfo.h"
 #include "src/runtime/gutrace.h"
@@ -32,12 +33,6 @@ int16_t onDbc(LmoDbc* dbc) {
 
 }  // namespace
 
-int16_t QVSQLAllocConnectOnThread(LmoEnv* env, LmoDbc** out) {
-  if (out != nullptr) *out = nullptr;
-  LmoEnv* e = lmoLiveEnv(env);
-  return e != nullptr ? notCapable(&e->errors) : -2;
-}
-
 int16_t QVSQLAllocStmt(LmoDbc* dbc, LmoStmt** out) {
   if (out != nullptr) *out = nullptr;
   return onDbc(dbc);
@@ -45,31 +40,14 @@ int16_t QVSQLAllocStmt(LmoDbc* dbc, LmoStmt** out) {
 int16_t QVSQLBindCol(LmoStmt* s, uint16_t, int16_t, void*, int64_t, int64_t*) { return onStmt(s); }
 int16_t QVSQLCancel(LmoStmt* s) { return onStmt(s); }
 int16_t QVSQLColAttributesW(LmoStmt* s, uint16_t, uint16_t, void*, int16_t, int16_t*, int64_t*) { return onStmt(s); }
-int16_t QVSQLConnectW(LmoDbc* d, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onDbc(d); }
 int16_t QVSQLDescribeColW(LmoStmt* s, uint16_t, wchar_t*, int16_t, int16_t*, int16_t*, uint64_t*, int16_t*,
                           int16_t*) {
   return onStmt(s);
-}
-int16_t QVSQLDisconnect(LmoDbc* d) { return onDbc(d); }
-
-int16_t QVSQLErrorW(LmoEnv* env, LmoDbc* dbc, LmoStmt* stmt, wchar_t* sqlState, int32_t* native, wchar_t* message,
-                    int16_t messageSize, int16_t* messageLength) {
-  if ((env != nullptr && !lmoIsLive(LmoKind::Env, env)) || (dbc != nullptr && !lmoIsLive(LmoKind::Dbc, dbc)) ||
-      (stmt != nullptr && !lmoIsLive(LmoKind::Stmt, stmt)))
-    return -2;
-  const int16_t r = lmoError(env, dbc, stmt, sqlState, native, message, messageSize, messageLength);
-  if (r != 100) return r;
-  if (sqlState != nullptr) std::wcscpy(sqlState, L"00000");
-  if (native != nullptr) *native = 0;
-  if (message != nullptr && messageSize > 0) message[0] = L'\0';
-  if (messageLength != nullptr) *messageLength = 0;
-  return 100;
 }
 
 int16_t QVSQLExecDirectW(LmoStmt* s, wchar_t*, int32_t) { return onStmt(s); }
 int16_t QVSQLExecute(LmoStmt* s) { return onStmt(s); }
 int16_t QVSQLFetch(LmoStmt* s) { return onStmt(s); }
-int16_t QVSQLFreeConnect(LmoDbc* d) { return onDbc(d); }
 int16_t QVSQLFreeStmt(LmoStmt* s, uint16_t) { return onStmt(s); }
 int16_t QVSQLGetCursorName(LmoStmt* s, char*, int16_t, int16_t*) { return onStmt(s); }
 int16_t QVSQLNumResultCols(LmoStmt* s, int16_t*) { return onStmt(s); }
@@ -134,9 +112,6 @@ int16_t QVSQLStatisticsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar
 int16_t QVSQLTablesW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
   return onStmt(s);
 }
-int16_t QVSQLDriverConnectW(LmoDbc* d, void*, wchar_t*, int16_t, wchar_t*, int16_t, int16_t*, uint16_t) {
-  return onDbc(d);
-}
 int16_t QVSQLDescribeParam(LmoStmt* s, uint16_t, int16_t*, uint64_t*, int16_t*, int16_t*) { return onStmt(s); }
 int16_t QVSQLForeignKeysW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t,
                           wchar_t*, int16_t, wchar_t*, int16_t) {
@@ -155,10 +130,14 @@ int16_t QVSQLBindParameter(LmoStmt* s, uint16_t, int16_t, int16_t, int16_t, uint
 }
 int16_t QVSQLMoreResults(LmoStmt* s) { return onStmt(s); }
 int16_t QVSQLExtendedFetch(LmoStmt* s, uint16_t, int64_t, uint64_t*, uint16_t*) { return onStmt(s); }
-int16_t QVSQLBrowseConnectW(LmoDbc* d, wchar_t*, int16_t, wchar_t*, int16_t, int16_t*) { return onDbc(d); }
 int16_t QVSQLStartTransaction(LmoDbc* d) { return d == nullptr ? -2 : onDbc(d); }
 int16_t QVSQLParamAttributes(LmoStmt* s, uint16_t, int16_t, int16_t, int64_t, int16_t, void*, void*) {
   return onStmt(s);
 }
 
 void QvMapSqlState(LmoEnv*, wchar_t*) {}
+
+int16_t lmoRequestInfo(LmoDbc*, const char*, char* out, int32_t outSize) {
+  if (out != nullptr && outSize > 0) out[0] = '\0';
+  return -1;
+}

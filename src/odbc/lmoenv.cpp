@@ -1,9 +1,12 @@
 // The environment-level cores.
 #include "src/odbc/lmoenv.h"
 
+#include <new>
+
 #include "src/odbc/cores.h"
 #include "src/odbc/dispatch.h"
 #include "src/odbc/lmo.h"
+#include "src/rdaclient/rdacli_handles.h"
 #include "src/runtime/gutrace.h"
 
 namespace {
@@ -13,8 +16,24 @@ constexpr const char* kSrc = "src/lmoenv";
 }  // namespace
 
 int16_t lmoAllocEnv() {
-  TR_TRACE(kSrc, htrODBC, 2, "lmoAllocEnv: Cannot allocate env. memory");
-  return -1;
+  auto* env = new (std::nothrow) LmoEnv{};
+  if (env == nullptr || lmoRegister(LmoKind::Env, env) == 0) {
+    delete env;
+    TR_TRACE(kSrc, htrODBC, 2, "lmoAllocEnv: Cannot allocate env. memory");
+    return -1;
+  }
+  env->self = env;
+  // The client's environment starts the process's first stack instance.
+  const int32_t r = rda_cliAllocEnv(&env->rdaEnv);
+  if (r != 0) {
+    if (env->rdaEnv != nullptr) rda_cliFreeEnv(env->rdaEnv);
+    lmoUnregister(env);
+    delete env;
+    return static_cast<int16_t>(r);
+  }
+  env->odbcVersion = 3;
+  gLmoShareVars = env;
+  return 0;
 }
 
 int16_t lmoFreeEnv() {
@@ -24,6 +43,7 @@ int16_t lmoFreeEnv() {
     return -2;
   }
   lmoClearErrorList(&env->errors);
+  rda_cliFreeEnv(env->rdaEnv);
   lmoUnregister(env);
   gLmoShareVars = nullptr;
   delete env;

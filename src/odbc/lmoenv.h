@@ -1,8 +1,7 @@
 // The process's one ODBC environment: made by the first SQLAllocEnv, handed
 // out by every later one, freed only by the detach routine.
-//
-// Minimal version: the environment's stack instance comes with the RDA
-// client's environment, so lmoAllocEnv makes none yet and fails.
+// The RDA client's environment behind it starts the process's first
+// stack instance.
 #pragma once
 
 #include <cstdint>

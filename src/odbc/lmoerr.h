@@ -25,6 +25,7 @@ inline constexpr int32_t kLmoErrGeneral = 51;         // S1000
 inline constexpr int32_t kLmoErrMemory = 52;          // S1001
 inline constexpr int32_t kLmoErrSequence = 58;        // S1010
 inline constexpr int32_t kLmoErrBadLength = 61;       // S1090
+inline constexpr int32_t kLmoErrDriverCompletion = 79;  // S1110
 inline constexpr int32_t kLmoErrNotCapable = 80;      // S1C00
 inline constexpr int32_t kLmoErrOptionChanged = 84;   // 01S02
 

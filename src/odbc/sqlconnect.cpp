@@ -13,7 +13,8 @@ constexpr SQLSMALLINT kConnectOutChars = 16384;  // the longest connect string
 
 // A driver or browse connect of a narrow caller: the wide body writes into
 // a zeroed buffer of the longest connect string, which is then narrowed
-// into the caller's buffer.
+// into the caller's buffer (a browse step that needs more attributes lists
+// them there too).
 template <class Body>
 SQLRETURN narrowConnect(SQLHDBC dbc, SQLCHAR* in, SQLSMALLINT inLength, SQLCHAR* out, SQLSMALLINT outMax,
                         SQLSMALLINT* outLength, Body body) {
@@ -26,7 +27,7 @@ SQLRETURN narrowConnect(SQLHDBC dbc, SQLCHAR* in, SQLSMALLINT inLength, SQLCHAR*
   if (wout == nullptr) return SQL_ERROR;
   SQLSMALLINT woutLength = 0;
   SQLRETURN rc = body(win.text(), qvClamp16(win.length()), wout, kConnectOutChars, &woutLength);
-  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
+  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || rc == SQL_NEED_DATA) {
     bool cut = false;
     const int64_t whole = qvPutNarrow(wout, -3, out, outMax, &cut);
     if (outLength != nullptr) *outLength = qvClamp16(whole);
@@ -49,7 +50,7 @@ SQLRETURN utf16Connect(SQLHDBC dbc, SQLWCHAR* in, SQLSMALLINT inLength, SQLWCHAR
   if (wout == nullptr) return SQL_ERROR;
   SQLSMALLINT woutLength = 0;
   SQLRETURN rc = body(win.text(), qvClamp16(win.length()), wout, kConnectOutChars + 1, &woutLength);
-  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
+  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || rc == SQL_NEED_DATA) {
     const WideOut w = QvPutAppWide(wout, -3, out, outMax);
     if (outLength != nullptr) *outLength = qvClamp16(w.units);
     rc = qvCutResult(rc, w.truncated, dbc, nullptr);

@@ -18,10 +18,15 @@ struct RDA_CliHSTMT;
 // Rows of the SQLSTATE table (RDA_cliErrorIndex) that the client names.
 inline constexpr uint32_t RDA_CLI_ROW_NO_ERROR = 0;              // 00000
 inline constexpr uint32_t RDA_CLI_ROW_DISCONNECT_ERROR = 1;      // 01002
+inline constexpr uint32_t RDA_CLI_ROW_TRUNCATED = 2;             // 01004
+inline constexpr uint32_t RDA_CLI_ROW_RESTRICTED_TYPE = 5;       // 07006
+inline constexpr uint32_t RDA_CLI_ROW_DESCRIPTOR_COUNT = 6;      // 07008
 inline constexpr uint32_t RDA_CLI_ROW_CANT_CONNECT = 7;          // 08001
 inline constexpr uint32_t RDA_CLI_ROW_CONNECTION_IN_USE = 8;     // 08002
 inline constexpr uint32_t RDA_CLI_ROW_NO_CONNECTION = 9;         // 08003
 inline constexpr uint32_t RDA_CLI_ROW_CONNECTION_FAILURE = 10;   // 08004
+inline constexpr uint32_t RDA_CLI_ROW_OUT_OF_RANGE = 16;         // 22003
+inline constexpr uint32_t RDA_CLI_ROW_ASSIGNMENT = 17;           // 22005
 inline constexpr uint32_t RDA_CLI_ROW_CURSOR_STATE = 20;         // 24000
 inline constexpr uint32_t RDA_CLI_ROW_TRANS_ROLLED_BACK = 23;    // 25S03
 inline constexpr uint32_t RDA_CLI_ROW_ROLLBACK = 28;             // 40000
@@ -31,6 +36,8 @@ inline constexpr uint32_t RDA_CLI_ROW_RELEASE_REFUSED = 62;      // HZ510
 inline constexpr uint32_t RDA_CLI_ROW_CONNECTION_LOST = 63;      // HZ520
 inline constexpr uint32_t RDA_CLI_ROW_NO_MEMORY = 69;            // S1001
 inline constexpr uint32_t RDA_CLI_ROW_INVALID_COLUMN = 70;       // S1002
+inline constexpr uint32_t RDA_CLI_ROW_PROGRAM_TYPE = 71;         // S1003
+inline constexpr uint32_t RDA_CLI_ROW_DATA_TYPE = 72;            // S1004
 inline constexpr uint32_t RDA_CLI_ROW_INVALID_ARGUMENT = 74;     // S1009
 inline constexpr uint32_t RDA_CLI_ROW_SEQUENCE = 75;             // S1010
 inline constexpr uint32_t RDA_CLI_ROW_TRANSACTION_OPTION = 76;   // S1012

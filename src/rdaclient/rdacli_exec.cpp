@@ -55,6 +55,6 @@ int32_t rda_cliNumParams(RDA_CliHSTMT* stmt, int16_t* count) {
     RDA_cliAddError(&stmt->errors, RDA_CLI_ROW_SEQUENCE, 0, kNotPrepared, stmt->tree);
     return RDA_CLI_ERROR;
   }
-  if (count != nullptr) *count = static_cast<int16_t>(stmt->paramMarkerCount);
+  if (count != nullptr) *count = static_cast<int16_t>(stmt->paramCount);
   return RDA_CLI_SUCCESS;
 }

@@ -11,6 +11,7 @@
 #include "src/rda/rda_perror.h"
 #include "src/rda/rda_stackbuild.h"
 #include "src/rdaclient/rdacli_blocks.h"
+#include "src/rdaclient/rdacli_col.h"
 #include "src/rdaclient/rdacli_event.h"
 #include "src/rdaclient/rdacli_init.h"
 #include "src/rdaclient/rdacli_sql.h"
@@ -360,7 +361,7 @@ int32_t rda_cliFreeStmt(RDA_CliHSTMT* stmt, int16_t option) {
       if (open) {
         // The records and their received values stay for the open cursor.
         for (RdaCliLink* l = stmt->cols.head.next; l != &stmt->cols.head; l = l->next)
-          blockOf<RDA_CliRecord>(l)->flags &= ~RDA_CLI_COL_BOUND;
+          blockOf<RDA_CliCol>(l)->flags &= ~RDA_CLI_COL_BOUND;
       } else {
         RDA_cliFreeRecords(&stmt->cols);
       }

@@ -113,15 +113,7 @@ struct RDA_CliHDBC {
   uint32_t abortSeen;
 };
 
-// A column or parameter record of a statement (an item of its tree).
-//
-// Minimal version: the links and the flags word that freeing a statement's
-// records reads; the records are built with the result and parameter
-// handling.
-struct RDA_CliRecord {
-  RdaCliLink links;
-  uint32_t flags;  // columns: bit 0 bound
-};
+// Column state flag (RDA_CliCol, rdacli_col.h): bound by rda_cliBindCol.
 inline constexpr uint32_t RDA_CLI_COL_BOUND = 1;
 
 struct RDA_CliHSTMT {
@@ -133,9 +125,11 @@ struct RDA_CliHSTMT {
   uint32_t queryFlag;   // the prepared text is a query
   uint32_t state;       // RDA_CLI_STMT_* bits
   uint32_t opId;        // names the statement in confirms
-  RdaCliRing params;    // of RDA_CliRecord
+  RdaCliRing params;    // of RDA_CliParm (rdacli_param.h), in ascending number
   uint32_t fetchState;
-  RdaCliRing cols;      // of RDA_CliRecord
+  RdaCliRing cols;      // of RDA_CliCol (rdacli_col.h)
+  uint32_t hiddenCols;  // described columns marked hidden
+  int16_t lastGetDataCol;  // column number of the last SQLGetData
   uint32_t resultKind;  // RDA_CLI_RESULT_ROWCOUNT: rowCount is known
   uint32_t rowCount;
   uint32_t fetchSize;
@@ -144,16 +138,16 @@ struct RDA_CliHSTMT {
   uint32_t returnValues;  // output values of the last call
   uint32_t queryTimeOut;  // option 0
   uint32_t optionFlags;   // RDA_CLI_STMT_* option bits
-  RdaCliRing paramDescs;  // descriptions received from the server
+  RdaCliRing paramDescs;  // of RDA_CliParamSpec: descriptions received from the server
+  uint32_t paramCount;    // parameter markers: described by the server, or counted in the text
 
   // The SQL-text operations: the cursor's name, the prepared text, and what
   // the last answers said of the result sets.
   char cursorName[kRdaCliCursorNameSize];  // NUL-terminated; "" until set or generated
-  wchar_t* sqlText;           // item of the statement's tree; NULL when none
-  uint32_t paramMarkerCount;  // parameter markers of the prepared text
-  uint32_t endOfData;         // the last answer carried only "02000"
-  uint32_t moreResults;       // no "02001" (no further result set) yet
-  uint32_t blockReceived;     // the last open or FETCH brought rows
+  wchar_t* sqlText;        // item of the statement's tree; NULL when none
+  uint32_t endOfData;      // the last answer carried only "02000"
+  uint32_t moreResults;    // no "02001" (no further result set) yet
+  uint32_t blockReceived;  // the last open or FETCH brought rows
 };
 
 // ---------------------------------------------------------------------------
@@ -183,7 +177,8 @@ int32_t rda_cliPurgeEnvQueue(RDA_CliHDBC* hdbc);
 
 // Frees a statement block (unlinked from its connection, tag complemented).
 void RDA_cliDropStmt(RDA_CliHSTMT* hstmt);
-// Frees every column (or parameter) record of a ring.
+// Frees every record of a ring of columns, parameters or parameter
+// descriptions (items whose links come first).
 void RDA_cliFreeRecords(RdaCliRing* ring);
 
 // ---------------------------------------------------------------------------

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +32,30 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+// "KVO_RDA_CLIENT,<level>,<a.b.c.d>,<connect string>,V1" with four decimal
+// numbers for the address.
+bool isUserData(const std::string& data, const std::string& level, const std::string& connect) {
+  const std::string head = "KVO_RDA_CLIENT," + level + ",";
+  const std::string tail = "," + connect + ",V1";
+  if (data.size() < head.size() + tail.size() || data.compare(0, head.size(), head) != 0 ||
+      data.compare(data.size() - tail.size(), tail.size(), tail) != 0)
+    return false;
+  const std::string address = data.substr(head.size(), data.size() - head.size() - tail.size());
+  int parts = 0;
+  size_t digits = 0;
+  for (char c : address + ".") {
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (c == '.' && digits > 0 && digits <= 3) {
+      ++parts;
+      digits = 0;
+    } else {
+      return false;
+    }
+  }
+  return parts == 4;
+}
 
 std::string hexOf(const std::string& s) {
   static const char* digits = "0123456789abcdef";
@@ -63,9 +86,7 @@ TEST_F(ClientConnect, InitializeCarriesTheUserDataAndScrambledCredentials) {
   const std::vector<PeerRecordLine> lines = readPeerRecord(record);
   ASSERT_EQ(lines.size(), 1u);
   const std::string data = lines[0].field("user-data").value_or("");
-  EXPECT_TRUE(std::regex_match(
-      data, std::regex(R"(KVO_RDA_CLIENT,73,\d+\.\d+\.\d+\.\d+,DSN=rdatest;UID=\*{5};User Id=\*; PWD=\*{3};Extra=1,V1)")))
-      << data;
+  EXPECT_TRUE(isUserData(data, "73", "DSN=rdatest;UID=*****;User Id=*; PWD=***;Extra=1")) << data;
   EXPECT_EQ(lines[0].field("auth"), hexOf("bdf")) << "a+1, b+2, c+3";
   EXPECT_EQ(lines[0].field("identity"), "terxy") << "scott scrambled: s+1 c+2 o+3 t+4 t+5";
 }
@@ -85,7 +106,7 @@ TEST_F(ClientConnect, WithoutScramblingBitsTheCredentialsTravelAsGiven) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].field("auth"), hexOf("abc"));
   EXPECT_EQ(lines[0].field("identity"), "scott");
-  EXPECT_TRUE(std::regex_match(lines[0].field("user-data").value_or(""), std::regex(R"(KVO_RDA_CLIENT,65,[0-9.]+,,V1)")));
+  EXPECT_TRUE(isUserData(lines[0].field("user-data").value_or(""), "65", ""));
   EXPECT_NE(lines[0].field("suffix"), lines[1].field("suffix"));
   EXPECT_GE(lines[0].field("suffix").value_or("").size(), 16u) << "at least the eight octets of time";
 

@@ -16,6 +16,7 @@
 #include "src/odbc/connstr.h"
 #include "src/odbc/lmoerr.h"
 #include "src/odbc/odbcwide.h"
+#include "src/rdaclient/rdacli_init.h"
 #include "src/runtime/gutrace.h"
 #include "src/runtime/qvinfo.h"
 #include "support/recordset.h"
@@ -166,33 +167,47 @@ TEST_F(ConfigSearch, SharedDirectoryFileOthersMayWriteIsRefused) {
   EXPECT_NE(found(), file.string()) << "a link anyone may have planted";
 }
 
+// A stack whose application entity cannot start.
+int32_t failingAeInit() { return 0; }
+const RdaCliStackOps kFailAeInit = [] {
+  RdaCliStackOps ops = kRdaCliStackOps;
+  ops.aeInit = failingAeInit;
+  return ops;
+}();
+
 TEST_F(Attach, AllocEnvRunsStartUpUntilAnEnvironmentIsMade) {
   writeConfig("TraceOptions=2\nCLITraceOptions=2\n");
   useSandboxForSharedConfig();
   inChild([&] {
     SQLHENV env = nullptr;
     EXPECT_EQ(SQLFetch(nullptr), SQL_ERROR) << "nothing before a start-up";
-    EXPECT_EQ(SQLAllocEnv(&env), SQL_ERROR) << "no environment yet";
+    gRdaCliStackOps = &kFailAeInit;
+    EXPECT_EQ(SQLAllocEnv(&env), SQL_ERROR) << "no environment: its stack does not start";
     EXPECT_EQ(SQLAllocEnv(&env), SQL_ERROR);
+    EXPECT_EQ(gLmoShareVars, nullptr);
     EXPECT_EQ(countLines(traceFile(), "DLL_PROCESS_ATTACH"), 2);
     EXPECT_EQ(countLines(traceFile(), "lmoAllocEnv() returned error. Driver initialization was not successful."), 2);
     EXPECT_EQ(iQvOdbcInitFlag, 0);
 
-    // The environment the connect road will make, made by hand.
-    static LmoEnv shared{};
-    shared.self = &shared;
-    ASSERT_EQ(lmoRegister(LmoKind::Env, &shared), 1);
-    gLmoShareVars = &shared;
-    lmoAddError(&shared.errors, 0, 0, nullptr);
+    gRdaCliStackOps = &kRdaCliStackOps;
     EXPECT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
-    EXPECT_EQ(env, &shared);
-    EXPECT_EQ(shared.errors.count, 0u) << "emptied";
+    ASSERT_NE(gLmoShareVars, nullptr);
+    EXPECT_EQ(env, gLmoShareVars);
+    EXPECT_EQ(gLmoShareVars->odbcVersion, 3);
+    EXPECT_NE(gLmoShareVars->rdaEnv, nullptr);
     EXPECT_EQ(iQvOdbcInitFlag, 1);
+    lmoAddError(&gLmoShareVars->errors, 0, 0, nullptr);
     SQLHENV again = nullptr;
     EXPECT_EQ(SQLAllocEnv(&again), SQL_SUCCESS);
     EXPECT_EQ(again, env);
+    EXPECT_EQ(gLmoShareVars->errors.count, 0u) << "emptied";
     EXPECT_EQ(countLines(traceFile(), "DLL_PROCESS_ATTACH"), 3) << "no start-up once one made the environment";
     EXPECT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
+    EXPECT_EQ(SQLAllocEnv(&again), SQL_SUCCESS);
+    EXPECT_EQ(again, env) << "freeing leaves the one environment";
+    SQLHDBC dbc = nullptr;
+    EXPECT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS) << "and it serves";
+    EXPECT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
     EXPECT_EQ(SQLAllocEnv(nullptr), SQL_INVALID_HANDLE);
     // The start-up set is found by its records' own id, its cache slots
     // carry 0.

@@ -112,9 +112,9 @@ TEST_F(Boundary, OutputTextIntoUtf16Buffers) {
   SQLWCHAR state[6];
   SQLINTEGER native = 0;
   SQLSMALLINT length = 0;
-  uint16_t message[64];
+  uint16_t message[128];
   int truncations = 0;
-  while (SQLErrorW(nullptr, nullptr, stmt_.handle(), state, &native, reinterpret_cast<SQLWCHAR*>(message), 64,
+  while (SQLErrorW(nullptr, nullptr, stmt_.handle(), state, &native, reinterpret_cast<SQLWCHAR*>(message), 128,
                    &length) == SQL_SUCCESS) {
     const auto* s = reinterpret_cast<const uint16_t*>(state);
     EXPECT_EQ(std::u16string(s, s + 5), u"01004");
@@ -153,7 +153,7 @@ TEST_F(Boundary, LongDiagnosticIntoTheDriverManagersBuffer) {
   EXPECT_EQ(std::u16string(state.begin() + 1, state.begin() + 7), std::u16string(u"S1000\0", 6));
   EXPECT_EQ(state[7], kGuard16);
   EXPECT_EQ(native, 42);
-  EXPECT_EQ(length, 562);
+  EXPECT_EQ(length, 23 + 562) << "behind the message prefix";
   EXPECT_EQ(message[511], 'm');
   EXPECT_EQ(message[512], 0);
   EXPECT_EQ(message[513], kGuard16);

@@ -1,13 +1,19 @@
 // Where the ODBC layer meets the RDA client: a connection's stack instance
-// made and undone by the allocation of a connection, the client's
+// made and undone by the allocation and the free of a connection, the client's
 // diagnostics moved into the driver's lists, and the error lists written to
 // the call trace. Each runs in a child process with a start-up of its own.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "driver_fixture.h"
+#include "src/odbc/cores.h"
 #include "src/odbc/lmoerr.h"
 #include "src/odbc/lmoinit.h"
 #include "src/rdaclient/rdacli_blocks.h"
@@ -45,36 +51,38 @@ int recordsOf(const TLSFamily<LmoTLS>& family) {
   return n;
 }
 
-// Until the connect road allocates connections, every allocation fails:
-// what it made for the connection (record set, stack instance, mutex) goes
-// with it, so the next one meets the same state.
+int32_t failingAeInit() { return 0; }
+const RdaCliStackOps kFailAeInit = [] {
+  RdaCliStackOps ops = kRdaCliStackOps;
+  ops.aeInit = failingAeInit;
+  return ops;
+}();
+
+// An allocation whose stack instance cannot start leaves nothing of what it
+// made for the connection (record set, stack instance, mutex), so the next
+// one meets the same state; one that succeeds makes one record set, which
+// its free takes away again.
 TEST_F(ClientLink, FailedConnectionAllocationLeavesNothing) {
   inChild([] {
     giQuietMode = 1;
-    ASSERT_EQ(initODBC(), 1);
-    ASSERT_NE(xm_init(), nullptr);
-    uint32_t err = 0;
-    ASSERT_EQ(RDA_cliDuvikInit(&err, RDA_CLI_MODE_FIRST), 1) << err;
-    static LmoEnv env{};
-    env.self = &env;
-    ASSERT_EQ(lmoRegister(LmoKind::Env, &env), 1);
-    gLmoShareVars = &env;
     SQLHENV henv = nullptr;
     ASSERT_EQ(SQLAllocEnv(&henv), SQL_SUCCESS);
     const int before = recordsOf(gLmoTLS);
+    gRdaCliStackOps = &kFailAeInit;
     for (int i = 0; i < 2; ++i) {
-      SQLHDBC dbc = &env;
+      SQLHDBC dbc = henv;
       EXPECT_EQ(SQLAllocConnect(henv, &dbc), SQL_ERROR);
       EXPECT_EQ(dbc, nullptr);
       EXPECT_EQ(recordsOf(gLmoTLS), before) << "the connection's record set went with it";
-      SQLCHAR state[6] = {0};
-      EXPECT_EQ(SQLError(henv, nullptr, nullptr, state, nullptr, nullptr, 0, nullptr), SQL_SUCCESS);
-      EXPECT_STREQ(reinterpret_cast<char*>(state), "S1C00") << "its own answer, not the stack's";
     }
+    gRdaCliStackOps = &kRdaCliStackOps;
     SQLHDBC dbc = nullptr;
+    ASSERT_EQ(SQLAllocConnect(henv, &dbc), SQL_SUCCESS);
+    EXPECT_EQ(recordsOf(gLmoTLS), before + 1);
+    EXPECT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
+    EXPECT_EQ(recordsOf(gLmoTLS), before);
     EXPECT_EQ(SQLAllocConnect(nullptr, &dbc), SQL_INVALID_HANDLE);
     EXPECT_EQ(SQLAllocConnect(henv, nullptr), SQL_INVALID_HANDLE);
-    RDA_cliDuvikTerm(RDA_CLI_MODE_FIRST);
   });
 }
 
@@ -147,6 +155,156 @@ TEST_F(ClientLink, ErrorListsOfACallGoToTheCallTrace) {
     EXPECT_EQ(stmt.errors.count, 1u) << "printing leaves the lists";
     EXPECT_EQ(rda.stmt.errors.count, 2u);
     lmoClearErrorList(&stmt.errors);
+  });
+}
+
+}  // namespace
+
+namespace {
+
+struct ErrorRead {
+  int16_t rc;
+  std::wstring state;
+  int32_t native;
+  std::wstring message;
+  int16_t length;
+};
+
+ErrorRead readCore(LmoDbc* dbc, wchar_t* buffer, int16_t size) {
+  ErrorRead r{};
+  wchar_t state[6] = L"#####";
+  r.native = -1;
+  r.length = -1;
+  r.rc = QVSQLErrorW(nullptr, dbc, nullptr, state, &r.native, buffer, size, &r.length);
+  r.state = state;
+  r.message = buffer != nullptr && size > 0 ? buffer : L"";
+  return r;
+}
+
+// SQLError's core: the driver's list first, then the client's, each message
+// behind the prefix; a client message ending in a bracketed decimal number
+// gives its native error there.
+TEST_F(ClientLink, ErrorReadsTheDriversListThenTheClientsBehindThePrefix) {
+  inChild([] {
+    ASSERT_EQ(initODBC(), 1);
+    ASSERT_NE(xm_init(), nullptr);
+    const std::wstring prefix = L"[Quenlow][Varenta JDBC]";
+    RdaBlocks rda;
+    auto dbc = std::make_unique<LmoDbc>();
+    dbc->rdaDbc = &rda.conn;
+    ASSERT_EQ(lmoRegister(LmoKind::Dbc, dbc.get()), 1);
+    std::vector<wchar_t> buffer(300);
+
+    struct Case {
+      const char* client;
+      std::wstring message;
+      int32_t native;
+    };
+    const Case cases[] = {
+        {"refused [123]", L"refused ", 123},
+        {"[-7]", L"", -7},
+        {"x [+7]", L"x ", 7},
+        {"bad value [x]", L"bad value [x]", 5},
+        {"", L"", 5},
+        {"x []", L"x []", 5},
+        {"x [-]", L"x [-]", 5},
+        {"x [12] y", L"x [12] y", 5},
+        {"x [99999999999]", L"x [99999999999]", 5},
+        {"a [1] [2]", L"a [1] ", 2},
+    };
+    for (const Case& c : cases) {
+      RDA_cliAddSQLState(&rda.conn.errors, "HZ000", 5, c.client, nullptr);
+      const ErrorRead r = readCore(dbc.get(), buffer.data(), 300);
+      EXPECT_EQ(r.rc, 0) << c.client;
+      EXPECT_EQ(r.state, L"HZ000") << c.client;
+      EXPECT_EQ(r.message, prefix + c.message) << c.client;
+      EXPECT_EQ(r.native, c.native) << c.client;
+      EXPECT_EQ(r.length, static_cast<int16_t>(prefix.size() + c.message.size())) << c.client;
+    }
+
+    lmoAddError(&dbc->errors, kLmoErrGeneral, 9, "driver side");
+    RDA_cliAddSQLState(&rda.conn.errors, "08004", 3, "client side", nullptr);
+    ErrorRead r = readCore(dbc.get(), buffer.data(), 300);
+    EXPECT_EQ(r.message, prefix + L"General error - driver side");
+    EXPECT_EQ(r.native, 9);
+    EXPECT_EQ(r.length, static_cast<int16_t>(r.message.size()));
+    r = readCore(dbc.get(), buffer.data(), 300);
+    EXPECT_EQ(r.message, prefix + L"client side");
+    EXPECT_EQ(r.state, L"08004");
+    r = readCore(dbc.get(), buffer.data(), 300);
+    EXPECT_EQ(r.rc, 100);
+    EXPECT_EQ(r.state, L"00000");
+    EXPECT_EQ(r.native, 0);
+    EXPECT_EQ(r.message, L"");
+    EXPECT_EQ(r.length, 0);
+
+    // A short buffer: the message cut, its whole length given.
+    RDA_cliAddSQLState(&rda.conn.errors, "08004", 3, "a message of forty characters, at least", nullptr);
+    r = readCore(dbc.get(), buffer.data(), 30);
+    EXPECT_EQ(r.message, prefix + L"a mess");
+    EXPECT_EQ(r.length, static_cast<int16_t>(prefix.size() + 39));
+    // No room beyond the prefix: the message alone, without it.
+    RDA_cliAddSQLState(&rda.conn.errors, "08004", 3, "abcdefgh", nullptr);
+    r = readCore(dbc.get(), buffer.data(), static_cast<int16_t>(prefix.size()));
+    EXPECT_EQ(r.message, L"abcdefgh");
+    EXPECT_EQ(r.length, 8);
+    // No buffer: nothing written, length 0.
+    RDA_cliAddSQLState(&rda.conn.errors, "08004", 3, "gone [4]", nullptr);
+    r = readCore(dbc.get(), nullptr, 50);
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.length, 0);
+    EXPECT_EQ(rda.conn.errors.count, 0u) << "read all the same";
+    lmoUnregister(dbc.get());
+  });
+}
+
+}  // namespace
+
+namespace {
+
+// A call that waits until a second call is inside at once, or a while.
+std::atomic<int> gInside{0};
+std::atomic<int> gMostInside{0};
+int16_t overlapping(uint64_t*) {
+  const int now = ++gInside;
+  int most = gMostInside.load();
+  while (now > most && !gMostInside.compare_exchange_weak(most, now)) {
+  }
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(150);
+  while (gInside.load() < 2 && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+  --gInside;
+  return 0;
+}
+
+// Connections as SQLAllocConnect makes them, each with its own mutex and
+// stack instance: calls on two run at once, two calls on one in turn.
+TEST_F(ClientLink, AllocatedConnectionsRunAtOnceAndOneConnectionsCallsInTurn) {
+  inChild([] {
+    giQuietMode = 1;
+    SQLHENV env = nullptr;
+    ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
+    SQLHDBC a = nullptr;
+    SQLHDBC b = nullptr;
+    ASSERT_EQ(SQLAllocConnect(env, &a), SQL_SUCCESS);
+    ASSERT_EQ(SQLAllocConnect(env, &b), SQL_SUCCESS);
+    EXPECT_NE(static_cast<LmoDbc*>(a)->tls.lmo->connMutex, static_cast<LmoDbc*>(b)->tls.lmo->connMutex);
+    {
+      FuncTable table;
+      table[QV_FN_GETINFO] = overlapping;
+      auto twoCalls = [](SQLHDBC x, SQLHDBC y) {
+        gMostInside = 0;
+        std::thread t1([&] { SQLGetInfo(x, SQL_DRIVER_VER, nullptr, 0, nullptr); });
+        std::thread t2([&] { SQLGetInfo(y, SQL_DRIVER_VER, nullptr, 0, nullptr); });
+        t1.join();
+        t2.join();
+        return gMostInside.load();
+      };
+      EXPECT_EQ(twoCalls(a, b), 2);
+      EXPECT_EQ(twoCalls(a, a), 1);
+    }
+    // Freed from threads that did not allocate them.
+    std::thread([&] { EXPECT_EQ(SQLFreeConnect(a), SQL_SUCCESS); }).join();
+    std::thread([&] { EXPECT_EQ(SQLFreeConnect(b), SQL_SUCCESS); }).join();
   });
 }
 

@@ -161,7 +161,8 @@ TEST_F(Dispatch, HandlesThatAreNoLiveRecordsAreRefused) {
   EXPECT_EQ(SQLCancel(nullptr), SQL_INVALID_HANDLE);
 }
 
-// The minimal cores answer S1C00 on their handle, which SQLError reads.
+// The minimal cores answer S1C00 on their handle, which SQLError reads
+// behind the message prefix.
 TEST_F(Dispatch, NotYetBuiltCoresSayDriverNotCapable) {
   EXPECT_EQ(SQLExecDirect(stmt_.handle(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("select 1")), SQL_NTS),
             SQL_ERROR);
@@ -171,8 +172,8 @@ TEST_F(Dispatch, NotYetBuiltCoresSayDriverNotCapable) {
   SQLSMALLINT length = 0;
   EXPECT_EQ(SQLError(nullptr, nullptr, stmt_.handle(), state, &native, message, sizeof message, &length), SQL_SUCCESS);
   EXPECT_STREQ(reinterpret_cast<char*>(state), "S1C00");
-  EXPECT_STREQ(reinterpret_cast<char*>(message), "Driver not capable");
-  EXPECT_EQ(length, 18);
+  EXPECT_STREQ(reinterpret_cast<char*>(message), "[Quenlow][Varenta JDBC]Driver not capable");
+  EXPECT_EQ(length, 23 + 18);
   EXPECT_EQ(SQLError(nullptr, nullptr, stmt_.handle(), state, &native, message, sizeof message, &length), SQL_NO_DATA);
 }
 
@@ -186,9 +187,9 @@ TEST_F(Dispatch, NarrowErrorIntoShortBuffer) {
   std::memset(message, '#', sizeof message);
   SQLSMALLINT length = 0;
   EXPECT_EQ(SQLError(nullptr, nullptr, stmt_.handle(), state, &native, message, 5, &length), SQL_SUCCESS_WITH_INFO);
-  EXPECT_STREQ(reinterpret_cast<char*>(message), "abcd");
+  EXPECT_STREQ(reinterpret_cast<char*>(message), "[Que");
   EXPECT_EQ(message[5], '#');
-  EXPECT_EQ(length, 20);
+  EXPECT_EQ(length, 23 + 20);
   EXPECT_EQ(stmt_.stmt()->errors.count, 0u) << "no diagnostic of its own: the next read would meet it again";
 }
 

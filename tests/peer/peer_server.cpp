@@ -58,8 +58,10 @@ GIDU* refuse(ServerCall& call, const std::string& text) {
   return errorAnswer(call, RDA_GENERR_OP_ABORTED, &diag);
 }
 
+// A data resource name the peer attaches as a file of its directory:
+// letters, digits and '_', as long as a client's resource names may be.
 bool plainName(const char* s) {
-  if (s == nullptr || *s == '\0' || std::strlen(s) > 64) return false;
+  if (s == nullptr || *s == '\0' || std::strlen(s) > 128) return false;
   for (const char* p = s; *p != '\0'; ++p)
     if (!std::isalnum(static_cast<unsigned char>(*p)) && *p != '_') return false;
   return true;

@@ -1,7 +1,7 @@
 // rdapeer: an RDA server on the stack's own server role with SQLite behind
 // it, for tests that need a real database at the other end.
 //
-//   rdapeer --dir DIR [--address A.B.C.D] [--port N] [--db FILE] [--fork]
+//   rdapeer --dir DIR [--address|--listen A.B.C.D] [--port N] [--db FILE] [--fork]
 //           [--user NAME:PASSWORD]... [--idle SECONDS] [--init-data TEXT|none]
 //           [--record FILE] [--info N=VALUE]... [misbehaviour option]...
 //                                                         (--help lists them)
@@ -11,8 +11,9 @@
 // files of those names that the peer did not write: it then says so on
 // standard error and ends with status 2. It listens on 127.0.0.1 (or the
 // address given) at port N, binding its socket once; with 0 (the default)
-// the system picks a free port. Once it listens, the port is the first line
-// of standard output. It ends cleanly on SIGTERM or SIGINT, when its parent
+// the system picks a free port. Peers on 127.0.0.1, .2 and .3 can so share
+// one port, as the addresses of one database resource. Once it listens, the
+// port is the first line of standard output. It ends cleanly on SIGTERM or SIGINT, when its parent
 // goes, and after SECONDS (default 30) without a connection. With --fork
 // each connection is served by a child of its own, which ends with its
 // connection. A connection that has not sent its CR and its CONNECT SPDU
@@ -57,7 +58,7 @@ constexpr const char* kHelp =
     "usage: rdapeer --dir DIR [option]...\n"
     "  --dir DIR              an existing directory: the configuration is written into it\n"
     "                         (mirodel.ini, schema/qvdrd.ini), and R-Open attaches DIR/<name>.sqlite\n"
-    "  --address A.B.C.D      the address to listen on (127.0.0.1)\n"
+    "  --address A.B.C.D      the address to listen on (127.0.0.1); --listen is the same\n"
     "  --port N               the port to listen on; 0 (the default) takes a free one.\n"
     "                         The port is the first line of standard output.\n"
     "  --db FILE              one SQLite file for every association (default: a new\n"
@@ -160,7 +161,8 @@ std::string parse(int argc, char** argv, Settings* s) {
     } else if (opt == "--dir" && arg != nullptr) {
       s->dir = arg;
       ++i;
-    } else if (opt == "--address" && arg != nullptr && inet_pton(AF_INET, arg, &s->address) == 1) {
+    } else if ((opt == "--address" || opt == "--listen") && arg != nullptr &&
+               inet_pton(AF_INET, arg, &s->address) == 1) {
       ++i;
     } else if (opt == "--port" && number(arg, 0, 65535, &s->port)) {
       ++i;

@@ -11,9 +11,11 @@
 #include <string>
 
 #include "src/rdaclient/rdacli_blocks.h"
+#include "src/rdaclient/rdacli_col.h"
 #include "src/rdaclient/rdacli_connect.h"
 #include "src/rdaclient/rdacli_init.h"
 #include "src/rdaclient/rdacli_options.h"
+#include "src/rdaclient/rdacli_param.h"
 #include "src/rdaclient/rdaclitls.h"
 #include "src/session/tp0tcp.h"
 #include "support/cli_diag.h"
@@ -226,20 +228,21 @@ TEST_F(ClientHandles, FreeStmtOptions) {
   RDA_CliHENV* e = env();
   RDA_CliHDBC* c = conn(e);
   RDA_CliHSTMT* s = stmt(c);
-  auto addRecord = [&](RdaCliRing* ring, uint32_t flags) {
-    auto* r = static_cast<RDA_CliRecord*>(_xm_allocItem(s->tree, sizeof(RDA_CliRecord), XM_ZERO));
+  auto addColumn = [&](uint32_t flags) {
+    auto* r = static_cast<RDA_CliCol*>(_xm_allocItem(s->tree, sizeof(RDA_CliCol), XM_ZERO));
     r->flags = flags;
-    RDA_cliRingAppend(ring, &r->links);
+    RDA_cliRingAppend(&s->cols, &r->links);
   };
-  addRecord(&s->cols, RDA_CLI_COL_BOUND);
-  addRecord(&s->cols, RDA_CLI_COL_BOUND);
-  addRecord(&s->params, 0);
+  addColumn(RDA_CLI_COL_BOUND);
+  addColumn(RDA_CLI_COL_BOUND);
+  auto* p = static_cast<RDA_CliParm*>(_xm_allocItem(s->tree, sizeof(RDA_CliParm), XM_ZERO));
+  RDA_cliRingAppend(&s->params, &p->links);
   s->returnValues = 2;
   s->state = RDA_CLI_STMT_CURSOR_OPEN;
   EXPECT_EQ(rda_cliFreeStmt(s, 2), 0);
   ASSERT_EQ(s->cols.count, 2u) << "a cursor is open: the records stay";
   for (RdaCliLink* l = s->cols.head.next; l != &s->cols.head; l = l->next)
-    EXPECT_EQ(reinterpret_cast<RDA_CliRecord*>(l)->flags & RDA_CLI_COL_BOUND, 0u) << "unbound";
+    EXPECT_EQ(reinterpret_cast<RDA_CliCol*>(l)->flags & RDA_CLI_COL_BOUND, 0u) << "unbound";
   EXPECT_EQ(rda_cliFreeStmt(s, 0), 0);
   EXPECT_EQ(s->state & RDA_CLI_STMT_CURSOR_OPEN, 0u) << "closed";
   EXPECT_EQ(rda_cliFreeStmt(s, 2), 0);

@@ -1,0 +1,231 @@
+/* An ODBC application on a driver manager's library: it connects through
+ * the driver manager as applications do and prints what it gets, one
+ * finding a line. Texts on the command line and in the output are UTF-8;
+ * the wide calls use the driver manager's own wide form (APP_WIDE_UNIT
+ * bytes a character).
+ *
+ *   odbc_client threads N DSN UID PWD    N threads, each with a connection
+ *                                        of its own, connect and disconnect
+ *                                        at once
+ *   odbc_client driverconnectw STRING    SQLDriverConnectW, then disconnect
+ *   odbc_client connectw DSN UID PWD     SQLConnectW, then disconnect
+ *
+ * A failed call is followed by its diagnostics ("diag STATE NATIVE TEXT").
+ * The exit status is 0 when every connect succeeded, else 1. */
+#include <pthread.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#define MAX_THREADS 64
+#define WIDE_MAX 2048
+
+/* ---- UTF-8 and the driver manager's wide form ---- */
+
+/* Code points of a UTF-8 text (invalid bytes as themselves); their count. */
+static size_t decodeUtf8(const char* s, uint32_t* out, size_t max) {
+  size_t n = 0;
+  const unsigned char* p = (const unsigned char*)s;
+  while (*p != 0 && n < max) {
+    uint32_t c = *p;
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (extra > 0) c &= 0x3F >> extra;
+    ++p;
+    for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i, ++p) c = (c << 6) | (*p & 0x3F);
+    out[n++] = c;
+  }
+  return n;
+}
+
+/* A UTF-8 text in the wide form, terminated; its length in units. */
+static SQLSMALLINT toWide(const char* s, SQLWCHAR* out, size_t max) {
+  uint32_t cps[WIDE_MAX];
+  const size_t n = decodeUtf8(s, cps, WIDE_MAX);
+  size_t u = 0;
+  for (size_t i = 0; i < n && u + 3 < max; ++i) {
+    if (sizeof(SQLWCHAR) == 2 && cps[i] > 0xFFFF) {
+      out[u++] = (SQLWCHAR)(0xD800 + ((cps[i] - 0x10000) >> 10));
+      out[u++] = (SQLWCHAR)(0xDC00 + ((cps[i] - 0x10000) & 0x3FF));
+    } else {
+      out[u++] = (SQLWCHAR)cps[i];
+    }
+  }
+  out[u] = 0;
+  return (SQLSMALLINT)u;
+}
+
+static void putUtf8(uint32_t c) {
+  if (c < 0x80) {
+    putchar((int)c);
+  } else if (c < 0x800) {
+    putchar((int)(0xC0 | (c >> 6)));
+    putchar((int)(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    putchar((int)(0xE0 | (c >> 12)));
+    putchar((int)(0x80 | ((c >> 6) & 0x3F)));
+    putchar((int)(0x80 | (c & 0x3F)));
+  } else {
+    putchar((int)(0xF0 | (c >> 18)));
+    putchar((int)(0x80 | ((c >> 12) & 0x3F)));
+    putchar((int)(0x80 | ((c >> 6) & 0x3F)));
+    putchar((int)(0x80 | (c & 0x3F)));
+  }
+}
+
+/* A terminated wide text as UTF-8 on standard output. */
+static void printWide(const SQLWCHAR* w) {
+  for (size_t i = 0; w[i] != 0; ++i) {
+    uint32_t c = (uint32_t)w[i];
+    if (sizeof(SQLWCHAR) == 2 && c >= 0xD800 && c < 0xDC00 && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + ((uint32_t)w[i + 1] - 0xDC00);
+      ++i;
+    }
+    putUtf8(c);
+  }
+}
+
+/* ---- Diagnostics ---- */
+
+static pthread_mutex_t gOut = PTHREAD_MUTEX_INITIALIZER;
+
+static void narrowDiagnostics(SQLHENV env, SQLHDBC dbc, const char* who) {
+  SQLCHAR state[6];
+  SQLINTEGER native = 0;
+  SQLCHAR text[513];
+  SQLSMALLINT length = 0;
+  while (SQLError(env, dbc, SQL_NULL_HSTMT, state, &native, text, sizeof text, &length) == SQL_SUCCESS)
+    printf("%s diag %s %d %s\n", who, (const char*)state, (int)native, (const char*)text);
+}
+
+static void wideDiagnostics(SQLHENV env, SQLHDBC dbc) {
+  SQLWCHAR state[6];
+  SQLINTEGER native = 0;
+  SQLWCHAR text[513];
+  SQLSMALLINT length = 0;
+  SQLRETURN rc;
+  while ((rc = SQLErrorW(env, dbc, SQL_NULL_HSTMT, state, &native, text, 513, &length)) == SQL_SUCCESS ||
+         rc == SQL_SUCCESS_WITH_INFO) {
+    printf("diag ");
+    printWide(state);
+    printf(" %d ", (int)native);
+    printWide(text);
+    printf("\n");
+  }
+}
+
+/* ---- The commands ---- */
+
+struct ThreadArgs {
+  SQLHENV env;
+  int index;
+  const char* dsn;
+  const char* uid;
+  const char* pwd;
+  int connected;
+};
+
+static void* connectOnce(void* p) {
+  struct ThreadArgs* a = (struct ThreadArgs*)p;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  if (SQLAllocConnect(a->env, &dbc) != SQL_SUCCESS) return NULL;
+  const SQLRETURN rc = SQLConnect(dbc, (SQLCHAR*)a->dsn, SQL_NTS, (SQLCHAR*)a->uid, SQL_NTS, (SQLCHAR*)a->pwd, SQL_NTS);
+  pthread_mutex_lock(&gOut);
+  printf("thread %d connect %d\n", a->index, (int)rc);
+  if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
+    char who[32];
+    snprintf(who, sizeof who, "thread %d", a->index);
+    narrowDiagnostics(SQL_NULL_HENV, dbc, who);
+  }
+  pthread_mutex_unlock(&gOut);
+  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
+    a->connected = 1;
+    const SQLRETURN d = SQLDisconnect(dbc);
+    pthread_mutex_lock(&gOut);
+    printf("thread %d disconnect %d\n", a->index, (int)d);
+    pthread_mutex_unlock(&gOut);
+  }
+  SQLFreeConnect(dbc);
+  return NULL;
+}
+
+static int threads(SQLHENV env, int n, const char* dsn, const char* uid, const char* pwd) {
+  pthread_t t[MAX_THREADS];
+  struct ThreadArgs args[MAX_THREADS];
+  if (n < 1 || n > MAX_THREADS) return 2;
+  for (int i = 0; i < n; ++i) {
+    args[i] = (struct ThreadArgs){env, i, dsn, uid, pwd, 0};
+    pthread_create(&t[i], NULL, connectOnce, &args[i]);
+  }
+  int connected = 0;
+  for (int i = 0; i < n; ++i) {
+    pthread_join(t[i], NULL);
+    connected += args[i].connected;
+  }
+  printf("connected %d of %d\n", connected, n);
+  return connected == n ? 0 : 1;
+}
+
+static int finish(SQLHDBC dbc, SQLRETURN rc) {
+  if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
+    wideDiagnostics(SQL_NULL_HENV, dbc);
+    return 1;
+  }
+  printf("disconnect %d\n", (int)SQLDisconnect(dbc));
+  return 0;
+}
+
+static int driverConnectW(SQLHDBC dbc, const char* text) {
+  SQLWCHAR in[WIDE_MAX];
+  SQLWCHAR out[1024];
+  memset(out, 0, sizeof out);
+  SQLSMALLINT outLength = -1;
+  toWide(text, in, WIDE_MAX);
+  const SQLRETURN rc = SQLDriverConnectW(dbc, NULL, in, SQL_NTS, out, 1024, &outLength, SQL_DRIVER_NOPROMPT);
+  printf("rc %d\n", (int)rc);
+  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
+    printf("out ");
+    printWide(out);
+    printf("\n");
+  }
+  return finish(dbc, rc);
+}
+
+static int connectW(SQLHDBC dbc, const char* dsn, const char* uid, const char* pwd) {
+  SQLWCHAR d[256], u[256], p[256];
+  toWide(dsn, d, 256);
+  toWide(uid, u, 256);
+  toWide(pwd, p, 256);
+  const SQLRETURN rc = SQLConnectW(dbc, d, SQL_NTS, u, SQL_NTS, p, SQL_NTS);
+  printf("rc %d\n", (int)rc);
+  return finish(dbc, rc);
+}
+
+int main(int argc, char** argv) {
+  if (argc < 3) return 2;
+  setvbuf(stdout, NULL, _IOLBF, 0);
+  SQLHENV env = SQL_NULL_HENV;
+  if (SQLAllocEnv(&env) != SQL_SUCCESS) {
+    printf("no environment\n");
+    return 1;
+  }
+  int status = 2;
+  if (strcmp(argv[1], "threads") == 0 && argc == 6) {
+    status = threads(env, atoi(argv[2]), argv[3], argv[4], argv[5]);
+  } else {
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    if (SQLAllocConnect(env, &dbc) != SQL_SUCCESS) {
+      printf("no connection\n");
+      return 1;
+    }
+    if (strcmp(argv[1], "driverconnectw") == 0 && argc == 3) status = driverConnectW(dbc, argv[2]);
+    else if (strcmp(argv[1], "connectw") == 0 && argc == 5) status = connectW(dbc, argv[2], argv[3], argv[4]);
+    SQLFreeConnect(dbc);
+  }
+  SQLFreeEnv(env);
+  return status;
+}
