@@ -305,10 +305,13 @@ int32_t rda_cliExecImmediateSpecialCmd(RDA_CliHSTMT* stmt, const wchar_t* comman
   tls->command[n] = L'\0';
   if (!inTransaction(stmt)) return RDA_CLI_ERROR;
 
+  const uint32_t before = stmt->errors.count;
   GIDU* req = commandRequest(stmt, tls->command);
   if (req == nullptr) {
     TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** rda_cliExecDirect: memory allocation problem\n");
-    return fail(stmt, RDA_CLI_ROW_NO_MEMORY, nullptr);
+    // The builder may have said why already.
+    if (stmt->errors.count == before) fail(stmt, RDA_CLI_ROW_NO_MEMORY, nullptr);
+    return RDA_CLI_ERROR;
   }
   if (stmt->resultTree != nullptr) _xm_freeTree(stmt->resultTree);
   stmt->resultTree = _xm_allocTree(stmt->tree);

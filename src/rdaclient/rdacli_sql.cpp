@@ -116,9 +116,12 @@ bool newResultTree(RDA_CliHSTMT* stmt) {
   return stmt->resultTree != nullptr;
 }
 
-void cannotBuild(RDA_CliHSTMT* stmt, const char* name) {
+// A request that could not be built: S1001, unless the builder has said
+// why already (a parameter it could not convert, say).
+void cannotBuild(RDA_CliHSTMT* stmt, const char* name, uint32_t diagnosticsBefore) {
   TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** %s: can't build R-ExecuteDBL request\n", name);
-  RDA_cliAddError(&stmt->errors, RDA_CLI_ROW_NO_MEMORY, 0, nullptr, stmt->tree);
+  if (stmt->errors.count == diagnosticsBefore)
+    RDA_cliAddError(&stmt->errors, RDA_CLI_ROW_NO_MEMORY, 0, nullptr, stmt->tree);
 }
 
 // 40001 with the text of the missing answer, written in the thread's
@@ -153,9 +156,10 @@ bool confirmed(const RDA_CliHSTMT* stmt) { return (stmt->state & RDA_CLI_STMT_CO
 // waits and judges the answer.
 int32_t execText(RDA_CliHSTMT* stmt, const SqlText& text, const RdaCliRing* params, const char* name,
                  const char* missing, bool confirmFirst = false) {
+  const uint32_t before = stmt->errors.count;
   GIDU* req = text.ok() ? RDA_cliCreateExecSQL(stmt, text.c_str(), hasMembers(params) ? params : nullptr) : nullptr;
   if (req == nullptr) {
-    cannotBuild(stmt, name);
+    cannotBuild(stmt, name, before);
     return 0;
   }
   RDA_cliSendEvent(req, RDA_CLI_SEND_WAIT);
@@ -273,11 +277,12 @@ int32_t RDA_opt1_cliOpenCursor(RDA_CliHSTMT* stmt, RdaCliRing* params, const wch
   if (sql != nullptr) appendUtf8(&text, sql);
   else text.add("stmt_id_%d", opIdOf(stmt));
 
+  const uint32_t before = stmt->errors.count;
   GIDU* req = text.ok() ? RDA_opt_cliCreateExecSQLWithFetchData(stmt, text.c_str(), hasMembers(params) ? params : nullptr,
                                                                  static_cast<int32_t>(stmt->fetchSize))
                         : nullptr;
   if (req == nullptr) {
-    cannotBuild(stmt, "RDA_opt1_cliOpenCursor");
+    cannotBuild(stmt, "RDA_opt1_cliOpenCursor", before);
     return 0;
   }
   if (!newResultTree(stmt))
@@ -341,9 +346,10 @@ int32_t RDA_cliFetchCol(RDA_CliHSTMT* stmt) {
   SqlText text;
   text.add("FETCH %s INTO", stmt->cursorName);
   text.hostVariables(stmt->cols.count);
+  const uint32_t before = stmt->errors.count;
   GIDU* req = text.ok() ? RDA_cliCreateFetchSQL(stmt, text.c_str(), static_cast<int32_t>(stmt->fetchSize)) : nullptr;
   if (req == nullptr) {
-    cannotBuild(stmt, "RDA_cliFetchCol");
+    cannotBuild(stmt, "RDA_cliFetchCol", before);
     return 0;
   }
   // The FETCH keeps the result (and its confirm mark) of the open: whether
