@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "asn1/codec_fixture.h"
 #include "integration/client_sql_fixture.h"
+#include "rda/rda_fixture.h"
 #include "src/rdaclient/rdacli_col.h"
 #include "src/rdaclient/rdacli_connect.h"
 #include "src/rdaclient/rdacli_exec.h"
@@ -26,6 +28,7 @@
 #include "support/client_env.h"
 #include "support/locale.h"
 #include "support/peer_process.h"
+#include "support/tpkt_capture.h"
 
 namespace {
 
@@ -233,6 +236,83 @@ TEST_F(ClientSql, AnAnswerThatNeverComesFailsEachPrimitiveWithItsOwnText) {
     abortConnection(c_);
     EXPECT_EQ(rda_cliDisconnect(c_), 1) << "frees the statements of a connection no longer associated";
   }
+}
+
+// ---------------------------------------------------------------------------
+// On the wire, through a relay between the client and the peer.
+
+class ClientSqlWire : public ClientEnvTest {
+ protected:
+  // The peer behind a relay steered by `steer`, the client's environment and
+  // a connection connected through the relay.
+  void up(RecordingRelay::Steer steer, int responseTimeOut = 30) {
+    peer_ = std::make_unique<PeerProcess>(dir("peer"), std::vector<std::string>{});
+    ASSERT_GT(peer_->port(), 0);
+    relay_ = std::make_unique<RecordingRelay>();
+    ASSERT_TRUE(relay_->ok());
+    relay_->steerFromServer(std::move(steer));
+    relay_->start(peer_->port());
+    start(peer_->port(), responseTimeOut, "SessPollWaitTime=1\n");
+    c_ = conn();
+    const std::string there = "ADDRESS=127.0.0.1;PORT=" + std::to_string(relay_->port());
+    ASSERT_EQ(connect(c_, "relayed", there.c_str()), 0) << lastDiag(c_->errors).message;
+  }
+  // Every octet the client has sent, in order.
+  std::string sent() const {
+    std::string out;
+    for (const CapturedTpkt& t : relay_->tpkts())
+      if (t.fromClient) out += t.octets;
+    return out;
+  }
+
+  std::unique_ptr<PeerProcess> peer_;
+  std::unique_ptr<RecordingRelay> relay_;
+  RDA_CliHDBC* c_ = nullptr;
+};
+
+bool inTransaction(const RDA_CliHDBC* c) { return (c->state & RDA_CLI_ST_TRANSACTION) != 0; }
+
+// The minimal two's-complement contents of a positive INTEGER.
+Bytes integerContents(uint32_t v) {
+  Bytes out;
+  do {
+    out.insert(out.begin(), static_cast<uint8_t>(v & 0xFF));
+    v >>= 8;
+  } while (v != 0);
+  if ((out.front() & 0x80) != 0) out.insert(out.begin(), 0);
+  return out;
+}
+
+TEST_F(ClientSqlWire, PrepareSendsItsTextWithAZeroOctetAndTheSqlAsOneWideCharacterArgument) {
+  up(nullptr);
+  RDA_CliHSTMT* s = nullptr;
+  ASSERT_EQ(rda_cliAllocStmt(c_, &s), 0);
+  ASSERT_EQ(rda_cliPrepareW(s, L"SELECT 1", NTS), 0) << lastDiag(s->errors).message;
+  const std::string text = "PREPARE stmt_id_" + std::to_string(s->opId) + " STMT_OPTIONS 'op=34' FROM :H";
+  // R-ExecuteDBL: [19] { operation id, [0] { [1] statement { [0] the text
+  // and its zero octet }, [2] { [0] argument specifications { WCHAR(8),
+  // nullable left out, second flag FALSE } }, [4] { repetition 1, [1] {
+  // one value list { [13] the SQL in UTF-8 } } } } }.
+  const Bytes statement = cx(1, tlv(0x80, Bytes(text.begin(), text.end()) + hex("00")));
+  const Bytes spec = seq(cx(19, hex("02 01 08 01 01 00")));
+  const Bytes values = cx(1, tlv(0xA1, seq(px(13, Bytes{'S', 'E', 'L', 'E', 'C', 'T', ' ', '1'}))));
+  const Bytes idu = cx(19, tlv(0x02, integerContents(s->opId)) +
+                               cx(0, statement + cx(2, cx(0, spec)) + cx(4, hex("80 01 01") + values)));
+  const std::string wire = sent();
+  EXPECT_NE(wire.find(std::string(idu.begin(), idu.end())), std::string::npos);
+}
+
+TEST_F(ClientSqlWire, ACommitThatIsNeverAnsweredIsNoSuccess) {
+  // The server's TPKTs: 0 the transport's connect confirm, 1 the session
+  // accept, 2 and 3 the answers of R-Initialize and R-Open; R-BeginTransaction
+  // has none, so 4 answers the R-Commit.
+  up([](size_t i, const std::string& t) { return i == 4 ? std::string() : t; }, 1);
+  ASSERT_EQ(RDA_cliBgnTransOnConnection(c_), 1);
+  EXPECT_EQ(rda_cliTransact(nullptr, c_, RDA_CLI_COMMIT), -1);
+  EXPECT_EQ(lastDiag(c_->errors).state, "40001");
+  EXPECT_EQ(lastDiag(c_->errors).message,
+            "Transaction rollback - Statement completion unknown - No confirmation received");
+  EXPECT_TRUE(inTransaction(c_)) << "still the one the server never ended";
 }
 
 }  // namespace
