@@ -69,6 +69,12 @@ Len lengthOf(const RDA_CliParm* p) {
   return {LenKind::Given, static_cast<uint32_t>(v)};
 }
 
+// A NULL value: the indicator says so, or there is no value to send (an
+// empty text comes without a buffer).
+bool nullValue(const RDA_CliParm* p, const Len& len) {
+  return len.kind == LenKind::Null || (p->value == nullptr && len.kind != LenKind::Empty);
+}
+
 bool isNullInd(const RDA_CliParm* p) { return p->lenInd != nullptr && *p->lenInd == RDA_CLI_NULL_DATA; }
 
 int32_t sizeOf(const RDA_CliParm* p) {
@@ -325,7 +331,7 @@ int32_t textToNumber(const char* fn, bool wide, RDA_CliHSTMT* stmt, const RDA_Cl
                      RDAXOPENSQLDataDescr** spec, RDASQLValList* list, XmTree* tree) {
   const Len len = lengthOf(p);
   if (len.kind == LenKind::Bad) return badLength(fn, p);
-  const bool isNull = len.kind == LenKind::Null || p->value == nullptr;
+  const bool isNull = nullValue(p, len);
   const uint32_t nullable = isNull ? kNullableDefault : kNotNullable;
   const int32_t size = sizeOf(p);
   uint32_t kind = 0;
@@ -422,7 +428,7 @@ int32_t textToDateTime(const char* fn, bool wide, RDA_CliHSTMT* stmt, const RDA_
       TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** %s: invalid SQL type %d\n", fn, static_cast<int>(p->sqlType));
       return 0;
   }
-  const bool isNull = len.kind == LenKind::Null || p->value == nullptr;
+  const bool isNull = nullValue(p, len);
   *spec = rda_createXOPENDateTimeType(tree, isNull ? kNullableDefault : kNotNullable, nullptr, field, nullptr);
   if (*spec == nullptr) return specFailed(fn, "dateTimeItem");
   if (isNull) return addNull(tree, list, kIndNull) ? 1 : valFailed(fn, "dateTimeItem");
@@ -605,7 +611,7 @@ int32_t wcToWV(RDA_CliHSTMT*, const RDA_CliParm* p, RDAXOPENSQLDataDescr** spec,
 int32_t cToN(RDA_CliHSTMT*, const RDA_CliParm* p, RDAXOPENSQLDataDescr** spec, RDASQLValList* list, XmTree* tree) {
   const Len len = lengthOf(p);
   if (len.kind == LenKind::Bad) return badLength("cToN", p);
-  const bool isNull = len.kind == LenKind::Null || p->value == nullptr;
+  const bool isNull = nullValue(p, len);
   Text t{"", 0};
   if (!isNull && !numberText("cToN", p, len, false, tree, &t,
                              "*** cToN: input string length exceeds limit for numericItem\n"))
@@ -620,7 +626,7 @@ int32_t wcToN(RDA_CliHSTMT* stmt, const RDA_CliParm* p, RDAXOPENSQLDataDescr** s
               XmTree* tree) {
   const Len len = lengthOf(p);
   if (len.kind == LenKind::Bad) return badLength("wcToN", p);
-  if (len.kind == LenKind::Null || p->value == nullptr) {
+  if (nullValue(p, len)) {
     *spec = rda_createXOPENNumericType(tree, kNullableDefault, nullptr, sizeOf(p), p->scale);
     if (*spec == nullptr) return specFailed("wcToN", "numericItem");
     return addNull(tree, list, kIndNull) ? 1 : valFailed("wcToN", "numericItem");

@@ -14,6 +14,7 @@
 #include "src/rdaclient/rdacli_col.h"
 #include "src/rdaclient/rdacli_event.h"
 #include "src/rdaclient/rdacli_init.h"
+#include "src/rdaclient/rdacli_result.h"
 #include "src/rdaclient/rdacli_sql.h"
 #include "src/rdaclient/rdaclitls.h"
 #include "src/runtime/qvinfo.h"
@@ -363,7 +364,7 @@ int32_t rda_cliFreeStmt(RDA_CliHSTMT* stmt, int16_t option) {
         for (RdaCliLink* l = stmt->cols.head.next; l != &stmt->cols.head; l = l->next)
           blockOf<RDA_CliCol>(l)->flags &= ~RDA_CLI_COL_BOUND;
       } else {
-        RDA_cliFreeRecords(&stmt->cols);
+        RDA_cliFreeCols(stmt);
       }
       return RDA_CLI_SUCCESS;
     case 3:

@@ -17,6 +17,7 @@
 #include "src/rdaclient/rdacli_execreq.h"
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_init.h"
+#include "src/rdaclient/rdacli_result.h"
 #include "src/rdaclient/rdaclitls.h"
 #include "src/runtime/xm.h"
 
@@ -200,36 +201,6 @@ bool beginsWith(const wchar_t* text, const wchar_t* word) {
   for (; *word != L'\0'; ++word, ++text)
     if (*text == L'\0' || std::towupper(static_cast<wint_t>(*text)) != static_cast<wint_t>(*word)) return false;
   return true;
-}
-
-// The queued values of a column, and its description, dropped.
-void clearColumn(RDA_CliCol* col) {
-  col->flags &= ~RDA_CLI_COL_DESCRIBED;
-  RdaCliRing& q = col->values;
-  if (q.head.next != nullptr) {
-    while (q.head.next != &q.head) {
-      auto* item = reinterpret_cast<RDA_CliValueItem*>(q.head.next);
-      RDA_cliRingRemove(&q, &item->links);
-      // Items from the pages of a tree go with the tree.
-      if (item->owned != 0) _xm_freeItem(item);
-    }
-  }
-  q.count = 0;
-  if (col->name != nullptr) _xm_freeItem(col->name);
-  if (col->attr != nullptr) _xm_freeItem(col->attr);
-  col->name = nullptr;
-  col->attr = nullptr;
-  col->baseColName = col->tableName = col->catalogName = col->schemaName = col->label = col->typeName = nullptr;
-  col->sqlType = 0;
-  col->scale = 0;
-  col->colSize = 0;
-  col->nullable = 0;
-  col->descFlags = 0;
-  col->arrayFlag = 0;
-  col->pos = col->totalLen = col->deliveredLen = 0;
-  col->extraParts = col->partsTaken = 0;
-  col->curValue = col->startValue = nullptr;
-  col->curType = 0;
 }
 
 }  // namespace
@@ -433,15 +404,11 @@ int32_t RDA_cliReleaseSQL(RDA_CliHSTMT* stmt) {
 
 void RDA_cliClearResult(RDA_CliHSTMT* stmt) {
   if ((stmt->state & RDA_CLI_STMT_CONFIRMED) == 0) return;
-  if (stmt->cols.head.next != nullptr) {
-    for (RdaCliLink* l = stmt->cols.head.next; l != &stmt->cols.head; l = l->next) {
-      auto* col = reinterpret_cast<RDA_CliCol*>(l);
-      if ((col->flags & RDA_CLI_COL_DESCRIBED) != 0) clearColumn(col);
-    }
-  }
+  RDA_cliClearColumns(stmt);
   stmt->state &= ~RDA_CLI_STMT_CONFIRMED;
+  // No result columns until the next description: an answer without one
+  // (an INSERT's) opens no cursor. Bound records stay in the ring.
   stmt->cols.count = 0;
-  stmt->hiddenCols = 0;
   stmt->resultKind = 0;
 }
 

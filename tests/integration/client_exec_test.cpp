@@ -299,7 +299,8 @@ TEST_F(ClientExec, ARequestThatCannotBeBuiltLeavesNothingBehind) {
   ASSERT_EQ(prepare(s, "SELECT 1"), 0) << message(s);
   texts();
   // Each allocation of the PREPARE's request in turn; then the DESCRIBE's
-  // first.
+  // first. (What the PREPARE received is dropped by the next request.)
+  RDA_cliClearResult(s);
   const long before = xmLive();
   for (long n = 0; n < 4; ++n) {
     EXPECT_EQ(withBudget(n, [&] { return RDA_cliPrepareSQL(s); }), 0) << n;

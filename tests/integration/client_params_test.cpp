@@ -312,6 +312,7 @@ TEST_P(ClientParamsEndToEnd, EveryAcceptedPairArrivesAsBound) {
         const bool emptyText = (b.cType == RDA_CLI_C_CHAR && (isChars(b.sqlType) || b.sqlType == 2 || b.sqlType == 3)) ||
                                (b.cType == RDA_CLI_C_WCHAR && isChars(b.sqlType));
         b.ind = emptyText ? RDA_CLI_EMPTY_TEXT : RDA_CLI_NULL_DATA;
+        b.value.clear();  // as the ODBC layer prepares them: no buffer
       }
     }
     bound.insert(bound.begin(), Bound{RDA_CLI_C_LONG, RDA_CLI_SQL_INTEGER, raw<int32_t>(row), 4, 0, kNull});

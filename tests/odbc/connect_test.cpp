@@ -71,6 +71,7 @@ struct Driver {
   SQLRETURN driverConnect(const std::wstring& in, std::wstring* out = nullptr, SQLSMALLINT outMax = 1024,
                           SQLUSMALLINT completion = SQL_DRIVER_NOPROMPT) {
     std::vector<SQLWCHAR> buf(static_cast<size_t>(outMax > 0 ? outMax : 1) + 1, L'#');
+    buf.back() = L'\0';
     SQLSMALLINT length = -1;
     std::wstring text = in;
     const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, text.data(), SQL_NTS, out != nullptr ? buf.data() : nullptr,

@@ -356,6 +356,11 @@ TEST_F(Converters, NullAndEmptyTextFollowTheLengthRules) {
       {-8, -9, wstr(L"x"), EMPTY, {"[20] 10", "NULL -2", ""}},
       {-8, 1, wstr(L"x"), EMPTY, {"[5] 10", "NULL -2", ""}},
       {1, 2, str("x"), EMPTY, {"[6] 0,0 not-null", "[1] ", ""}},
+      // An empty text comes without a buffer.
+      {1, 2, {}, EMPTY, {"[6] 0,0 not-null", "[1] ", ""}},
+      {1, 12, {}, EMPTY, {"[15] 10", "NULL -2", ""}},
+      {1, 4, {}, EMPTY, {"", "", "22005; 40001"}},
+      {-8, 2, {}, EMPTY, {"", "", "40001"}},
       {1, 9, str("x"), EMPTY, {"", "", "40001; 40001"}},
       {-8, 11, wstr(L"x"), EMPTY, {"", "", "40001; 40001"}},
       {1, 4, str("x"), EMPTY, {"", "", "22005; 40001"}},

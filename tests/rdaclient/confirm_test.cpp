@@ -18,49 +18,23 @@
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_init.h"
 #include "src/rdaclient/rdacli_trans.h"
+#include "support/cli_blocks.h"
 #include "support/cli_diag.h"
 #include "support/trace_capture.h"
-#include "support/xm_count.h"
 
 namespace {
 
-// A connection and one statement of it, made by hand and entered in the
-// set of live blocks; the template's UCB is a stand-in, so that what the
-// handlers send goes nowhere.
-class ClientConfirms : public XmCountTest {
+// The blocks made by hand, with the client's optimisation level put back
+// after each test.
+class ClientConfirms : public CliBlocksTest {
  protected:
   void SetUp() override {
-    XmCountTest::SetUp();
+    CliBlocksTest::SetUp();
     savedLevel_ = giRdaStmtOptimizeLevel;
-    env.tag = RDA_CLI_TAG_HENV;
-    al_selfLink(&env.tmpl);
-    env.tmpl.ue = &env;
-    conn.tag = RDA_CLI_TAG_HDBC;
-    conn.env = &env;
-    conn.tmpl = rda_createTemplateGidu(&env, &conn, &fakeUcb_, nullptr);
-    ASSERT_NE(conn.tmpl, nullptr);
-    RDA_cliInitErrorList(&env.errors);
-    RDA_cliInitErrorList(&conn.errors);
-    RDA_cliRingInit(&conn.stmts);
-    stmt.tag = RDA_CLI_TAG_HSTMT;
-    stmt.conn = &conn;
-    stmt.opId = 5;
-    RDA_cliInitErrorList(&stmt.errors);
-    RDA_cliRingAppend(&conn.stmts, &stmt.links);
-    for (const void* b : {static_cast<const void*>(&env), static_cast<const void*>(&conn),
-                          static_cast<const void*>(&stmt)})
-      ASSERT_EQ(RDA_cliLinkBlock(b), 1);
   }
   void TearDown() override {
-    for (const void* b : {static_cast<const void*>(&env), static_cast<const void*>(&conn),
-                          static_cast<const void*>(&stmt)})
-      RDA_cliUnlinkBlock(b);
-    for (RDA_CliErrorList* l : {&env.errors, &conn.errors, &stmt.errors}) RDA_cliClearErrorList(l);
-    RDA_cliPurgeEventQueue(&env.tmpl);
-    RDA_cliPurgeEventQueue(conn.tmpl);
-    al_deleteGidu(conn.tmpl);
     giRdaStmtOptimizeLevel = savedLevel_;
-    XmCountTest::TearDown();
+    CliBlocksTest::TearDown();
   }
   // A confirm of `event` for the connection; `body` its result record.
   GIDU* confirm(uint32_t event, int32_t opId, void** body) {
@@ -69,10 +43,6 @@ class ClientConfirms : public XmCountTest {
     return g;
   }
 
-  RDA_CliHENV env{};
-  RDA_CliHDBC conn{};
-  RDA_CliHSTMT stmt{};
-  int fakeUcb_ = 0;
   int32_t savedLevel_ = 73;
 };
 

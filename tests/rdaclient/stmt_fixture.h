@@ -1,7 +1,7 @@
-// A connection and one statement of it, made by hand and entered in the set
-// of live blocks, for the parameter and request tests: XM blocks counted, a
-// buffer pool for the codecs, and the request a builder made read back
-// through the X/Open codecs.
+// The hand-made blocks of the client (support/cli_blocks.h) for the
+// parameter and request tests, with an associated connection, a buffer pool
+// for the codecs, and the request a builder made read back through the
+// X/Open codecs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,8 +24,8 @@
 #include "src/rdaclient/rdacli_param.h"
 #include "src/runtime/qvinfo.h"
 #include "src/session/buffer_pool.h"
+#include "support/cli_blocks.h"
 #include "support/cli_diag.h"
-#include "support/xm_count.h"
 
 // The octet helpers of the RDA builder tests.
 struct RdaWire : RdaBuildTest {
@@ -47,50 +47,24 @@ struct RdaWire : RdaBuildTest {
   }
 };
 
-class ClientStmtTest : public XmCountTest {
+class ClientStmtTest : public CliBlocksTest {
  protected:
   // Buffers of the pool: room for requests of a few long values.
   static constexpr int32_t kBuffers = 64;
   void SetUp() override {
-    XmCountTest::SetUp();
+    CliBlocksTest::SetUp();
     ASSERT_EQ(init_buffers(kBuffers, kSbDefaultSize), 1);
     savedCharacterMode_ = gCharacterMode;
-    env.tag = RDA_CLI_TAG_HENV;
-    al_selfLink(&env.tmpl);
-    env.tmpl.ue = &env;
-    conn.tag = RDA_CLI_TAG_HDBC;
-    conn.env = &env;
-    conn.numericFormat = 1;
     conn.decimalPoint = '.';
     conn.state = RDA_CLI_ST_ASSOCIATED | RDA_CLI_ST_DIALOGUE;
-    conn.tmpl = rda_createTemplateGidu(&env, &conn, &fakeUcb_, nullptr);
-    ASSERT_NE(conn.tmpl, nullptr);
-    RDA_cliInitErrorList(&conn.errors);
-    RDA_cliRingInit(&conn.stmts);
-    stmt.tag = RDA_CLI_TAG_HSTMT;
-    stmt.conn = &conn;
     stmt.opId = 7;
-    stmt.tree = _xm_allocTree(nullptr);
-    ASSERT_NE(stmt.tree, nullptr);
-    RDA_cliRingInit(&stmt.params);
-    RDA_cliRingInit(&stmt.cols);
-    RDA_cliRingInit(&stmt.paramDescs);
-    RDA_cliInitErrorList(&stmt.errors);
-    RDA_cliRingAppend(&conn.stmts, &stmt.links);
-    for (const void* b : blocks()) ASSERT_EQ(RDA_cliLinkBlock(b), 1);
   }
   void TearDown() override {
-    for (const void* b : blocks()) RDA_cliUnlinkBlock(b);
-    RDA_cliClearErrorList(&stmt.errors);
-    _xm_freeTree(stmt.tree);
-    al_deleteGidu(conn.tmpl);
     aafreeall(aagetlist());
-    xm_releaseKeptPages();
     close_buffers();
     gCharacterMode = savedCharacterMode_;
-    XmCountTest::TearDown();
+    CliBlocksTest::TearDown();
   }
-  std::vector<const void*> blocks() const { return {&env, &conn, &stmt}; }
 
   // Binds the next parameter (or parameter `number`).
   static constexpr int32_t kNext = INT32_MIN;
@@ -140,11 +114,7 @@ class ClientStmtTest : public XmCountTest {
     return std::string(reinterpret_cast<const char*>(o.octets), o.length);
   }
 
-  RDA_CliHENV env{};
-  RDA_CliHDBC conn{};
-  RDA_CliHSTMT stmt{};
 
  private:
-  int fakeUcb_ = 0;
   int32_t savedCharacterMode_ = 0;
 };
