@@ -94,6 +94,13 @@ TEST_F(ClientSql, TextsAtLevel0GoOutWordForWord) {
   EXPECT_EQ(texts().back(), "OPEN " + cursor + " USING :H, :H, :H");
   EXPECT_EQ(std::string(s->cursorName), cursor) << "the name stays";
 
+  // A plain open of a text of its own.
+  ASSERT_EQ(rda_cliFreeStmt(s, 0), 0);
+  texts();
+  ASSERT_EQ(RDA_cliOpenCursor(s, nullptr, "SELECT a FROM t"), 1) << message(s);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"DECLARE " + cursor + " CURSOR FOR SELECT a FROM t", "OPEN " + cursor}));
+  ASSERT_EQ(rda_cliFreeStmt(s, 0), 0);
+
   // With options support the PREPARE carries the statement's option flags.
   rda_cliSetStmtOptionsSupport(c_, 3);
   RDA_CliHSTMT* o = stmt();
@@ -138,6 +145,14 @@ TEST_F(ClientSql, TextsOfTheOptimisedOpenFollowTheConnectionsWords) {
     ASSERT_EQ(rda_cliFreeStmt(s, 0), 0);
   }
   rda_cliSetStmtOptionsSupport(c_, 3);
+
+  // An answer of "02000" alone: no rows, and no failure.
+  ASSERT_EQ(run(s, "SELECT 1 WHERE 0"), 0) << message(s);
+  EXPECT_EQ(s->endOfData, 1u);
+  EXPECT_EQ(s->errors.count, 0u) << "the 02000 is removed";
+  EXPECT_EQ(s->blockReceived, 0u);
+  ASSERT_EQ(rda_cliFreeStmt(s, 0), 0);
+  texts();
 
   // A prepared query runs as one optimised DECLARE.
   ASSERT_EQ(prepare(s, "SELECT 2"), 0) << message(s);
