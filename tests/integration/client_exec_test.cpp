@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -315,6 +316,22 @@ TEST_F(ClientExec, ARequestThatCannotBeBuiltLeavesNothingBehind) {
   RDA_cliClearErrorList(&s->errors);
   EXPECT_EQ(xmLive(), before);
   EXPECT_TRUE(texts().empty()) << "nothing sent";
+}
+
+TEST_F(ClientExec, StatementsOfAConnectionTheServerAbortedEndQuickly) {
+  // The peer aborts an association at its fourth request; another
+  // connection's transport keeps the stack's loop busy meanwhile.
+  up({"--abort-after", "3"});
+  RDA_CliHDBC* other = conn();
+  ASSERT_EQ(connect(other, "rdatest"), 0);
+  RDA_CliHSTMT* s = stmt();
+  ASSERT_EQ(prepare(s, "SELECT 1"), 0) << message(s);
+  const auto begin = std::chrono::steady_clock::now();
+  EXPECT_EQ(run(s, "SELECT 2"), -1);
+  EXPECT_EQ(c_->state & RDA_CLI_ST_ASSOCIATED, 0u);
+  EXPECT_EQ(rda_cliFreeStmt(s, 0), 0);
+  EXPECT_EQ(rda_cliFreeStmt(s, 1), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
 }
 
 // ---------------------------------------------------------------------------
