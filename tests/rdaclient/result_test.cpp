@@ -307,6 +307,9 @@ TEST_F(ResultColumns, BindingAndTheDescription) {
   EXPECT_EQ(numbers(), (std::vector<int>{3, 4}));
   EXPECT_EQ(column(3)->flags, RDA_CLI_COL_BOUND);
   EXPECT_EQ(column(3)->name, nullptr);
+  EXPECT_EQ(withBudget(0, [&] { return rda_cliBindCol(&stmt, 8, RDA_CLI_C_LONG, &a, 4, &ind); }), -1);
+  EXPECT_EQ(lastDiag(stmt.errors).state, "S1001");
+  EXPECT_EQ(getCol(&stmt, 8), nullptr);
   EXPECT_EQ(rda_cliBindCol(reinterpret_cast<RDA_CliHSTMT*>(&conn), 1, RDA_CLI_C_LONG, &a, 4, &ind), -2);
 }
 
