@@ -842,19 +842,22 @@ std::string takeWaiting(int fd, bool* ended) {
   }
 }
 
+// A CR without parameters (TPKT, LI 6, CR, references 0 and 12 34, class
+// 0), and a DT carrying a CN to the server's selector that asks for duplex:
+// version 2, requirements 00 02, calling 00 01, called 00 07.
+const std::string kPlainCr{3, 0, 0, 11, 6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
+const std::string kDuplexCn = std::string{3, 0, 0, 29, 2, static_cast<char>(0xF0), static_cast<char>(0x80)} +
+                              std::string{0x0D, 0x14, 0x05, 0x06, 0x13, 0x01, 0x00, 0x16, 0x01, 0x02, 0x14,
+                                          0x02, 0x00, 0x02, 0x33, 0x02, 0x00, 0x01, 0x34, 0x02, 0x00, 0x07};
+
 TEST_F(Tp0Listen, ConnectionsThatDoNotCompleteTheirEstablishmentInTimeAreClosed) {
   configure("", "ForkOnConnect=0\n");
   ClockSteer clock;
   clock.set(5000, 0);
   gCuts.clear();
   tp0tcp_onEstablishCut = noteCut;
-  // A CR without parameters (TPKT, LI 6, CR, references 0 and 12 34, class
-  // 0), and a DT carrying a CN to the server's selector that asks for
-  // duplex: version 2, requirements 00 02, calling 00 01, called 00 07.
-  const std::string cr{3, 0, 0, 11, 6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
-  const std::string cn = std::string{3, 0, 0, 29, 2, static_cast<char>(0xF0), static_cast<char>(0x80)} +
-                         std::string{0x0D, 0x14, 0x05, 0x06, 0x13, 0x01, 0x00, 0x16, 0x01, 0x02, 0x14,
-                                     0x02, 0x00, 0x02, 0x33, 0x02, 0x00, 0x01, 0x34, 0x02, 0x00, 0x07};
+  const std::string& cr = kPlainCr;
+  const std::string& cn = kDuplexCn;
   std::string found = "not started";
   int silent = -1, crOnly = -1, complete = -1;
   std::thread([&] {
@@ -912,6 +915,54 @@ TEST_F(Tp0Listen, ConnectionsThatDoNotCompleteTheirEstablishmentInTimeAreClosed)
   for (int fd : {silent, crOnly, complete})
     if (fd >= 0) ::close(fd);
   EXPECT_EQ(found, "");
+}
+
+// A peer that sends its CN right behind its CR, without waiting for the CC:
+// what the parent read past the CR goes with the connection to its child,
+// whose session user gets the S-CONNECT indication; the parent has none.
+TEST_F(Tp0Listen, ACnSentWithTheCrReachesTheForkedChild) {
+  configure("", "ForkOnConnect=1\n");
+  int report[2];
+  ASSERT_EQ(::pipe(report), 0);
+  const pid_t server = fork();
+  ASSERT_GE(server, 0);
+  if (server == 0) {
+    ::close(report[0]);
+    std::thread([&] {
+      TpLocalAddr local{};
+      uint32_t r = 1;
+      ThreadRecords records(gIniFile, role(5), &local, &r);
+      if (!records.ok()) return say(report[1], "not started");
+      Side side;
+      tSide = &side;
+      (void)s_activate(&kServerSel, user);
+      const pid_t self = getpid();
+      SessionTLS* t = getSessionTLS(0);
+      const int fd = connectTo(local.tsap.sel[0] * 256 + local.tsap.sel[1]);
+      say(fd, kPlainCr + kDuplexCn);
+      bool forked = false;
+      const bool done = runUntil([&] {
+        if (getpid() != self) return saw(side, SI_CON_IND);
+        forked = forked || t->children > 0;
+        return forked && t->children == 0;
+      });
+      if (getpid() != self) {
+        say(report[1], done ? "child: S-CONNECT indication\n" : "child: no S-CONNECT indication\n");
+        _exit(0);
+      }
+      ::close(fd);
+      std::string found = forked ? "" : "parent: no child; ";
+      if (!side.events.empty()) found += "parent saw indications; ";
+      say(report[1], found);
+      tSide = nullptr;
+    }).join();
+    _exit(0);
+  }
+  ::close(report[1]);
+  EXPECT_EQ(finish(server, 30), 0);
+  const std::string found = readAll(report[0]);
+  ::close(report[0]);
+  EXPECT_EQ(found, "child: S-CONNECT indication\n");
 }
 
 // The layer that owns the threads answers, through the transport's hooks,
