@@ -2,11 +2,13 @@
 // options, transactions and the bridge's configuration.
 #include "src/jdbc/QVCLIImpl.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 
+#include "src/jdbc/qvnatives.h"
 #include "src/jdbc/qvprint.h"
 #include "src/odbc/connstr.h"
 #include "src/odbc/lmoinit.h"
@@ -14,7 +16,7 @@
 #include "src/runtime/inifile.h"
 #include "src/runtime/qvinfo.h"
 
-#include <atomic>
+namespace {
 
 // Field IDs of qvcli, filled by its static initialiser (initStaticVarsCLI).
 std::atomic<jfieldID> g_dbcID{nullptr};
@@ -23,8 +25,6 @@ std::atomic<jfieldID> g_badConnectionID{nullptr};
 std::atomic<jfieldID> g_inXATransactionID{nullptr};
 std::atomic<jfieldID> g_transactionLevelID{nullptr};
 std::atomic<jfieldID> g_systemStmtID{nullptr};
-
-namespace {
 
 constexpr const char* kSrc = "src/QVCLIImpl";
 

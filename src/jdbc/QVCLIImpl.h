@@ -8,7 +8,6 @@
 
 #include <cstdint>
 
-#include "common/export.h"
 #include "src/jdbc/qvjni.h"
 
 // Fields of a qvcli object (0 / false while the IDs are not known).
@@ -32,6 +31,3 @@ bool QvCheckResult(JNIEnv* env, jobject obj, SQLRETURN rc, const char* name);
 // statement). False when asking for autocommit failed: its exception is
 // pending and the statement must not run.
 bool CondStartLocalTran(JNIEnv* env, jobject stmt, jobject cli);
-
-// getAutoCommit, also asked by CondStartLocalTran.
-QV_EXPORT jboolean JNICALL Java_jdbc_sql_cli_qvcli_getAutoCommit(JNIEnv* env, jobject obj);

@@ -9,6 +9,7 @@
 
 #include "src/jdbc/QVCLIImpl.h"
 #include "src/jdbc/qvjtypes.h"
+#include "src/jdbc/qvnatives.h"
 #include "src/jdbc/qvprint.h"
 #include "src/odbc/lmoinit.h"
 #include "src/runtime/gutrace.h"

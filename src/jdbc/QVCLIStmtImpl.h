@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-#include "common/export.h"
 #include "src/jdbc/qvjni.h"
 
 // Traces and collects the diagnostics of the object's statement (with its
