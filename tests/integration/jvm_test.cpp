@@ -209,7 +209,14 @@ class JvmPeer : public ::testing::Test {
     fs::remove_all(dir_, ec);
   }
   fs::path record() const { return dir_ / "record"; }
-  std::string peerIni() const { return readFile(dir_ / "peer" / "mirodel.ini"); }
+  // The peer's configuration, with the server's support of query
+  // time-outs.
+  std::string peerIni() const {
+    std::string ini = readFile(dir_ / "peer" / "mirodel.ini");
+    const size_t client = ini.find("[CLIENT]\n");
+    if (client != std::string::npos) ini.insert(client + 9, "SupportQueryTimeout=1\n");
+    return ini;
+  }
   std::vector<std::string> peerProperties() const {
     return {"dsn=rdatest", "user=u", "password=p", std::string("dsn32=") + kDsn32};
   }
@@ -247,6 +254,17 @@ TEST_F(JvmPeer, ConnectChecks) {
 TEST_F(JvmPeer, StatementChecksOnFourConnectionsFromFourThreads) {
   Jvm jvm(peerIni());
   const ProgramRun r = jvm.checks("statements", peerProperties());
+  if (waiting(r)) std::cout << "statement checks wait for the driver's statements:\n" << r.out;
+}
+
+// The same with unixODBC's library in the process: its exports speak
+// UTF-16, the natives' strings do not change.
+TEST_F(JvmPeer, StatementChecksWithUnixOdbcsLibraryLoadedFirst) {
+  Jvm jvm(peerIni());
+  std::vector<std::string> properties = peerProperties();
+  properties.push_back("preload.library=" + std::string(ODBC_RUNTIME_LIBRARY));
+  const ProgramRun r = jvm.checks("statements", properties);
+  EXPECT_NE(jvm.box().trace().find("Wide characters at the ODBC interface: UTF-16"), std::string::npos);
   if (waiting(r)) std::cout << "statement checks wait for the driver's statements:\n" << r.out;
 }
 

@@ -411,6 +411,9 @@ public final class JdbcChecks {
         c.equal("INSERT is no query", false, s.Execute("INSERT INTO t VALUES (1, '" + LONG_TEXT + "', 1.5, X'00FF10', "
                 + "'1999-12-31', '23:59:58', '2001-02-03 04:05:06')"));
         c.equal("getUpdateCount", 1, s.getUpdateCount());
+        s.setQueryTimeout(-1);
+        c.check("setQueryTimeout(-1) chains a 01S02 warning and returns",
+                s.warnings != null && "01S02".equals(s.warnings.getSQLState()), String.valueOf(s.warnings));
         s.Execute("INSERT INTO t VALUES (2, NULL, NULL, X'', NULL, NULL, NULL)");
         c.equal("a query", true, s.Execute("SELECT i, v, d, b, dt, tm, ts FROM t ORDER BY i"));
         c.equal("getColumnCount", 7, s.getColumnCount());
