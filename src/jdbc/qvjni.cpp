@@ -223,6 +223,8 @@ void QvSignalWarning(JNIEnv* env, jobject obj, const wchar_t* message, const wch
       env->ExceptionClear();
     } else {
       env->CallVoidMethod(obj, chain, warning);
+      // What the method threw stays pending for the native to see.
+      env->ExceptionCheck();
     }
     deleteLocal(env, own);
   } else {
@@ -242,7 +244,7 @@ bool FlagBadConnection(JNIEnv* env, jobject obj, const wchar_t* sqlState) {
   jmethodID mark = env->GetMethodID(cls, "markConnectionAsBad", "()V");
   if (mark == nullptr) env->FatalError("Unable to find  markConnectionAsBad() method.");
   env->CallVoidMethod(obj, mark);
-  // What the method may have thrown stays pending for the Java caller.
+  // What the method threw stays pending for the Java caller.
   env->ExceptionCheck();
   deleteLocal(env, cls);
   return true;

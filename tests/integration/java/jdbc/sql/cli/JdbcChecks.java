@@ -237,6 +237,25 @@ public final class JdbcChecks {
             });
             if (e != null) c.equal("user name SQLSTATE", "S1090", e.getSQLState());
         });
+        c.run("closeConnection of a connection never connected", () -> {
+            qvcli k = new qvcli();
+            k.initCLI();
+            // No server here: the connect fails (today already at its
+            // options), the connection stays allocated.
+            try {
+                open(k, "u", "p", "rdatest", "");
+                c.fail("a connect without a server", "no exception");
+            } catch (qvcliexception e) {
+                c.pass("a connect without a server fails");
+            }
+            c.check("the connection stays allocated", k._sql_hdbc != 0, "_sql_hdbc 0");
+            c.equal("isConnected", true, k.isConnected());
+            k.closeConnection();
+            c.equal("closeConnection clears _sql_hdbc", 0L, k._sql_hdbc);
+            c.equal("isConnected after closeConnection", false, k.isConnected());
+            c.check("the disconnect's warning is chained", k.warnings != null
+                    && "08003".equals(k.warnings.getSQLState()), String.valueOf(k.warnings));
+        });
         c.run("getSubProtocol", () -> {
             setSubProtocol(null);
             c.equal("without configuration", "Varenta", cli.getSubProtocol());
