@@ -44,7 +44,7 @@ class Statement : public JniDriverTest {
       const size_t room = unit == 4 ? (size / 4 - 1) * 4 : size;
       const size_t n = std::min(room, value_.size() - at_);
       auto* out = arg<uint8_t*>(w, 3);
-      std::memcpy(out, value_.data() + at_, n);
+      if (n > 0) std::memcpy(out, value_.data() + at_, n);
       if (unit == 4) std::memset(out + n, 0, 4);
       *indicator = static_cast<SQLLEN>(value_.size() - at_);
       at_ += n;
