@@ -18,6 +18,9 @@
 // Column state flags.
 //   RDA_CLI_COL_BOUND (bit 0, rdacli_handles.h): bound by rda_cliBindCol
 inline constexpr uint32_t RDA_CLI_COL_DESCRIBED = 2;  // set by updateColSpec
+// Set by a converter that keeps no read position when it delivered the
+// current value cut: nothing of it is left for a further SQLGetData.
+inline constexpr uint32_t RDA_CLI_COL_CUT_READ = 4;
 
 // Description flags (the attribute word of the column's descriptor).
 inline constexpr uint32_t RDA_CLI_DESC_HIDDEN = 1;       // hidden column

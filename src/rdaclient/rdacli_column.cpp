@@ -211,9 +211,7 @@ int32_t rda_cliGetCol(RDA_CliHSTMT* stmt, int16_t number, int16_t cType, void* b
   col->bind.bufLen = bufLen;
   col->bind.ind = ind != nullptr ? ind : &col->spareInd;
   const void* current = col->curValue;
-  const uint32_t pos = col->pos;
-  const uint32_t delivered = col->deliveredLen;
-  const uint16_t parts = col->partsTaken;
+  col->flags &= ~RDA_CLI_COL_CUT_READ;
   RDA_cliCvrtSQLToCol(stmt, &col->bind, col, current);
   col->curValue = RDA_cliConsumed();
   if (stmt->errors.count == 0) return RDA_CLI_SUCCESS;
@@ -221,11 +219,11 @@ int32_t rda_cliGetCol(RDA_CliHSTMT* stmt, int16_t number, int16_t cType, void* b
        e = e->next != &stmt->errors.ring ? static_cast<const RDA_CliError*>(e->next) : nullptr) {
     if (qvwcscmp(e->sqlState, L"01004") != 0) return RDA_CLI_ERROR;
   }
-  // Cut: the value stays current when there is more of it to read, that
-  // is when the reader moved on in it or could deliver nothing at all. A
-  // value delivered whole but shortened is read.
-  const bool movedOn = col->pos != pos || col->deliveredLen != delivered || col->partsTaken != parts;
-  if (movedOn || buffer == nullptr || bufLen <= 1) col->curValue = current;
+  // Cut: the next call goes on where this one stopped, unless the value
+  // was delivered by a converter that keeps no read position (it would
+  // deliver the same piece again and again).
+  if ((col->flags & RDA_CLI_COL_CUT_READ) == 0) col->curValue = current;
+  col->flags &= ~RDA_CLI_COL_CUT_READ;
   return RDA_CLI_SUCCESS_WITH_INFO;
 }
 

@@ -13,6 +13,7 @@
 #include "src/rdaclient/rdacli_param.h"
 #include "src/rdaclient/rdacli_result.h"
 #include "src/rdaclient/rdacli_sql.h"
+#include "src/rdaclient/rdacli_trans.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ constexpr const char* kIncompatible = "Syntax error or access violation. Client 
 constexpr size_t kSqlStateLength = 5;
 
 void beginNext(RDA_CliHDBC* conn) {
-  if (RDA_cliBgnTransOnConnection(conn) != RDA_CLI_SUCCESS)
+  if (RDA_cliBgnTransOnConnection(conn) == 0)
     TM_TRACE(rda_cliTMHandle, 8, kSrc, "Commit on connection failed.\n");
 }
 
@@ -105,6 +106,9 @@ void procCommitCnf(RDA_CliHDBC* conn, void* member, GIDU*) {
   if (rc->result.value == 0) return;
   TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** procComitCnf: SQL_COMMIT caused a rollback. Error = %d\n",
            static_cast<int>(rc->result.value));
+  // The transaction was rolled back: the caller of the commit reads the
+  // mark as it reads a rollback's.
+  conn->state |= RDA_CLI_ST_ROLLED_BACK;
   RDA_cliAddErrorUtf8(&conn->errors, RDA_CLI_ROW_ROLLBACK, rc->result.value,
                       (rc->result.mask & 1u) != 0 ? rc->result.text : nullptr, conn->tree);
 }

@@ -17,6 +17,7 @@
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_init.h"
 #include "src/rdaclient/rdacli_sql.h"
+#include "src/rdaclient/rdacli_trans.h"
 #include "src/runtime/hostaddr.h"
 #include "src/runtime/qvinfo.h"
 #include "src/runtime/ul_names.h"
@@ -321,9 +322,9 @@ int32_t rda_cliDisconnect(RDA_CliHDBC* conn) {
   };
   if ((conn->state & RDA_CLI_ST_TRANSACTION) != 0) {
     conn->state |= RDA_CLI_ST_DISCONNECTING;
-    const int32_t r = RDA_cliRollback(conn);
+    const int32_t rolledBack = RDA_cliRollback(conn);
     conn->state &= ~RDA_CLI_ST_DISCONNECTING;
-    if (r != RDA_CLI_SUCCESS) return fallBack();
+    if (rolledBack == 0) return fallBack();
   }
   if ((conn->state & RDA_CLI_ST_RESOURCE_OPEN) != 0) {
     GIDU* close = rda_createSQLCloseReq(conn->tmpl, static_cast<int32_t>(conn->opId));

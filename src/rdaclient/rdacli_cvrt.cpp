@@ -96,8 +96,9 @@ enum class Cut {
 
 // Delivers `len` bytes of `text` as 8-bit text. A buffer that cannot hold
 // even the NUL (length 0 or below) receives nothing: 01004 and the full
-// length; without a buffer only the length is given.
-void deliverText(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const char* text, size_t len, Cut cut) {
+// length; without a buffer only the length is given. A value delivered cut
+// marks the column: this value keeps no read position, so it has been read.
+void deliverText(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const char* text, size_t len, Cut cut) {
   const auto full = static_cast<int64_t>(len);
   if (bind->buffer == nullptr) {
     setInd(bind, full);
@@ -129,6 +130,7 @@ void deliverText(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const char* text, size_t
       copyText(bind, text, keep);
       truncated(stmt);
       setInd(bind, full);
+      col->flags |= RDA_CLI_COL_CUT_READ;
       return;
     }
     case Cut::Warn:
@@ -143,6 +145,7 @@ void deliverText(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const char* text, size_t
   }
   copyText(bind, text, keep);
   truncated(stmt);
+  col->flags |= RDA_CLI_COL_CUT_READ;
 }
 
 // ---------------------------------------------------------------------------
@@ -366,7 +369,7 @@ void putStamp(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const Parsed& p, Stamp kind
   }
 }
 
-void stampToX(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const RDA_CliCol* col, const void* data, Stamp kind) {
+void stampToX(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const void* data, Stamp kind) {
   const char* text = dateTimeOf(data);
   const size_t len = strnlen(text, RDA_CLI_DATETIME_SIZE - 1);
   if (bind->cType == RDA_CLI_C_CHAR || bind->cType == RDA_CLI_C_BINARY) {
@@ -377,7 +380,7 @@ void stampToX(RDA_CliHSTMT* stmt, RDA_CliBind* bind, const RDA_CliCol* col, cons
       const size_t size = col->colSize <= 19 ? 19 : col->colSize;
       if (n > size) n = size;
     }
-    deliverText(stmt, bind, text, n, Cut::WarnShort);
+    deliverText(stmt, bind, col, text, n, Cut::WarnShort);
     return;
   }
   putStamp(stmt, bind, parseStamp(text, kind, col->colSize >= 20), kind);
@@ -498,10 +501,10 @@ void cvrtIntToDble(RDA_CliHSTMT*, RDA_CliBind* bind, RDA_CliCol*, const void* da
   put(bind, static_cast<double>(intOf(data)), 8);
 }
 
-void cvrtIntToChar(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol*, const void* data) {
+void cvrtIntToChar(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const void* data) {
   char text[16];
   const int n = std::snprintf(text, sizeof text, "%d", static_cast<int>(intOf(data)));
-  deliverText(stmt, bind, text, static_cast<size_t>(n), Cut::Refuse);
+  deliverText(stmt, bind, col, text, static_cast<size_t>(n), Cut::Refuse);
 }
 
 void getSmallInt(RDA_CliHSTMT*, RDA_CliBind* bind, RDA_CliCol*, const void* data) {
@@ -578,14 +581,14 @@ void cvrtDbleToUSmallInt(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol*, con
   put(bind, static_cast<uint16_t>(v), 2);
 }
 
-void cvrtDblToChar(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol*, const void* data) {
+void cvrtDblToChar(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const void* data) {
   char text[40];
   const int n = std::snprintf(text, sizeof text, "%.15G", realOf(data));
   const char point = localePoint();
   if (point != '.') {
     if (char* p = std::strchr(text, point)) *p = '.';
   }
-  deliverText(stmt, bind, text, static_cast<size_t>(n), Cut::RefuseButFraction);
+  deliverText(stmt, bind, col, text, static_cast<size_t>(n), Cut::RefuseButFraction);
 }
 
 // ---------------------------------------------------------------------------
@@ -634,10 +637,10 @@ void cvrtBitToChar(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol*, const voi
   setInd(bind, 1);
 }
 
-void cvrtTinyintToChar(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol*, const void* data) {
+void cvrtTinyintToChar(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const void* data) {
   char text[8];
   const int n = std::snprintf(text, sizeof text, "%d", static_cast<int>(lowByte(data)));
-  deliverText(stmt, bind, text, static_cast<size_t>(n), Cut::Refuse);
+  deliverText(stmt, bind, col, text, static_cast<size_t>(n), Cut::Refuse);
 }
 
 // ---------------------------------------------------------------------------
@@ -646,11 +649,13 @@ void cvrtTinyintToChar(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol*, const
 void cvrtNumToChar(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const void* data) {
   const RDA_CliText& t = textOf(data);
   if (digitStrings(stmt)) {
-    deliverText(stmt, bind, reinterpret_cast<const char*>(t.text), t.length, Cut::Warn);
+    deliverText(stmt, bind, col, reinterpret_cast<const char*>(t.text), t.length, Cut::Warn);
     return;
   }
   const char* text = eightByteText(stmt, col, t);
-  if (text != nullptr) deliverText(stmt, bind, text, std::strlen(text), Cut::WarnBufLen);
+  if (text == nullptr) return;
+  col->flags |= RDA_CLI_COL_CUT_READ;  // fraction digits beyond the precision are gone, not left
+  deliverText(stmt, bind, col, text, std::strlen(text), Cut::WarnBufLen);
 }
 
 void cvrtNumToX(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const void* data) {
@@ -661,7 +666,9 @@ void cvrtNumToX(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const vo
     return;
   }
   const char* text = eightByteText(stmt, col, t);
-  if (text != nullptr) parseNumber(stmt, bind, text, std::strlen(text), kEightByteTexts);
+  if (text == nullptr) return;
+  col->flags |= RDA_CLI_COL_CUT_READ;
+  parseNumber(stmt, bind, text, std::strlen(text), kEightByteTexts);
 }
 
 // ---------------------------------------------------------------------------

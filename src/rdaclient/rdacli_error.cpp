@@ -352,6 +352,12 @@ void RDA_cliClearErrorList(RDA_CliErrorList* list) {
   list->count = 0;
 }
 
+void RDA_cliRemoveError(RDA_CliErrorList* list, RDA_CliError* entry) {
+  if (list == nullptr || entry == nullptr) return;
+  unlink(list, entry);
+  _xm_freeItem(entry);
+}
+
 // ---------------------------------------------------------------------------
 // Reading
 

@@ -27,6 +27,8 @@ inline constexpr uint32_t RDA_CLI_ROW_NO_CONNECTION = 9;         // 08003
 inline constexpr uint32_t RDA_CLI_ROW_CONNECTION_FAILURE = 10;   // 08004
 inline constexpr uint32_t RDA_CLI_ROW_OUT_OF_RANGE = 16;         // 22003
 inline constexpr uint32_t RDA_CLI_ROW_ASSIGNMENT = 17;           // 22005
+inline constexpr uint32_t RDA_CLI_ROW_CURSOR_STATE = 20;         // 24000
+inline constexpr uint32_t RDA_CLI_ROW_TRANS_ROLLED_BACK = 23;    // 25S03
 inline constexpr uint32_t RDA_CLI_ROW_ROLLBACK = 28;             // 40000
 inline constexpr uint32_t RDA_CLI_ROW_COMPLETION_UNKNOWN = 29;   // 40001
 inline constexpr uint32_t RDA_CLI_ROW_ASSOC_REFUSED_BY_USER = 61;  // HZ500
@@ -38,6 +40,7 @@ inline constexpr uint32_t RDA_CLI_ROW_PROGRAM_TYPE = 71;         // S1003
 inline constexpr uint32_t RDA_CLI_ROW_DATA_TYPE = 72;            // S1004
 inline constexpr uint32_t RDA_CLI_ROW_INVALID_ARGUMENT = 74;     // S1009
 inline constexpr uint32_t RDA_CLI_ROW_SEQUENCE = 75;             // S1010
+inline constexpr uint32_t RDA_CLI_ROW_TRANSACTION_OPTION = 76;   // S1012
 inline constexpr uint32_t RDA_CLI_ROW_ASSOC_REFUSED = 79;        // S1900, or S2xxx with a text
 inline constexpr uint32_t RDA_CLI_ROW_STACK_ERROR = 80;          // S1901, or S3xxx-S8xxx with a text
 inline constexpr uint32_t RDA_CLI_ROW_SERVER_LOOKUP = 81;        // 08900
@@ -103,6 +106,8 @@ int32_t RDA_cliAddSQLStateW(RDA_CliErrorList* list, const wchar_t* sqlState, int
 int32_t RDA_cliAddSQLStateUtf8(RDA_CliErrorList* list, const char* sqlState, int32_t nativeError,
                                const char* message, XmTree* tree);
 void RDA_cliClearErrorList(RDA_CliErrorList* list);
+// Unlinks one entry of the list and frees it.
+void RDA_cliRemoveError(RDA_CliErrorList* list, RDA_CliError* entry);
 
 // ---------------------------------------------------------------------------
 // Reading by the ODBC layer

@@ -352,10 +352,10 @@ int32_t rda_cliFreeStmt(RDA_CliHSTMT* stmt, int16_t option) {
   const bool open = (stmt->state & RDA_CLI_STMT_CURSOR_OPEN) != 0;
   switch (option) {
     case 0:
-      return open && RDA_cliCloseCursor(stmt) != RDA_CLI_SUCCESS ? RDA_CLI_ERROR : RDA_CLI_SUCCESS;
+      return open && RDA_cliCloseCursor(stmt) == 0 ? RDA_CLI_ERROR : RDA_CLI_SUCCESS;
     case 1:
-      if (open && RDA_cliCloseCursor(stmt) != RDA_CLI_SUCCESS) return RDA_CLI_ERROR;
-      if ((stmt->state & RDA_CLI_STMT_PREPARED) != 0 && RDA_cliReleaseSQL(stmt) != RDA_CLI_SUCCESS) return RDA_CLI_ERROR;
+      if (open && RDA_cliCloseCursor(stmt) == 0) return RDA_CLI_ERROR;
+      if ((stmt->state & RDA_CLI_STMT_PREPARED) != 0 && RDA_cliReleaseSQL(stmt) == 0) return RDA_CLI_ERROR;
       RDA_cliDropStmt(stmt);
       return RDA_CLI_SUCCESS;
     case 2:

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cwchar>
 
 #include "src/acse/gidu.h"
 #include "src/rdaclient/rdacli_conf.h"
@@ -61,6 +62,9 @@ inline constexpr uint32_t RDA_CLI_STMT_CONFIRMED = 4;
 inline constexpr uint32_t RDA_CLI_STMT_UNIQUEROW = 1;
 inline constexpr uint32_t RDA_CLI_STMT_OPTIONS_SUPPORT = 2;  // from the connection's support word
 inline constexpr uint32_t RDA_CLI_STMT_OPT32 = 32;           // set at allocation
+
+// A cursor name: at most 128 characters and its NUL.
+inline constexpr uint32_t kRdaCliCursorNameSize = 136;
 
 // Result kind of a statement whose row count is known.
 inline constexpr uint32_t RDA_CLI_RESULT_ROWCOUNT = 2;
@@ -136,6 +140,14 @@ struct RDA_CliHSTMT {
   uint32_t optionFlags;   // RDA_CLI_STMT_* option bits
   RdaCliRing paramDescs;  // of RDA_CliParamSpec: descriptions received from the server
   uint32_t paramCount;    // parameter markers: described by the server, or counted in the text
+
+  // The SQL-text operations: the cursor's name, the prepared text, and what
+  // the last answers said of the result sets.
+  char cursorName[kRdaCliCursorNameSize];  // NUL-terminated; "" until set or generated
+  wchar_t* sqlText;        // item of the statement's tree; NULL when none
+  uint32_t endOfData;      // the last answer carried only "02000"
+  uint32_t moreResults;    // no "02001" (no further result set) yet
+  uint32_t blockReceived;  // the last open or FETCH brought rows
 };
 
 // ---------------------------------------------------------------------------

@@ -18,10 +18,12 @@
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_init.h"
 #include "src/rdaclient/rdacli_sql.h"
+#include "src/rdaclient/rdacli_trans.h"
 #include "src/runtime/qvinfo.h"
 #include "src/runtime/xm.h"
 #include "src/session/tp0tcp.h"
 #include "support/cli_diag.h"
+#include "support/client_env.h"
 #include "support/peer_process.h"
 #include "support/sandbox.h"
 #include "support/stack.h"
@@ -65,56 +67,7 @@ std::string hexOf(const std::string& s) {
   return out;
 }
 
-// An environment of the client (the stack started by it) in a sandbox
-// configuration; connections made by the test are released at the end.
-class ClientConnect : public XmCountTest {
- protected:
-  void SetUp() override {
-    XmCountTest::SetUp();
-    savedQuiet_ = giQuietMode;
-    giQuietMode = 1;
-  }
-  void TearDown() override {
-    for (RDA_CliHDBC* c : conns_) {
-      if (!RDA_cliIsLiveBlock(c, RDA_CLI_TAG_HDBC)) continue;
-      if ((c->state & RDA_CLI_ST_ASSOCIATED) != 0) rda_cliDisconnect(c);
-      EXPECT_EQ(rda_cliFreeConnect(c), 0);
-    }
-    if (env_ != nullptr) {
-      EXPECT_EQ(rda_cliFreeEnv(env_), 0);
-    }
-    giQuietMode = savedQuiet_;
-    ASSERT_NE(xm_init(), nullptr);
-    XmCountTest::TearDown();
-  }
-  // The client's configuration naming the peer at `port`, and its
-  // environment.
-  void start(int port, int responseTimeOut = 30, const std::string& common = "") {
-    StackConfig c;
-    c.serverPort = port;
-    c.responseTimeOut = responseTimeOut;
-    c.extraCommon = common;
-    const std::string ini = writeStackConfig(sandbox_.dir(), c);
-    setenv("MIRODEL_INI", ini.c_str(), 1);
-    ASSERT_EQ(rda_cliAllocEnv(&env_), 0);
-  }
-  RDA_CliHDBC* conn() {
-    RDA_CliHDBC* c = nullptr;
-    EXPECT_EQ(rda_cliAllocConnect(env_, &c), 0);
-    conns_.push_back(c);
-    return c;
-  }
-  static int32_t connect(RDA_CliHDBC* c, const char* name, const char* connectString = nullptr,
-                         const char* user = "scott", const char* password = "tiger") {
-    return rda_cliConnect(c, name, RDA_CLI_NTS, user, RDA_CLI_NTS, password, RDA_CLI_NTS, connectString);
-  }
-  std::filesystem::path dir(const std::string& name) const { return sandbox_.dir() / name; }
-
-  ConfigSandbox sandbox_{"MIRODEL_INI", "HOME", "OSID", "DEFAULT_TRACE_OUTPUT"};
-  RDA_CliHENV* env_ = nullptr;
-  std::vector<RDA_CliHDBC*> conns_;
-  int32_t savedQuiet_ = 0;
-};
+using ClientConnect = ClientEnvTest;
 
 TEST_F(ClientConnect, InitializeCarriesTheUserDataAndScrambledCredentials) {
   const auto record = dir("record");
@@ -353,7 +306,7 @@ TEST_F(ClientConnect, AbortOfTheWaitingConnectionEndsItsWait) {
   RDA_CliHDBC* b = conn();
   ASSERT_EQ(connect(a, "rdatest"), 0) << lastDiag(a->errors).message;
   ASSERT_EQ(connect(b, "rdatest"), 0) << lastDiag(b->errors).message;
-  ASSERT_EQ(RDA_cliBgnTransOnConnection(a), 0);
+  ASSERT_EQ(RDA_cliBgnTransOnConnection(a), 1);
   const OctStgV text{8, reinterpret_cast<uint8_t*>(const_cast<char*>("SELECT 1"))};
   const auto begin = std::chrono::steady_clock::now();
   RDA_cliSendEvent(rda_createSQLExecDBLReq(a->tmpl, static_cast<int32_t>(++a->opId), nullptr, nullptr, &text, 0,

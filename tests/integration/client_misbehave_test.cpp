@@ -16,6 +16,7 @@
 #include "src/rdaclient/rdacli_event.h"
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_sql.h"
+#include "src/rdaclient/rdacli_trans.h"
 #include "src/session/tp0tcp.h"
 #include "support/cli_diag.h"
 #include "support/peer_process.h"
@@ -141,7 +142,7 @@ TEST_F(ClientMisbehave, DataAfterTheServersAbortEndsNothingElse) {
     return spduOf(t) == kSpduAbort ? t + *init + *init : t;
   });
   ASSERT_EQ(connect(), 0);
-  ASSERT_EQ(RDA_cliBgnTransOnConnection(conn_), 0);
+  ASSERT_EQ(RDA_cliBgnTransOnConnection(conn_), 1);
   const OctStgV text{8, reinterpret_cast<uint8_t*>(const_cast<char*>("SELECT 1"))};
   const auto begin = std::chrono::steady_clock::now();
   RDA_cliSendEvent(rda_createSQLExecDBLReq(conn_->tmpl, static_cast<int32_t>(++conn_->opId), nullptr, nullptr, &text,

@@ -21,6 +21,7 @@
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_param.h"
 #include "src/rdaclient/rdacli_sql.h"
+#include "src/rdaclient/rdacli_trans.h"
 #include "src/runtime/qvinfo.h"
 #include "src/runtime/xm.h"
 #include "src/session/tp0tcp.h"
@@ -205,7 +206,7 @@ class ClientParamsEndToEnd : public XmCountTest, public ::testing::WithParamInte
         << lastDiag(conn_->errors).message;
     ASSERT_EQ(conn_->numericFormat, GetParam().eightByteNumerics ? 0u : 1u);
     ASSERT_EQ(rda_cliAllocStmt(conn_, &stmt_), 0);
-    ASSERT_EQ(RDA_cliBgnTransOnConnection(conn_), 0);
+    ASSERT_EQ(RDA_cliBgnTransOnConnection(conn_), 1);
   }
 
   // Runs `sql` with the statement's parameters; "" or what went wrong.

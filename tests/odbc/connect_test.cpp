@@ -359,6 +359,10 @@ TEST_F(Connect, DriverConnectRefusals) {
     EXPECT_EQ(SQLDriverConnectW(d.dbc, nullptr, in.data(), -9, nullptr, 0, nullptr, 0), SQL_ERROR);
     EXPECT_EQ(d.error().message,
               kPrefix + L"Invalid string or buffer length - SQLDriverConnectW: Bad length of connection string");
+    // A string beyond the store's 16384 characters is refused, not cut.
+    EXPECT_EQ(d.driverConnect(L"Database=rdatest;UID=u;PWD=p;X=" + std::wstring(16384, L'x')), SQL_ERROR);
+    EXPECT_EQ(d.error().message,
+              kPrefix + L"Invalid string or buffer length - SQLDriverConnectW: Bad length of connection string");
     // Without an output string the custom properties are not looked at.
     ASSERT_EQ(d.driverConnect(L"DSN=rdatest;UID=u;PWD=p;;"), SQL_SUCCESS) << narrow(d.error().message);
     EXPECT_EQ(SQLDisconnect(d.dbc), SQL_SUCCESS);
@@ -409,8 +413,14 @@ TEST_F(Connect, BrowseConnectAsksForWhatIsMissing) {
     EXPECT_EQ(SQLDisconnect(d.dbc), SQL_SUCCESS);
 
     // The DSN form: the user attributes at the first step, then connect.
-    EXPECT_EQ(browse(L"DSN=rdatest", &out), SQL_NEED_DATA);
-    EXPECT_EQ(out, L"*UID:User Name?;*PWD:Password?;");
+    // A narrow caller gets the list too.
+    SQLCHAR narrowOut[64] = {0};
+    SQLSMALLINT narrowLength = 0;
+    EXPECT_EQ(SQLBrowseConnect(d.dbc, reinterpret_cast<SQLCHAR*>(const_cast<char*>("DSN=rdatest")), SQL_NTS, narrowOut,
+                               sizeof narrowOut, &narrowLength),
+              SQL_NEED_DATA);
+    EXPECT_STREQ(reinterpret_cast<char*>(narrowOut), "*UID:User Name?;*PWD:Password?;");
+    EXPECT_EQ(narrowLength, 31);
     ASSERT_EQ(browse(L"UID=u;PWD=p", &out), SQL_SUCCESS) << narrow(d.error().message);
     EXPECT_EQ(out.rfind(L"DSN=rdatest;UID=u;PWD=p;;SQL_ACCESS_MODE=0;", 0), 0u) << narrow(out);
     EXPECT_EQ(SQLDisconnect(d.dbc), SQL_SUCCESS);

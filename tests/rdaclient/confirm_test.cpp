@@ -17,6 +17,7 @@
 #include "src/rdaclient/rdacli_event.h"
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_init.h"
+#include "src/rdaclient/rdacli_trans.h"
 #include "support/cli_blocks.h"
 #include "support/cli_diag.h"
 #include "support/trace_capture.h"
@@ -85,7 +86,7 @@ TEST_F(ClientConfirms, InitializeAnswerNegotiatesTheLevelAndTheNumericFormat) {
 TEST_F(ClientConfirms, TransactionConfirmsCloseTheTransactionAndBeginTheNext) {
   // A commit the server turned into a rollback.
   conn.state = RDA_CLI_ST_ASSOCIATED | RDA_CLI_ST_DIALOGUE | RDA_CLI_ST_TRANSACTION;
-  const uint32_t op = conn.opId;
+  const uint32_t op = gdwRDAOpID;
   void* body = nullptr;
   GIDU* g = confirm(RDA_COMMIT_CNF, 1, &body);
   auto* r = static_cast<RDAXOPENCommit_Result*>(body);
@@ -97,25 +98,26 @@ TEST_F(ClientConfirms, TransactionConfirmsCloseTheTransactionAndBeginTheNext) {
   EXPECT_EQ(lastDiag(conn.errors).state, "40000");
   EXPECT_EQ(lastDiag(conn.errors).native, 7);
   EXPECT_EQ(lastDiag(conn.errors).message, "Transaction rollback - deadlock, rolled back");
-  EXPECT_EQ(conn.opId, op + 1) << "the next R-BeginTransaction was built";
+  EXPECT_EQ(gdwRDAOpID, op + 1) << "the next R-BeginTransaction was built";
   EXPECT_EQ(conn.state & RDA_CLI_ST_TRANSACTION, RDA_CLI_ST_TRANSACTION) << "and is the open transaction";
+  EXPECT_EQ(conn.state & RDA_CLI_ST_ROLLED_BACK, RDA_CLI_ST_ROLLED_BACK) << "marked as rolled back";
 
   // A plain commit: no diagnostic.
   RDA_cliClearErrorList(&conn.errors);
   g = confirm(RDA_COMMIT_CNF, 1, &body);
   cliRcv(g);
   EXPECT_EQ(conn.errors.count, 0u);
-  EXPECT_EQ(conn.opId, op + 2);
+  EXPECT_EQ(gdwRDAOpID, op + 2);
 
   // A rollback outside a disconnect begins the next transaction, one during
   // a disconnect does not.
   conn.state &= ~RDA_CLI_ST_ROLLED_BACK;
   cliRcv(confirm(RDA_ROLLBACK_CNF, 1, nullptr));
   EXPECT_EQ(conn.state & RDA_CLI_ST_ROLLED_BACK, RDA_CLI_ST_ROLLED_BACK);
-  EXPECT_EQ(conn.opId, op + 3);
+  EXPECT_EQ(gdwRDAOpID, op + 3);
   conn.state |= RDA_CLI_ST_DISCONNECTING;
   cliRcv(confirm(RDA_ROLLBACK_CNF, 1, nullptr));
-  EXPECT_EQ(conn.opId, op + 3) << "nothing begun";
+  EXPECT_EQ(gdwRDAOpID, op + 3) << "nothing begun";
   EXPECT_EQ(conn.state & RDA_CLI_ST_TRANSACTION, 0u);
 
   // The error of R-BeginTransaction closes the transaction it tried.

@@ -207,11 +207,13 @@ TEST_F(Requests, ParametersGoInRingOrderAndTheFetchKeepsTheResult) {
   ASSERT_EQ(bind(RDA_CLI_C_CHAR, RDA_CLI_SQL_LONGVARCHAR, nullptr, &total, 100000, 0, kNext, &head), 0);
   ASSERT_EQ(bind(RDA_CLI_C_WCHAR, RDA_CLI_SQL_WVARCHAR, wide, &nts, 10), 0);
   ASSERT_EQ(bind(RDA_CLI_C_DOUBLE, RDA_CLI_SQL_DOUBLE, &three, nullptr, 15), 0);
+  stmt.state |= RDA_CLI_STMT_CONFIRMED;
   stmt.resultKind = RDA_CLI_RESULT_ROWCOUNT;
   stmt.rowCount = 4;
   const RDAExecDBL_Req* r = request(RDA_cliCreateExecSQL(&stmt, "INSERT ?, ?, ?, ?", &stmt.params));
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(stmt.resultKind, 0u) << "the statement's result is dropped";
+  EXPECT_EQ(stmt.state & RDA_CLI_STMT_CONFIRMED, 0u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(r->stmt.text.octets), r->stmt.text.length), "INSERT ?, ?, ?, ?");
   const auto specs = specsOf(*r);
   const auto values = valuesOf(*r);
@@ -229,6 +231,7 @@ TEST_F(Requests, ParametersGoInRingOrderAndTheFetchKeepsTheResult) {
   EXPECT_EQ(values[4]->value.real, 3.0);
   EXPECT_EQ(r->args.single.count, 1);
 
+  stmt.state |= RDA_CLI_STMT_CONFIRMED;
   stmt.resultKind = RDA_CLI_RESULT_ROWCOUNT;
   stmt.rowCount = 4;
   ASSERT_NE(request(RDA_cliCreateFetchSQL(&stmt, "FETCH", 3)), nullptr);

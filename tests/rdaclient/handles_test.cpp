@@ -243,6 +243,10 @@ TEST_F(ClientHandles, FreeStmtOptions) {
   ASSERT_EQ(s->cols.count, 2u) << "a cursor is open: the records stay";
   for (RdaCliLink* l = s->cols.head.next; l != &s->cols.head; l = l->next)
     EXPECT_EQ(reinterpret_cast<RDA_CliCol*>(l)->flags & RDA_CLI_COL_BOUND, 0u) << "unbound";
+  // A cursor the server has closed itself (its end of data came at a
+  // non-zero level): the close sends nothing.
+  c->optLevel = 1;
+  s->endOfData = 1;
   EXPECT_EQ(rda_cliFreeStmt(s, 0), 0);
   EXPECT_EQ(s->state & RDA_CLI_STMT_CURSOR_OPEN, 0u) << "closed";
   EXPECT_EQ(rda_cliFreeStmt(s, 2), 0);
