@@ -358,12 +358,7 @@ int32_t rda_cliGetReturnValue(RDA_CliHSTMT* stmt) {
     return RDA_CLI_SUCCESS;
   }
   if (const int32_t closed = rda_cliFreeStmt(stmt, 0); closed != RDA_CLI_SUCCESS) return closed;
-  // The RESULT request carries no parameters: the count of output values
-  // stays the call's, for the delivery to check.
-  const uint32_t outputs = stmt->returnValues;
-  const int32_t opened = RDA_opt1_cliOpenCursor(stmt, nullptr, nullptr, RDA_CLI_OPEN_RESULT);
-  stmt->returnValues = outputs;
-  if (opened == 0) return RDA_CLI_ERROR;
+  if (RDA_opt1_cliOpenCursor(stmt, nullptr, nullptr, RDA_CLI_OPEN_RESULT) == 0) return RDA_CLI_ERROR;
   const RDA_CliCol* first = firstDescribed(stmt);
   const int32_t result = first != nullptr && (stmt->endOfData == 0 || first->values.count > 0)
                              ? rda_cliFetchReturnVal(stmt)
