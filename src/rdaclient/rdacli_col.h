@@ -113,6 +113,9 @@ struct RDA_CliCol {
   uint32_t deliveredLen;
   uint16_t extraParts;
   uint16_t partsTaken;
+  // The queue link of the part taken last (rda_cliFetchNextPartOfColumnValue);
+  // meaningful while partsTaken is above 0.
+  RdaCliLink* partAt;
 
   // The value SQLGetData reads next (RDA_cliConsumed() once read whole), the
   // start of the current value (NULL for a NULL value, and before the first

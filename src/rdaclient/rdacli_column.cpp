@@ -213,6 +213,8 @@ int32_t rda_cliGetCol(RDA_CliHSTMT* stmt, int16_t number, int16_t cType, void* b
   const void* current = col->curValue;
   col->flags &= ~RDA_CLI_COL_CUT_READ;
   RDA_cliCvrtSQLToCol(stmt, &col->bind, col, current);
+  // A reader of a value in parts may have moved on to a later part.
+  const void* reached = col->curValue;
   col->curValue = RDA_cliConsumed();
   if (stmt->errors.count == 0) return RDA_CLI_SUCCESS;
   for (const RDA_CliError* e = RDA_cliFirstError(&stmt->errors); e != nullptr;
@@ -222,7 +224,7 @@ int32_t rda_cliGetCol(RDA_CliHSTMT* stmt, int16_t number, int16_t cType, void* b
   // Cut: the next call goes on where this one stopped, unless the value
   // was delivered by a converter that keeps no read position (it would
   // deliver the same piece again and again).
-  if ((col->flags & RDA_CLI_COL_CUT_READ) == 0) col->curValue = current;
+  if ((col->flags & RDA_CLI_COL_CUT_READ) == 0) col->curValue = reached;
   col->flags &= ~RDA_CLI_COL_CUT_READ;
   return RDA_CLI_SUCCESS_WITH_INFO;
 }

@@ -5,6 +5,10 @@
 // position, so that one value can be delivered in pieces.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <cwchar>
+
 #include "src/rdaclient/rdacli_cvrt.h"
 
 void getChar(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
@@ -25,3 +29,13 @@ void cvrtLongVB2Char(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
 void cvrtLongVB2WChar(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
 void getVariant(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
 void getArray(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
+
+// Wide text of any value: `printer` (a converter to 8-bit text) prints the
+// value into a scratch buffer, and the text goes on as cvrtCharToWChar
+// delivers it.
+void cvrtXToWChar(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*, RdaCliCvrtFn printer);
+
+// `n` bytes as two lower-case hexadecimal digits each, then a NUL: 2n + 1
+// characters.
+void cvrtBin2Hex(char* text, const uint8_t* bytes, size_t n);
+void cvrtBin2WHex(wchar_t* text, const uint8_t* bytes, size_t n);

@@ -29,6 +29,7 @@ inline constexpr uint32_t RDA_CLI_ROW_OUT_OF_RANGE = 16;         // 22003
 inline constexpr uint32_t RDA_CLI_ROW_ASSIGNMENT = 17;           // 22005
 inline constexpr uint32_t RDA_CLI_ROW_CURSOR_STATE = 20;         // 24000
 inline constexpr uint32_t RDA_CLI_ROW_TRANS_ROLLED_BACK = 23;    // 25S03
+inline constexpr uint32_t RDA_CLI_ROW_INVALID_CURSOR_NAME = 26;  // 34000
 inline constexpr uint32_t RDA_CLI_ROW_ROLLBACK = 28;             // 40000
 inline constexpr uint32_t RDA_CLI_ROW_COMPLETION_UNKNOWN = 29;   // 40001
 inline constexpr uint32_t RDA_CLI_ROW_ASSOC_REFUSED_BY_USER = 61;  // HZ500

@@ -218,7 +218,10 @@ GIDU* RDA_opt_cliCreateExecSQLWithFetchData(RDA_CliHSTMT* stmt, const char* sqlT
   const uint32_t count = countOf(params);
   Arguments args;
   if (!makeArguments(stmt, t.name, tree.get(), count, &args)) return nullptr;
-  stmt->returnValues = 0;
+  // The output parameters of the call: counted when the call's request
+  // carries its parameters (the requests of its further result sets and of
+  // its output values carry none, and keep the count).
+  if (count > 0) stmt->returnValues = 0;
   uint32_t i = 0;
   for (const RdaCliLink* l = count > 0 ? params->head.next : nullptr; i < count; l = l->next, ++i) {
     const auto* p = reinterpret_cast<const RDA_CliParm*>(l);

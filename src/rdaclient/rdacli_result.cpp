@@ -394,10 +394,19 @@ int32_t splitRow(RDA_CliHSTMT* stmt, const RDAList& values, XmTree* tree) {
         return 0;
       }
       const int32_t count = item->value.integer;
+      // The fetch reads the count as 16 bits and the elements as the
+      // value's further parts.
+      if (count < 0 || count > UINT16_MAX) {
+        refuseValue(stmt, col, first.value.code, "element count of an array out of range");
+        return 0;
+      }
       for (int32_t k = 0; k < count; ++k) {
         if (v == end) {
           TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** updateColVal: column %d: the row ends after %d of %d elements\n",
                    static_cast<int>(col->colNum), static_cast<int>(k), static_cast<int>(count));
+          // The count says what is there: the next row's values are no
+          // elements of this one.
+          item->value.integer = k;
           break;
         }
         if (storeValue(stmt, col, valOf(v), tree) == nullptr) return 0;

@@ -156,6 +156,8 @@ int32_t outcome(RDA_CliHSTMT* stmt, bool confirmed, const char* name, const SqlT
   return 0;
 }
 
+bool associated(const RDA_CliHSTMT* stmt) { return (stmt->conn->state & RDA_CLI_ST_ASSOCIATED) != 0; }
+
 bool confirmed(const RDA_CliHSTMT* stmt) { return (stmt->state & RDA_CLI_STMT_CONFIRMED) != 0; }
 
 // Builds the request of `text` with the arguments of `params`, sends it,
@@ -297,8 +299,9 @@ int32_t RDA_opt1_cliOpenCursor(RDA_CliHSTMT* stmt, RdaCliRing* params, const wch
 
 int32_t RDA_cliCloseCursor(RDA_CliHSTMT* stmt) {
   // At a non-zero level the server closes a cursor itself once it has sent
-  // the end of its data.
-  if (stmt->conn->optLevel == 0 || stmt->endOfData == 0) {
+  // the end of its data; a cursor of an association that has gone is gone
+  // with it.
+  if ((stmt->conn->optLevel == 0 || stmt->endOfData == 0) && associated(stmt)) {
     SqlText text;
     text.add("CLOSE %s", stmt->cursorName);
     if (execText(stmt, text, nullptr, "RDA_cliCloseCursor", kNoConfirmation) == 0) return 0;
@@ -400,6 +403,11 @@ int32_t RDA_cliDescribeSQL(RDA_CliHSTMT* stmt) {
 }
 
 int32_t RDA_cliReleaseSQL(RDA_CliHSTMT* stmt) {
+  // A statement of an association that has gone is gone with it.
+  if (!associated(stmt)) {
+    RDA_cliClearResult(stmt);
+    return 1;
+  }
   SqlText text;
   text.add("RELEASE stmt_id_%d", opIdOf(stmt));
   if (execText(stmt, text, nullptr, "RDA_cliReleaseSQL", kNoConfirmation, true) == 0) return 0;
