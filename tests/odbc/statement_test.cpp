@@ -1,0 +1,222 @@
+// Statements of the driver against rdapeer, through the exports: execution
+// and the autocommit commit, driver commands, parameters bound to the
+// client, data at execution, freeing, and the local refusals. Each test's
+// driver runs in a child process with a start-up of its own.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "src/odbc/lmoparam.h"
+#include "src/rdaclient/rdacli_param.h"
+#include "stmt_fixture.h"
+
+namespace {
+
+std::vector<std::string> texts(const std::vector<PeerRecordLine>& lines) {
+  std::vector<std::string> out;
+  for (const PeerRecordLine& l : lines) out.push_back(l.field("text").value_or(""));
+  return out;
+}
+
+TEST_F(Statements, AutocommitCommitsAStatementWithoutResultAtOnce) {
+  // The peer turns its second commit into a rollback.
+  start({"--commit-rollback", "2"});
+  inChild([&] {
+    Session s;
+    ASSERT_EQ(s.exec("CREATE TABLE t(a INTEGER, b VARCHAR(20))"), SQL_SUCCESS);  // commit 1
+    EXPECT_EQ(s.exec("SELECT a FROM t"), SQL_SUCCESS) << "a result: no commit";
+    EXPECT_EQ(s.exec("_qv_set_info SQL_AUTOCOMMIT '1'"), SQL_SUCCESS) << "a driver command: no commit";
+
+    // The commit the server rolled back fails the statement, whose
+    // diagnostics it becomes; nothing of it stays on the connection.
+    SQLHSTMT stmt = s.newStatement();
+    EXPECT_EQ(SQLExecDirect(stmt, sqlText("INSERT INTO t VALUES (1, 'x')"), SQL_NTS), SQL_ERROR);
+    const Diag d = nextError(nullptr, nullptr, stmt);
+    EXPECT_EQ(d.rc, SQL_SUCCESS);
+    EXPECT_EQ(d.state, L"40000") << narrowText(d.message);
+    EXPECT_EQ(nextError(nullptr, s.dbc, nullptr).rc, SQL_NO_DATA) << "the connection keeps nothing of it";
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+    EXPECT_TRUE(query("SELECT a FROM t").empty());
+
+    // The next one is committed before SQLExecDirect returns.
+    EXPECT_EQ(s.exec("INSERT INTO t VALUES (2, 'y')"), SQL_SUCCESS);
+    EXPECT_EQ(query("SELECT a, b FROM t"), std::vector<std::string>{"2|y"});
+  });
+  const std::vector<std::string> sent = texts(executes());
+  EXPECT_NE(std::find(sent.begin(), sent.end(), "EXECUTE IMMEDIATE :H"), sent.end())
+      << "the lower-case command went as a driver command";
+}
+
+// The arguments of the last request that carried any.
+std::vector<std::string> lastArguments(const std::vector<PeerRecordLine>& lines) {
+  for (auto l = lines.rbegin(); l != lines.rend(); ++l)
+    if (!l->all("arg").empty()) return l->all("arg");
+  return {};
+}
+
+TEST_F(Statements, StatementOptionBit8LeavesTheCommitToTheApplication) {
+  start();
+  inChild([&] {
+    Session s;
+    ASSERT_EQ(s.exec("CREATE TABLE t(a INTEGER)"), SQL_SUCCESS);
+    s.rec()->stmtOptionsSupport |= 0x8;
+    EXPECT_EQ(s.exec("INSERT INTO t VALUES (1)"), SQL_SUCCESS);
+    EXPECT_TRUE(query("SELECT a FROM t").empty()) << "not committed";
+    EXPECT_EQ(SQLTransact(nullptr, s.dbc, SQL_COMMIT), SQL_SUCCESS);
+    EXPECT_EQ(query("SELECT a FROM t"), std::vector<std::string>{"1"});
+  });
+}
+
+// Parameters go to the client numbered from 1 up to the first number that
+// is not bound.
+TEST_F(Statements, ParametersBoundAs1And3SendOnly1) {
+  start();
+  inChild([&] {
+    Session s;
+    ASSERT_EQ(s.exec("CREATE TABLE t(a INTEGER)"), SQL_SUCCESS);
+    SQLHSTMT stmt = s.newStatement();
+    ASSERT_EQ(SQLPrepare(stmt, sqlText("INSERT INTO t(a) VALUES (?)"), SQL_NTS), SQL_SUCCESS);
+    SQLINTEGER one = 7, three = 9;
+    ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &one, 0, nullptr),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLBindParameter(stmt, 3, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &three, 0, nullptr),
+              SQL_SUCCESS);
+    EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+    // The values are read at each execution.
+    one = 8;
+    EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+    EXPECT_EQ(query("SELECT a FROM t ORDER BY a"), (std::vector<std::string>{"7", "8"}));
+  });
+  EXPECT_EQ(lastArguments(executes()), std::vector<std::string>{"INTEGER:8"});
+}
+
+TEST_F(Statements, DataAtExecutionRunsTheSavedTextOnceEveryValueIsThere) {
+  start();
+  inChild([&] {
+    Session s;
+    ASSERT_EQ(s.exec("CREATE TABLE d(a INTEGER, b BLOB)"), SQL_SUCCESS);
+    SQLHSTMT stmt = s.newStatement();
+    SQLPOINTER token = nullptr;
+    EXPECT_EQ(SQLParamData(stmt, &token), SQL_ERROR);
+    EXPECT_EQ(allErrors(nullptr, nullptr, stmt),
+              "S1DE0:" + narrowText(kMessagePrefix) +
+                  "No data at execution values pending - LmParamData: No data at execution time for the parameter\n");
+    SQLINTEGER a = 0;
+    SQLLEN aInd = SQL_DATA_AT_EXEC;
+    SQLLEN bInd = SQL_LEN_DATA_AT_EXEC(60000);
+    auto* bToken = reinterpret_cast<SQLPOINTER>(uintptr_t{0x2});
+    ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &a, 0, &aInd), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 0, 0, bToken, 0, &bInd),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLExecDirect(stmt, sqlText("INSERT INTO d VALUES (?, ?)"), SQL_NTS), SQL_NEED_DATA);
+    ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
+    EXPECT_EQ(token, &a) << "the value pointer is the token";
+    SQLINTEGER value = 41;
+    EXPECT_EQ(SQLPutData(stmt, &value, 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLPutData(stmt, &value, 0), SQL_ERROR) << "an integer takes one piece";
+    const Diag d = nextError(nullptr, nullptr, stmt);
+    EXPECT_EQ(d.state, L"01000");
+    EXPECT_EQ(d.native, 99);
+    EXPECT_EQ(d.message, kMessagePrefix + L"Success with warning - LmPutData: Native Error:SQLPutData does not "
+                                          L"support long data values for SQLType=4");
+
+    ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
+    EXPECT_EQ(token, bToken);
+    std::vector<uint8_t> piece(20000);
+    for (int i = 0; i < 3; ++i) {
+      std::fill(piece.begin(), piece.end(), static_cast<uint8_t>('a' + i));
+      EXPECT_EQ(SQLPutData(stmt, piece.data(), 20000), SQL_SUCCESS);
+    }
+    // Three pieces of 20,000 bytes fill one chunk and most of a second.
+    LmoParam* p = lmoFindParam(static_cast<LmoStmt*>(stmt), 2);
+    ASSERT_NE(p, nullptr);
+    std::vector<uint32_t> chunks;
+    for (RdaCliLink* l = p->chunks.next; l != &p->chunks; l = l->next)
+      chunks.push_back(reinterpret_cast<RDA_CliChunk*>(l)->used);
+    EXPECT_EQ(chunks, (std::vector<uint32_t>{32000, 28000}));
+    EXPECT_EQ(lmoChunkBytes(&p->chunks), 60000);
+
+    EXPECT_EQ(SQLParamData(stmt, &token), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+    EXPECT_TRUE(lmoRingEmpty(reinterpret_cast<LmoLink*>(&p->chunks)) || p->chunks.next == &p->chunks)
+        << "nothing of an execution is kept";
+    EXPECT_EQ(SQLPutData(stmt, &value, 0), SQL_ERROR);
+    EXPECT_EQ(nextError(nullptr, nullptr, stmt).state, L"S1DE0");
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+    EXPECT_EQ(query("SELECT a, length(b), substr(b, 1, 1), substr(b, 20001, 1), substr(b, 60000, 1) FROM d"),
+              std::vector<std::string>{"41|60000|a|b|c"});
+  });
+}
+
+// A sequence given up half-way (the statement executed again) sends
+// nothing of its pieces.
+TEST_F(Statements, AnAbandonedDataAtExecutionSequenceSendsNothingOfIt) {
+  start();
+  inChild([&] {
+    Session s;
+    ASSERT_EQ(s.exec("CREATE TABLE d(b BLOB)"), SQL_SUCCESS);
+    SQLHSTMT stmt = s.newStatement();
+    SQLLEN ind = SQL_DATA_AT_EXEC;
+    ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 0, 0, &ind, 0, &ind),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLPrepare(stmt, sqlText("INSERT INTO d VALUES (?)"), SQL_NTS), SQL_SUCCESS);
+    SQLPOINTER token = nullptr;
+    for (const char* text : {"stale", "fresh"}) {
+      ASSERT_EQ(SQLExecute(stmt), SQL_NEED_DATA);
+      ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
+      EXPECT_EQ(SQLPutData(stmt, const_cast<char*>(text), 5), SQL_SUCCESS);
+    }
+    EXPECT_EQ(SQLParamData(stmt, &token), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+    // An empty long value given as one empty piece.
+    ASSERT_EQ(SQLExecute(stmt), SQL_NEED_DATA);
+    ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
+    EXPECT_EQ(SQLPutData(stmt, &ind, 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLParamData(stmt, &token), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+    EXPECT_EQ(query("SELECT quote(b) FROM d ORDER BY rowid"), (std::vector<std::string>{"X'6672657368'", "X''"}));
+  });
+}
+
+TEST_F(Statements, FreeStmtOptionsAndRefusals) {
+  start();
+  inChild([&] {
+    Session s;
+    SQLHSTMT stmt = s.newStatement();
+    // The client refuses the option first: its diagnostic alone.
+    EXPECT_EQ(SQLFreeStmt(stmt, 4), SQL_ERROR);
+    const std::string errors = allErrors(nullptr, nullptr, stmt);
+    EXPECT_EQ(errors.find("S1092"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("SQLFreeStmt fOption 4 is invalid"), std::string::npos) << errors;
+    SQLINTEGER v = 1;
+    ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_RESET_PARAMS), SQL_SUCCESS);
+    EXPECT_EQ(lmoFindParam(static_cast<LmoStmt*>(stmt), 1), nullptr);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_UNBIND), SQL_SUCCESS);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_INVALID_HANDLE);
+  });
+}
+
+TEST_F(Statements, DescribeParamPastTheMarkers) {
+  start();
+  inChild([&] {
+    Session s;
+    ASSERT_EQ(s.exec("CREATE TABLE t(a INTEGER, b VARCHAR(10))"), SQL_SUCCESS);
+    SQLHSTMT stmt = s.newStatement();
+    ASSERT_EQ(SQLPrepare(stmt, sqlText("INSERT INTO t VALUES (?, ?)"), SQL_NTS), SQL_SUCCESS);
+    SQLSMALLINT count = -1;
+    EXPECT_EQ(SQLNumParams(stmt, &count), SQL_SUCCESS);
+    EXPECT_EQ(count, 2);
+    SQLSMALLINT type = 0;
+    EXPECT_EQ(SQLDescribeParam(stmt, 2, &type, nullptr, nullptr, nullptr), SQL_SUCCESS)
+        << allErrors(nullptr, nullptr, stmt);
+    EXPECT_EQ(SQLDescribeParam(stmt, 3, &type, nullptr, nullptr, nullptr), SQL_ERROR);
+    EXPECT_EQ(allErrors(nullptr, nullptr, stmt), "S1093:" + narrowText(kMessagePrefix) + "Invalid parameter number\n");
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+  });
+}
+
+}  // namespace
