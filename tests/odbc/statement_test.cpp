@@ -220,3 +220,209 @@ TEST_F(Statements, DescribeParamPastTheMarkers) {
 }
 
 }  // namespace
+
+namespace {
+
+// One bound value and what the peer receives of it.
+struct Sent {
+  SQLSMALLINT cType;
+  SQLSMALLINT sqlType;
+  std::vector<uint8_t> value;  // empty: no value pointer
+  SQLLEN indicator;
+  std::string received;  // the argument as the peer records it
+  std::string stored;    // the value in its database, quoted
+};
+
+template <class T>
+std::vector<uint8_t> bytesOf(const T& v) {
+  std::vector<uint8_t> b(sizeof v);
+  std::memcpy(b.data(), &v, sizeof v);
+  return b;
+}
+std::vector<uint8_t> textOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end() + 1); }
+std::vector<uint8_t> wideOf(const std::wstring& s) {
+  std::vector<uint8_t> b((s.size() + 1) * sizeof(wchar_t));
+  std::memcpy(b.data(), s.c_str(), b.size());
+  return b;
+}
+
+class Values : public Statements {
+ protected:
+  // The first argument of each execution of the prepared statement, and the
+  // rows of table v.
+  void expectSent(const std::vector<Sent>& cases) {
+    std::vector<std::string> received;
+    for (const PeerRecordLine& l : executes())
+      if (l.field("text").value_or("").rfind("EXECUTE stmt_id", 0) == 0) received.push_back(l.all("arg").at(0));
+    const std::vector<std::string> stored = query("SELECT quote(x) FROM v ORDER BY rowid");
+    ASSERT_EQ(received.size(), cases.size());
+    ASSERT_EQ(stored.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+      EXPECT_EQ(received[i], cases[i].received) << i;
+      EXPECT_EQ(stored[i], cases[i].stored) << i;
+    }
+  }
+};
+
+TEST_F(Values, BoundAtExecution) {
+  // NULL(-2) is the wire's empty text.
+  const std::vector<Sent> cases = {
+      {SQL_C_CHAR, SQL_DATE, textOf("{d '2001-02-03'}"), SQL_NTS, "DATETIME:2001-02-03", "'2001-02-03'"},
+      {SQL_C_CHAR, SQL_TIMESTAMP, textOf("2001-02-03 04:05:06"), SQL_NTS, "DATETIME:2001-02-03 04:05:06",
+       "'2001-02-03 04:05:06'"},
+      {SQL_C_WCHAR, SQL_TIME, wideOf(L"{t '10:11:12'}"), SQL_NTS, "DATETIME:10:11:12", "'10:11:12'"},
+      {SQL_C_DATE, SQL_DATE, bytesOf(DATE_STRUCT{0, 0, 5}), 0, "DATETIME:1900-01-05", "'1900-01-05'"},
+      {SQL_C_DATE, SQL_DATE, bytesOf(DATE_STRUCT{2001, 2, 3}), 0, "DATETIME:2001-02-03", "'2001-02-03'"},
+      {SQL_C_TIME, SQL_TIME, bytesOf(TIME_STRUCT{10, 11, 12}), 0, "DATETIME:10:11:12", "'10:11:12'"},
+      {SQL_C_TIMESTAMP, SQL_TIMESTAMP, bytesOf(TIMESTAMP_STRUCT{2001, 2, 3, 4, 5, 6, 7}), 0,
+       "DATETIME:2001-02-03 04:05:06.000000007", "'2001-02-03 04:05:06.000000007'"},
+      {SQL_C_CHAR, SQL_VARCHAR, textOf("abc"), 0, "NULL(-2)", "''"},
+      {SQL_C_CHAR, SQL_VARCHAR, textOf("abc"), 2, "VARCHAR:ab", "'ab'"},
+      {SQL_C_CHAR, SQL_VARCHAR, textOf("abc"), SQL_NULL_DATA, "NULL", "NULL"},
+      {SQL_C_CHAR, SQL_VARCHAR, {}, 3, "NULL", "NULL"},
+      {SQL_C_WCHAR, SQL_WVARCHAR, wideOf(L"w\u00e9"), SQL_NTS, "WVARCHAR:w\xC3\xA9", "'w\xC3\xA9'"},
+      {SQL_C_WCHAR, SQL_WVARCHAR, wideOf(L"w\u00e9"), 0, "NULL(-2)", "''"},
+      {SQL_C_LONG, SQL_INTEGER, bytesOf(SQLINTEGER{-5}), 0, "INTEGER:-5", "-5"},
+      {SQL_C_DOUBLE, SQL_DOUBLE, bytesOf(2.5), 0, "DOUBLE:2.5", "2.5"},
+      {SQL_C_BINARY, SQL_VARBINARY, textOf("ab"), 2, "BIT:6162", "X'6162'"},
+      {SQL_C_BINARY, SQL_VARBINARY, textOf("ab"), 0, "NULL", "NULL"},
+      {SQL_C_DEFAULT, SQL_INTEGER, bytesOf(SQLINTEGER{12}), 0, "INTEGER:12", "12"},
+  };
+  start();
+  inChild([&] {
+    Session s;
+    ASSERT_EQ(s.exec("CREATE TABLE v(x)"), SQL_SUCCESS);
+    SQLHSTMT stmt = s.newStatement();
+    ASSERT_EQ(SQLPrepare(stmt, sqlText("INSERT INTO v VALUES (?)"), SQL_NTS), SQL_SUCCESS);
+    for (const Sent& c : cases) {
+      std::vector<uint8_t> value = c.value;
+      SQLLEN indicator = c.indicator;
+      ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, c.cType, c.sqlType, 30, 0,
+                                 value.empty() ? nullptr : value.data(), 0, &indicator),
+                SQL_SUCCESS);
+      EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS) << c.cType << "/" << c.sqlType << allErrors(nullptr, nullptr, stmt);
+    }
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+  });
+  expectSent(cases);
+}
+
+// The same through SQLPutData: date and time values become text of their
+// own length (not of the room they were made in), NULL stays NULL.
+TEST_F(Values, GivenBySQLPutData) {
+  const std::vector<Sent> cases = {
+      {SQL_C_DATE, SQL_DATE, bytesOf(DATE_STRUCT{2001, 2, 3}), 0, "CHAR:2001-02-03", "'2001-02-03'"},
+      {SQL_C_TIMESTAMP, SQL_TIMESTAMP, bytesOf(TIMESTAMP_STRUCT{2001, 2, 3, 4, 5, 6, 7}), 0,
+       "CHAR:2001-02-03 04:05:06.000000007", "'2001-02-03 04:05:06.000000007'"},
+      {SQL_C_CHAR, SQL_DATE, textOf("{d '2001-02-03'}"), SQL_NTS, "DATETIME:2001-02-03", "'2001-02-03'"},
+      {SQL_C_CHAR, SQL_CHAR, textOf("abc"), 2, "CHAR:ab", "'ab'"},
+      {SQL_C_LONG, SQL_INTEGER, bytesOf(SQLINTEGER{-5}), 0, "INTEGER:-5", "-5"},
+      {SQL_C_LONG, SQL_INTEGER, bytesOf(SQLINTEGER{-5}), SQL_NULL_DATA, "NULL", "NULL"},
+      {SQL_C_CHAR, SQL_LONGVARCHAR, textOf("long"), SQL_NTS, "VARCHAR:long", "'long'"},
+  };
+  start();
+  inChild([&] {
+    Session s;
+    ASSERT_EQ(s.exec("CREATE TABLE v(x)"), SQL_SUCCESS);
+    SQLHSTMT stmt = s.newStatement();
+    ASSERT_EQ(SQLPrepare(stmt, sqlText("INSERT INTO v VALUES (?)"), SQL_NTS), SQL_SUCCESS);
+    SQLLEN indicator = SQL_DATA_AT_EXEC;
+    for (const Sent& c : cases) {
+      std::vector<uint8_t> value = c.value;
+      ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, c.cType, c.sqlType, 30, 0, &indicator, 0, &indicator),
+                SQL_SUCCESS);
+      ASSERT_EQ(SQLExecute(stmt), SQL_NEED_DATA);
+      SQLPOINTER token = nullptr;
+      ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
+      EXPECT_EQ(SQLPutData(stmt, value.data(), c.indicator), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+      EXPECT_EQ(SQLParamData(stmt, &token), SQL_SUCCESS) << c.cType << "/" << c.sqlType
+                                                         << allErrors(nullptr, nullptr, stmt);
+    }
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+  });
+  expectSent(cases);
+}
+
+// What SQLColAttributes answers itself, and what it asks of the client in
+// another form.
+TEST_F(Statements, ColumnAttributesAndDescriptions) {
+  start();
+  inChild([&] {
+    Session s;
+    ASSERT_EQ(s.exec("CREATE TABLE t(i INTEGER, f DOUBLE, b BLOB, v VARCHAR(20), d DATE)"), SQL_SUCCESS);
+    ASSERT_EQ(s.exec("INSERT INTO t VALUES (1, 2.5, x'00', 'x', '2001-02-03')"), SQL_SUCCESS);
+    SQLHSTMT stmt = s.newStatement();
+    ASSERT_EQ(SQLExecDirect(stmt, sqlText("SELECT i, f, b, v AS label, d FROM t"), SQL_NTS), SQL_SUCCESS)
+        << allErrors(nullptr, nullptr, stmt);
+    SQLSMALLINT columns = 0;
+    EXPECT_EQ(SQLNumResultCols(stmt, &columns), SQL_SUCCESS);
+    EXPECT_EQ(columns, 5);
+    auto number = [&](SQLUSMALLINT column, SQLUSMALLINT attribute) {
+      SQLLEN n = -99;
+      EXPECT_EQ(SQLColAttributes(stmt, column, attribute, nullptr, 0, nullptr, &n), SQL_SUCCESS)
+          << column << "/" << attribute << allErrors(nullptr, nullptr, stmt);
+      return n;
+    };
+    const struct {
+      SQLUSMALLINT column;
+      SQLUSMALLINT attribute;
+      SQLLEN value;
+    } cases[] = {
+        {1, SQL_COLUMN_DISPLAY_SIZE, 11}, {2, SQL_COLUMN_DISPLAY_SIZE, 24}, {4, SQL_COLUMN_DISPLAY_SIZE, 20},
+        {5, SQL_COLUMN_DISPLAY_SIZE, 10}, {3, SQL_COLUMN_SEARCHABLE, SQL_LIKE_ONLY},
+        {4, SQL_COLUMN_SEARCHABLE, SQL_SEARCHABLE}, {4, SQL_COLUMN_UNSIGNED, 1}, {1, SQL_COLUMN_UNSIGNED, 0},
+        {1, SQL_COLUMN_UPDATABLE, 1}, {1, SQL_COLUMN_CASE_SENSITIVE, 1}, {1, SQL_COLUMN_MONEY, 0},
+        {1, SQL_COLUMN_AUTO_INCREMENT, 0}, {1, SQL_COLUMN_TYPE, SQL_INTEGER},
+    };
+    for (const auto& c : cases) EXPECT_EQ(number(c.column, c.attribute), c.value) << c.column << "/" << c.attribute;
+
+    SQLCHAR text[64];
+    SQLSMALLINT length = 0;
+    EXPECT_EQ(SQLColAttributes(stmt, 4, SQL_COLUMN_LABEL, text, sizeof text, &length, nullptr), SQL_SUCCESS);
+    EXPECT_STREQ(reinterpret_cast<char*>(text), "label");
+    EXPECT_EQ(length, 5);
+    EXPECT_EQ(SQLColAttributes(stmt, 1, SQL_COLUMN_TYPE_NAME, text, sizeof text, &length, nullptr), SQL_SUCCESS);
+    EXPECT_STREQ(reinterpret_cast<char*>(text), "INTEGER") << "the description's own name";
+
+    // Dates in the codes of the environment's ODBC version (3 unless an
+    // application sets 2).
+    SQLSMALLINT type = 0;
+    SQLCHAR name[16];
+    SQLSMALLINT nameLength = 0;
+    ASSERT_EQ(s.rec()->env->odbcVersion, 3);
+    EXPECT_EQ(SQLDescribeCol(stmt, 5, name, sizeof name, &nameLength, &type, nullptr, nullptr, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(type, SQL_TYPE_DATE);
+    EXPECT_STREQ(reinterpret_cast<char*>(name), "d");
+    EXPECT_EQ(nameLength, 1);
+    EXPECT_EQ(number(5, SQL_COLUMN_TYPE), SQL_TYPE_DATE);
+    s.rec()->env->odbcVersion = 2;
+    EXPECT_EQ(SQLDescribeCol(stmt, 5, name, sizeof name, &nameLength, &type, nullptr, nullptr, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(type, SQL_DATE);
+    EXPECT_EQ(number(5, SQL_COLUMN_TYPE), SQL_DATE);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+  });
+}
+
+// SQLError on a statement: the driver's own diagnostics first, then the
+// client's.
+TEST_F(Statements, ErrorReadsTheDriversListThenTheClients) {
+  start();
+  inChild([&] {
+    Session s;
+    SQLHSTMT stmt = s.newStatement();
+    EXPECT_EQ(SQLExecDirect(stmt, sqlText("SELEC nonsense"), SQL_NTS), SQL_ERROR);
+    lmoAddSQLState(&static_cast<LmoStmt*>(stmt)->errors, "01S99", 5, "the driver's own");
+    const Diag first = nextError(nullptr, nullptr, stmt);
+    EXPECT_EQ(first.state, L"01S99");
+    EXPECT_EQ(first.native, 5);
+    EXPECT_EQ(first.message, kMessagePrefix + L"the driver's own");
+    const Diag second = nextError(nullptr, nullptr, stmt);
+    EXPECT_EQ(second.rc, SQL_SUCCESS);
+    EXPECT_EQ(second.state, L"42000") << narrowText(second.message);
+    EXPECT_NE(second.message.find(L"syntax error"), std::wstring::npos) << narrowText(second.message);
+    EXPECT_EQ(nextError(nullptr, nullptr, stmt).rc, SQL_NO_DATA);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+  });
+}
+
+}  // namespace
