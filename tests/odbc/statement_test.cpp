@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "src/odbc/lmoparam.h"
+#include "src/odbc/odbcwide.h"
 #include "src/rdaclient/rdacli_param.h"
 #include "stmt_fixture.h"
 
@@ -423,6 +424,72 @@ TEST_F(Statements, ErrorReadsTheDriversListThenTheClients) {
     EXPECT_EQ(nextError(nullptr, nullptr, stmt).rc, SQL_NO_DATA);
     EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
   });
+}
+
+}  // namespace
+
+namespace {
+
+std::u16string utf16(const std::wstring& w) {
+  std::u16string out;
+  for (wchar_t c : w) {
+    if (c > 0xFFFF) {
+      const uint32_t v = static_cast<uint32_t>(c) - 0x10000;
+      out += static_cast<char16_t>(0xD800 | (v >> 10));
+      out += static_cast<char16_t>(0xDC00 | (v & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+// Under unixODBC an application's SQL_C_WCHAR parameters are UTF-16 with
+// byte lengths; the peer stores UTF-8.
+TEST_F(Statements, Utf16ParametersUnderUnixOdbc) {
+  start();
+  inChild([&] {
+    QvSetWideUnitForTest(2);
+    Session s;
+    ASSERT_EQ(s.exec("CREATE TABLE w(x)"), SQL_SUCCESS);
+    SQLHSTMT stmt = s.newStatement();
+    ASSERT_EQ(SQLPrepare(stmt, sqlText("INSERT INTO w VALUES (?)"), SQL_NTS), SQL_SUCCESS);
+    // Bound once with a small buffer; each execution reads the current text.
+    std::u16string text = utf16(L"a\u00e9\U0001F600");
+    text.reserve(64);
+    SQLLEN bytes = static_cast<SQLLEN>(text.size() * 2);
+    ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 40, 0, text.data(), bytes, &bytes),
+              SQL_SUCCESS);
+    EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+    text = utf16(L"longer text \u00e9\u00e9\u00e9 \U0001F600\U0001F600");
+    bytes = SQL_NTS;
+    ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 40, 0, text.data(), 0, &bytes),
+              SQL_SUCCESS);
+    EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+    bytes = SQL_NULL_DATA;
+    EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+    bytes = 0;
+    EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+
+    // Pieces of a long value split between the halves of a pair.
+    bytes = SQL_DATA_AT_EXEC;
+    ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WLONGVARCHAR, 0, 0, &bytes, 0, &bytes),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt), SQL_NEED_DATA);
+    SQLPOINTER token = nullptr;
+    ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
+    EXPECT_EQ(token, &bytes) << "the application's token, not the driver's copy";
+    const std::u16string whole = utf16(L"x\U0001F600y\U0001F601");
+    EXPECT_EQ(SQLPutData(stmt, const_cast<char16_t*>(whole.data()), 4), SQL_SUCCESS);      // x and a high half
+    EXPECT_EQ(SQLPutData(stmt, const_cast<char16_t*>(whole.data()) + 2, 6), SQL_SUCCESS);  // low half, y, high half
+    EXPECT_EQ(SQLPutData(stmt, const_cast<char16_t*>(whole.data()) + 5, 2), SQL_SUCCESS);  // low half
+    EXPECT_EQ(SQLParamData(stmt, &token), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+  });
+  EXPECT_EQ(query("SELECT quote(x) FROM w ORDER BY rowid"),
+            (std::vector<std::string>{"'a\xC3\xA9\xF0\x9F\x98\x80'",
+                                      "'longer text \xC3\xA9\xC3\xA9\xC3\xA9 \xF0\x9F\x98\x80\xF0\x9F\x98\x80'", "NULL",
+                                      "''", "'x\xF0\x9F\x98\x80y\xF0\x9F\x98\x81'"}));
 }
 
 }  // namespace
