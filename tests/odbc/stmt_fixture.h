@@ -14,6 +14,7 @@
 #include "driver_fixture.h"
 #include "src/odbc/lmo.h"
 #include "src/odbc/odbcapi.h"
+#include "support/memory_dir.h"
 #include "support/peer_process.h"
 #include "support/sandbox.h"
 
@@ -59,7 +60,7 @@ class Statements : public ::testing::Test {
   // Starts rdapeer on the test's database with `options` and writes the
   // client's configuration (`common`: more lines of [COMMON]).
   void start(std::vector<std::string> options = {}, const std::string& common = "");
-  std::filesystem::path database() const { return sandbox_.dir() / "test.sqlite"; }
+  std::filesystem::path database() const { return memory_.path() / "test.sqlite"; }
   // The R-ExecuteDBL lines the peer recorded.
   std::vector<PeerRecordLine> executes() const;
   // The rows of a query on the database file, values as text ("NULL" for
@@ -67,6 +68,7 @@ class Statements : public ::testing::Test {
   std::vector<std::string> query(const std::string& sql) const;
 
   ConfigSandbox sandbox_{"MIRODEL_INI", "HOME", "OSID", "DEFAULT_TRACE_OUTPUT"};
+  MemoryDir memory_;
   std::string tmp_;
   std::unique_ptr<PeerProcess> peer_;
 };
