@@ -104,7 +104,8 @@ Driver=rdadriver
 Description=rdapeer on a sample SQLite database
 EOF
 
-export ODBCSYSINI=$dir ODBCINI=$dir/odbc.ini MIRODEL_INI=$dir/mirodel.ini
+# The driver's start-up log goes with the directory too.
+export ODBCSYSINI=$dir ODBCINI=$dir/odbc.ini MIRODEL_INI=$dir/mirodel.ini DEFAULT_TRACE_OUTPUT=$dir/qvstart.log
 unset ODBCINSTINI
 if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then export LC_ALL=C.UTF-8; fi
 
