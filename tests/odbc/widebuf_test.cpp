@@ -230,7 +230,9 @@ TEST_F(WideBuffers, BoundColumnsAreConvertedAfterEachFetch) {
     const bool coreCut = r.value != nullptr && std::wcslen(r.value) > 5;
     EXPECT_EQ(rc, coreCut ? SQL_SUCCESS_WITH_INFO : r.rc);
     EXPECT_EQ(ind, r.ind);
-    if (r.value != nullptr) EXPECT_EQ(std::u16string(buffer.data()), r.text);
+    if (r.value != nullptr) {
+      EXPECT_EQ(std::u16string(buffer.data()), r.text);
+    }
     EXPECT_EQ(buffer[6], u'#') << "nothing past the buffer";
   }
   // Unbound, the buffer is left alone.
