@@ -440,6 +440,17 @@ void RDA_cliClearColumns(RDA_CliHSTMT* stmt) {
   stmt->hiddenCols = 0;
 }
 
+void RDA_cliDropQueuedValues(RDA_CliHSTMT* stmt) {
+  if (ringEmpty(stmt->cols)) return;
+  for (RdaCliLink* l = stmt->cols.head.next; l != &stmt->cols.head; l = l->next) {
+    RDA_CliCol* col = colOf(l);
+    dropValues(col);
+    col->curValue = col->startValue = nullptr;
+    col->pos = col->totalLen = col->deliveredLen = 0;
+    col->extraParts = col->partsTaken = 0;
+  }
+}
+
 void RDA_cliFreeCols(RDA_CliHSTMT* stmt) {
   while (!ringEmpty(stmt->cols)) {
     RdaCliLink* l = stmt->cols.head.next;

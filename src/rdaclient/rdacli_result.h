@@ -29,5 +29,9 @@ int32_t copyValFromResult(RDA_CliHSTMT* hstmt, RDA_CliCol* col, const RDAXOPENSQ
 // loses its description, its queued values and its current value; the
 // hidden-column count goes to 0. Bindings stay.
 void RDA_cliClearColumns(RDA_CliHSTMT* hstmt);
+// Takes every queued value and every current value off the columns (the
+// values go with the tree they came from): called before the cursor's
+// result tree is freed.
+void RDA_cliDropQueuedValues(RDA_CliHSTMT* hstmt);
 // Frees every column record of the statement, with its values.
 void RDA_cliFreeCols(RDA_CliHSTMT* hstmt);

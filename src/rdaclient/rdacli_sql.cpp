@@ -105,7 +105,12 @@ void defaultCursorName(RDA_CliHSTMT* stmt) {
 }
 
 void freeResultTree(RDA_CliHSTMT* stmt) {
-  if (stmt->resultTree != nullptr) _xm_freeTree(stmt->resultTree);
+  if (stmt->resultTree != nullptr) {
+    // Values of the block may still be queued or current (elements of an
+    // array nobody read, a row the application left): they go first.
+    RDA_cliDropQueuedValues(stmt);
+    _xm_freeTree(stmt->resultTree);
+  }
   stmt->resultTree = nullptr;
 }
 

@@ -14,9 +14,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common/qvcrypt.h"
-#include "src/runtime/xm.h"
-#include "src/session/buffer_pool.h"
 #include "src/session/sessiontls.h"
 #include "src/session/spm.h"
 #include "src/session/stimer.h"
@@ -45,17 +42,6 @@ int32_t everyThreadListens() { return 1; }
 std::atomic<int32_t (*)()> gIsMainThread{everyThreadListens};
 std::atomic<int32_t (*)()> gAcceptConnection{tp0tcp_procSocketConInd};
 
-void unlinkTcep(Tp0Block& tp, TCEP* e) {
-  if (tp.cursor == e) tp.cursor = e->next;
-  if (e->next != e) {
-    e->prev->next = e->next;
-    e->next->prev = e->prev;
-    e->next = e->prev = e;
-    if (tp.activeCount > 0) --tp.activeCount;
-  }
-  e->state = kTcepFree;
-}
-
 // Frees a connection record the session layer never took (or gave up),
 // when it is still one of the thread's.
 void releaseMachine(SessionTLS* t, Smachine* s) {
@@ -64,6 +50,28 @@ void releaseMachine(SessionTLS* t, Smachine* s) {
   const uint32_t released = t->released;
   s_release(s);
   t->released = released;
+}
+
+// A new child keeps only the connection it serves: every other endpoint
+// the parent had in use is let go of (this process's copy of its socket
+// closed, never written to; its buffers and tree freed). An accepted
+// connection still waiting for its CR (the parent hands each connection to
+// a child at its CR, so that is all a forking parent holds) has a record
+// the session user never saw: it goes too, with its timers. The parent's
+// children and the ends of children not yet reported are the parent's.
+void keepOnlyOwnConnection(SessionTLS* t, TCEP* own) {
+  Tp0Block& tp = t->tp0;
+  for (TCEP& o : tp.tcep) {
+    if (&o == own || o.state == kTcepFree) continue;
+    Smachine* owner = o.owner;
+    const bool unseen = owner != nullptr && owner->tcepId == tp0tcp_tcepId(&o) && o.state == kTcepCrSent &&
+                        o.calledSide != 0;
+    tp0tcp_forgetTcep(&o);
+    if (unseen) releaseMachine(t, owner);
+  }
+  tp.cursor = own;
+  t->children = 0;
+  gReapTail = gReapHead.load(std::memory_order_acquire);
 }
 
 // Timer number of the establishment limit on an accepted connection's
@@ -294,6 +302,9 @@ uint32_t procConInd(Smachine* s) {
       TM_TRACE(sess_TM_handle, 8, kSrc, "TPI:\tMaximum number of processes already exists.\n");
       return 4096;
     }
+    // Output the parent has buffered goes out once, not again from each
+    // child that ends.
+    (void)std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid < 0) {
       TM_TRACE(sess_TM_handle, 8, kSrc, "TPI:\tUnable to fork process.\n\tfork() failed: errno %d, %s\n", errno,
@@ -373,19 +384,9 @@ uint32_t tp0tcp_conn_ind(Smachine* s) {
   TM_TRACE(sess_TM_handle, 16, kSrc, "Returned %d from tpi_user_conn_ind\n", static_cast<int>(r));
   if (r == 4098) {
     // The child serves the connection: this process lets go of its copy
-    // of the socket, the endpoint and the connection record.
-    (void)close(e->socket);
-    e->socket = kNoSocket;
-    unlinkTcep(t->tp0, e);
-    s->tcepId = -1;
-    s->credit = 0;
-    if (e->connTree != nullptr) _xm_freeTree(e->connTree);
-    e->connTree = nullptr;
-    e->rcvBuf = nullptr;
-    bfree(e->cipherBuf);
-    e->cipherBuf = nullptr;
-    (void)qvcrypt_CIPHER_CTX_cleanup(&e->decryptCtx);
-    (void)qvcrypt_CIPHER_CTX_cleanup(&e->encryptCtx);
+    // of the socket, the endpoint and the connection record (with the
+    // record's establishment timer).
+    tp0tcp_forgetTcep(e);
     releaseMachine(t, s);
     return 0;
   }
@@ -396,20 +397,7 @@ uint32_t tp0tcp_conn_ind(Smachine* s) {
     return d == 0 ? 1 : static_cast<uint32_t>(d);
   }
 
-  if (static_cast<int32_t>(getpid()) != parentPid) {
-    // A child serves this connection alone: the others are dropped from
-    // its tables and its copies of their sockets closed (the parent's
-    // connections are not written to).
-    Tp0Block& tp = t->tp0;
-    for (TCEP& o : tp.tcep) {
-      if (&o == e || o.state == kTcepFree) continue;
-      if (o.socket != kNoSocket) (void)close(o.socket);
-      o.socket = kNoSocket;
-      unlinkTcep(tp, &o);
-      if (o.owner != nullptr && o.owner->tcepId == tp0tcp_tcepId(&o)) o.owner->tcepId = -1;
-    }
-    tp.cursor = e;
-  }
+  if (static_cast<int32_t>(getpid()) != parentPid) keepOnlyOwnConnection(t, e);
 
   TM_TRACE(sess_TM_handle, 16, kSrc, "Sending connect confirmation on socket %d\n", e->socket);
   e->state = kTcepOpen;

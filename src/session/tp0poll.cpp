@@ -82,19 +82,11 @@ int32_t tp0tcp_getSocket(Smachine* s) {
 // ---------------------------------------------------------------------------
 // Closing
 
-void tp0tcp_close_con(TCEP* e) {
+void tp0tcp_forgetTcep(TCEP* e) {
   if (e == nullptr) return;
   const int32_t id = tp0tcp_tcepId(e);
-  TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\tClosing connection, TCEP ID=%d\n", id);
-  if (e->socket == kNoSocket && e->state == kTcepFree) {
-    TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\tConnection is already closed. So not doing it again.\n");
-    return;
-  }
-  TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\tSocket=%d.\n", e->socket);
   (void)tp0tcp_closeSocket(e->socket);
   e->socket = kNoSocket;
-  if (e->state != kTcepCrSent) CloseCon(e->owner);
-
   if (SessionTLS* t = getSessionTLS(0)) {
     Tp0Block& tp = t->tp0;
     if (tp.cursor == e) tp.cursor = e->next;
@@ -137,7 +129,18 @@ void tp0tcp_close_con(TCEP* e) {
   e->curUnit = nullptr;
   e->txCount = 0;
   e->confirmPending = 0;
+}
 
+void tp0tcp_close_con(TCEP* e) {
+  if (e == nullptr) return;
+  TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\tClosing connection, TCEP ID=%d\n", tp0tcp_tcepId(e));
+  if (e->socket == kNoSocket && e->state == kTcepFree) {
+    TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\tConnection is already closed. So not doing it again.\n");
+    return;
+  }
+  TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\tSocket=%d.\n", e->socket);
+  if (e->state != kTcepCrSent) CloseCon(e->owner);
+  tp0tcp_forgetTcep(e);
   if (QvAtTerminateFuncPtr != nullptr) QvAtTerminateFuncPtr();
   TM_TRACE(sess_TM_handle, 128, kSrc, "TP0:\tClosed connection\n");
 }

@@ -136,6 +136,13 @@ uint32_t tp0tcp_data_ind(Smachine* s);
 int32_t tp0tcp_disconn_req(Smachine* s, int32_t reason);
 uint32_t tp0tcp_disconn_ind(Smachine* s);
 void tp0tcp_close_con(TCEP* e);
+// What closing leaves of an endpoint, without a word to the peer or the
+// host's hook: this process's copy of the socket closed, the endpoint free
+// and out of the active list, its buffers, cipher contexts and tree freed,
+// its owner without TCEP id and credit. After a fork, the process that does
+// not serve a connection lets go of it this way; the connection goes on in
+// the process that does.
+void tp0tcp_forgetTcep(TCEP* e);
 uint32_t tp0tcp_closeSocket(int32_t socket);
 QV_EXPORT int32_t tp0tcp_getSocket(Smachine* s);
 int32_t tp0tcp_data_req(Smachine* s);

@@ -1,9 +1,10 @@
 // rdapeer: an RDA server on the stack's own server role with SQLite behind
 // it, for tests that need a real database at the other end.
 //
-//   rdapeer --dir DIR [--address|--listen A.B.C.D] [--port N] [--db FILE] [--fork]
-//           [--user NAME:PASSWORD]... [--idle SECONDS] [--init-data TEXT|none]
-//           [--record FILE] [--info N=VALUE]... [misbehaviour option]...
+//   rdapeer --dir DIR [--address|--listen A.B.C.D] [--port N] [--db FILE]
+//           [--fork [--max-children N]] [--user NAME:PASSWORD]... [--idle SECONDS]
+//           [--init-data TEXT|none] [--record FILE] [--info N=VALUE]...
+//           [misbehaviour option]...
 //                                                         (--help lists them)
 //
 // DIR must exist. The configuration is written into it (mirodel.ini and
@@ -16,9 +17,11 @@
 // port is the first line of standard output. It ends cleanly on SIGTERM or SIGINT, when its parent
 // goes, and after SECONDS (default 30) without a connection. With --fork
 // each connection is served by a child of its own, which ends with its
-// connection. A connection that has not sent its CR and its CONNECT SPDU
-// within the establishment limit (default 10 s, 0: none) is closed, with a
-// line on standard error.
+// connection; with --max-children N, a connection that comes while N
+// children run is refused (DR to its CR), else there is no such limit. A
+// connection that has not sent its CR and its CONNECT SPDU within the
+// establishment limit (default 10 s, 0: none) is closed, with a line on
+// standard error.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -64,6 +67,8 @@ constexpr const char* kHelp =
     "  --db FILE              one SQLite file for every association (default: a new\n"
     "                         in-memory database for each)\n"
     "  --fork                 each connection served by a child process of its own\n"
+    "  --max-children N       with --fork: a connection that comes while N children run\n"
+    "                         is refused (default: no limit)\n"
     "  --user NAME:PASSWORD   who may log on (repeatable; without it anyone may)\n"
     "  --idle SECONDS         end after so long without a connection (30)\n"
     "  --establish-limit SECONDS\n"
@@ -135,6 +140,7 @@ struct Settings {
   long port = 0;
   bool help = false;
   bool fork = false;
+  uint32_t maxChildren = qv_s_tpParams.processLimit;  // none
   long idleSeconds = 30;
   long establishLimit = 10;
 };
@@ -171,6 +177,9 @@ std::string parse(int argc, char** argv, Settings* s) {
       ++i;
     } else if (opt == "--fork") {
       s->fork = true;
+    } else if (opt == "--max-children" && number(arg, 0, INT32_MAX, &n)) {
+      s->maxChildren = static_cast<uint32_t>(n);
+      ++i;
     } else if (opt == "--user" && arg != nullptr && std::strchr(arg, ':') != nullptr && *arg != ':') {
       const char* colon = std::strchr(arg, ':');
       s->peer.users[std::string(arg, colon)] = colon + 1;
@@ -349,6 +358,9 @@ int main(int argc, char** argv) {
   }
   gEstablishLimit = settings.establishLimit;
   QvGetStpParams()->establishLimit = static_cast<int32_t>(settings.establishLimit);
+  // The server side of the test stack starts with a small process limit of
+  // its own; the peer's is the one of its options.
+  QvGetStpParams()->processLimit = settings.maxChildren;
   tp0tcp_onEstablishCut = reportCut;
   std::printf("%d\n", server.port());
   std::fflush(stdout);

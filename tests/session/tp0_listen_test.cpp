@@ -34,6 +34,8 @@
 #include "src/session/session.h"
 #include "src/session/session_ind.h"
 #include "src/session/sessiontls.h"
+#include "src/session/stimer.h"
+#include "src/session/systemtls.h"
 #include "src/session/tp0tcp.h"
 #include "src/session/tpi.h"
 #include "support/recordset.h"
@@ -508,14 +510,33 @@ int finish(pid_t pid, int seconds) {
   return -1;
 }
 
+// Connections other than the served one that are open in the server when
+// its child is made; they send nothing.
+constexpr int kOthersAtFork = 3;
+
+// Timers in the calling thread's queue that belong to someone other than
+// `own`.
+size_t timersNotOf(const Smachine* own) {
+  const SystemTLS* sys = getSystemTLS(0);
+  size_t n = 0;
+  if (sys == nullptr || sys->timerQueue.next == nullptr) return 0;
+  for (const TimerLink* l = sys->timerQueue.next; l != &sys->timerQueue; l = l->next)
+    if (static_cast<const TimerEntry*>(l)->owner != reinterpret_cast<uint64_t>(own)) ++n;
+  return n;
+}
+
 // The forking server, on its own thread of the server process: every
-// accepted connection is served by a child. The parent writes its port and
-// then 'A' (a connection accepted) on `control`; both processes write what
-// they found on `report`, "ok" when all was as it should be.
+// accepted connection is served by a child, and every accepted connection
+// gets cipher contexts and a cipher buffer and is under an establishment
+// limit. The parent writes its port and then 'A' (all the other
+// connections accepted) on `control`; both processes write what they found
+// on `report`, "ok" when all was as it should be.
 void forkingServer(int control, int report) {
   TpLocalAddr local{};
   uint32_t r = 1;
-  ThreadRecords records(gIniFile, role(5), &local, &r);
+  ThreadRecords::Options o = role(5);
+  o.adjust = [](StpParams* p) { p->establishLimit = 60; };
+  ThreadRecords records(gIniFile, o, &local, &r);
   int port = records.ok() ? local.tsap.sel[0] * 256 + local.tsap.sel[1] : -1;
   (void)!::write(control, &port, sizeof port);
   if (port < 0) return;
@@ -533,7 +554,7 @@ void forkingServer(int control, int report) {
     before.clear();
     for (const TCEP& e : t->tp0.tcep)
       if (e.state != kTcepFree) before.push_back(e.socket);
-    if (!acceptedSaid && t->tp0.activeCount > 0) {
+    if (!acceptedSaid && t->tp0.activeCount >= kOthersAtFork) {
       acceptedSaid = true;
       (void)!::write(control, "A", 1);
     }
@@ -547,6 +568,9 @@ void forkingServer(int control, int report) {
     if (!done) found += "child: no S-CONNECT indication; ";
     if (t->tp0.listenSocket != -1 || ::fcntl(listening, F_GETFD) != -1) found += "child still listens; ";
     if (t->tp0.activeCount != 1) found += "child keeps other connections; ";
+    if (machineCount(t) != 1) found += "child keeps the records of other connections; ";
+    if (timersNotOf(me.conn) != 0) found += "child keeps the timers of other connections; ";
+    if (t->children != 0) found += "child counts the parent's children; ";
     const int own = me.conn != nullptr && me.conn->tcepId >= 0 ? t->tp0.tcep[me.conn->tcepId].socket : -1;
     size_t others = 0;
     for (int fd : before) {
@@ -554,7 +578,7 @@ void forkingServer(int control, int report) {
       ++others;
       if (::fcntl(fd, F_GETFD) != -1) found += "child keeps socket " + std::to_string(fd) + "; ";
     }
-    if (others == 0) found += "no other connection was open at the fork; ";
+    if (others != kOthersAtFork) found += std::to_string(others) + " other connections were open at the fork; ";
     bool ok = found.empty();
     if (ok) {
       SIDU acc{};
@@ -578,7 +602,10 @@ void forkingServer(int control, int report) {
     }
     if (ok && me.data != pattern(kUnit, 1)) found += "child: wrong data; ";
     if (!ok) found += "child: the dialogue stopped; ";
+    // Its connection gone, the child holds no buffer of any connection.
+    if (ok && QvGetSbCount() != 0) found += "child: " + std::to_string(QvGetSbCount()) + " pool buffers still out; ";
     say(report, found.empty() ? "child ok\n" : found + "\n");
+    std::fflush(stdout);  // as the end of a process does
     _exit(0);
   }
 
@@ -591,38 +618,59 @@ void forkingServer(int control, int report) {
   tSide = nullptr;
 }
 
+// The child keeps nothing of the connections it does not serve (sockets,
+// records, timers, buffers, the parent's children), the parent nothing of
+// the child's; the server's start-up line, on a pipe, comes once.
 TEST_F(Tp0Listen, WithForkOnConnectAChildServesTheConnectionAndIsReaped) {
-  configure("", "ForkOnConnect=1\n");
+  configure("EncryptionPackage=1\n", "ForkOnConnect=1\n");
+  ASSERT_EQ(qvcrypt_init(-1), 1);
+  ASSERT_EQ(qvcrypt_getmode(), 1);
   int control[2];
   int report[2];
+  int console[2];
   ASSERT_EQ(::pipe(control), 0);
   ASSERT_EQ(::pipe(report), 0);
+  ASSERT_EQ(::pipe(console), 0);
+  std::fflush(nullptr);
   const pid_t server = fork();
   ASSERT_GE(server, 0);
   if (server == 0) {
     ::close(control[0]);
     ::close(report[0]);
+    ::close(console[0]);
+    (void)::dup2(console[1], STDOUT_FILENO);
+    ::close(console[1]);
+    giQuietMode = 0;
     std::thread(forkingServer, control[1], report[1]).join();
     // Nothing of the server's may be left behind.
     while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
     }
+    std::fflush(stdout);
     _exit(0);
   }
   ::close(control[1]);
   ::close(report[1]);
+  ::close(console[1]);
   int port = -1;
   ASSERT_EQ(::read(control[0], &port, sizeof port), static_cast<ssize_t>(sizeof port));
-  // Another connection, open in the server when the child is made.
-  const int other = port > 0 ? connectTo(port) : -1;
+  // Other connections, open in the server when the child is made.
+  std::vector<int> others;
+  for (int i = 0; port > 0 && i < kOthersAtFork; ++i) others.push_back(connectTo(port));
   char accepted = 0;
-  const bool ready = other >= 0 && ::read(control[0], &accepted, 1) == 1;
+  const bool ready = port > 0 && std::count(others.begin(), others.end(), -1) == 0 &&
+                     ::read(control[0], &accepted, 1) == 1;
   Outcome out;
   if (ready) std::thread(callOnce, port, &out).join();
-  if (other >= 0) ::close(other);
+  for (int fd : others)
+    if (fd >= 0) ::close(fd);
   EXPECT_EQ(finish(server, 60), 0);
   const std::string found = readAll(report[0]);
+  const std::string said = readAll(console[0]);
   ::close(control[0]);
   ::close(report[0]);
+  ::close(console[0]);
+  // The selector asked for no port: the line names 0.
+  EXPECT_EQ(said, "Server is starting at port:0\n");
   ASSERT_GT(port, 0) << "the server could not listen";
   ASSERT_TRUE(ready);
   EXPECT_TRUE(out.clientRan);
@@ -794,19 +842,22 @@ std::string takeWaiting(int fd, bool* ended) {
   }
 }
 
+// A CR without parameters (TPKT, LI 6, CR, references 0 and 12 34, class
+// 0), and a DT carrying a CN to the server's selector that asks for duplex:
+// version 2, requirements 00 02, calling 00 01, called 00 07.
+const std::string kPlainCr{3, 0, 0, 11, 6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
+const std::string kDuplexCn = std::string{3, 0, 0, 29, 2, static_cast<char>(0xF0), static_cast<char>(0x80)} +
+                              std::string{0x0D, 0x14, 0x05, 0x06, 0x13, 0x01, 0x00, 0x16, 0x01, 0x02, 0x14,
+                                          0x02, 0x00, 0x02, 0x33, 0x02, 0x00, 0x01, 0x34, 0x02, 0x00, 0x07};
+
 TEST_F(Tp0Listen, ConnectionsThatDoNotCompleteTheirEstablishmentInTimeAreClosed) {
   configure("", "ForkOnConnect=0\n");
   ClockSteer clock;
   clock.set(5000, 0);
   gCuts.clear();
   tp0tcp_onEstablishCut = noteCut;
-  // A CR without parameters (TPKT, LI 6, CR, references 0 and 12 34, class
-  // 0), and a DT carrying a CN to the server's selector that asks for
-  // duplex: version 2, requirements 00 02, calling 00 01, called 00 07.
-  const std::string cr{3, 0, 0, 11, 6, static_cast<char>(0xE0), 0, 0, 0x12, 0x34, 0};
-  const std::string cn = std::string{3, 0, 0, 29, 2, static_cast<char>(0xF0), static_cast<char>(0x80)} +
-                         std::string{0x0D, 0x14, 0x05, 0x06, 0x13, 0x01, 0x00, 0x16, 0x01, 0x02, 0x14,
-                                     0x02, 0x00, 0x02, 0x33, 0x02, 0x00, 0x01, 0x34, 0x02, 0x00, 0x07};
+  const std::string& cr = kPlainCr;
+  const std::string& cn = kDuplexCn;
   std::string found = "not started";
   int silent = -1, crOnly = -1, complete = -1;
   std::thread([&] {
@@ -864,6 +915,54 @@ TEST_F(Tp0Listen, ConnectionsThatDoNotCompleteTheirEstablishmentInTimeAreClosed)
   for (int fd : {silent, crOnly, complete})
     if (fd >= 0) ::close(fd);
   EXPECT_EQ(found, "");
+}
+
+// A peer that sends its CN right behind its CR, without waiting for the CC:
+// what the parent read past the CR goes with the connection to its child,
+// whose session user gets the S-CONNECT indication; the parent has none.
+TEST_F(Tp0Listen, ACnSentWithTheCrReachesTheForkedChild) {
+  configure("", "ForkOnConnect=1\n");
+  int report[2];
+  ASSERT_EQ(::pipe(report), 0);
+  const pid_t server = fork();
+  ASSERT_GE(server, 0);
+  if (server == 0) {
+    ::close(report[0]);
+    std::thread([&] {
+      TpLocalAddr local{};
+      uint32_t r = 1;
+      ThreadRecords records(gIniFile, role(5), &local, &r);
+      if (!records.ok()) return say(report[1], "not started");
+      Side side;
+      tSide = &side;
+      (void)s_activate(&kServerSel, user);
+      const pid_t self = getpid();
+      SessionTLS* t = getSessionTLS(0);
+      const int fd = connectTo(local.tsap.sel[0] * 256 + local.tsap.sel[1]);
+      say(fd, kPlainCr + kDuplexCn);
+      bool forked = false;
+      const bool done = runUntil([&] {
+        if (getpid() != self) return saw(side, SI_CON_IND);
+        forked = forked || t->children > 0;
+        return forked && t->children == 0;
+      });
+      if (getpid() != self) {
+        say(report[1], done ? "child: S-CONNECT indication\n" : "child: no S-CONNECT indication\n");
+        _exit(0);
+      }
+      ::close(fd);
+      std::string found = forked ? "" : "parent: no child; ";
+      if (!side.events.empty()) found += "parent saw indications; ";
+      say(report[1], found);
+      tSide = nullptr;
+    }).join();
+    _exit(0);
+  }
+  ::close(report[1]);
+  EXPECT_EQ(finish(server, 30), 0);
+  const std::string found = readAll(report[0]);
+  ::close(report[0]);
+  EXPECT_EQ(found, "child: S-CONNECT indication\n");
 }
 
 // The layer that owns the threads answers, through the transport's hooks,
