@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -134,6 +135,25 @@ TEST_F(DriverManagerStatements, PyodbcInsertsEveryKindOfParameter) {
             std::vector<std::string>{"\xC3\xA9\xF0\x9F\x98\x80|C3A9F09F9880|42|2.5|0001FF|NULL|2001-02-03 04:05:06.000000000"});
   EXPECT_EQ(query("SELECT count(*), sum(i), min(s), max(s) FROM m"), std::vector<std::string>{"1000|499500|r0|r999"});
   EXPECT_NE(r.out.find("error 42000 [42000] " + kPrefix + "no such table: nowhere"), std::string::npos) << r.out;
+}
+
+// A program of its own on unixODBC's library: eight threads on eight
+// connections (each association with a database of its own at the peer)
+// bind every C type the driver takes, execute 10,000 times in all, and send
+// 1 MB texts through SQLPutData as SQL_C_CHAR and as UTF-16 SQL_C_WCHAR in
+// pieces that split surrogate pairs.
+TEST_F(DriverManagerStatements, EightThreadsBindEveryCTypeAndSendLongTexts) {
+  PeerProcess own(box_->dir() / "own", {"--user", "u:p"});
+  ASSERT_GT(own.port(), 0);
+  StackConfig c;
+  c.serverPort = own.port();
+  writeStackConfig(box_->dir(), c);
+  std::ofstream(box_->dir() / "odbcinst.ini", std::ios::app) << "Threading=0\n";
+  const ProgramRun r = box_->run({ODBC_STMT_UNIXODBC, "rdatest", "u", "p", "8", "1250"}, "",
+                                 std::chrono::seconds(120), false);
+  clean(r, "odbc_stmt");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("done 8 of 8"), std::string::npos) << r.out << r.err;
 }
 
 }  // namespace
