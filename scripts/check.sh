@@ -6,8 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # libiodbc2 comes without its -dev package, which conflicts with unixodbc-dev.
+# default-jdk-headless gives the JDK its default-java link, where CMake's
+# FindJNI looks for jni.h; the JNI tests run its java.
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev openssl clang libclang-rt-14-dev tshark tmux libsqlite3-dev
-  unixodbc unixodbc-dev libiodbc2 python3-pyodbc)
+  unixodbc unixodbc-dev libiodbc2 python3-pyodbc default-jdk-headless)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

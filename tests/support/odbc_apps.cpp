@@ -25,7 +25,8 @@ namespace {
 #define RDA_SANITIZER_PRELOAD ""
 #endif
 
-std::vector<std::string> environment(const fs::path& dir, bool preload) {
+std::vector<std::string> environment(const fs::path& dir, bool preload,
+                                     const std::map<std::string, std::string>& extra) {
   std::map<std::string, std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const char* eq = std::strchr(*e, '=');
@@ -42,6 +43,7 @@ std::vector<std::string> environment(const fs::path& dir, bool preload) {
     env["LD_PRELOAD"] = runtimes;
     env["ASAN_OPTIONS"] = "detect_leaks=0";
   }
+  for (const auto& [k, v] : extra) env[k] = v;
   std::vector<std::string> out;
   for (const auto& [k, v] : env) out.push_back(k + "=" + v);
   return out;
@@ -80,7 +82,7 @@ ProgramRun OdbcAppSandbox::run(const std::vector<std::string>& argv, const std::
   ProgramRun result;
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return result;
-  std::vector<std::string> env = environment(dir_, preloadSanitizer);
+  std::vector<std::string> env = environment(dir_, preloadSanitizer, extraEnv_);
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);

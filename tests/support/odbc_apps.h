@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ class OdbcAppSandbox {
   ProgramRun run(const std::vector<std::string>& argv, const std::string& input = "",
                  std::chrono::milliseconds limit = std::chrono::seconds(30), bool preloadSanitizer = true) const;
 
+  // Sets a variable of the programs' environment, over what run() would
+  // give it (ASAN_OPTIONS for a JVM, which handles SIGSEGV itself).
+  void setEnv(const std::string& name, const std::string& value) { extraEnv_[name] = value; }
+
  private:
   std::filesystem::path dir_;
+  std::map<std::string, std::string> extraEnv_;
 };

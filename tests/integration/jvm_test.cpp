@@ -1,0 +1,271 @@
+// The JNI natives in a real JVM: the check programs of tests/integration/java
+// (standing in for the driver's Java half) run under java -Xcheck:jni with
+// the library as built, in a private directory with its own mirodel.ini,
+// against rdapeer where they need a server. A run fails on a non-zero exit,
+// a failed check, or any "WARNING" line of the JVM's JNI checks (an
+// exception left pending, local references over capacity). In the
+// sanitizer build the sanitizer runtimes are preloaded into the JVM, which
+// handles SIGSEGV itself.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/odbc_apps.h"
+#include "support/peer_process.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The natives the library binds: the two static initialisers, the
+// connection natives and the statement and result-set natives.
+const std::set<std::string> kBuiltNatives = {
+    "qvcli.initStaticVarsCLI", "qvcli.initCLI", "qvcli.freeCLI", "qvcli.openConnectionWithProperties",
+    "qvcli.closeConnection", "qvcli.nativeSql", "qvcli.internalSetAutoCommit", "qvcli.getAutoCommit",
+    "qvcli.internalCommit", "qvcli.internalRollback", "qvcli.setReadOnly", "qvcli.isReadOnly", "qvcli.setCatalog",
+    "qvcli.getCatalog", "qvcli.setTransactionIsolation", "qvcli.getTransactionIsolation", "qvcli.isConnected",
+    "qvcli.getSubProtocol", "qvcli.getTraceFileName", "qvcli.getTraceLevel",
+    "qvclistmt.initStaticVarsCLISTMT", "qvclistmt.createStmt", "qvclistmt.closeStmt", "qvclistmt.closeResultSet",
+    "qvclistmt.Execute(String)", "qvclistmt.getRowCount", "qvclistmt.getUpdateCount", "qvclistmt.getMoreResults",
+    "qvclistmt.cancel", "qvclistmt.setCursorName", "qvclistmt.getCursorName", "qvclistmt.getMaxFieldSize",
+    "qvclistmt.setMaxFieldSize", "qvclistmt.getMaxRows", "qvclistmt.setMaxRows", "qvclistmt.getQueryTimeout",
+    "qvclistmt.setQueryTimeout", "qvclistmt.setEscapeProcessing", "qvclistmt.getFetchSize", "qvclistmt.next",
+    "qvclistmt.getString", "qvclistmt.getBytes", "qvclistmt.getInt", "qvclistmt.getShort", "qvclistmt.getFloat",
+    "qvclistmt.getDouble", "qvclistmt.getDate", "qvclistmt.getTime", "qvclistmt.getTimestamp",
+    "qvclistmt.getColumnCount", "qvclistmt.isAutoIncrement", "qvclistmt.isCaseSensitive", "qvclistmt.isSearchable",
+    "qvclistmt.isCurrency", "qvclistmt.isNullable", "qvclistmt.isSigned", "qvclistmt.getColumnDisplaySize",
+    "qvclistmt.getColumnLabel", "qvclistmt.getColumnName", "qvclistmt.getSchemaName", "qvclistmt.getPrecision",
+    "qvclistmt.getScale", "qvclistmt.getTableName", "qvclistmt.getCatalogName", "qvclistmt.getColumnType",
+    "qvclistmt.getColumnTypeName", "qvclistmt.isColReadOnly", "qvclistmt.isWritable",
+    "qvclistmt.isDefinitelyWritable",
+};
+
+std::set<std::string> exportedNatives() {
+  std::set<std::string> names;
+  FILE* p = popen(("nm -D --defined-only " + std::string(RDADRIVER_PATH)).c_str(), "r");
+  if (p == nullptr) return names;
+  char line[512];
+  while (std::fgets(line, sizeof line, p) != nullptr) {
+    std::istringstream in(line);
+    std::string address, kind, name;
+    if (in >> address >> kind >> name && name.rfind("Java_", 0) == 0) names.insert(name);
+  }
+  pclose(p);
+  return names;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+size_t count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+  return n;
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A JVM run of the checks in a private directory: its mirodel.ini is the
+// peer's (when there is one) with the test's [JDBC] keys.
+class Jvm {
+ public:
+  explicit Jvm(const std::string& peerIni = "") : box_(RDADRIVER_PATH, "rdatest", "") {
+    std::ofstream(box_.dir() / "mirodel.ini") << peerIni << "\n" << box_.traceSection();
+    // The JVM catches SIGSEGV itself (for its own null checks).
+    box_.setEnv("ASAN_OPTIONS", "handle_segv=0:detect_leaks=0");
+  }
+  const OdbcAppSandbox& box() const { return box_; }
+
+  ProgramRun run(const std::string& jar, const std::string& mainClass, std::vector<std::string> args,
+                 std::vector<std::string> properties = {}, std::chrono::milliseconds limit = 120s) const {
+    std::vector<std::string> argv = {JAVA_PATH, "-Xcheck:jni", "-XX:-CreateCoredumpOnCrash", "-cp", jar,
+                                     "-Drdadriver.library=" + std::string(RDADRIVER_PATH)};
+    for (std::string& p : properties) argv.push_back("-D" + p);
+    argv.push_back(mainClass);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return box_.run(argv, "", limit);
+  }
+
+  // A check group of JdbcChecks, held to the failure rules.
+  ProgramRun checks(const std::string& group, std::vector<std::string> properties = {}) const {
+    ProgramRun r = run(JDBC_CHECKS_JAR, "jdbc.sql.cli.JdbcChecks", {group}, std::move(properties));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find(" passed, 0 failed\n"), std::string::npos) << r.out << r.err;
+    for (const std::string& line : lines(r.out + "\n" + r.err))
+      EXPECT_EQ(line.find("WARNING"), std::string::npos) << line;
+    return r;
+  }
+
+ private:
+  OdbcAppSandbox box_;
+};
+
+TEST(Jvm, JniNamesByReflectionAreTheLibrarysNatives) {
+  Jvm jvm;
+  const ProgramRun r = jvm.run(JDBC_CHECKS_JAR, "jdbc.sql.cli.JdbcChecks", {"names"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  std::set<std::string> declared;
+  std::set<std::string> built;
+  std::set<std::string> seenMethods;
+  for (const std::string& line : lines(r.out)) {
+    std::istringstream in(line);
+    std::string tag, method, symbol;
+    if (!(in >> tag >> method >> symbol) || tag != "JNI") continue;
+    declared.insert(symbol);
+    // The overloaded Execute carries its argument in the list.
+    const std::string key =
+        method == "qvclistmt.Execute" ? method + (symbol.find("String") != std::string::npos ? "(String)" : "()")
+                                      : method;
+    seenMethods.insert(key);
+    if (kBuiltNatives.count(key) != 0) built.insert(symbol);
+  }
+  EXPECT_EQ(declared.size(), 138u + 88u) << "every native of both classes is declared";
+  EXPECT_TRUE(declared.count("Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2"));
+  EXPECT_TRUE(declared.count("Java_jdbc_sql_cli_qvclistmt_Execute__"));
+  for (const std::string& m : kBuiltNatives) EXPECT_TRUE(seenMethods.count(m)) << m << " is not declared";
+  const std::set<std::string> exported = exportedNatives();
+  EXPECT_EQ(exported, built) << "the library exports exactly the natives built so far";
+  for (const std::string& s : exported) EXPECT_TRUE(declared.count(s)) << s << " binds to no declared native";
+}
+
+TEST(Jvm, AStatementClassWithoutItsHandleFieldEndsTheVm) {
+  Jvm jvm;
+  const ProgramRun r = jvm.run(JDBC_BROKEN_JAR, "jdbc.sql.cli.qvclistmt", {});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("FATAL ERROR in native method: Undefined Field '_sql_hstmt' "), std::string::npos)
+      << r.out << r.err;
+  EXPECT_EQ(r.out.find("static initialiser passed"), std::string::npos);
+}
+
+std::vector<std::string> traceProperties(const Jvm& jvm) {
+  return {"expect.traceLevel=2", "expect.traceFile=" + jvm.box().traceFile().string()};
+}
+
+TEST(Jvm, FrameChecks) {
+  Jvm jvm;
+  jvm.checks("frame", traceProperties(jvm));
+  const std::string trace = jvm.box().trace();
+  EXPECT_GE(count(trace, "QVCLIImpl: nativeSql"), 1u) << trace;
+  EXPECT_GE(count(trace, "QVCLIStmtImpl: Execute"), 1u) << trace;
+  EXPECT_NE(trace.find("    SQLRETURN  indicates: FATAL ERROR"), std::string::npos);
+}
+
+// unixODBC's libodbc in the process makes the exports speak UTF-16; the
+// natives call the library's own 4-byte bodies and see no difference.
+TEST(Jvm, FrameChecksWithUnixOdbcsLibraryLoadedFirst) {
+  Jvm jvm;
+  std::vector<std::string> properties = traceProperties(jvm);
+  properties.push_back("preload.library=" + std::string(ODBC_RUNTIME_LIBRARY));
+  jvm.checks("frame", properties);
+  EXPECT_NE(jvm.box().trace().find("Wide characters at the ODBC interface: UTF-16"), std::string::npos)
+      << jvm.box().trace();
+}
+
+TEST(Jvm, FourThreadsMakeTwoHundredThousandNativeCalls) {
+  Jvm jvm;
+  const ProgramRun r = jvm.checks("threads");
+  EXPECT_NE(r.out.find("PASS native calls made"), std::string::npos) << r.out;
+}
+
+// The roads that need a server. Until the driver's connection options and
+// statements are built (they answer S1C00 now), the check program counts
+// these checks as waiting.
+class JvmPeer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "rdajvmXXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+    peer_ = std::make_unique<PeerProcess>(dir_ / "peer",
+                                          std::vector<std::string>{"--user", "u:p", "--record", record().string()});
+    ASSERT_GT(peer_->port(), 0);
+    // A resource whose name is 32 characters long.
+    std::ofstream(dir_ / "peer" / "schema" / "qvdrd.ini", std::ios::app)
+        << "[" << kDsn32 << "]\nPORT=" << peer_->port() << "\nADDRESS=127.0.0.1\n";
+  }
+  void TearDown() override {
+    if (peer_) {
+      EXPECT_EQ(peer_->stop(), 0);
+    }
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  fs::path record() const { return dir_ / "record"; }
+  // The peer's configuration, with the server's support of query
+  // time-outs.
+  std::string peerIni() const {
+    std::string ini = readFile(dir_ / "peer" / "mirodel.ini");
+    const size_t client = ini.find("[CLIENT]\n");
+    if (client != std::string::npos) ini.insert(client + 9, "SupportQueryTimeout=1\n");
+    return ini;
+  }
+  std::vector<std::string> peerProperties() const {
+    return {"dsn=rdatest", "user=u", "password=p", std::string("dsn32=") + kDsn32};
+  }
+  static bool waiting(const ProgramRun& r) { return r.out.find(" waiting\n") != std::string::npos; }
+
+  static constexpr const char* kDsn32 = "rdatest_resource_of_32_character";
+  fs::path dir_;
+  std::unique_ptr<PeerProcess> peer_;
+};
+
+TEST_F(JvmPeer, ConnectChecks) {
+  static_assert(std::char_traits<char>::length(kDsn32) == 32);
+  Jvm jvm(peerIni());
+  const ProgramRun r = jvm.checks("connect", peerProperties());
+  if (waiting(r)) {
+    std::cout << "connect checks wait for the driver's connection options:\n" << r.out;
+    return;
+  }
+  // What the peer was sent: the connection string only when one was given,
+  // then the options suffix with the values given (the defaults otherwise).
+  std::vector<std::string> data;
+  for (const PeerRecordLine& l : readPeerRecord(record()))
+    if (l.kind == "R-Initialize") data.push_back(l.field("user-data").value_or(""));
+  // A refused password, the connection with options, the one without.
+  ASSERT_GE(data.size(), 3u);
+  EXPECT_NE(data[1].find(",QVAPP=checks\xF0\x9F\x98\x80;;SQL_ACCESS_MODE=1;SQL_LOGIN_TIMEOUT=17;SQL_TXN_ISOLATION=2;"
+                         "SQL_AUTOCOMMIT=1;"),
+            std::string::npos)
+      << data[1];
+  EXPECT_NE(data[2].find(",;;SQL_ACCESS_MODE=0;SQL_LOGIN_TIMEOUT=3200;SQL_TXN_ISOLATION=1;SQL_AUTOCOMMIT=1;"),
+            std::string::npos)
+      << data[2];
+}
+
+TEST_F(JvmPeer, StatementChecksOnFourConnectionsFromFourThreads) {
+  Jvm jvm(peerIni());
+  const ProgramRun r = jvm.checks("statements", peerProperties());
+  if (waiting(r)) std::cout << "statement checks wait for the driver's statements:\n" << r.out;
+}
+
+// The same with unixODBC's library in the process: its exports speak
+// UTF-16, the natives' strings do not change.
+TEST_F(JvmPeer, StatementChecksWithUnixOdbcsLibraryLoadedFirst) {
+  Jvm jvm(peerIni());
+  std::vector<std::string> properties = peerProperties();
+  properties.push_back("preload.library=" + std::string(ODBC_RUNTIME_LIBRARY));
+  const ProgramRun r = jvm.checks("statements", properties);
+  EXPECT_NE(jvm.box().trace().find("Wide characters at the ODBC interface: UTF-16"), std::string::npos);
+  if (waiting(r)) std::cout << "statement checks wait for the driver's statements:\n" << r.out;
+}
+
+}  // namespace
