@@ -156,4 +156,28 @@ TEST_F(DriverManagerStatements, EightThreadsBindEveryCTypeAndSendLongTexts) {
   EXPECT_NE(r.out.find("done 8 of 8"), std::string::npos) << r.out << r.err;
 }
 
+// iODBC hands the driver 4-byte wide text: texts in three scripts and
+// above U+FFFF reach the server as UTF-8, column names come back through
+// SQLDescribeColW, and an error's text through SQLErrorW.
+TEST_F(DriverManagerStatements, IodbcRunsWideStatementsInFourByteCharacters) {
+  std::ofstream(box_->dir() / "odbc.ini") << "[rdatest]\nDriver=" << RDADRIVER_PATH << "\n";
+  const ProgramRun r = box_->run({ODBC_CLIENT_IODBC, "execw", "rdatest", "u", "p",
+                                  "CREATE TABLE x(\"n\xC3\xA9v\" VARCHAR(20), \"\xD0\xB8\xD0\xBC\xD1\x8F\" VARCHAR(20), "
+                                  "\"\xE5\x90\x8D\xE5\x89\x8D\" VARCHAR(20))",
+                                  "INSERT INTO x VALUES ('\xC3\xA9\xF0\x9F\x98\x80', '\xD0\x9F\xD1\x80\xD0\xB8', "
+                                  "'\xE6\x97\xA5\xE6\x9C\xAC')",
+                                  "SELECT * FROM x", "DELETE FROM \xC3\xA9t\xC3\xA9"},
+                                 "", std::chrono::seconds(30), false);
+  clean(r, "iODBC execw");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  for (const char* line : {"exec 0 rc 0\n", "exec 1 rc 0\n", "exec 2 rc 0\ncolumns 3\n",
+                           "column 1 rc 0 n\xC3\xA9v length 3 type 12\n",
+                           "column 2 rc 0 \xD0\xB8\xD0\xBC\xD1\x8F length 3 type 12\n",
+                           "column 3 rc 0 \xE5\x90\x8D\xE5\x89\x8D length 2 type 12\n", "exec 3 rc -1\n",
+                           "]no such table: \xC3\xA9t\xC3\xA9\n"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  EXPECT_EQ(query("SELECT hex(\"n\xC3\xA9v\"), \"\xD0\xB8\xD0\xBC\xD1\x8F\", \"\xE5\x90\x8D\xE5\x89\x8D\" FROM x"),
+            std::vector<std::string>{"C3A9F09F9880|\xD0\x9F\xD1\x80\xD0\xB8|\xE6\x97\xA5\xE6\x9C\xAC"});
+}
+
 }  // namespace
