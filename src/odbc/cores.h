@@ -38,6 +38,9 @@ int16_t QVSQLFreeStmt(LmoStmt* stmt, uint16_t option);
 int16_t QVSQLGetCursorName(LmoStmt* stmt, char* name, int16_t bufferLength, int16_t* nameLength);
 int16_t QVSQLNumResultCols(LmoStmt* stmt, int16_t* columns);
 int16_t QVSQLPrepareW(LmoStmt* stmt, wchar_t* text, int32_t length);
+// The 8-bit forms the driver's own queries use.
+int16_t QVSQLPrepare(LmoStmt* stmt, char* text, int32_t length);
+int16_t QVSQLExecDirect(LmoStmt* stmt, char* text, int32_t length);
 int16_t QVSQLRowCount(LmoStmt* stmt, int64_t* rows);
 int16_t QVSQLSetCursorName(LmoStmt* stmt, char* name, int16_t length);
 int16_t QVSQLTransact(LmoEnv* env, LmoDbc* dbc, uint16_t completion);

@@ -1,7 +1,8 @@
-// Minimal version: the cores of the statement, result, catalog,
-// information, option and transaction roads. Each checks its handle and
-// answers -1 with S1C00 ("Driver not capable") on it; SQLGetInfo answers the
-// driver's version locally, and the driver's information query fails.
+// Minimal version: the cores of fetch, cursor names and cancel (until the
+// client's fetch road is there), and of the catalog, information and option
+// roads. Each checks its handle and answers -1 with S1C00 ("Driver not
+// capable") on it; SQLGetInfo answers the driver's version locally, and the
+// driver's information query fails.
 #include <cstring>
 
 #include "src/odbc/cores.h"
@@ -33,39 +34,15 @@ int16_t onDbc(LmoDbc* dbc) {
 
 }  // namespace
 
-int16_t QVSQLAllocStmt(LmoDbc* dbc, LmoStmt** out) {
-  if (out != nullptr) *out = nullptr;
-  return onDbc(dbc);
-}
-int16_t QVSQLBindCol(LmoStmt* s, uint16_t, int16_t, void*, int64_t, int64_t*) { return onStmt(s); }
 int16_t QVSQLCancel(LmoStmt* s) { return onStmt(s); }
-int16_t QVSQLColAttributesW(LmoStmt* s, uint16_t, uint16_t, void*, int16_t, int16_t*, int64_t*) { return onStmt(s); }
-int16_t QVSQLDescribeColW(LmoStmt* s, uint16_t, wchar_t*, int16_t, int16_t*, int16_t*, uint64_t*, int16_t*,
-                          int16_t*) {
-  return onStmt(s);
-}
-
-int16_t QVSQLExecDirectW(LmoStmt* s, wchar_t*, int32_t) { return onStmt(s); }
-int16_t QVSQLExecute(LmoStmt* s) { return onStmt(s); }
 int16_t QVSQLFetch(LmoStmt* s) { return onStmt(s); }
-int16_t QVSQLFreeStmt(LmoStmt* s, uint16_t) { return onStmt(s); }
 int16_t QVSQLGetCursorName(LmoStmt* s, char*, int16_t, int16_t*) { return onStmt(s); }
-int16_t QVSQLNumResultCols(LmoStmt* s, int16_t*) { return onStmt(s); }
-int16_t QVSQLPrepareW(LmoStmt* s, wchar_t*, int32_t) { return onStmt(s); }
-int16_t QVSQLRowCount(LmoStmt* s, int64_t*) { return onStmt(s); }
 int16_t QVSQLSetCursorName(LmoStmt* s, char*, int16_t) { return onStmt(s); }
-
-int16_t QVSQLTransact(LmoEnv* env, LmoDbc* dbc, uint16_t) {
-  if (dbc != nullptr) return onDbc(dbc);
-  LmoEnv* e = lmoLiveEnv(env);
-  return e != nullptr ? notCapable(&e->errors) : -2;
-}
 
 int16_t QVSQLColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
   return onStmt(s);
 }
 int16_t QVSQLGetConnectOption(LmoDbc* d, uint16_t, void*) { return onDbc(d); }
-int16_t QVSQLGetData(LmoStmt* s, uint16_t, int16_t, void*, int64_t, int64_t*) { return onStmt(s); }
 
 int16_t QVSQLGetInfo(LmoDbc* dbc, uint16_t type, void* value, int16_t bufferLength, int16_t* length) {
   LmoDbc* d = nullptr;
@@ -98,8 +75,6 @@ int16_t QVSQLGetInfo(LmoDbc* dbc, uint16_t type, void* value, int16_t bufferLeng
 
 int16_t QVSQLGetStmtOption(LmoStmt* s, uint16_t, void*) { return onStmt(s); }
 int16_t QVSQLGetTypeInfoW(LmoStmt* s, int16_t) { return onStmt(s); }
-int16_t QVSQLParamData(LmoStmt* s, void**) { return onStmt(s); }
-int16_t QVSQLPutData(LmoStmt* s, void*, int64_t) { return onStmt(s); }
 int16_t QVSQLSetConnectOption(LmoDbc* d, uint16_t, uint64_t) { return onDbc(d); }
 int16_t QVSQLSetStmtOption(LmoStmt* s, uint16_t, uint64_t) { return onStmt(s); }
 int16_t QVSQLSpecialColumnsW(LmoStmt* s, uint16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, uint16_t,
@@ -112,28 +87,16 @@ int16_t QVSQLStatisticsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar
 int16_t QVSQLTablesW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
   return onStmt(s);
 }
-int16_t QVSQLDescribeParam(LmoStmt* s, uint16_t, int16_t*, uint64_t*, int16_t*, int16_t*) { return onStmt(s); }
 int16_t QVSQLForeignKeysW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t,
                           wchar_t*, int16_t, wchar_t*, int16_t) {
   return onStmt(s);
 }
-int16_t QVSQLNumParams(LmoStmt* s, int16_t*) { return onStmt(s); }
 int16_t QVSQLPrimaryKeysW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onStmt(s); }
 int16_t QVSQLProcedureColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*,
                                int16_t) {
   return onStmt(s);
 }
 int16_t QVSQLProceduresW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onStmt(s); }
-int16_t QVSQLBindParameter(LmoStmt* s, uint16_t, int16_t, int16_t, int16_t, uint64_t, int16_t, void*, int64_t,
-                           int64_t*) {
-  return onStmt(s);
-}
-int16_t QVSQLMoreResults(LmoStmt* s) { return onStmt(s); }
-int16_t QVSQLExtendedFetch(LmoStmt* s, uint16_t, int64_t, uint64_t*, uint16_t*) { return onStmt(s); }
-int16_t QVSQLStartTransaction(LmoDbc* d) { return d == nullptr ? -2 : onDbc(d); }
-int16_t QVSQLParamAttributes(LmoStmt* s, uint16_t, int16_t, int16_t, int64_t, int16_t, void*, void*) {
-  return onStmt(s);
-}
 
 void QvMapSqlState(LmoEnv*, wchar_t*) {}
 

@@ -1,16 +1,14 @@
 // The ODBC layer's records behind the handles given to applications (an
-// environment, its connections, their statements), and the registry of the
-// live ones that every entry point checks a handle against before it reads
-// the record.
-//
-// Minimal version of the statement record: the fields the dispatch and the
-// diagnostics need; it gets the rest with the statement road.
+// environment, its connections, their statements and the parameters bound
+// to those), and the registry of the live ones that every entry point
+// checks a handle against before it reads the record.
 #pragma once
 
 #include <cstdint>
 
 #include "src/odbc/alltls.h"
 #include "src/odbc/lmoerr.h"
+#include "src/rdaclient/rdacli_conf.h"
 
 struct RDA_CliHENV;
 struct RDA_CliHDBC;
@@ -67,11 +65,58 @@ struct LmoDbc {
   int32_t queryTimeoutSupport;
 };
 
+// Directions of a bound parameter.
+inline constexpr int16_t kLmoParamInput = 1;
+inline constexpr int16_t kLmoParamOutput = 4;
+
+// Prepared lengths besides a byte count.
+inline constexpr int64_t kLmoNullData = -1;
+inline constexpr int64_t kLmoDataAtExec = -2;  // waits for SQLPutData
+inline constexpr int64_t kLmoNts = -3;
+inline constexpr int64_t kLmoEmptyText = -4;
+
+// One bound parameter number of a statement: what the application bound,
+// and the value made from it for one execution (an allocation of its own,
+// on the statement's ring).
+struct LmoParam {
+  LmoLink link;
+  void* memHandle;
+  uint16_t number;
+  int16_t direction;  // kLmoParamInput or kLmoParamOutput
+  int16_t cType;      // the C type handed to the client for this execution
+  int16_t sqlType;
+  uint64_t columnSize;
+  int16_t decimalDigits;
+  void* value;         // the application's buffer; also SQLParamData's token
+  int64_t* indicator;  // the application's length/indicator, may be NULL
+  int64_t bufferLength;
+  int32_t ready;           // the value is prepared (or the parameter is an output one)
+  void* prepared;          // the value converted for sending, or NULL
+  int64_t preparedLength;  // bytes, or kLmoNullData .. kLmoEmptyText
+  void* preparedHandle;
+  RdaCliLink chunks;       // ring of RDA_CliChunk: long data given by SQLPutData
+  int16_t bindCType;       // the C type after default resolution at bind time
+};
+
+struct LmoWideShadows;
+
 struct LmoStmt {
   LmoStmt* self;
   RDA_CliHSTMT* rdaStmt;
   LmoDbc* dbc;
   LmoErrorList errors;
+  LmoLink params;          // ring of LmoParam, in the order first bound
+  uint32_t pendingCount;   // parameters still waiting for data at execution
+  LmoParam* currentParam;  // the one SQLPutData fills; NULL before the first SQLParamData
+  int32_t specialCommand;  // the direct execution's text is a driver command
+  wchar_t* savedText;      // a direct execution's text while it waits for data (not terminated)
+  int32_t savedTextLength;
+  // Advanced by every call that moves to another row or result: what the
+  // application's boundary kept of the current row is stale then.
+  uint64_t rowSerial;
+  // The application boundary's conversions of UTF-16 buffers (odbcwidebuf.h);
+  // NULL when there are none.
+  LmoWideShadows* wide;
 };
 
 // The process's one environment, once start-up has made it.

@@ -15,11 +15,15 @@ namespace {
 
 constexpr const char* kSrc = "src/lmodiag";
 
+int16_t clamp16(int64_t n) { return static_cast<int16_t>(n > INT16_MAX ? INT16_MAX : n); }
+
+}  // namespace
+
 // A client message that ends in a bracketed decimal number ("... [123]")
 // carries its native error there: the number is taken and the brackets cut
 // off. Any other ending is part of the text. The message's new length, or
 // -1 when it is left as it is.
-int64_t takeBracketedNative(wchar_t* message, int32_t* native) {
+int64_t lmoTakeBracketedNative(wchar_t* message, int32_t* native) {
   const size_t length = std::wcslen(message);
   if (length < 3 || message[length - 1] != L']') return -1;
   const wchar_t* open = std::wcsrchr(message, L'[');
@@ -38,10 +42,6 @@ int64_t takeBracketedNative(wchar_t* message, int32_t* native) {
   message[position] = L'\0';
   return position;
 }
-
-int16_t clamp16(int64_t n) { return static_cast<int16_t>(n > INT16_MAX ? INT16_MAX : n); }
-
-}  // namespace
 
 int16_t QVSQLErrorW(LmoEnv* env, LmoDbc* dbc, LmoStmt* stmt, wchar_t* sqlState, int32_t* native, wchar_t* message,
                     int16_t messageSize, int16_t* messageLength) {
@@ -89,7 +89,7 @@ int16_t QVSQLErrorW(LmoEnv* env, LmoDbc* dbc, LmoStmt* stmt, wchar_t* sqlState, 
       if (length == -3) whole = message != nullptr && messageSize > 0 ? static_cast<int64_t>(std::wcslen(message)) : 0;
       else if (prefixed) whole += prefixLength;
       if (message != nullptr && messageSize > 0) {
-        const int64_t cut = takeBracketedNative(message, native);
+        const int64_t cut = lmoTakeBracketedNative(message, native);
         if (cut >= 0) whole = cut;
       }
       *messageLength = clamp16(whole);

@@ -87,6 +87,12 @@ int32_t lmo_initErrorStateTableInternal();
 // the table came from it.
 int32_t lmo_initErrorStateTableFromCustomFile();
 
+// A client message that ends in a bracketed decimal number ("... [123]")
+// carries its native error there: the number goes to *native and the
+// message is cut before the bracket. The message's new length, or -1 when
+// it is left as it is.
+int64_t lmoTakeBracketedNative(wchar_t* message, int32_t* native);
+
 // Moves the RDA connection's oldest diagnostic into the driver connection's
 // list: the pop's result when it is not 0, else the append's.
 int32_t QvAddRdaCliErrorToLmo(RDA_CliHDBC* rdaDbc, LmoDbc* dbc);

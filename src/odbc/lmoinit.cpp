@@ -26,6 +26,7 @@ int32_t gi8BitChar = 1;
 int32_t QvFetchSize = 0;
 char gszSubProtocol[kQvSubProtocolSize] = "";
 char gsJDBCErrorMessagePrefix[kQvMessagePrefixSize] = "";
+char gsSchemaOwner[kQvSchemaOwnerSize] = "";
 int32_t JDBCTrace = 0;
 int32_t JDBCTraceLevel = 0;
 int32_t ODBCTrace = 0;

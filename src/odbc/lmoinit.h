@@ -10,6 +10,7 @@
 inline constexpr int32_t kQvPathSize = 260;
 inline constexpr int32_t kQvSubProtocolSize = 128;
 inline constexpr int32_t kQvMessagePrefixSize = 128;
+inline constexpr int32_t kQvSchemaOwnerSize = 129;
 
 // jdbcDllInit reasons.
 inline constexpr int32_t kQvProcessAttach = 0;
@@ -24,6 +25,9 @@ extern int32_t gi8BitChar;
 extern int32_t QvFetchSize;
 extern char gszSubProtocol[kQvSubProtocolSize];
 extern char gsJDBCErrorMessagePrefix[kQvMessagePrefixSize];
+// The owner the driver puts before the names of the server's catalog
+// tables; empty: the names stand alone.
+extern char gsSchemaOwner[kQvSchemaOwnerSize];
 extern int32_t JDBCTrace;
 extern int32_t JDBCTraceLevel;
 extern int32_t ODBCTrace;

@@ -1,5 +1,8 @@
 #include "src/odbc/lmoutil.h"
 
+#include "src/odbc/lmo.h"
+#include "src/odbc/lmoparam.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -93,6 +96,9 @@ void* GAllocMem(void** handleOut, size_t size) {
 
 void QvFreeMem(void* handle) { std::free(handle); }
 
-void QDelete(LmoLink* head, int32_t) {
-  while (LmoLink* node = lmoRingPopFirst(head)) QvFreeMem(reinterpret_cast<LmoMemRecord*>(node)->memHandle);
+void QDelete(LmoLink* head, int32_t kind) {
+  while (LmoLink* node = lmoRingPopFirst(head)) {
+    if (kind == kQDeleteParams) lmoFreeParamValue(reinterpret_cast<LmoParam*>(node));
+    QvFreeMem(reinterpret_cast<LmoMemRecord*>(node)->memHandle);
+  }
 }

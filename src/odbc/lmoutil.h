@@ -41,9 +41,8 @@ void GetDataLength(int16_t cType, const void* value, int64_t length, int64_t* le
 // *handleOut and is returned. NULL when memory is short.
 void* GAllocMem(void** handleOut, size_t size);
 void QvFreeMem(void* handle);
-// Empties a ring of LmoMemRecord records, freeing each one's block.
-//
-// Minimal version: the parameter and column records (kinds 1 and 2) bring
-// their own blocks with the statement records; every kind frees the record
-// alone.
+// Empties a ring of LmoMemRecord records, freeing each one's block; kind 1
+// (LmoParam) also frees each parameter's prepared value and long-data
+// chunks. The driver keeps no column records of its own (the client holds
+// the bindings): kind 2 frees the records alone.
 void QDelete(LmoLink* head, int32_t kind);

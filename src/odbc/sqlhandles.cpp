@@ -7,6 +7,7 @@
 #include "src/odbc/exports.h"
 #include "src/odbc/lmoenv.h"
 #include "src/odbc/lmoinit.h"
+#include "src/odbc/odbcwidebuf.h"
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_init.h"
 #include "src/runtime/gutrace.h"
@@ -127,7 +128,7 @@ QV_EXPORT SQLRETURN SQL_API SQLAllocStmt(SQLHDBC dbc, SQLHSTMT* stmt) {
   return qvExport([&] { return lmoSQLAllocStmt(dbc, stmt); });
 }
 QV_EXPORT SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT stmt, SQLUSMALLINT option) {
-  return qvExport([&] { return lmoSQLFreeStmt(stmt, option); });
+  return qvExport([&] { return qvAppFreeStmt(stmt, option); });
 }
 QV_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT stmt) { return qvExport([&] { return lmoSQLCancel(stmt); }); }
 QV_EXPORT SQLRETURN SQL_API SQLTransact(SQLHENV env, SQLHDBC dbc, SQLUSMALLINT completion) {

@@ -5,6 +5,7 @@
 #include "src/odbc/exports.h"
 #include "src/odbc/lmoinit.h"
 #include "src/odbc/odbcwide.h"
+#include "src/odbc/odbcwidebuf.h"
 #include "src/odbc/qvprnt.h"
 
 namespace {
@@ -113,16 +114,16 @@ SQLRETURN lmoSQLMoreResults(SQLHSTMT stmt) { return qvOnStmt(stmt, QV_FN_MORERES
 
 QV_EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER value,
                                        SQLLEN bufferLength, SQLLEN* indicator) {
-  return qvExport([&] { return lmoSQLBindCol(stmt, column, cType, value, bufferLength, indicator); });
+  return qvExport([&] { return qvAppBindCol(stmt, column, cType, value, bufferLength, indicator); });
 }
-QV_EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT stmt) { return qvExport([&] { return lmoSQLFetch(stmt); }); }
+QV_EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT stmt) { return qvExport([&] { return qvAppFetch(stmt); }); }
 QV_EXPORT SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT stmt, SQLUSMALLINT orientation, SQLLEN offset,
                                              SQLULEN* rowCount, SQLUSMALLINT* rowStatus) {
-  return qvExport([&] { return lmoSQLExtendedFetch(stmt, orientation, offset, rowCount, rowStatus); });
+  return qvExport([&] { return qvAppExtendedFetch(stmt, orientation, offset, rowCount, rowStatus); });
 }
 QV_EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER value,
                                        SQLLEN bufferLength, SQLLEN* indicator) {
-  return qvExport([&] { return lmoSQLGetData(stmt, column, cType, value, bufferLength, indicator); });
+  return qvExport([&] { return qvAppGetData(stmt, column, cType, value, bufferLength, indicator); });
 }
 QV_EXPORT SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT stmt, SQLSMALLINT* columns) {
   return qvExport([&] { return lmoSQLNumResultCols(stmt, columns); });
@@ -188,4 +189,4 @@ QV_EXPORT SQLRETURN SQL_API SQLColAttributesW(SQLHSTMT stmt, SQLUSMALLINT column
 QV_EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT stmt, SQLLEN* rows) {
   return qvExport([&] { return lmoSQLRowCount(stmt, rows); });
 }
-QV_EXPORT SQLRETURN SQL_API SQLMoreResults(SQLHSTMT stmt) { return qvExport([&] { return lmoSQLMoreResults(stmt); }); }
+QV_EXPORT SQLRETURN SQL_API SQLMoreResults(SQLHSTMT stmt) { return qvExport([&] { return qvAppMoreResults(stmt); }); }

@@ -6,6 +6,7 @@
 #include "src/odbc/exports.h"
 #include "src/odbc/lmoinit.h"
 #include "src/odbc/odbcwide.h"
+#include "src/odbc/odbcwidebuf.h"
 #include "src/odbc/qvprnt.h"
 #include "src/runtime/gutrace.h"
 
@@ -130,29 +131,29 @@ QV_EXPORT SQLRETURN SQL_API SQLPrepareW(SQLHSTMT stmt, SQLWCHAR* text, SQLINTEGE
   });
 }
 QV_EXPORT SQLRETURN SQL_API SQLExecDirect(SQLHSTMT stmt, SQLCHAR* text, SQLINTEGER length) {
-  return qvExport([&] { return lmoSQLExecDirect(stmt, text, length); });
+  return qvExport([&] { return qvAppExecDirect(stmt, text, length); });
 }
 QV_EXPORT SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT stmt, SQLWCHAR* text, SQLINTEGER length) {
   return qvExport([&] {
     WideIn w(text, length);
-    return w.failed() ? SQLRETURN{SQL_ERROR} : lmoSQLExecDirectW(stmt, w.text(), qvClamp32(w.length()));
+    return w.failed() ? SQLRETURN{SQL_ERROR} : qvAppExecDirectW(stmt, w.text(), qvClamp32(w.length()));
   });
 }
-QV_EXPORT SQLRETURN SQL_API SQLExecute(SQLHSTMT stmt) { return qvExport([&] { return lmoSQLExecute(stmt); }); }
+QV_EXPORT SQLRETURN SQL_API SQLExecute(SQLHSTMT stmt) { return qvExport([&] { return qvAppExecute(stmt); }); }
 QV_EXPORT SQLRETURN SQL_API SQLBindParameter(SQLHSTMT stmt, SQLUSMALLINT parameter, SQLSMALLINT ioType,
                                              SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize,
                                              SQLSMALLINT decimalDigits, SQLPOINTER value, SQLLEN bufferLength,
                                              SQLLEN* indicator) {
   return qvExport([&] {
-    return lmoSQLBindParameter(stmt, parameter, ioType, cType, sqlType, columnSize, decimalDigits, value,
-                               bufferLength, indicator);
+    return qvAppBindParameter(stmt, parameter, ioType, cType, sqlType, columnSize, decimalDigits, value,
+                              bufferLength, indicator);
   });
 }
 QV_EXPORT SQLRETURN SQL_API SQLParamData(SQLHSTMT stmt, SQLPOINTER* value) {
-  return qvExport([&] { return lmoSQLParamData(stmt, value); });
+  return qvExport([&] { return qvAppParamData(stmt, value); });
 }
 QV_EXPORT SQLRETURN SQL_API SQLPutData(SQLHSTMT stmt, SQLPOINTER data, SQLLEN length) {
-  return qvExport([&] { return lmoSQLPutData(stmt, data, length); });
+  return qvExport([&] { return qvAppPutData(stmt, data, length); });
 }
 QV_EXPORT SQLRETURN SQL_API SQLNumParams(SQLHSTMT stmt, SQLSMALLINT* count) {
   return qvExport([&] { return lmoSQLNumParams(stmt, count); });

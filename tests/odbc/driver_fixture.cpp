@@ -6,6 +6,8 @@
 
 #include "src/odbc/dispatch.h"
 #include "src/odbc/lmoinit.h"
+#include "src/odbc/lmoparam.h"
+#include "src/odbc/odbcwidebuf.h"
 #include "src/odbc/odbcwide.h"
 #include "src/runtime/gutrace.h"
 #include "support/sandbox.h"
@@ -49,11 +51,14 @@ TestConnection::~TestConnection() {
 
 TestStatement::TestStatement(TestConnection& c) {
   stmt_.self = &stmt_;
+  stmt_.params.next = stmt_.params.prev = &stmt_.params;
   stmt_.dbc = c.dbc();
   EXPECT_EQ(lmoRegister(LmoKind::Stmt, &stmt_), 1);
 }
 
 TestStatement::~TestStatement() {
+  lmoFreeParams(&stmt_);
+  lmoFreeWideShadows(&stmt_);
   lmoUnregister(&stmt_);
   lmoClearErrorList(&stmt_.errors);
 }

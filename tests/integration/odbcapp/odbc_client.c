@@ -9,6 +9,11 @@
  *                                        at once
  *   odbc_client driverconnectw STRING    SQLDriverConnectW, then disconnect
  *   odbc_client connectw DSN UID PWD     SQLConnectW, then disconnect
+ *   odbc_client execw DSN UID PWD SQL... SQLConnectW, then each text by
+ *                                        SQLExecDirectW: its result, the
+ *                                        columns by SQLDescribeColW, every
+ *                                        row by SQLGetData SQL_C_WCHAR,
+ *                                        and the further result sets
  *
  * A failed call is followed by its diagnostics ("diag STATE NATIVE TEXT").
  * The exit status is 0 when every connect succeeded, else 1. */
@@ -102,13 +107,13 @@ static void narrowDiagnostics(SQLHENV env, SQLHDBC dbc, const char* who) {
     printf("%s diag %s %d %s\n", who, (const char*)state, (int)native, (const char*)text);
 }
 
-static void wideDiagnostics(SQLHENV env, SQLHDBC dbc) {
+static void wideDiagnostics(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt) {
   SQLWCHAR state[6];
   SQLINTEGER native = 0;
   SQLWCHAR text[513];
   SQLSMALLINT length = 0;
   SQLRETURN rc;
-  while ((rc = SQLErrorW(env, dbc, SQL_NULL_HSTMT, state, &native, text, 513, &length)) == SQL_SUCCESS ||
+  while ((rc = SQLErrorW(env, dbc, stmt, state, &native, text, 513, &length)) == SQL_SUCCESS ||
          rc == SQL_SUCCESS_WITH_INFO) {
     printf("diag ");
     printWide(state);
@@ -172,7 +177,7 @@ static int threads(SQLHENV env, int n, const char* dsn, const char* uid, const c
 
 static int finish(SQLHDBC dbc, SQLRETURN rc) {
   if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
-    wideDiagnostics(SQL_NULL_HENV, dbc);
+    wideDiagnostics(SQL_NULL_HENV, dbc, SQL_NULL_HSTMT);
     return 1;
   }
   printf("disconnect %d\n", (int)SQLDisconnect(dbc));
@@ -205,6 +210,68 @@ static int connectW(SQLHDBC dbc, const char* dsn, const char* uid, const char* p
   return finish(dbc, rc);
 }
 
+/* One result set: its columns and rows. */
+static void printResult(SQLHSTMT stmt) {
+  SQLSMALLINT columns = 0;
+  SQLNumResultCols(stmt, &columns);
+  printf("columns %d\n", (int)columns);
+  for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+    SQLWCHAR name[128];
+    SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    const SQLRETURN rc = SQLDescribeColW(stmt, c, name, 128, &nameLength, &type, &size, &digits, &nullable);
+    printf("column %d rc %d ", (int)c, (int)rc);
+    printWide(name);
+    printf(" length %d type %d\n", (int)nameLength, (int)type);
+  }
+  if (columns == 0) return;
+  SQLRETURN rc;
+  while ((rc = SQLFetch(stmt)) == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
+    for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+      SQLWCHAR value[1024];
+      SQLLEN ind = 0;
+      const SQLRETURN g = SQLGetData(stmt, c, SQL_C_WCHAR, value, sizeof value, &ind);
+      printf("value %d rc %d ", (int)c, (int)g);
+      if (ind == SQL_NULL_DATA) {
+        printf("NULL\n");
+      } else {
+        printWide(value);
+        printf(" bytes %ld\n", (long)ind);
+      }
+    }
+  }
+  printf("fetch %d\n", (int)rc);
+  if (rc != SQL_NO_DATA) wideDiagnostics(SQL_NULL_HENV, SQL_NULL_HDBC, stmt);
+}
+
+static int execW(SQLHDBC dbc, const char* dsn, const char* uid, const char* pwd, char** texts, int count) {
+  SQLWCHAR d[256], u[256], p[256];
+  toWide(dsn, d, 256);
+  toWide(uid, u, 256);
+  toWide(pwd, p, 256);
+  const SQLRETURN connected = SQLConnectW(dbc, d, SQL_NTS, u, SQL_NTS, p, SQL_NTS);
+  if (connected != SQL_SUCCESS && connected != SQL_SUCCESS_WITH_INFO) return finish(dbc, connected);
+  for (int i = 0; i < count; ++i) {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocStmt(dbc, &stmt);
+    SQLWCHAR text[WIDE_MAX];
+    toWide(texts[i], text, WIDE_MAX);
+    SQLRETURN rc = SQLExecDirectW(stmt, text, SQL_NTS);
+    printf("exec %d rc %d\n", i, (int)rc);
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
+      wideDiagnostics(SQL_NULL_HENV, SQL_NULL_HDBC, stmt);
+    } else {
+      do {
+        printResult(stmt);
+        rc = SQLMoreResults(stmt);
+        printf("more %d\n", (int)rc);
+      } while (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO);
+    }
+    SQLFreeStmt(stmt, SQL_DROP);
+  }
+  return finish(dbc, SQL_SUCCESS);
+}
+
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
   setvbuf(stdout, NULL, _IOLBF, 0);
@@ -224,6 +291,8 @@ int main(int argc, char** argv) {
     }
     if (strcmp(argv[1], "driverconnectw") == 0 && argc == 3) status = driverConnectW(dbc, argv[2]);
     else if (strcmp(argv[1], "connectw") == 0 && argc == 5) status = connectW(dbc, argv[2], argv[3], argv[4]);
+    else if (strcmp(argv[1], "execw") == 0 && argc >= 6)
+      status = execW(dbc, argv[2], argv[3], argv[4], argv + 5, argc - 5);
     SQLFreeConnect(dbc);
   }
   SQLFreeEnv(env);
