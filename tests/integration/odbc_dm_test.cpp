@@ -44,7 +44,7 @@ const std::set<std::string> kStackExports = {
     "gqv_strlwr",           "gqv_strncmp",        "gqv_strnicmp",      "gqv_strupr",        "gqv_tolower",
     "gqv_toupper",          "gqv_wislower",       "gqv_wisupper",      "gqv_wmemcmp",       "gqv_wstrcmp",
     "gqv_wstricmp",         "gqv_wstrlwr",        "gqv_wstrncmp",      "gqv_wstrnicmp",     "gqv_wstrupr",
-    "gqv_wtolower",         "gqv_wtoupper",       "tp0tcp_getSocket",
+    "gqv_wtolower",         "gqv_wtoupper",       "tp0tcp_getSocket",  "gQv_sql_cancel",
 };
 
 std::set<std::string> definedDynamicSymbols(const std::string& library) {
