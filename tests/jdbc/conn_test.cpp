@@ -420,4 +420,84 @@ TEST_F(Connect, AgainstThePeer) {
   EXPECT_NE(data[2].find(",;;SQL_ACCESS_MODE=0;"), std::string::npos) << "no connection string: " << data[2];
 }
 
+// The server's diagnostic records reach Java as the frame reads them: the
+// last of three is thrown and all three are traced; with 40001 among them
+// the connection is marked bad once and that record is thrown; a server
+// that aborts the association leaves a connection isConnected reports gone.
+TEST_F(Connect, TheServersDiagnosticRecords) {
+  PeerProcess peer(sandbox_.dir() / "peer", {"--user", "u:p"});
+  ASSERT_GT(peer.port(), 0);
+  client(peer.port());
+  const std::string trace = (sandbox_.dir() / "calls.log").string();
+  std::ofstream(getenv("MIRODEL_INI"), std::ios::app) << "\n[JDBC]\nTraceOptions=2\nTraceFile=" << trace << "\n";
+  inChild([&] {
+    giQuietMode = 1;
+    Java_jdbc_sql_cli_qvcli_initCLI(env(), cli_);
+    Scripts s;
+    // The driver's connection options are not built yet: taken as set, and
+    // autocommit on.
+    s.script(QV_FN_SETCONNECTOPTION, [](uint64_t*) { return int16_t{0}; });
+    s.script(QV_FN_GETCONNECTOPTION, [](uint64_t* w) {
+      *arg<uint32_t*>(w, 2) = 1;
+      return int16_t{0};
+    });
+    const std::u16string dsn = u"rdatest";
+    open(cli_, u"u", u"p", &dsn, nullptr);
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    jobject stmt = jvm_.newStatement(cli_);
+    const auto run = [&](const std::u16string& sql) {
+      return Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt, jvm_.str(sql));
+    };
+    EXPECT_EQ(run(u"CALL rdapeer_diagnostics('42000', 7, 'first', '42S02', 0, 'second', 'HY000', 0, 'third')"),
+              JNI_FALSE);
+    Thrown t = thrown();
+    EXPECT_EQ(t.message, kPrefix + u"third");
+    EXPECT_EQ(t.sqlState, u"HY000");
+    EXPECT_EQ(t.code, 0) << "the third record's code: its wire form has none";
+    EXPECT_EQ(countLines(trace, "SQLCode:"), 3) << "each record's Message: line";
+    EXPECT_EQ(countLines(trace, "Message:[Quenlow][Varenta JDBC]first SQLCode:42000 NativeCode:7"), 1);
+    EXPECT_EQ(jvm_.object(cli_)->badMarks, 0);
+
+    EXPECT_EQ(run(u"CALL rdapeer_diagnostics('42000', 7, 'first', '40001', 0, 'deadlock', 'HY000', 0, 'third')"),
+              JNI_FALSE);
+    t = thrown();
+    EXPECT_EQ(t.message, kPrefix + u"deadlock");
+    EXPECT_EQ(t.sqlState, u"40001");
+    EXPECT_EQ(jvm_.object(cli_)->badMarks, 1) << "marked once, through the statement's connection";
+    EXPECT_EQ(Java_jdbc_sql_cli_qvcli_isConnected(env(), cli_), JNI_FALSE);
+    jvm_.prim(cli_, "_badConnection") = 0;
+    Java_jdbc_sql_cli_qvclistmt_closeStmt(env(), stmt);
+    Java_jdbc_sql_cli_qvcli_closeConnection(env(), cli_);
+    EXPECT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+  });
+}
+
+TEST_F(Connect, AServerThatAbortsLeavesNoConnection) {
+  PeerProcess peer(sandbox_.dir() / "peer", {"--user", "u:p", "--abort-after", "4"});
+  ASSERT_GT(peer.port(), 0);
+  client(peer.port());
+  inChild([&] {
+    giQuietMode = 1;
+    Java_jdbc_sql_cli_qvcli_initCLI(env(), cli_);
+    Scripts s;
+    s.script(QV_FN_SETCONNECTOPTION, [](uint64_t*) { return int16_t{0}; });
+    s.script(QV_FN_GETCONNECTOPTION, [](uint64_t* w) {
+      *arg<uint32_t*>(w, 2) = 1;
+      return int16_t{0};
+    });
+    const std::u16string dsn = u"rdatest";
+    open(cli_, u"u", u"p", &dsn, nullptr);
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    jobject stmt = jvm_.newStatement(cli_);
+    Thrown t;
+    for (int i = 0; i < 10 && t.cls.empty(); ++i) {
+      Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt, jvm_.str(u"SELECT 1"));
+      t = thrown();
+    }
+    EXPECT_EQ(t.sqlState, u"HZ520") << narrow(t.message);
+    EXPECT_GE(jvm_.object(cli_)->badMarks, 1);
+    EXPECT_EQ(Java_jdbc_sql_cli_qvcli_isConnected(env(), cli_), JNI_FALSE);
+  });
+}
+
 }  // namespace
