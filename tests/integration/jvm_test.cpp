@@ -233,4 +233,62 @@ TEST_F(JvmPeer, StatementChecksWithUnixOdbcsLibraryLoadedFirst) {
   if (waiting(r)) std::cout << "statement checks wait for the driver's statements:\n" << r.out;
 }
 
+// Prepared statements end to end: every setter and setNull over 1,000
+// executions, a procedure's output parameters, 1,000 re-prepares. What
+// the peer received: the NULL, the whole fraction of a timestamp, each
+// earlier prepared statement released, and a direct text after a prepared
+// execution on the same object without arguments.
+TEST_F(JvmPeer, PreparedStatementChecks) {
+  Jvm jvm(peerIni());
+  const ProgramRun r = jvm.checks("prepared", peerProperties());
+  if (waiting(r)) {
+    std::cout << "prepared statement checks wait for the driver's connection options and fetch:\n" << r.out;
+    return;
+  }
+  size_t prepares = 0;
+  size_t releases = 0;
+  bool null = false;
+  bool fraction = false;
+  bool bareSelect = false;
+  for (const PeerRecordLine& l : readPeerRecord(record())) {
+    if (l.kind != "R-ExecuteDBL") continue;
+    const std::string text = l.field("text").value_or("");
+    if (text.rfind("PREPARE stmt_id_", 0) == 0) ++prepares;
+    if (text.rfind("RELEASE stmt_id_", 0) == 0) ++releases;
+    const std::vector<std::string> args = l.all("arg");
+    for (const std::string& a : args) {
+      null = null || a.rfind("NULL", 0) == 0;
+      fraction = fraction || a.find(".123456789") != std::string::npos;
+    }
+    bareSelect = bareSelect || (text.find("SELECT 1") != std::string::npos && args.empty());
+  }
+  EXPECT_GE(prepares, 1002u);
+  EXPECT_GE(releases, 999u) << "every statement prepared before another on the object is released";
+  EXPECT_TRUE(null) << "setNull reaches the peer as NULL";
+  EXPECT_TRUE(fraction) << "123,456,789 ns reach the peer whole";
+  EXPECT_TRUE(bareSelect) << "SELECT 1 after a prepared execution goes without arguments";
+}
+
+// The catalog result sets over three related tables, against the server's
+// own lists; the texts the peer received carry the criteria asked for.
+TEST_F(JvmPeer, CatalogChecks) {
+  Jvm jvm(peerIni());
+  const ProgramRun r = jvm.checks("catalog", peerProperties());
+  if (waiting(r)) {
+    std::cout << "catalog checks wait for the driver's catalog functions:\n" << r.out;
+    return;
+  }
+  std::string texts;
+  for (const PeerRecordLine& l : readPeerRecord(record()))
+    if (l.kind == "R-ExecuteDBL") texts += l.field("text").value_or("") + "\n";
+  EXPECT_NE(texts.find("(NON_UNIQUE = 0 OR QV_TYPE = 0)"), std::string::npos) << texts;
+}
+
+// Each of the 118 database metadata natives once, without an exception.
+TEST_F(JvmPeer, MetadataChecks) {
+  Jvm jvm(peerIni());
+  const ProgramRun r = jvm.checks("metadata", peerProperties());
+  if (waiting(r)) std::cout << "metadata checks wait for the driver's information queries:\n" << r.out;
+}
+
 }  // namespace
