@@ -178,6 +178,11 @@ ParamData* paramRecords(JNIEnv* env, jobject obj, jint index) {
     QvjThrowOwn(env, "S1001", "Memory allocation failure");
     return nullptr;
   }
+  // The records were made for another count than the object now holds.
+  if (index > QvjParamCount(array)) {
+    QvSignalError(env, L" Invalid Parameter Index ", L"", 0);
+    return nullptr;
+  }
   return array;
 }
 

@@ -279,9 +279,22 @@ TEST_F(JvmPeer, CatalogChecks) {
     return;
   }
   std::string texts;
-  for (const PeerRecordLine& l : readPeerRecord(record()))
-    if (l.kind == "R-ExecuteDBL") texts += l.field("text").value_or("") + "\n";
+  size_t tables = 0;
+  size_t qualified = 0;
+  for (const PeerRecordLine& l : readPeerRecord(record())) {
+    if (l.kind != "R-ExecuteDBL") continue;
+    const std::string text = l.field("text").value_or("");
+    texts += text + "\n";
+    if (text.find("QV_TABLES") == std::string::npos || text.find("'cust'") == std::string::npos) continue;
+    ++tables;
+    if (text.find("TABLE_QUALIFIER") != std::string::npos) ++qualified;
+  }
+  // A null catalog asks no qualifier, an empty one asks for it.
+  EXPECT_EQ(tables, 2u) << texts;
+  EXPECT_EQ(qualified, 1u) << texts;
   EXPECT_NE(texts.find("(NON_UNIQUE = 0 OR QV_TYPE = 0)"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("QV_SCOPE >= 2)"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("(QV_NULLABLE = 0 OR QV_NULLABLE = 1)"), std::string::npos) << texts;
 }
 
 // Each of the 118 database metadata natives once, without an exception.

@@ -363,6 +363,12 @@ TEST_F(Params, IndexZeroAndOnePastTheCountAreRefused) {
     EXPECT_EQ(t.code, 0);
   }
   EXPECT_EQ(records(), nullptr) << "nothing was made for them";
+  // Records made for three markers know their count when the field says
+  // more.
+  Java_jdbc_sql_cli_qvclistmt_setInt(env(), stmt_, 3, 1);
+  jvm_.prim(stmt_, "_sql_numParams") = 5;
+  Java_jdbc_sql_cli_qvclistmt_setInt(env(), stmt_, 5, 1);
+  EXPECT_EQ(thrown().message, u" Invalid Parameter Index ");
 }
 
 // 2^40 + 1 markers: the low 16 bits pass the index check, the records

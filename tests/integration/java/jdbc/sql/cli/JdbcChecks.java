@@ -676,6 +676,14 @@ public final class JdbcChecks {
         c.check("getProcedures lists total", column(m, 3).contains("total"), "");
         m.getProcedureColumns(null, null, "total", "%");
         c.equal("getProcedureColumns", 2, column(m, 4).size());
+        // The texts behind these go to the server with the criteria asked
+        // for (the test reads them from the peer's record).
+        m.getTables(null, null, "cust", null);
+        c.equal("getTables with a null catalog", Arrays.asList("cust"), column(m, 3));
+        m.getTables("", null, "cust", null);
+        column(m, 3);
+        m.getVersionColumns(null, null, "cust");
+        column(m, 2);
         qvclistmt fresh = new qvclistmt(k);
         fresh.getSchemas();
         c.check("getSchemas allocates its statement", fresh._sql_hstmt != 0, "");
