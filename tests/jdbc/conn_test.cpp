@@ -500,4 +500,66 @@ TEST_F(Connect, AServerThatAbortsLeavesNoConnection) {
   });
 }
 
+// Prepared statements against rdapeer, read off the peer's record: a NULL
+// set with setNull arrives as NULL, a timestamp's fraction whole, every
+// statement prepared before another on the object is released, and a
+// direct text after a prepared execution on the object has no arguments.
+TEST_F(Connect, PreparedStatementsAsThePeerReceivesThem) {
+  const fs::path record = sandbox_.dir() / "record";
+  PeerProcess peer(sandbox_.dir() / "peer", {"--user", "u:p", "--record", record.string()});
+  ASSERT_GT(peer.port(), 0);
+  client(peer.port());
+  constexpr int kPrepares = 1000;
+  inChild([&] {
+    giQuietMode = 1;
+    Java_jdbc_sql_cli_qvcli_initCLI(env(), cli_);
+    Scripts s;
+    s.script(QV_FN_SETCONNECTOPTION, [](uint64_t*) { return int16_t{0}; });
+    s.script(QV_FN_GETCONNECTOPTION, [](uint64_t* w) {
+      *arg<uint32_t*>(w, 2) = 1;
+      return int16_t{0};
+    });
+    const std::u16string dsn = u"rdatest";
+    open(cli_, u"u", u"p", &dsn, nullptr);
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    jobject stmt = jvm_.newStatement(cli_);
+    Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt,
+                                                             jvm_.str(u"CREATE TABLE p (v VARCHAR(10), ts TIMESTAMP)"));
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    for (int i = 0; i < kPrepares; ++i) {
+      Java_jdbc_sql_cli_qvclistmt_doPrepareQuery(env(), stmt, jvm_.str(u"INSERT INTO p VALUES (?, ?)"), JNI_FALSE);
+      ASSERT_EQ(jvm_.pending(), nullptr) << i << ": " << narrow(thrown().message);
+    }
+    EXPECT_EQ(jvm_.prim(stmt, "_sql_numParams"), 2);
+    Java_jdbc_sql_cli_qvclistmt_setNull(env(), stmt, 1);
+    Java_jdbc_sql_cli_qvclistmt_setTimestamp(env(), stmt, 2, 2001, 2, 3, 4, 5, 6, 123456789);
+    EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_Execute__(env(), stmt), JNI_FALSE);
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt, jvm_.str(u"SELECT 1"));
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    Java_jdbc_sql_cli_qvclistmt_clearParameters(env(), stmt);
+    Java_jdbc_sql_cli_qvclistmt_closeStmt(env(), stmt);
+    Java_jdbc_sql_cli_qvcli_closeConnection(env(), cli_);
+    EXPECT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+  });
+  int prepares = 0;
+  int releases = 0;
+  std::vector<std::string> insertArgs;
+  std::vector<std::string> selectArgs{"none seen"};
+  for (const PeerRecordLine& l : readPeerRecord(record)) {
+    if (l.kind != "R-ExecuteDBL") continue;
+    const std::string text = l.field("text").value_or("");
+    if (text.rfind("PREPARE stmt_id_", 0) == 0) ++prepares;
+    if (text.rfind("RELEASE stmt_id_", 0) == 0) ++releases;
+    if (text.rfind("EXECUTE stmt_id_", 0) == 0) insertArgs = l.all("arg");
+    if (text.find("SELECT 1") != std::string::npos) selectArgs = l.all("arg");
+  }
+  EXPECT_EQ(prepares, kPrepares);
+  EXPECT_GE(releases, kPrepares - 1) << "each statement prepared before another is released";
+  ASSERT_EQ(insertArgs.size(), 2u);
+  EXPECT_EQ(insertArgs[0].rfind("NULL", 0), 0u) << insertArgs[0];
+  EXPECT_NE(insertArgs[1].find(".123456789"), std::string::npos) << insertArgs[1];
+  EXPECT_TRUE(selectArgs.empty()) << selectArgs.front();
+}
+
 }  // namespace
