@@ -562,4 +562,59 @@ TEST_F(Connect, PreparedStatementsAsThePeerReceivesThem) {
   EXPECT_TRUE(selectArgs.empty()) << selectArgs.front();
 }
 
+// The result-set metadata natives against the peer's description of a row
+// of every type it describes.
+TEST_F(Connect, ResultSetMetadataAgreesWithThePeersDescription) {
+  PeerProcess peer(sandbox_.dir() / "peer", {"--user", "u:p"});
+  ASSERT_GT(peer.port(), 0);
+  client(peer.port());
+  inChild([&] {
+    giQuietMode = 1;
+    Java_jdbc_sql_cli_qvcli_initCLI(env(), cli_);
+    Scripts s;
+    s.script(QV_FN_SETCONNECTOPTION, [](uint64_t*) { return int16_t{0}; });
+    s.script(QV_FN_GETCONNECTOPTION, [](uint64_t* w) {
+      *arg<uint32_t*>(w, 2) = 1;
+      return int16_t{0};
+    });
+    const std::u16string dsn = u"rdatest";
+    open(cli_, u"u", u"p", &dsn, nullptr);
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    jobject stmt = jvm_.newStatement(cli_);
+    const auto run = [&](const std::u16string& sql) {
+      const jboolean r = Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt, jvm_.str(sql));
+      EXPECT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+      return r;
+    };
+    run(u"CREATE TABLE every (i INTEGER, d DOUBLE, v VARCHAR(30), w NVARCHAR(20), b VARBINARY(16), "
+        u"n DECIMAL(10,2), dt DATE, tm TIME, ts TIMESTAMP, l BLOB)");
+    ASSERT_EQ(run(u"SELECT * FROM every"), JNI_TRUE);
+    struct Column {
+      std::u16string name;
+      jint jdbcType;
+      std::u16string typeName;
+    };
+    const Column columns[] = {{u"i", 4, u"INTEGER"},    {u"d", 8, u"DOUBLE"},  {u"v", 12, u"VARCHAR"},
+                              {u"w", 12, u"NVARCHAR"},  {u"b", -3, u"VARBINARY"}, {u"n", 2, u"NUMERIC"},
+                              {u"dt", 91, u"DATE"},     {u"tm", 92, u"TIME"},  {u"ts", 93, u"TIMESTAMP"},
+                              {u"l", -4, u"BLOB"}};
+    EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_getColumnCount(env(), stmt), 10);
+    jint col = 1;
+    for (const Column& c : columns) {
+      EXPECT_EQ(jvm_.text(Java_jdbc_sql_cli_qvclistmt_getColumnName(env(), stmt, col)), c.name);
+      EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_getColumnType(env(), stmt, col), c.jdbcType) << narrow(c.name);
+      EXPECT_EQ(jvm_.text(Java_jdbc_sql_cli_qvclistmt_getColumnTypeName(env(), stmt, col)), c.typeName);
+      EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_isNullable(env(), stmt, col), JNI_TRUE) << narrow(c.name);
+      ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+      ++col;
+    }
+    EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_getScale(env(), stmt, 6), 2) << "DECIMAL(10,2)";
+    EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_getPrecision(env(), stmt, 6), 10);
+    EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_getPrecision(env(), stmt, 3), 30) << "VARCHAR(30)";
+    Java_jdbc_sql_cli_qvclistmt_closeStmt(env(), stmt);
+    Java_jdbc_sql_cli_qvcli_closeConnection(env(), cli_);
+    EXPECT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+  });
+}
+
 }  // namespace
