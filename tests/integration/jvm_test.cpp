@@ -304,4 +304,18 @@ TEST_F(JvmPeer, MetadataChecks) {
   if (waiting(r)) std::cout << "metadata checks wait for the driver's information queries:\n" << r.out;
 }
 
+// The server's diagnostic records in a real JVM: the last of three thrown,
+// all three traced at TraceOptions 2; 40001 marks the connection bad once.
+TEST_F(JvmPeer, DiagnosticsChecks) {
+  Jvm jvm(peerIni());
+  const ProgramRun r = jvm.checks("diagnostics", peerProperties());
+  if (waiting(r)) {
+    std::cout << "diagnostics checks wait for the driver's connection options:\n" << r.out;
+    return;
+  }
+  const std::string trace = jvm.box().trace();
+  EXPECT_EQ(count(trace, "Message:[Quenlow][Varenta JDBC]second SQLCode:42S02"), 1u) << trace;
+  EXPECT_GE(count(trace, " SQLCode:"), 5u) << trace;
+}
+
 }  // namespace

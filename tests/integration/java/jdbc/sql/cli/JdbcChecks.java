@@ -31,6 +31,8 @@ import java.util.concurrent.atomic.AtomicInteger;
  *   catalog     the catalog result sets over three related tables, against
  *               the server's own lists
  *   metadata    each database metadata native once
+ *   diagnostics the server's diagnostic records as exceptions, 40001
+ *               marking the connection bad
  *
  * With the property preload.library, that library is loaded first.
  */
@@ -66,8 +68,11 @@ public final class JdbcChecks {
             case "metadata":
                 c.run("metadata", () -> metadata(c));
                 break;
+            case "diagnostics":
+                c.run("diagnostics", () -> diagnostics(c));
+                break;
             default:
-                System.out.println("usage: JdbcChecks names|frame|threads|connect|statements|prepared|catalog|metadata");
+                System.out.println("usage: JdbcChecks names|frame|threads|connect|statements|prepared|catalog|metadata|diagnostics");
                 System.exit(2);
         }
         System.exit(c.finish());
@@ -716,6 +721,23 @@ public final class JdbcChecks {
         }
         c.equal("every metadata native called without an exception", 118, called);
         c.equal("getURL", "jdbc:" + k.getSubProtocol() + ":" + prop("dsn"), k.getURL());
+        k.closeConnection();
+        k.freeCLI();
+    }
+
+    static void diagnostics(Checks c) throws Exception {
+        qvcli k = connected();
+        qvclistmt s = new qvclistmt(k);
+        c.expectError("the last of three records", "[Quenlow][Varenta JDBC]third", "HY000", 0,
+                () -> s.Execute("CALL rdapeer_diagnostics('42000', 7, 'first', '42S02', 0, 'second', "
+                        + "'HY000', 0, 'third')"));
+        c.equal("no connection marked", 0, k.badMarks);
+        c.expectError("40001 second of three", "[Quenlow][Varenta JDBC]deadlock", "40001", 0,
+                () -> s.Execute("CALL rdapeer_diagnostics('42000', 7, 'first', '40001', 0, 'deadlock', "
+                        + "'HY000', 0, 'third')"));
+        c.equal("markConnectionAsBad ran once", 1, k.badMarks);
+        c.equal("isConnected after 40001", false, k.isConnected());
+        s.closeStmt();
         k.closeConnection();
         k.freeCLI();
     }
