@@ -70,6 +70,8 @@ TEST(ParamRecords, SetParamSizesByTypeAndRefusesWithoutTouchingTheRecord) {
       {SQL_BIGINT, 0, 0, QvjParamSet::UnsupportedType, 0, 0},
       {SQL_BIT, 0, 0, QvjParamSet::UnsupportedType, 0, 0},
       {SQL_VARBINARY, 1, 0, QvjParamSet::BinaryOutput, 0, 0},
+      // A value no 32-bit buffer size can hold.
+      {SQL_LONGVARBINARY, 0, size_t{INT32_MAX} + 1, QvjParamSet::NoMemory, 0, 0},
   };
   const uint8_t value[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0, 0, 0, 0};
   for (const Case& c : cases) {
