@@ -611,7 +611,9 @@ public final class JdbcChecks {
         call.registerOutParameter(4, 8, 0);
         c.equal("getParamType of a DECIMAL output", 12, call.getParamType(2));
         call.Execute();
-        c.equal("a DECIMAL output read by getParamString", "5.25", call.getParamString(2));
+        String total = call.getParamString(2);
+        c.check("a DECIMAL output read by getParamString", total != null && Double.parseDouble(total) == 5.25,
+                String.valueOf(total));
         c.equal("a NULL output reads 0", 0, call.getParamInt(3));
         c.equal("and sets _param_wasnull", 1L, call._param_wasnull);
         c.equal("getParamDouble", 10.0, call.getParamDouble(4));
