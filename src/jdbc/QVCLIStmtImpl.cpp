@@ -198,6 +198,25 @@ void deleteLocal(JNIEnv* env, jobject ref) {
 
 }  // namespace
 
+SQLHDBC QvjStmtDbc(JNIEnv* env, jobject stmt) { return stmtDbc(env, stmt); }
+SQLHSTMT QvjStmtHandle(JNIEnv* env, jobject stmt) { return stmtHandle(env, stmt); }
+void QvjSetStmtHandle(JNIEnv* env, jobject stmt, SQLHSTMT hstmt) { setLong(env, stmt, g_stmtID, QvjField(hstmt)); }
+jlong QvjStmtNumParams(JNIEnv* env, jobject stmt) { return getLong(env, stmt, g_numParamsID); }
+void QvjSetStmtNumParams(JNIEnv* env, jobject stmt, jlong count) { setLong(env, stmt, g_numParamsID, count); }
+jlong QvjStmtParamArray(JNIEnv* env, jobject stmt) { return getLong(env, stmt, g_paramDataArrayID); }
+void QvjSetStmtParamArray(JNIEnv* env, jobject stmt, jlong address) {
+  setLong(env, stmt, g_paramDataArrayID, address);
+}
+void QvjSetParamWasNull(JNIEnv* env, jobject stmt, jlong value) { setLong(env, stmt, g_wasParamNullID, value); }
+
+bool QvjStmtStartLocalTran(JNIEnv* env, jobject stmt) {
+  jobject parent = nullptr;
+  if (jfieldID i = id(g_parentCliID); i != nullptr) parent = env->GetObjectField(stmt, i);
+  const bool go = CondStartLocalTran(env, stmt, parent);
+  deleteLocal(env, parent);
+  return go;
+}
+
 void logErrorMsgStmt(JNIEnv* env, jobject obj, const char* name, SQLRETURN rc, QvjDiag* out, uint64_t level) {
   SQLHDBC hdbc = nullptr;
   SQLHSTMT hstmt = nullptr;
@@ -305,13 +324,12 @@ QV_EXPORT jboolean JNICALL Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_Strin
       if (QvjSucceeded(rc)) setLong(env, obj, g_stmtID, QvjField(hstmt));
       if (!QvCheckResultStmt(env, obj, rc, kName)) return JNI_FALSE;
     }
-    jobject parent = nullptr;
-    if (jfieldID i = id(g_parentCliID); i != nullptr) parent = env->GetObjectField(obj, i);
-    const bool go = CondStartLocalTran(env, obj, parent);
-    deleteLocal(env, parent);
-    if (!go) return JNI_FALSE;
-
-    SQLRETURN rc = QvjCall([&] { return lmoSQLExecDirectW(hstmt, sql.get(), SQL_NTS); });
+    if (!QvjStmtStartLocalTran(env, obj)) return JNI_FALSE;
+    // Parameters bound by an earlier prepared execution on this statement
+    // point into records that may be gone: a direct text runs without them.
+    SQLRETURN rc = QvjCall([&] { return lmoSQLFreeStmt(hstmt, SQL_RESET_PARAMS); });
+    if (!QvCheckResultStmt(env, obj, rc, kName)) return JNI_FALSE;
+    rc = QvjCall([&] { return lmoSQLExecDirectW(hstmt, sql.get(), SQL_NTS); });
     if (JDBCTrace != 0) TR_TRACE(kSrc, htrJDBC, 256, "after SQLExecDirect");
     if (!QvCheckResultStmt(env, obj, rc, kName)) return JNI_FALSE;
     SQLSMALLINT count = 0;

@@ -19,3 +19,17 @@ void QvCheckWarningStmt(JNIEnv* env, jobject obj, SQLRETURN rc, const char* name
 // The adapter's test of a return code on a qvclistmt native (see
 // QvCheckResult).
 bool QvCheckResultStmt(JNIEnv* env, jobject obj, SQLRETURN rc, const char* name);
+
+// Fields of a qvclistmt object, for the other statement-side sources (0 or
+// nothing while the IDs are not known).
+SQLHDBC QvjStmtDbc(JNIEnv* env, jobject stmt);
+SQLHSTMT QvjStmtHandle(JNIEnv* env, jobject stmt);
+void QvjSetStmtHandle(JNIEnv* env, jobject stmt, SQLHSTMT hstmt);
+jlong QvjStmtNumParams(JNIEnv* env, jobject stmt);
+void QvjSetStmtNumParams(JNIEnv* env, jobject stmt, jlong count);
+jlong QvjStmtParamArray(JNIEnv* env, jobject stmt);
+void QvjSetStmtParamArray(JNIEnv* env, jobject stmt, jlong address);
+void QvjSetParamWasNull(JNIEnv* env, jobject stmt, jlong value);
+// CondStartLocalTran on the statement's _parentCli: false when its
+// exception is pending.
+bool QvjStmtStartLocalTran(JNIEnv* env, jobject stmt);

@@ -420,4 +420,201 @@ TEST_F(Connect, AgainstThePeer) {
   EXPECT_NE(data[2].find(",;;SQL_ACCESS_MODE=0;"), std::string::npos) << "no connection string: " << data[2];
 }
 
+// The server's diagnostic records reach Java as the frame reads them: the
+// last of three is thrown and all three are traced; with 40001 among them
+// the connection is marked bad once and that record is thrown; a server
+// that aborts the association leaves a connection isConnected reports gone.
+TEST_F(Connect, TheServersDiagnosticRecords) {
+  PeerProcess peer(sandbox_.dir() / "peer", {"--user", "u:p"});
+  ASSERT_GT(peer.port(), 0);
+  client(peer.port());
+  const std::string trace = (sandbox_.dir() / "calls.log").string();
+  std::ofstream(getenv("MIRODEL_INI"), std::ios::app) << "\n[JDBC]\nTraceOptions=2\nTraceFile=" << trace << "\n";
+  inChild([&] {
+    giQuietMode = 1;
+    Java_jdbc_sql_cli_qvcli_initCLI(env(), cli_);
+    Scripts s;
+    // The driver's connection options are not built yet: taken as set, and
+    // autocommit on.
+    s.script(QV_FN_SETCONNECTOPTION, [](uint64_t*) { return int16_t{0}; });
+    s.script(QV_FN_GETCONNECTOPTION, [](uint64_t* w) {
+      *arg<uint32_t*>(w, 2) = 1;
+      return int16_t{0};
+    });
+    const std::u16string dsn = u"rdatest";
+    open(cli_, u"u", u"p", &dsn, nullptr);
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    jobject stmt = jvm_.newStatement(cli_);
+    const auto run = [&](const std::u16string& sql) {
+      return Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt, jvm_.str(sql));
+    };
+    EXPECT_EQ(run(u"CALL rdapeer_diagnostics('42000', 7, 'first', '42S02', 0, 'second', 'HY000', 0, 'third')"),
+              JNI_FALSE);
+    Thrown t = thrown();
+    EXPECT_EQ(t.message, kPrefix + u"third");
+    EXPECT_EQ(t.sqlState, u"HY000");
+    EXPECT_EQ(t.code, 0) << "the third record's code: its wire form has none";
+    EXPECT_EQ(countLines(trace, "SQLCode:"), 3) << "each record's Message: line";
+    EXPECT_EQ(countLines(trace, "Message:[Quenlow][Varenta JDBC]first SQLCode:42000 NativeCode:7"), 1);
+    EXPECT_EQ(jvm_.object(cli_)->badMarks, 0);
+
+    EXPECT_EQ(run(u"CALL rdapeer_diagnostics('42000', 7, 'first', '40001', 0, 'deadlock', 'HY000', 0, 'third')"),
+              JNI_FALSE);
+    t = thrown();
+    EXPECT_EQ(t.message, kPrefix + u"deadlock");
+    EXPECT_EQ(t.sqlState, u"40001");
+    EXPECT_EQ(jvm_.object(cli_)->badMarks, 1) << "marked once, through the statement's connection";
+    EXPECT_EQ(Java_jdbc_sql_cli_qvcli_isConnected(env(), cli_), JNI_FALSE);
+    jvm_.prim(cli_, "_badConnection") = 0;
+    Java_jdbc_sql_cli_qvclistmt_closeStmt(env(), stmt);
+    Java_jdbc_sql_cli_qvcli_closeConnection(env(), cli_);
+    EXPECT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+  });
+}
+
+TEST_F(Connect, AServerThatAbortsLeavesNoConnection) {
+  PeerProcess peer(sandbox_.dir() / "peer", {"--user", "u:p", "--abort-after", "4"});
+  ASSERT_GT(peer.port(), 0);
+  client(peer.port());
+  inChild([&] {
+    giQuietMode = 1;
+    Java_jdbc_sql_cli_qvcli_initCLI(env(), cli_);
+    Scripts s;
+    s.script(QV_FN_SETCONNECTOPTION, [](uint64_t*) { return int16_t{0}; });
+    s.script(QV_FN_GETCONNECTOPTION, [](uint64_t* w) {
+      *arg<uint32_t*>(w, 2) = 1;
+      return int16_t{0};
+    });
+    const std::u16string dsn = u"rdatest";
+    open(cli_, u"u", u"p", &dsn, nullptr);
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    jobject stmt = jvm_.newStatement(cli_);
+    Thrown t;
+    for (int i = 0; i < 10 && t.cls.empty(); ++i) {
+      Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt, jvm_.str(u"SELECT 1"));
+      t = thrown();
+    }
+    EXPECT_EQ(t.sqlState, u"HZ520") << narrow(t.message);
+    EXPECT_GE(jvm_.object(cli_)->badMarks, 1);
+    EXPECT_EQ(Java_jdbc_sql_cli_qvcli_isConnected(env(), cli_), JNI_FALSE);
+  });
+}
+
+// Prepared statements against rdapeer, read off the peer's record: a NULL
+// set with setNull arrives as NULL, a timestamp's fraction whole, every
+// statement prepared before another on the object is released, and a
+// direct text after a prepared execution on the object has no arguments.
+TEST_F(Connect, PreparedStatementsAsThePeerReceivesThem) {
+  const fs::path record = sandbox_.dir() / "record";
+  PeerProcess peer(sandbox_.dir() / "peer", {"--user", "u:p", "--record", record.string()});
+  ASSERT_GT(peer.port(), 0);
+  client(peer.port());
+  constexpr int kPrepares = 1000;
+  inChild([&] {
+    giQuietMode = 1;
+    Java_jdbc_sql_cli_qvcli_initCLI(env(), cli_);
+    Scripts s;
+    s.script(QV_FN_SETCONNECTOPTION, [](uint64_t*) { return int16_t{0}; });
+    s.script(QV_FN_GETCONNECTOPTION, [](uint64_t* w) {
+      *arg<uint32_t*>(w, 2) = 1;
+      return int16_t{0};
+    });
+    const std::u16string dsn = u"rdatest";
+    open(cli_, u"u", u"p", &dsn, nullptr);
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    jobject stmt = jvm_.newStatement(cli_);
+    Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt,
+                                                             jvm_.str(u"CREATE TABLE p (v VARCHAR(10), ts TIMESTAMP)"));
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    for (int i = 0; i < kPrepares; ++i) {
+      Java_jdbc_sql_cli_qvclistmt_doPrepareQuery(env(), stmt, jvm_.str(u"INSERT INTO p VALUES (?, ?)"), JNI_FALSE);
+      ASSERT_EQ(jvm_.pending(), nullptr) << i << ": " << narrow(thrown().message);
+    }
+    EXPECT_EQ(jvm_.prim(stmt, "_sql_numParams"), 2);
+    Java_jdbc_sql_cli_qvclistmt_setNull(env(), stmt, 1);
+    Java_jdbc_sql_cli_qvclistmt_setTimestamp(env(), stmt, 2, 2001, 2, 3, 4, 5, 6, 123456789);
+    EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_Execute__(env(), stmt), JNI_FALSE);
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt, jvm_.str(u"SELECT 1"));
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    Java_jdbc_sql_cli_qvclistmt_clearParameters(env(), stmt);
+    Java_jdbc_sql_cli_qvclistmt_closeStmt(env(), stmt);
+    Java_jdbc_sql_cli_qvcli_closeConnection(env(), cli_);
+    EXPECT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+  });
+  int prepares = 0;
+  int releases = 0;
+  std::vector<std::string> insertArgs;
+  std::vector<std::string> selectArgs{"none seen"};
+  for (const PeerRecordLine& l : readPeerRecord(record)) {
+    if (l.kind != "R-ExecuteDBL") continue;
+    const std::string text = l.field("text").value_or("");
+    if (text.rfind("PREPARE stmt_id_", 0) == 0) ++prepares;
+    if (text.rfind("RELEASE stmt_id_", 0) == 0) ++releases;
+    if (text.rfind("EXECUTE stmt_id_", 0) == 0) insertArgs = l.all("arg");
+    if (text.find("SELECT 1") != std::string::npos) selectArgs = l.all("arg");
+  }
+  EXPECT_EQ(prepares, kPrepares);
+  EXPECT_GE(releases, kPrepares - 1) << "each statement prepared before another is released";
+  ASSERT_EQ(insertArgs.size(), 2u);
+  EXPECT_EQ(insertArgs[0].rfind("NULL", 0), 0u) << insertArgs[0];
+  EXPECT_NE(insertArgs[1].find(".123456789"), std::string::npos) << insertArgs[1];
+  EXPECT_TRUE(selectArgs.empty()) << selectArgs.front();
+}
+
+// The result-set metadata natives against the peer's description of a row
+// of every type it describes.
+TEST_F(Connect, ResultSetMetadataAgreesWithThePeersDescription) {
+  PeerProcess peer(sandbox_.dir() / "peer", {"--user", "u:p"});
+  ASSERT_GT(peer.port(), 0);
+  client(peer.port());
+  inChild([&] {
+    giQuietMode = 1;
+    Java_jdbc_sql_cli_qvcli_initCLI(env(), cli_);
+    Scripts s;
+    s.script(QV_FN_SETCONNECTOPTION, [](uint64_t*) { return int16_t{0}; });
+    s.script(QV_FN_GETCONNECTOPTION, [](uint64_t* w) {
+      *arg<uint32_t*>(w, 2) = 1;
+      return int16_t{0};
+    });
+    const std::u16string dsn = u"rdatest";
+    open(cli_, u"u", u"p", &dsn, nullptr);
+    ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+    jobject stmt = jvm_.newStatement(cli_);
+    const auto run = [&](const std::u16string& sql) {
+      const jboolean r = Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt, jvm_.str(sql));
+      EXPECT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+      return r;
+    };
+    run(u"CREATE TABLE every (i INTEGER, d DOUBLE, v VARCHAR(30), w NVARCHAR(20), b VARBINARY(16), "
+        u"n DECIMAL(10,2), dt DATE, tm TIME, ts TIMESTAMP, l BLOB)");
+    ASSERT_EQ(run(u"SELECT * FROM every"), JNI_TRUE);
+    struct Column {
+      std::u16string name;
+      jint jdbcType;
+      std::u16string typeName;
+    };
+    const Column columns[] = {{u"i", 4, u"INTEGER"},    {u"d", 8, u"DOUBLE"},  {u"v", 12, u"VARCHAR"},
+                              {u"w", 12, u"NVARCHAR"},  {u"b", -3, u"VARBINARY"}, {u"n", 2, u"NUMERIC"},
+                              {u"dt", 91, u"DATE"},     {u"tm", 92, u"TIME"},  {u"ts", 93, u"TIMESTAMP"},
+                              {u"l", -4, u"BLOB"}};
+    EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_getColumnCount(env(), stmt), 10);
+    jint col = 1;
+    for (const Column& c : columns) {
+      EXPECT_EQ(jvm_.text(Java_jdbc_sql_cli_qvclistmt_getColumnName(env(), stmt, col)), c.name);
+      EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_getColumnType(env(), stmt, col), c.jdbcType) << narrow(c.name);
+      EXPECT_EQ(jvm_.text(Java_jdbc_sql_cli_qvclistmt_getColumnTypeName(env(), stmt, col)), c.typeName);
+      EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_isNullable(env(), stmt, col), JNI_TRUE) << narrow(c.name);
+      ASSERT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+      ++col;
+    }
+    EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_getScale(env(), stmt, 6), 2) << "DECIMAL(10,2)";
+    EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_getPrecision(env(), stmt, 6), 10);
+    EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_getPrecision(env(), stmt, 3), 30) << "VARCHAR(30)";
+    Java_jdbc_sql_cli_qvclistmt_closeStmt(env(), stmt);
+    Java_jdbc_sql_cli_qvcli_closeConnection(env(), cli_);
+    EXPECT_EQ(jvm_.pending(), nullptr) << narrow(thrown().message);
+  });
+}
+
 }  // namespace

@@ -240,6 +240,15 @@ void JNICALL setByteArrayRegion(JNIEnv*, jbyteArray array, jsize start, jsize le
   }
   std::memcpy(b.data() + start, buf, static_cast<size_t>(len));
 }
+void JNICALL getByteArrayRegion(JNIEnv*, jbyteArray array, jsize start, jsize len, jbyte* buf) {
+  if (!J().enter("GetByteArrayRegion")) return;
+  const std::vector<int8_t>& b = O(array)->bytes;
+  if (start < 0 || len < 0 || static_cast<size_t>(start) + static_cast<size_t>(len) > b.size()) {
+    J().raise("java/lang/ArrayIndexOutOfBoundsException", u"");
+    return;
+  }
+  if (len > 0) std::memcpy(buf, b.data() + start, static_cast<size_t>(len));
+}
 jsize JNICALL getArrayLength(JNIEnv*, jarray array) {
   J().enter("GetArrayLength");
   FakeObject* a = O(array);
@@ -312,6 +321,7 @@ FakeJvm::FakeJvm() {
   table_.NewByteArray = newByteArray;
   table_.SetByteArrayRegion = setByteArrayRegion;
   table_.GetArrayLength = getArrayLength;
+  table_.GetByteArrayRegion = getByteArrayRegion;
   table_.NewIntArray = newIntArray;
   table_.SetIntArrayRegion = setIntArrayRegion;
   env_.functions = &table_;

@@ -255,7 +255,8 @@ TEST_F(Statement, ExecuteClosesAnOpenCursorOrAllocatesAStatement) {
             JNI_FALSE)
       << "an UPDATE has no result set";
   EXPECT_EQ(sent, L"UPDATE t SET v = '\U0001F600'");
-  EXPECT_EQ(freed, (std::vector<uint16_t>{SQL_CLOSE}));
+  EXPECT_EQ(freed, (std::vector<uint16_t>{SQL_CLOSE, SQL_RESET_PARAMS}))
+      << "bindings of an earlier prepared execution do not reach a direct text";
   columns = 3;
   EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt_, jvm_.str(u"SELECT a, b, c FROM t")),
             JNI_TRUE);
@@ -268,7 +269,7 @@ TEST_F(Statement, ExecuteClosesAnOpenCursorOrAllocatesAStatement) {
   });
   EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt_, jvm_.str(u"SELECT 1")), JNI_TRUE);
   EXPECT_EQ(jvm_.prim(stmt_, "_sql_hstmt"), reinterpret_cast<intptr_t>(handle()));
-  EXPECT_EQ(freed.size(), 2u);
+  EXPECT_EQ(freed, (std::vector<uint16_t>{SQL_CLOSE, SQL_RESET_PARAMS, SQL_CLOSE, SQL_RESET_PARAMS, SQL_RESET_PARAMS}));
 
   d_->script(QV_FN_EXECDIRECT, [](uint64_t*) { return int16_t{SQL_ERROR}; });
   Scripts::diag(d_->stmtErrors(), L"23000", 19, L"UNIQUE constraint failed: t.i");

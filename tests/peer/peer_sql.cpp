@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "common/charscpy.h"
+#include "common/qvunicode.h"
 #include "src/asn1/rda_idu.h"
 #include "src/rda/rda_idubuild.h"
 #include "src/rda/rda_list.h"
@@ -714,12 +715,34 @@ std::vector<Arg> argumentsOf(const RDAExecDBL_Req& req, int32_t* repetition) {
   return out;
 }
 
+namespace {
+
+// A UTF-8 text as wide characters (empty when it is no UTF-8).
+std::wstring wideOf(const std::string& text) {
+  if (text.empty()) return L"";
+  const int32_t n = unix_utf8towcslen(text.data(), static_cast<int32_t>(text.size()));
+  if (n <= 0) return L"";
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  unix_utf8towcs(text.data(), static_cast<int32_t>(text.size()), w.data(), n);
+  return w;
+}
+
+}  // namespace
+
 bool addFailure(XmTree* tree, ExecAnswer* answer, const Failure& f) {
   if (f.state.empty()) return false;  // out of memory
   answer->specs.clear();
   answer->rows.clear();
   const int32_t code = f.code;
-  return addException(tree, answer, f.state.c_str(), f.code != 0 ? &code : nullptr, &f.text, nullptr);
+  if (!addException(tree, answer, f.state.c_str(), f.code != 0 ? &code : nullptr, &f.text, nullptr)) return false;
+  if (f.more.empty()) return true;
+  auto* row = static_cast<RDAXOPENResultVals*>(answer->rows.back());
+  for (const auto& [state, text] : f.more) {
+    const std::wstring ws = wideOf(state);
+    const std::wstring wt = wideOf(text);
+    if (rda_addXOPENDBLExcp(tree, row->exception, ws.c_str(), L"", L"", wt.c_str()) != 1) return false;
+  }
+  return true;
 }
 
 bool addState(XmTree* tree, ExecAnswer* answer, const char* state) {

@@ -32,6 +32,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "src/asn1/rda_requests.h"
@@ -136,9 +137,14 @@ struct Session {
 // A failure of one statement: the SQLSTATE, the native code and the text;
 // an empty state stands for memory that ran out.
 struct Failure {
+  Failure() = default;
+  Failure(std::string s, int32_t c, std::string t) : state(std::move(s)), code(c), text(std::move(t)) {}
   std::string state;
   int32_t code = 0;
   std::string text;
+  // Further diagnostic records behind the first: SQLSTATE and text (the
+  // answer's form of them has no native code).
+  std::vector<std::pair<std::string, std::string>> more;
 };
 
 // One argument as a statement takes it: its value (NULL: a NULL), its

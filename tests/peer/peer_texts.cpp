@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <strings.h>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -265,9 +266,51 @@ bool literal(Session& s, const std::string& item, Held* h, Failure* f) {
   return true;
 }
 
+// The emulated procedure rdapeer_diagnostics(state, code, text, ...): the
+// call fails with one diagnostic record per triple of literal arguments,
+// in their order (the first one's code is the answer's native code, the
+// records behind it carry none).
+constexpr const char* kDiagnosticsProc = "rdapeer_diagnostics";
+
+std::string heldText(const Held& h) {
+  if (h.type == SQLITE_INTEGER) return std::to_string(h.integer);
+  return h.bytes;
+}
+
+void diagnosticsFailure(Session& s, const CallText& call, Failure* f) {
+  if (call.items.empty() || call.items.size() % 3 != 0) {
+    *f = Failure{"07001", 0, std::string(kDiagnosticsProc) + " takes (state, code, text) triples of literals"};
+    return;
+  }
+  Failure out;
+  for (size_t i = 0; i < call.items.size(); i += 3) {
+    Held state, code, text;
+    if (isMarker(call.items[i]) || isMarker(call.items[i + 1]) || isMarker(call.items[i + 2])) {
+      *f = Failure{"07001", 0, std::string(kDiagnosticsProc) + " takes literals only"};
+      return;
+    }
+    if (!literal(s, call.items[i], &state, f) || !literal(s, call.items[i + 1], &code, f) ||
+        !literal(s, call.items[i + 2], &text, f))
+      return;
+    if (i == 0) {
+      out.state = heldText(state);
+      out.code = static_cast<int32_t>(code.integer);
+      out.text = heldText(text);
+    } else {
+      out.more.emplace_back(heldText(state), heldText(text));
+    }
+  }
+  if (out.state.size() != 5) out.state = "HY000";
+  *f = std::move(out);
+}
+
 // Starts a call under cursor `name`: its input arguments are the request's
 // markers' values and the literals, at the positions that are not OUT.
 bool startCall(Session& s, const std::string& name, const CallText& call, const std::vector<Arg>& args, Failure* f) {
+  if (strcasecmp(call.name.c_str(), kDiagnosticsProc) == 0) {
+    diagnosticsFailure(s, call, f);
+    return false;
+  }
   ProcDef def;
   if (!loadProc(s, call.name, &def, f)) return false;
   auto pc = std::make_shared<ProcCall>();

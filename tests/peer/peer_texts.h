@@ -37,6 +37,11 @@
 // "02001" after its "02000"; RESULT answers one row: a NULL return status,
 // then the output parameters.
 //
+// "CALL rdapeer_diagnostics('state', code, 'text', ...)" fails with one
+// diagnostic record per triple of literal arguments, in their order: the
+// first with its native code, the further ones (whose wire form has no
+// code) with SQLSTATE and text.
+//
 // When QV_INFO 8196 has the value 2 set, every PREPARE and DESCRIBE answer
 // ends with one descriptor per parameter marker (VARCHAR(999), attribute
 // bit 30, the direction in bits 0-2: 4 for a procedure's output parameter,

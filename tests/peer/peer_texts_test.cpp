@@ -409,3 +409,26 @@ TEST_F(PeerTexts, WideColumnsAndAttributeTexts) {
 }
 
 }  // namespace
+
+// rdapeer_diagnostics fails with the records its literal triples give: the
+// first as the answer's exception with its code, the others behind it.
+TEST_F(PeerTexts, TheDiagnosticsProcedureAnswersTheRecordsItIsGiven) {
+  peer::ExecAnswer a = exec(
+      "DECLARE SQLCUR5  CURSOR FOR CALL rdapeer_diagnostics('42000', 7, 'first', '40001', 0, 'dead\xC3\xA9', "
+      "'HY000', 0, 'third')");
+  ASSERT_EQ(states(a), std::vector<std::string>{"42000"});
+  const RDAXOPENSQLDBLExcp* e = row(a, 0)->exception;
+  EXPECT_EQ(e->code, 7);
+  EXPECT_STREQ(e->errText, "first");
+  std::vector<std::string> more;
+  for (const UL_Link* l = e->diag.exceptions.links.next; l != &e->diag.exceptions.links; l = l->next) {
+    const RDAXOPENExcpInfo& x = reinterpret_cast<const RDAExcpNode*>(l)->info;
+    more.push_back(std::string(x.returnedSQLState) + " " + x.messageText);
+  }
+  EXPECT_EQ(more, (std::vector<std::string>{"40001 dead\xC3\xA9", "HY000 third"}));
+  for (const char* text : {"DECLARE C6  CURSOR FOR CALL rdapeer_diagnostics('42000', 7)",
+                           "DECLARE C7  CURSOR FOR CALL rdapeer_diagnostics(?, 7, 'x')"}) {
+    a = exec(text, {{i(1)}}, 1);
+    EXPECT_EQ(states(a), std::vector<std::string>{"07001"}) << text;
+  }
+}

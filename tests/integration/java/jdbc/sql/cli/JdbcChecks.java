@@ -26,6 +26,13 @@ import java.util.concurrent.atomic.AtomicInteger;
  *               password and dsn32
  *   statements  statements and results on four connections from four
  *               threads
+ *   prepared    prepared statements with every setter, 1,000 executions, a
+ *               procedure's output parameters, 1,000 re-prepares
+ *   catalog     the catalog result sets over three related tables, against
+ *               the server's own lists
+ *   metadata    each database metadata native once
+ *   diagnostics the server's diagnostic records as exceptions, 40001
+ *               marking the connection bad
  *
  * With the property preload.library, that library is loaded first.
  */
@@ -52,8 +59,20 @@ public final class JdbcChecks {
             case "statements":
                 statements(c);
                 break;
+            case "prepared":
+                c.run("prepared", () -> prepared(c));
+                break;
+            case "catalog":
+                c.run("catalog", () -> catalog(c));
+                break;
+            case "metadata":
+                c.run("metadata", () -> metadata(c));
+                break;
+            case "diagnostics":
+                c.run("diagnostics", () -> diagnostics(c));
+                break;
             default:
-                System.out.println("usage: JdbcChecks names|frame|threads|connect|statements");
+                System.out.println("usage: JdbcChecks names|frame|threads|connect|statements|prepared|catalog|metadata|diagnostics");
                 System.exit(2);
         }
         System.exit(c.finish());
@@ -496,6 +515,231 @@ public final class JdbcChecks {
 
         s.closeStmt();
         c.equal("closeStmt clears _sql_hstmt", 0L, s._sql_hstmt);
+        k.closeConnection();
+        k.freeCLI();
+    }
+
+    // ---- Prepared statements, catalogs and metadata against the peer ----
+
+    static qvcli connected() throws Exception {
+        qvcli k = new qvcli();
+        k.initCLI();
+        open(k, prop("user"), prop("password"), prop("dsn"), "");
+        return k;
+    }
+
+    /** The JDBC code of an ODBC 2 type code, as the driver maps it. */
+    static int jdbcOf(int odbc) {
+        switch (odbc) {
+            case -10: case -1: return -1;
+            case -9: case 12: return 12;
+            case -8: case 1: return 1;
+            case 9: case 91: return 91;
+            case 10: case 92: return 92;
+            case 11: case 93: return 93;
+            default: return (odbc >= -7 && odbc <= -2) || (odbc >= 2 && odbc <= 8) ? odbc : 1111;
+        }
+    }
+
+    static void prepared(Checks c) throws Exception {
+        qvcli k = connected();
+        qvclistmt s = new qvclistmt(k);
+        s.Execute("CREATE TABLE p (i INTEGER, s SMALLINT, f REAL, d DOUBLE, v VARCHAR(100), b BLOB, dt DATE, "
+                + "tm TIME, ts TIMESTAMP)");
+        qvclistmt ins = new qvclistmt(k);
+        ins.doPrepareQuery("INSERT INTO p VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)", false);
+        c.equal("markers counted", 9L, ins._sql_numParams);
+        long sum = 0;
+        for (int i = 0; i < 1000; i++) {
+            ins.setInt(1, i);
+            ins.setShort(2, (short) (i % 100));
+            ins.setFloat(3, i + 0.5f);
+            ins.setDouble(4, i * 1.25);
+            if (i % 10 == 0) ins.setNull(5);
+            else ins.setString(5, "v" + i + ASTRAL);
+            ins.setBytes(6, new byte[] {(byte) i, 1});
+            ins.setDate(7, 2000, 1 + i % 12, 1 + i % 28);
+            ins.setTime(8, i % 24, i % 60, 0);
+            ins.setTimestamp(9, 2001, 2, 3, 4, 5, 6, 123456789);
+            if (ins.Execute()) throw new Checks.Stop("an INSERT with a result set");
+            sum += i;
+        }
+        s.Execute("SELECT COUNT(*), SUM(i), COUNT(v) FROM p");
+        s.next();
+        c.equal("1,000 rows inserted", 1000, s.getInt(1));
+        c.equal("every value of i", (int) sum, s.getInt(2));
+        c.equal("a NULL every tenth row", 900, s.getInt(3));
+        s.Execute("SELECT i, s, f, d, v, b, dt, tm, ts FROM p WHERE i = 7");
+        c.equal("a row read back", true, s.next());
+        c.equal("setShort", (short) 7, s.getShort(2));
+        c.equal("setFloat", 7.5f, s.getFloat(3));
+        c.equal("setDouble", 8.75, s.getDouble(4));
+        c.equal("setString", "v7" + ASTRAL, s.getString(5));
+        c.equal("setBytes", "[7, 1]", Arrays.toString(s.getBytes(6)));
+        c.equal("setDate", "[2000, 8, 8]", Arrays.toString(s.getDate(7)));
+        c.equal("setTime", "[7, 7, 0]", Arrays.toString(s.getTime(8)));
+        c.equal("setTimestamp keeps its whole fraction", "[2001, 2, 3, 4, 5, 6, 123456789]",
+                Arrays.toString(s.getTimestamp(9)));
+        // The description of a row of every type agrees with the server's.
+        String[] names = new String[9];
+        int[] types = new int[9];
+        for (int col = 1; col <= 9; col++) {
+            names[col - 1] = s.getColumnName(col);
+            types[col - 1] = s.getColumnType(col);
+        }
+        qvclistmt q = new qvclistmt(k);
+        q.Execute("SELECT COLUMN_NAME, DATA_TYPE FROM QV_COLUMNS WHERE TABLE_NAME = 'p' ORDER BY ORDINAL_POSITION");
+        for (int col = 1; col <= 9 && q.next(); col++) {
+            c.equal("column " + col + " name", q.getString(1), names[col - 1]);
+            c.equal("column " + col + " type", jdbcOf(q.getInt(2)), types[col - 1]);
+        }
+        // A text run directly after a prepared execution has no arguments.
+        c.equal("SELECT 1 on the prepared statement's object", true, ins.Execute("SELECT 1"));
+        ins.clearParameters();
+        c.equal("clearParameters frees the records", 0L, ins._sql_paramDataArray);
+
+        // A procedure with input and output parameters.
+        s.Execute("CREATE TABLE IF NOT EXISTS rdapeer_procedures (name TEXT, kind TEXT, seq INTEGER, body TEXT)");
+        s.Execute("INSERT INTO rdapeer_procedures VALUES ('addup', 'IN', 1, 'a INTEGER'), "
+                + "('addup', 'OUT', 2, 'total DECIMAL(10,2)'), ('addup', 'OUT', 3, 'nothing INTEGER'), "
+                + "('addup', 'OUT', 4, 'twice DOUBLE'), ('addup', 'OUTPUT', 1, 'SELECT ?1 + 0.25, NULL, ?1 * 2.0')");
+        qvclistmt call = new qvclistmt(k);
+        call.doPrepareQuery("{CALL addup(?, ?, ?, ?)}", false);
+        call.setInt(1, 5);
+        call.registerOutParameter(2, 3, 2);
+        call.registerOutParameter(3, 4, 0);
+        call.registerOutParameter(4, 8, 0);
+        c.equal("getParamType of a DECIMAL output", 12, call.getParamType(2));
+        call.Execute();
+        String total = call.getParamString(2);
+        c.check("a DECIMAL output read by getParamString", total != null && Double.parseDouble(total) == 5.25,
+                String.valueOf(total));
+        c.equal("a NULL output reads 0", 0, call.getParamInt(3));
+        c.equal("and sets _param_wasnull", 1L, call._param_wasnull);
+        c.equal("getParamDouble", 10.0, call.getParamDouble(4));
+        c.equal("_param_wasnull after a value", 0L, call._param_wasnull);
+
+        // 1,000 re-prepares on one object: each earlier statement released.
+        qvclistmt again = new qvclistmt(k);
+        for (int i = 0; i < 1000; i++) again.doPrepareQuery("SELECT ? + " + i, false);
+        again.setInt(1, 1);
+        again.Execute();
+        again.next();
+        c.equal("the last of 1,000 prepares runs", 1000, again.getInt(1));
+        again.closeStmt();
+        k.closeConnection();
+        k.freeCLI();
+    }
+
+    /** The text values of one column of the rows a catalog native opened. */
+    static List<String> column(qvclistmt s, int col) throws SQLException {
+        List<String> out = new ArrayList<>();
+        while (s.next()) out.add(s.getString(col));
+        s.closeResultSet();
+        return out;
+    }
+
+    static List<String> query(qvclistmt s, String sql) throws SQLException {
+        s.Execute(sql);
+        return column(s, 1);
+    }
+
+    static void catalog(Checks c) throws Exception {
+        qvcli k = connected();
+        qvclistmt s = new qvclistmt(k);
+        s.Execute("CREATE TABLE cust (id INTEGER PRIMARY KEY, name VARCHAR(20) NOT NULL)");
+        s.Execute("CREATE TABLE orders (id INTEGER PRIMARY KEY, cust INTEGER REFERENCES cust(id), placed DATE)");
+        s.Execute("CREATE TABLE lines (ord INTEGER REFERENCES orders(id), n INTEGER, qty DECIMAL(10,2), "
+                + "PRIMARY KEY (ord, n))");
+        s.Execute("CREATE UNIQUE INDEX cust_name ON cust (name)");
+        s.Execute("CREATE TABLE IF NOT EXISTS rdapeer_procedures (name TEXT, kind TEXT, seq INTEGER, body TEXT)");
+        s.Execute("INSERT INTO rdapeer_procedures VALUES ('total', 'IN', 1, 'o INTEGER'), "
+                + "('total', 'OUT', 2, 't DECIMAL(10,2)'), ('total', 'OUTPUT', 1, 'SELECT 1')");
+        qvclistmt m = new qvclistmt(k);
+        qvclistmt q = new qvclistmt(k);
+
+        m.getTables(null, null, "%", null);
+        List<String> tables = column(m, 3);
+        for (String t : query(q, "SELECT name FROM sqlite_master WHERE type = 'table'"))
+            c.check("getTables lists " + t, tables.contains(t), tables.toString());
+        m.getColumns(null, null, "orders", "%");
+        c.equal("getColumns", query(q, "SELECT name FROM pragma_table_info('orders') ORDER BY cid"), column(m, 4));
+        m.getPrimaryKeys(null, null, "lines");
+        c.equal("getPrimaryKeys", query(q, "SELECT name FROM pragma_table_info('lines') WHERE pk > 0 ORDER BY pk"),
+                column(m, 4));
+        m.getImportedKeys(null, null, "orders");
+        c.equal("getImportedKeys: the primary-key table", Arrays.asList("cust"), column(m, 3));
+        m.getExportedKeys(null, null, "cust");
+        c.equal("getExportedKeys: the foreign-key table", Arrays.asList("orders"), column(m, 7));
+        m.getCrossReference(null, null, "orders", null, null, "lines");
+        c.equal("getCrossReference: the foreign-key column", Arrays.asList("ord"), column(m, 8));
+        m.getIndexInfo(null, null, "cust", true, false);
+        List<String> indexes = column(m, 6);
+        c.check("getIndexInfo (unique) names cust_name", indexes.contains("cust_name"), indexes.toString());
+        m.getTypeInfo();
+        List<String> types = column(m, 1);
+        c.check("getTypeInfo lists types", types.size() >= 5, types.toString());
+        m.getProcedures(null, null, "%");
+        c.check("getProcedures lists total", column(m, 3).contains("total"), "");
+        m.getProcedureColumns(null, null, "total", "%");
+        c.equal("getProcedureColumns", 2, column(m, 4).size());
+        // The texts behind these go to the server with the criteria asked
+        // for (the test reads them from the peer's record).
+        m.getTables(null, null, "cust", null);
+        c.equal("getTables with a null catalog", Arrays.asList("cust"), column(m, 3));
+        m.getTables("", null, "cust", null);
+        column(m, 3);
+        m.getVersionColumns(null, null, "cust");
+        column(m, 2);
+        qvclistmt fresh = new qvclistmt(k);
+        fresh.getSchemas();
+        c.check("getSchemas allocates its statement", fresh._sql_hstmt != 0, "");
+        column(fresh, 1);
+        k.closeConnection();
+        k.freeCLI();
+    }
+
+    static final java.util.Set<String> CONNECTION_NATIVES = new java.util.HashSet<>(Arrays.asList("initStaticVarsCLI",
+            "initCLI", "freeCLI", "openConnectionWithProperties", "closeConnection", "nativeSql",
+            "internalSetAutoCommit", "getAutoCommit", "internalCommit", "internalRollback", "setReadOnly",
+            "isReadOnly", "setCatalog", "getCatalog", "setTransactionIsolation", "getTransactionIsolation",
+            "isConnected", "getSubProtocol", "getTraceFileName", "getTraceLevel"));
+
+    static void metadata(Checks c) throws Exception {
+        qvcli k = connected();
+        int called = 0;
+        for (Method m : qvcli.class.getDeclaredMethods()) {
+            if (!Modifier.isNative(m.getModifiers()) || CONNECTION_NATIVES.contains(m.getName())) continue;
+            Object[] args = new Object[m.getParameterCount()];
+            if (m.getName().equals("supportsTransactionIsolationLevel")) args = new Object[] {2};
+            if (m.getName().equals("supportsSpecificConvert")) args = new Object[] {4, 12};
+            try {
+                m.invoke(k, args);
+                called++;
+            } catch (java.lang.reflect.InvocationTargetException e) {
+                if (Checks.notCapable(e.getCause())) throw (Exception) e.getCause();
+                c.fail(m.getName(), e.getCause().toString());
+            }
+        }
+        c.equal("every metadata native called without an exception", 118, called);
+        c.equal("getURL", "jdbc:" + k.getSubProtocol() + ":" + prop("dsn"), k.getURL());
+        k.closeConnection();
+        k.freeCLI();
+    }
+
+    static void diagnostics(Checks c) throws Exception {
+        qvcli k = connected();
+        qvclistmt s = new qvclistmt(k);
+        c.expectError("the last of three records", "[Quenlow][Varenta JDBC]third", "HY000", 0,
+                () -> s.Execute("CALL rdapeer_diagnostics('42000', 7, 'first', '42S02', 0, 'second', "
+                        + "'HY000', 0, 'third')"));
+        c.equal("no connection marked", 0, k.badMarks);
+        c.expectError("40001 second of three", "[Quenlow][Varenta JDBC]deadlock", "40001", 0,
+                () -> s.Execute("CALL rdapeer_diagnostics('42000', 7, 'first', '40001', 0, 'deadlock', "
+                        + "'HY000', 0, 'third')"));
+        c.equal("markConnectionAsBad ran once", 1, k.badMarks);
+        c.equal("isConnected after 40001", false, k.isConnected());
+        s.closeStmt();
         k.closeConnection();
         k.freeCLI();
     }
