@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "common/qvthread.h"
+#include "src/odbc/alltls.h"
 #include "src/rdaclient/rdacli_column.h"
 #include "src/rdaclient/rdacli_connect.h"
 #include "src/rdaclient/rdacli_cvrt.h"
@@ -28,9 +30,11 @@
 #include "src/rdaclient/rdacli_fetch.h"
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_param.h"
+#include "src/runtime/xm.h"
 #include "src/session/tp0tcp.h"
 #include "support/memory_dir.h"
 #include "support/peer_process.h"
+#include "support/recordset.h"
 #include "support/stack.h"
 
 namespace {
@@ -61,6 +65,14 @@ struct World {
     setenv("MIRODEL_INI", ini.c_str(), 1);
     setenv("DEFAULT_TRACE_OUTPUT", (dir.path() / "qvstart.log").c_str(), 1);
     giQuietMode = 1;
+    // What the driver's start-up does before its first environment: the
+    // process mutexes, the thread's record set, its XM root.
+    ensureProcessMutexes();
+    QvSetMultiThread(1);
+    if (QvCreateAllTLS() != 1 || xm_init() == nullptr) {
+      failure = "no record set for the thread";
+      return;
+    }
     if (rda_cliAllocEnv(&env) != 0 || rda_cliAllocConnect(env, &dbc) != 0) {
       failure = "no client environment or connection";
       return;
