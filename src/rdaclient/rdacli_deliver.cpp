@@ -406,11 +406,14 @@ void getVariant(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const vo
     case RDA_CLI_SQL_NUMERIC:
     case RDA_CLI_SQL_DECIMAL: {
       // The decimal text's length, from a conversion that is given no
-      // buffer; one that fails has said why.
+      // buffer (and so reads nothing of the value); one that fails has
+      // said why.
       int64_t length = -1;
       RDA_CliBind probe{RDA_CLI_C_DEFAULT, nullptr, 0, &length};
       const uint32_t before = stmt->errors.count;
+      const uint32_t cutRead = col->flags & RDA_CLI_COL_CUT_READ;
       cell(stmt, &probe, col, data);
+      col->flags = (col->flags & ~RDA_CLI_COL_CUT_READ) | cutRead;
       if (stmt->errors.count != before || length < 0) return;
       need = length + 1;
       break;

@@ -348,6 +348,34 @@ TEST_F(FetchTest, AVariantGivesItsItemTypeThenItsValue) {
   }
 }
 
+TEST_F(FetchTest, AVariantReadIntoTooSmallABufferIsLeftWholeForTheNextRead) {
+  conn.numericFormat = 0;  // numerics in the 8-byte form
+  const char v123[] = "\x00\x00\x00\x00\x7B\x00\x00\x00";
+  RDASQLValList* r1 = row();
+  addNumeric(r1, std::string(v123, 8));
+  RDASQLValList* r2 = row();
+  addText(r2, "hello", RDA_SQLVAL_CHAR);
+  receive({rda_createXOPENVariantType(msg, 1, "X", 30)}, {r1, r2});
+  for (const std::string want : {"123", "hello"}) {
+    SCOPED_TRACE(want);
+    ASSERT_EQ(rda_cliFetch(&stmt), 0) << lastDiag(stmt.errors).message;
+    const int64_t whole = 8 + static_cast<int64_t>(want.size()) + 1;
+    GuardedBuffer buf(static_cast<size_t>(whole));
+    int64_t ind = 0;
+    EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_DEFAULT, buf.data(), whole - 1, &ind), 1);
+    EXPECT_EQ(ind, whole);
+    EXPECT_TRUE(buf.untouched());
+    EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_DEFAULT, buf.data(), whole, &ind), 0) << lastDiag(stmt.errors).message;
+    int64_t type = 0;
+    std::memcpy(&type, buf.at(0), 8);
+    EXPECT_EQ(type, 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buf.at(8))), want);
+    EXPECT_TRUE(buf.guardsIntact());
+    EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_DEFAULT, buf.data(), whole, &ind), 100);
+  }
+  conn.numericFormat = 1;
+}
+
 TEST_F(FetchTest, OutputValuesOfACallGoToTheOutputParameters) {
   int32_t in = 5, out = 0;
   char text[3];
