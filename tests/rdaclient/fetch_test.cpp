@@ -365,7 +365,7 @@ TEST_F(FetchTest, AVariantReadIntoTooSmallABufferIsLeftWholeForTheNextRead) {
     EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_DEFAULT, buf.data(), whole - 1, &ind), 1);
     EXPECT_EQ(ind, whole);
     EXPECT_TRUE(buf.untouched());
-    EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_DEFAULT, buf.data(), whole, &ind), 0) << lastDiag(stmt.errors).message;
+    ASSERT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_DEFAULT, buf.data(), whole, &ind), 0) << lastDiag(stmt.errors).message;
     int64_t type = 0;
     std::memcpy(&type, buf.at(0), 8);
     EXPECT_EQ(type, 1);
