@@ -81,8 +81,8 @@ uint64_t readParts(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const
 
 constexpr char kHex[] = "0123456789abcdef";
 
-// The lowest allocation a default conversion of an SQL type writes
-// unbounded (fixed-size C types); 0 for readers that keep to the buffer.
+// The bytes the default conversion of an SQL type of fixed size writes;
+// 0 for the others.
 int64_t fixedSizeOf(int16_t sqlType) {
   switch (sqlType) {
     case RDA_CLI_SQL_INTEGER:
@@ -382,10 +382,50 @@ void getVariant(RDA_CliHSTMT* stmt, RDA_CliBind* bind, RDA_CliCol* col, const vo
     refused(stmt, RDA_CLI_ROW_PROGRAM_TYPE);
     return;
   }
-  // The item type, then the value: nothing unless both have room.
+  // The item type, then the whole value: nothing unless both have room.
+  int64_t need = 0;
+  const RDA_CliValueData& v = valueOf(data);
+  switch (own) {
+    case RDA_CLI_SQL_CHAR:
+    case RDA_CLI_SQL_VARCHAR:
+    case RDA_CLI_SQL_LONGVARCHAR:
+      need = int64_t{restOf(v.text.length, col->pos)} + 1;
+      break;
+    case RDA_CLI_SQL_WCHAR:
+    case RDA_CLI_SQL_WVARCHAR:
+    case RDA_CLI_SQL_WLONGVARCHAR:
+      need = (int64_t{restOf(v.wtext.length, col->pos)} + 1) * kWide;
+      break;
+    case RDA_CLI_SQL_BINARY:
+    case RDA_CLI_SQL_VARBINARY:
+    case RDA_CLI_SQL_LONGVARBINARY: {
+      const uint64_t total = binaryTotal(col, data);
+      need = static_cast<int64_t>(total > col->deliveredLen ? total - col->deliveredLen : 0);
+      break;
+    }
+    case RDA_CLI_SQL_NUMERIC:
+    case RDA_CLI_SQL_DECIMAL: {
+      // The decimal text's length, from a conversion that is given no
+      // buffer (and so reads nothing of the value); one that fails has
+      // said why.
+      int64_t length = -1;
+      RDA_CliBind probe{RDA_CLI_C_DEFAULT, nullptr, 0, &length};
+      const uint32_t before = stmt->errors.count;
+      const uint32_t cutRead = col->flags & RDA_CLI_COL_CUT_READ;
+      cell(stmt, &probe, col, data);
+      col->flags = (col->flags & ~RDA_CLI_COL_CUT_READ) | cutRead;
+      if (stmt->errors.count != before || length < 0) return;
+      need = length + 1;
+      break;
+    }
+    default:
+      need = fixedSizeOf(own);
+      break;
+  }
   const int64_t room = roomOf(bind);
-  if (room < 8 + fixedSizeOf(own)) {
+  if (room < 8 + need) {
     truncated(stmt);
+    setInd(bind, 8 + need);
     return;
   }
   const int64_t itemType = getSQLTypeToVariantItem(own);

@@ -27,6 +27,9 @@ void cvrtTinyintToWChar(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
 void getLongVarBinary(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
 void cvrtLongVB2Char(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
 void cvrtLongVB2WChar(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
+// A variant value: its 8-byte item type, then the value as its own type's
+// SQL_C_DEFAULT conversion gives it. A buffer that cannot hold both whole
+// receives nothing: 01004, and the indicator says how many bytes it takes.
 void getVariant(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
 void getArray(RDA_CliHSTMT*, RDA_CliBind*, RDA_CliCol*, const void*);
 

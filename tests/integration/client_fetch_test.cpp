@@ -97,6 +97,33 @@ TEST_F(ClientFetch, TheFirstFetchAsksForRowsOnlyWhenTheOpenBroughtNone) {
   EXPECT_TRUE(texts().empty());
 }
 
+TEST_F(ClientFetch, AFetchTheServerRefusesFailsWithTheServersDiagnostic) {
+  up({"--init-data", initData(64)}, 30, "FETCHBLOCK_SIZE=2\n");
+  RDA_CliHSTMT* s = stmt();
+  ASSERT_EQ(run(s, "CREATE TABLE t (k INTEGER, a INTEGER)"), 0) << message(s);
+  // The third row's value does not fit the column's 32 bits: the peer
+  // refuses the FETCH that would bring it.
+  ASSERT_EQ(run(s, "INSERT INTO t VALUES (1, 1), (2, 2), (3, 5000000000), (4, 4)"), 0) << message(s);
+  ASSERT_EQ(prepare(s, "SELECT a FROM t ORDER BY k"), 0) << message(s);
+  ASSERT_EQ(rda_cliExecute(s), 0) << message(s);
+  int32_t a = 0;
+  ASSERT_EQ(rda_cliBindCol(s, 1, RDA_CLI_C_LONG, &a, 4, nullptr), 0);
+  for (int i = 1; i <= 2; ++i) {
+    ASSERT_EQ(rda_cliFetch(s), 0) << message(s);
+    EXPECT_EQ(a, i);
+  }
+  a = 0;
+  EXPECT_EQ(rda_cliFetch(s), -1);
+  EXPECT_EQ(a, 0) << "no row delivered";
+  const std::string said = lastDiag(s->errors).state + lastDiag(c_->errors).state;
+  EXPECT_EQ(said, "22003") << message(s) << " / " << lastDiag(c_->errors).message;
+  EXPECT_EQ(rda_cliFreeStmt(s, 0), 0) << message(s);
+  // The connection goes on (the binding stays).
+  ASSERT_EQ(run(s, "SELECT count(*) FROM t"), 0) << message(s);
+  ASSERT_EQ(rda_cliFetch(s), 0) << message(s);
+  EXPECT_EQ(a, 4);
+}
+
 TEST_F(ClientFetch, AnOptimisedOpenWithRowsNeedsNoFetchRequest) {
   up({}, 30, "FETCHBLOCK_SIZE=2\n");
   ASSERT_EQ(c_->optLevel, 1u);

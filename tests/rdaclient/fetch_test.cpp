@@ -295,10 +295,18 @@ TEST_F(FetchTest, AVariantGivesItsItemTypeThenItsValue) {
   addText(r2, "hi", RDA_SQLVAL_CHAR);
   RDASQLValList* r3 = row();
   addDouble(r3, 2.5);
-  receive({rda_createXOPENVariantType(msg, 1, "X", 30)}, {r1, r2, r3});
+  RDASQLValList* r4 = row();
+  const wchar_t eAcute[] = L"\u00e9";
+  const OctStgV wide{1, reinterpret_cast<uint8_t*>(const_cast<wchar_t*>(eAcute))};
+  ASSERT_EQ(rda_addXOPENSQLVal(msg, &r4->values, RDA_SQLVAL_WCHAR, &wide, 0, 0, nullptr, nullptr, 0, 0), 1);
+  RDASQLValList* r5 = row();
+  addBytes(r5, std::string("\x01\x02\x03", 3));
+  RDASQLValList* r6 = row();
+  addNumeric(r6, "12.50");
+  receive({rda_createXOPENVariantType(msg, 1, "X", 30)}, {r1, r2, r3, r4, r5, r6});
   struct Want {
     int64_t itemType;
-    std::string value;  // the bytes after the item type
+    std::string value;  // the bytes after the item type, whole
   };
   const int32_t seven = 7;
   const double half = 2.5;
@@ -306,25 +314,66 @@ TEST_F(FetchTest, AVariantGivesItsItemTypeThenItsValue) {
       {4, std::string(reinterpret_cast<const char*>(&seven), 4)},
       {1, std::string("hi\0", 3)},
       {8, std::string(reinterpret_cast<const char*>(&half), 8)},
+      {-8, std::string(reinterpret_cast<const char*>(eAcute), 8)},
+      {-2, std::string("\x01\x02\x03", 3)},
+      {1, std::string("12.50\0", 6)},
   };
   for (const Want& w : wants) {
+    SCOPED_TRACE(w.itemType);
     ASSERT_EQ(rda_cliFetch(&stmt), 0) << lastDiag(stmt.errors).message;
-    GuardedBuffer buf(20);
+    const size_t whole = 8 + w.value.size();
+    // Exactly the room the item type and the value take, and more.
+    for (size_t size : {whole, whole + 12}) {
+      GuardedBuffer buf(size);
+      int64_t ind = 0;
+      EXPECT_EQ(rda_cliGetCol(&stmt, -1, RDA_CLI_C_DEFAULT, buf.data(), static_cast<int64_t>(size), &ind), 0)
+          << lastDiag(stmt.errors).message;
+      EXPECT_EQ(ind, static_cast<int64_t>(size));
+      int64_t type = 0;
+      std::memcpy(&type, buf.at(0), 8);
+      EXPECT_EQ(type, w.itemType);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(buf.at(8)), w.value.size()), w.value);
+      EXPECT_TRUE(buf.guardsIntact());
+    }
+    // A byte short of that, or not even room for the item type: nothing
+    // written, 01004, and the indicator says what it takes.
+    for (size_t size : {whole - 1, size_t{7}}) {
+      GuardedBuffer shorter(size);
+      int64_t ind = 0;
+      EXPECT_EQ(rda_cliGetCol(&stmt, -1, RDA_CLI_C_DEFAULT, shorter.data(), static_cast<int64_t>(size), &ind), 1);
+      EXPECT_EQ(lastDiag(stmt.errors).state, "01004");
+      EXPECT_EQ(ind, static_cast<int64_t>(whole));
+      EXPECT_TRUE(shorter.untouched() && shorter.guardsIntact()) << size;
+    }
+  }
+}
+
+TEST_F(FetchTest, AVariantReadIntoTooSmallABufferIsLeftWholeForTheNextRead) {
+  conn.numericFormat = 0;  // numerics in the 8-byte form
+  const char v123[] = "\x00\x00\x00\x00\x7B\x00\x00\x00";
+  RDASQLValList* r1 = row();
+  addNumeric(r1, std::string(v123, 8));
+  RDASQLValList* r2 = row();
+  addText(r2, "hello", RDA_SQLVAL_CHAR);
+  receive({rda_createXOPENVariantType(msg, 1, "X", 30)}, {r1, r2});
+  for (const std::string want : {"123", "hello"}) {
+    SCOPED_TRACE(want);
+    ASSERT_EQ(rda_cliFetch(&stmt), 0) << lastDiag(stmt.errors).message;
+    const int64_t whole = 8 + static_cast<int64_t>(want.size()) + 1;
+    GuardedBuffer buf(static_cast<size_t>(whole));
     int64_t ind = 0;
-    EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_DEFAULT, buf.data(), 20, &ind), 0);
-    EXPECT_EQ(ind, 20);
+    EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_DEFAULT, buf.data(), whole - 1, &ind), 1);
+    EXPECT_EQ(ind, whole);
+    EXPECT_TRUE(buf.untouched());
+    ASSERT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_DEFAULT, buf.data(), whole, &ind), 0) << lastDiag(stmt.errors).message;
     int64_t type = 0;
     std::memcpy(&type, buf.at(0), 8);
-    EXPECT_EQ(type, w.itemType);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buf.at(8)), w.value.size()), w.value);
+    EXPECT_EQ(type, 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buf.at(8))), want);
     EXPECT_TRUE(buf.guardsIntact());
-    // Too short for the type and the value: nothing, and 01004.
-    GuardedBuffer shorter(w.itemType == 8 ? 15 : 7);
-    EXPECT_EQ(rda_cliGetCol(&stmt, -1, RDA_CLI_C_DEFAULT, shorter.data(), static_cast<int64_t>(shorter.size()), &ind),
-              1);
-    EXPECT_EQ(lastDiag(stmt.errors).state, "01004");
-    EXPECT_TRUE(shorter.untouched() && shorter.guardsIntact());
+    EXPECT_EQ(rda_cliGetCol(&stmt, 1, RDA_CLI_C_DEFAULT, buf.data(), whole, &ind), 100);
   }
+  conn.numericFormat = 1;
 }
 
 TEST_F(FetchTest, OutputValuesOfACallGoToTheOutputParameters) {
