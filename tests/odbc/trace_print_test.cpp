@@ -16,6 +16,7 @@
 #include "src/odbc/qvprntval.h"
 #include "src/runtime/gutrace.h"
 #include "support/call_trace.h"
+#include "support/recordset.h"
 
 namespace {
 
@@ -24,7 +25,11 @@ namespace {
 class OdbcTrace : public CallTrace {
  protected:
   void SetUp() override {
-    attachDriverOnce();  // before the writer is the test's: the start-up opens its handles
+    // The start-up comes before the writer is the test's (it opens its
+    // handles), and after the process mutexes the writer's test support
+    // makes, which it then keeps.
+    ensureProcessMutexes();
+    attachDriverOnce();
     CallTrace::SetUp();
     savedOdbc_ = htrODBC;
     savedJdbc_ = htrJDBC;
