@@ -6,6 +6,7 @@
 #include "src/odbc/lmo.h"
 #include "src/odbc/lmoinfo.h"
 #include "src/odbc/lmoinit.h"
+#include "src/odbc/qvprnt.h"
 #include "src/rda/rda_perror.h"
 #include "src/rdaclient/rdacli_init.h"
 #include "src/runtime/gutrace.h"
@@ -180,7 +181,12 @@ void store(LmoTLS* ctx, int32_t number, int32_t wordCount, const uint64_t* words
 
 int16_t call(LmoTLS* ctx, int32_t number) {
   const QvOdbcFunc f = validNumber(number) ? gQvOdbcFuncTable[number] : nullptr;
+  // The call's records, written where its connection's records are the
+  // caller's.
+  const bool traced = ODBCTrace != 0 && f != nullptr;
+  if (traced) QvTraceDispatched(1, number, 0, ctx->args);
   ctx->result = f != nullptr ? f(ctx->args) : kBadNumber;
+  if (traced) QvTraceDispatched(2, number, ctx->result, ctx->args);
   return ctx->result;
 }
 

@@ -3,6 +3,7 @@
 #include "src/odbc/cores.h"
 #include "src/odbc/exports.h"
 #include "src/odbc/odbcwide.h"
+#include "src/odbc/qvprnt.h"
 #include "src/runtime/gutrace.h"
 
 namespace {
@@ -35,8 +36,10 @@ SQLRETURN lmoSQLErrorW(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLWCHAR* sql
              dbc != nullptr ? "connection" : "stmt");
     return SQL_ERROR;
   } else {
-    QvDriverLock lock;
-    rc = QVSQLErrorW(env, nullptr, nullptr, sqlState, native, message, messageSize, messageLength);
+    rc = qvTraced(QVPrntSQLErrorW, [&] {
+      QvDriverLock lock;
+      return QVSQLErrorW(env, nullptr, nullptr, sqlState, native, message, messageSize, messageLength);
+    }, henv, hdbc, hstmt, sqlState, native, message, messageSize, messageLength);
   }
   if (qvOk(rc) && sqlState != nullptr) {
     LmoEnv* owner = env != nullptr ? env : dbc != nullptr ? dbc->env : stmt != nullptr ? stmt->dbc->env : nullptr;

@@ -8,6 +8,7 @@
 #include "src/odbc/lmoenv.h"
 #include "src/odbc/lmoinit.h"
 #include "src/odbc/odbcwidebuf.h"
+#include "src/odbc/qvprnt.h"
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_init.h"
 #include "src/runtime/gutrace.h"
@@ -45,11 +46,13 @@ SQLRETURN lmoSQLAllocEnv(SQLHENV* env) {
   // anything under.
   if (!QvOdbcAttached()) return SQL_ERROR;
   traceVersionInfo();
+  if (ODBCTrace != 0) QVPrntSQLAllocEnv(1, SQL_SUCCESS, env);
   SQLRETURN rc;
   {
     QvDriverLock lock;
     rc = QVSQLAllocEnv(reinterpret_cast<LmoEnv**>(env));
   }
+  if (ODBCTrace != 0) QVPrntSQLAllocEnv(2, rc, env);
   if (rc == SQL_SUCCESS && iQvOdbcInitFlag == 0) {
     if (QvIsMultiThreaded() != 0) QvChangeThreadIdInAllMainTLSInCache(0);
     iQvOdbcInitFlag = 1;
@@ -58,16 +61,22 @@ SQLRETURN lmoSQLAllocEnv(SQLHENV* env) {
 }
 
 SQLRETURN lmoSQLAllocConnect(SQLHENV env, SQLHDBC* dbc) {
-  QvDriverLock lock;
-  return QVSQLAllocConnect(static_cast<LmoEnv*>(env), reinterpret_cast<LmoDbc**>(dbc));
+  return qvTraced(QVPrntSQLAllocConnect, [&] {
+    QvDriverLock lock;
+    return QVSQLAllocConnect(static_cast<LmoEnv*>(env), reinterpret_cast<LmoDbc**>(dbc));
+  }, env, dbc);
 }
 
 SQLRETURN lmoSQLFreeEnv(SQLHENV env) {
-  QvDriverLock lock;
-  return QVSQLFreeEnv(static_cast<LmoEnv*>(env));
+  return qvTraced(QVPrntSQLFreeEnv, [&] {
+    QvDriverLock lock;
+    return QVSQLFreeEnv(static_cast<LmoEnv*>(env));
+  }, env);
 }
 
-SQLRETURN lmoSQLFreeConnect(SQLHDBC hdbc) {
+namespace {
+
+SQLRETURN freeConnect(SQLHDBC hdbc) {
   if (QvIsMultiThreaded() == 0) {
     QvDriverLock lock;
     return QVSQLFreeConnect(static_cast<LmoDbc*>(hdbc));
@@ -87,6 +96,12 @@ SQLRETURN lmoSQLFreeConnect(SQLHDBC hdbc) {
   return rc;
 }
 
+}  // namespace
+
+SQLRETURN lmoSQLFreeConnect(SQLHDBC hdbc) {
+  return qvTraced(QVPrntSQLFreeConnect, [&] { return freeConnect(hdbc); }, hdbc);
+}
+
 SQLRETURN lmoSQLAllocStmt(SQLHDBC dbc, SQLHSTMT* stmt) { return qvOnDbc(dbc, QV_FN_ALLOCSTMT, dbc, stmt); }
 
 SQLRETURN lmoSQLFreeStmt(SQLHSTMT stmt, SQLUSMALLINT option) {
@@ -95,18 +110,24 @@ SQLRETURN lmoSQLFreeStmt(SQLHSTMT stmt, SQLUSMALLINT option) {
 
 // No lock: a cancel may come while the statement's connection is busy in
 // another thread.
-SQLRETURN lmoSQLCancel(SQLHSTMT stmt) { return QVSQLCancel(static_cast<LmoStmt*>(stmt)); }
+SQLRETURN lmoSQLCancel(SQLHSTMT stmt) {
+  return qvTraced(QVPrntSQLCancel, [&] { return QVSQLCancel(static_cast<LmoStmt*>(stmt)); }, stmt);
+}
 
 SQLRETURN lmoSQLTransact(SQLHENV env, SQLHDBC dbc, SQLUSMALLINT completion) {
   if (dbc != nullptr) return qvOnDbc(dbc, QV_FN_TRANSACT, env, dbc, &completion);
-  QvDriverLock lock;
-  return QVSQLTransact(static_cast<LmoEnv*>(env), nullptr, completion);
+  return qvTraced(QVPrntSQLTransact, [&] {
+    QvDriverLock lock;
+    return QVSQLTransact(static_cast<LmoEnv*>(env), nullptr, completion);
+  }, env, dbc, completion);
 }
 
 SQLRETURN lmoSQLStartTransaction(SQLHDBC dbc) {
   if (dbc != nullptr) return qvOnDbc(dbc, QV_FN_STARTTRANSACTION, dbc);
-  QvDriverLock lock;
-  return QVSQLStartTransaction(nullptr);
+  return qvTraced(QVPrntSQLStartTransaction, [&] {
+    QvDriverLock lock;
+    return QVSQLStartTransaction(nullptr);
+  }, dbc);
 }
 
 // The driver's own function beyond the ODBC set.

@@ -37,8 +37,10 @@ bool qvIsTextConnectOption(SQLUSMALLINT option) {
 SQLRETURN lmoSQLGetInfo(SQLHDBC dbc, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT bufferLength,
                         SQLSMALLINT* length) {
   if (dbc != nullptr) return qvOnDbc(dbc, QV_FN_GETINFO, dbc, &type, value, &bufferLength, length);
-  QvDriverLock lock;
-  return QVSQLGetInfo(nullptr, type, value, bufferLength, length);
+  return qvTraced(QVPrntSQLGetInfo, [&] {
+    QvDriverLock lock;
+    return QVSQLGetInfo(nullptr, type, value, bufferLength, length);
+  }, dbc, type, value, bufferLength, length);
 }
 
 // Byte counts; the text answers are widened from the narrow ones.

@@ -496,16 +496,17 @@ size_t lengthOf(const Ch* s) {
 }
 
 // The value of the first qualifying occurrence of `keyword` at or after `from`:
-// the keyword begins the string or follows a blank or ';', and only blanks
-// stand between it and the next '='. Returns the value's start and sets
-// `valueLen`, or NULL.
+// the keyword begins the string or follows a blank or ';' (or, with
+// `afterEquals`, a '=': a keyword inside another one's value), and only
+// blanks stand between it and the next '='. Returns the value's start and
+// sets `valueLen`, or NULL.
 template <class Ch>
-Ch* findKeywordValue(Ch* str, size_t from, const Ch* keyword, size_t* valueLen) {
+Ch* findKeywordValue(Ch* str, size_t from, const Ch* keyword, size_t* valueLen, bool afterEquals = false) {
   const size_t klen = lengthOf(keyword);
   const size_t slen = lengthOf(str);
   if (klen == 0) return nullptr;
   for (size_t i = from; i + klen <= slen; ++i) {
-    if (i > 0 && str[i - 1] != Ch(' ') && str[i - 1] != Ch(';')) continue;
+    if (i > 0 && str[i - 1] != Ch(' ') && str[i - 1] != Ch(';') && !(afterEquals && str[i - 1] == Ch('='))) continue;
     size_t k = 0;
     while (k < klen && lowerOf(str[i + k]) == lowerOf(keyword[k])) ++k;
     if (k < klen) continue;
@@ -521,14 +522,16 @@ Ch* findKeywordValue(Ch* str, size_t from, const Ch* keyword, size_t* valueLen) 
   return nullptr;
 }
 
-// Overwrites the value of every qualifying occurrence of each keyword.
+// Overwrites the value of every qualifying occurrence of each keyword; one
+// that stands right after a '=' qualifies too, so that no value hides
+// inside another's.
 template <class Ch>
 void maskKeywords(Ch* str, const Ch* const* keywords, size_t count) {
   if (str == nullptr) return;
   for (size_t k = 0; k < count; ++k) {
     size_t from = 0;
     size_t len = 0;
-    while (Ch* value = findKeywordValue(str, from, keywords[k], &len)) {
+    while (Ch* value = findKeywordValue(str, from, keywords[k], &len, true)) {
       for (size_t i = 0; i < len; ++i) value[i] = Ch('*');
       from = static_cast<size_t>(value - str) + len;
     }

@@ -15,67 +15,17 @@
 
 #include "common/qvthread.h"
 #include "src/runtime/tm.h"
+#include "support/call_trace.h"
 #include "support/recordset.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string readFile(const fs::path& p) { return readWholeFile(p); }
 
 const std::string kMarker(5, '\x0c');
 const std::string kTruncated = "================ LOG FILE TRUNCATED ================\n";
-
-// A fresh writer with its file in a temporary directory; every thread is
-// seen as thread 7F2A. The process-wide state is put back afterwards.
-class CallTrace : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ensureProcessMutexes();
-    char tmpl[] = "/tmp/trtestXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    file_ = dir_ / "calls.log";
-    savedCap_ = giTmLogFileMaxSize;
-    savedThreadId_ = glMainThreadId;
-    savedSwitch_ = QvMultiThread;
-    QvSetMultiThread(0);
-    glMainThreadId = 0x7F2A;
-    reset();
-  }
-  void TearDown() override {
-    reset();
-    giTmLogFileMaxSize = savedCap_;
-    glMainThreadId = savedThreadId_;
-    QvSetMultiThread(savedSwitch_);
-    fs::remove_all(dir_);
-  }
-  static void reset() {
-    tr_shutdown();
-    gTraceCB = TraceCB{};
-    giTrTraceTruncationMessage = 1;
-  }
-  // Starts the writer on the test's file with no cap.
-  void start(uint64_t formatFlags = 0, int32_t closeAfterLine = 0) {
-    ASSERT_EQ(tr_init("prog", file_.c_str(), 0, formatFlags, closeAfterLine), 1);
-    giTmLogFileMaxSize = 0;
-  }
-  std::string trace() {
-    tr_shutdown();  // closes the file; the next line opens it again
-    return readFile(file_);
-  }
-
-  fs::path dir_;
-  fs::path file_;
-  int32_t savedCap_ = 0;
-  uint64_t savedThreadId_ = 0;
-  int32_t savedSwitch_ = 1;
-};
 
 TEST_F(CallTrace, OpenBeforeInitIsRefusedWithAMessage) {
   testing::internal::CaptureStdout();

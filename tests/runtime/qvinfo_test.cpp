@@ -411,4 +411,19 @@ TEST(ConnectString, MaskingKeepsLengthsAndSeparators) {
   EXPECT_EQ(std::wstring(w), L"UID=***;DSN=d;Pwd =**");
 }
 
+// A keyword right after '=' (inside another keyword's value) qualifies too,
+// and every occurrence is masked, in both forms.
+TEST(ConnectString, MaskingReachesEveryOccurrenceAlsoAfterAnEquals) {
+  char cs[] = "DSN=a;X=PWD=s1;PWD=s2;pwd = s3";
+  HideAuthenticationDataForTracing(cs);
+  EXPECT_STREQ(cs, "DSN=a;X=PWD=**;PWD=**;pwd =***");
+  wchar_t w[] = L"DSN=a;X=PWD=s1;PWD=s2;pwd = s3;A=uid=me";
+  HideAuthenticationDataForTracingW(w);
+  EXPECT_EQ(std::wstring(w), L"DSN=a;X=PWD=**;PWD=**;pwd =***;A=uid=**");
+  // Reading a keyword's value still wants it at the start or after ';' or a blank.
+  char buf[8];
+  EXPECT_EQ(ReadKeywordFromUsrConnectString("PWD", "", buf, sizeof buf, "X=PWD=s1;PWD=s2"), 2);
+  EXPECT_STREQ(buf, "s2");
+}
+
 }  // namespace

@@ -1,0 +1,180 @@
+// The name tables of the ODBC call trace: every code each table names, with
+// its spelling, against the lists of the ODBC constants written out here,
+// and the fallback lines of the codes they do not name.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "src/odbc/qvnames.h"
+
+namespace {
+
+// "code=name;..." for every code of a kind's range that has a name.
+std::string named(QvNameKind kind, int64_t low, int64_t high) {
+  std::ostringstream s;
+  for (int64_t c = low; c <= high; ++c)
+    if (const char* n = QvCodeName(kind, c)) s << c << "=" << n << ";";
+  return s.str();
+}
+
+int countNamed(QvNameKind kind, int64_t low, int64_t high) {
+  int n = 0;
+  for (int64_t c = low; c <= high; ++c) n += QvCodeName(kind, c) != nullptr ? 1 : 0;
+  return n;
+}
+
+constexpr int64_t kS16Low = -32768, kS16High = 32767, kU16High = 65535;
+
+TEST(TraceNames, EveryTableNamesItsCodesSpelledAsTheirConstants) {
+  const struct {
+    QvNameKind kind;
+    int64_t low, high;
+    int count;
+    const char* names;
+  } tables[] = {
+      {QvNameKind::HandleType, kS16Low, kS16High, 4, "1=SQL_HANDLE_ENV;2=SQL_HANDLE_DBC;3=SQL_HANDLE_STMT;4=SQL_HANDLE_DESC;"},
+      {QvNameKind::ColAttr, 0, kU16High, 28,
+       "2=SQL_DESC_CONCISE_TYPE;6=SQL_DESC_DISPLAY_SIZE;8=SQL_DESC_UNSIGNED;9=SQL_DESC_FIXED_PREC_SCALE;"
+       "10=SQL_DESC_UPDATABLE;11=SQL_DESC_AUTO_UNIQUE_VALUE;12=SQL_DESC_CASE_SENSITIVE;13=SQL_DESC_SEARCHABLE;"
+       "14=SQL_DESC_TYPE_NAME;15=SQL_DESC_TABLE_NAME;16=SQL_DESC_SCHEMA_NAME;17=SQL_DESC_CATALOG_NAME;"
+       "18=SQL_DESC_LABEL;22=SQL_DESC_BASE_COLUMN_NAME;23=SQL_DESC_BASE_TABLE_NAME;27=SQL_DESC_LITERAL_PREFIX;"
+       "28=SQL_DESC_LITERAL_SUFFIX;29=SQL_DESC_LOCAL_TYPE_NAME;32=SQL_DESC_NUM_PREC_RADIX;1001=SQL_DESC_COUNT;"
+       "1002=SQL_DESC_TYPE;1003=SQL_DESC_LENGTH;1005=SQL_DESC_PRECISION;1006=SQL_DESC_SCALE;"
+       "1008=SQL_DESC_NULLABLE;1011=SQL_DESC_NAME;1012=SQL_DESC_UNNAMED;1013=SQL_DESC_OCTET_LENGTH;"},
+      {QvNameKind::ConnectAttr, -70000, 70000, 20,
+       "1=SQL_ATTR_MAX_ROWS;4=SQL_ATTR_ASYNC_ENABLE;101=SQL_ATTR_ACCESS_MODE;102=SQL_ATTR_AUTOCOMMIT;"
+       "103=SQL_ATTR_LOGIN_TIMEOUT;104=SQL_ATTR_TRACE;105=SQL_ATTR_TRACEFILE;106=SQL_ATTR_TRANSLATE_LIB;"
+       "107=SQL_ATTR_TRANSLATE_OPTION;108=SQL_ATTR_TXN_ISOLATION;109=SQL_ATTR_CURRENT_CATALOG;"
+       "110=SQL_ATTR_ODBC_CURSORS;111=SQL_ATTR_QUIET_MODE;112=SQL_ATTR_PACKET_SIZE;"
+       "113=SQL_ATTR_CONNECTION_TIMEOUT;114=SQL_ATTR_DISCONNECT_BEHAVIOR;115=SQL_ATTR_ANSI_APP;"
+       "1207=SQL_ATTR_ENLIST_IN_DTC;1208=SQL_ATTR_ENLIST_IN_XA;1209=SQL_ATTR_CONNECTION_DEAD;"},
+      {QvNameKind::StmtAttr, -70000, 70000, 33,
+       "-2=SQL_ATTR_CURSOR_SENSITIVITY;-1=SQL_ATTR_CURSOR_SCROLLABLE;0=SQL_ATTR_QUERY_TIMEOUT;1=SQL_ATTR_MAX_ROWS;"
+       "2=SQL_ATTR_NOSCAN;3=SQL_ATTR_MAX_LENGTH;4=SQL_ATTR_ASYNC_ENABLE;5=SQL_ATTR_ROW_BIND_TYPE;"
+       "6=SQL_ATTR_CURSOR_TYPE;7=SQL_ATTR_CONCURRENCY;8=SQL_ATTR_KEYSET_SIZE;10=SQL_ATTR_SIMULATE_CURSOR;"
+       "11=SQL_ATTR_RETRIEVE_DATA;12=SQL_ATTR_USE_BOOKMARKS;14=SQL_ATTR_ROW_NUMBER;15=SQL_ATTR_ENABLE_AUTO_IPD;"
+       "16=SQL_ATTR_FETCH_BOOKMARK_PTR;17=SQL_ATTR_PARAM_BIND_OFFSET_PTR;18=SQL_ATTR_PARAM_BIND_TYPE;"
+       "19=SQL_ATTR_PARAM_OPERATION_PTR;20=SQL_ATTR_PARAM_STATUS_PTR;21=SQL_ATTR_PARAMS_PROCESSED_PTR;"
+       "22=SQL_ATTR_PARAMSET_SIZE;23=SQL_ATTR_ROW_BIND_OFFSET_PTR;24=SQL_ATTR_ROW_OPERATION_PTR;"
+       "25=SQL_ATTR_ROW_STATUS_PTR;26=SQL_ATTR_ROWS_FETCHED_PTR;27=SQL_ATTR_ROW_ARRAY_SIZE;"
+       "10010=SQL_ATTR_APP_ROW_DESC;10011=SQL_ATTR_APP_PARAM_DESC;10012=SQL_ATTR_IMP_ROW_DESC;"
+       "10013=SQL_ATTR_IMP_PARAM_DESC;10014=SQL_ATTR_METADATA_ID;"},
+      {QvNameKind::ConnectOption, 0, kU16High, 14,
+       "0=SQL_QUERY_TIMEOUT;1=SQL_MAX_ROWS;101=SQL_ACCESS_MODE;102=SQL_AUTOCOMMIT;103=SQL_LOGIN_TIMEOUT;"
+       "104=SQL_OPT_TRACE;105=SQL_OPT_TRACEFILE;106=SQL_TRANSLATE_DLL;107=SQL_TRANSLATE_OPTION;"
+       "108=SQL_TXN_ISOLATION;109=SQL_CURRENT_QUALIFIER;110=SQL_ODBC_CURSORS;111=SQL_QUIET_MODE;"
+       "112=SQL_PACKET_SIZE;"},
+      {QvNameKind::StmtOption, 0, kU16High, 16,
+       "0=SQL_QUERY_TIMEOUT;1=SQL_MAX_ROWS;2=SQL_NOSCAN;3=SQL_MAX_LENGTH;4=SQL_ASYNC_ENABLE;5=SQL_BIND_TYPE;"
+       "6=SQL_CURSOR_TYPE;7=SQL_CONCURRENCY;8=SQL_KEYSET_SIZE;9=SQL_ROWSET_SIZE;10=SQL_SIMULATE_CURSOR;"
+       "11=SQL_RETRIEVE_DATA;12= SQL_USE_BOOKMARKS;13= SQL_GET_BOOKMARK;14=SQL_ROW_NUMBER;"
+       "1001=QV_SQL_UNIQUEROW;"},
+      {QvNameKind::CType, kS16Low, kS16High, 21,
+       "-28=SQL_C_UTINYINT;-26=SQL_C_STINYINT;-18=SQL_C_ULONG;-17=SQL_C_USHORT;-16=SQL_C_SLONG;-15=SQL_C_SSHORT;"
+       "-10=SQL_C_WLONGVARCHAR;-9=SQL_C_WVARCHAR;-8=SQL_C_WCHAR;-7=SQL_C_BIT;-6=SQL_C_TINYINT;-2=SQL_C_BINARY;"
+       "1=SQL_C_CHAR;4=SQL_C_LONG;5=SQL_C_SHORT;7=SQL_C_FLOAT;8=SQL_C_DOUBLE;9=SQL_C_DATE;10=SQL_C_TIME;"
+       "11=SQL_C_TIMESTAMP;99=SQL_C_DEFAULT;"},
+      {QvNameKind::SqlType, kS16Low, kS16High, 25,
+       "-9=SQL_WVARCHAR;-8=SQL_WCHAR;-7=SQL_BIT;-6=SQL_TINYINT;-5=SQL_BIGINT;-4=SQL_LONGVARBINARY;"
+       "-3=SQL_VARBINARY;-2=SQL_BINARY;-1=SQL_LONGVARCHAR;0=SQL_ALL_TYPES;1=SQL_CHAR;2=SQL_NUMERIC;3=SQL_DECIMAL;"
+       "4=SQL_INTEGER;5=SQL_SMALLINT;6=SQL_FLOAT;7=SQL_REAL;8=SQL_DOUBLE;9=SQL_DATE;10=SQL_TIME;11=SQL_TIMESTAMP;"
+       "12=SQL_VARCHAR;91=SQL_TYPE_DATE;92=SQL_TYPE_TIME;93=SQL_TYPE_TIMESTAMP;"},
+  };
+  for (const auto& t : tables) {
+    EXPECT_EQ(countNamed(t.kind, t.low, t.high), t.count) << t.names;
+    EXPECT_EQ(named(t.kind, t.low, t.high), t.names);
+  }
+}
+
+TEST(TraceNames, InformationTypesZeroTo115WithoutNinetyOneToNinetyThree) {
+  // The ODBC names in code order, 91 to 93 left out.
+  const char* const kNames =
+      "SQL_ACTIVE_CONNECTIONS,SQL_ACTIVE_STATEMENTS,SQL_DATA_SOURCE_NAME,SQL_DRIVER_HDBC,SQL_DRIVER_HENV,"
+      "SQL_DRIVER_HSTMT,SQL_DRIVER_NAME,SQL_DRIVER_VER,SQL_FETCH_DIRECTION,SQL_ODBC_API_CONFORMANCE,SQL_ODBC_VER,"
+      "SQL_ROW_UPDATES,ODBC_SAG_CLI_CONFORMANCE,SQL_SERVER_NAME,SQL_SEARCH_PATTERN_ESCAPE,SQL_ODBC_SQL_CONFORMANCE,"
+      "SQL_DATABASE_NAME,SQL_DBMS_NAME,SQL_DBMS_VER,SQL_ACCESSIBLE_TABLES,SQL_ACCESSIBLE_PROCEDURES,SQL_PROCEDURES,"
+      "SQL_CONCAT_NULL_BEHAVIOR,SQL_CURSOR_COMMIT_BEHAVIOR,SQL_CURSOR_ROLLBACK_BEHAVIOR,SQL_DATA_SOURCE_READ_ONLY,"
+      "SQL_DEFAULT_TXN_ISOLATION,SQL_EXPRESSIONS_IN_ORDERBY,SQL_IDENTIFIER_CASE,SQL_IDENTIFIER_QUOTE_CHAR,"
+      "SQL_MAX_COLUMN_NAME_LEN,SQL_MAX_CURSOR_NAME_LEN,SQL_MAX_OWNER_NAME_LEN,SQL_MAX_PROCEDURE_NAME_LEN,"
+      "SQL_MAX_QUALIFIER_NAME_LEN,SQL_MAX_TABLE_NAME_LEN,SQL_MULT_RESULT_SETS,SQL_MULTIPLE_ACTIVE_TXN,"
+      "SQL_OUTER_JOINS,SQL_OWNER_TERM,SQL_PROCEDURE_TERM,SQL_QUALIFIER_NAME_SEPARATOR,SQL_QUALIFIER_TERM,"
+      "SQL_SCROLL_CONCURRENCY,SQL_SCROLL_OPTIONS,SQL_TABLE_TERM,SQL_TXN_CAPABLE,SQL_USER_NAME,"
+      "SQL_CONVERT_FUNCTIONS,SQL_NUMERIC_FUNCTIONS,SQL_STRING_FUNCTIONS,SQL_SYSTEM_FUNCTIONS,"
+      "SQL_TIMEDATE_FUNCTIONS,SQL_CONVERT_BIGINT,SQL_CONVERT_BINARY,SQL_CONVERT_BIT,SQL_CONVERT_CHAR,"
+      "SQL_CONVERT_DATE,SQL_CONVERT_DECIMAL,SQL_CONVERT_DOUBLE,SQL_CONVERT_FLOAT,SQL_CONVERT_INTEGER,"
+      "SQL_CONVERT_LONGVARCHAR,SQL_CONVERT_NUMERIC,SQL_CONVERT_REAL,SQL_CONVERT_SMALLINT,SQL_CONVERT_TIME,"
+      "SQL_CONVERT_TIMESTAMP,SQL_CONVERT_TINYINT,SQL_CONVERT_VARBINARY,SQL_CONVERT_VARCHAR,"
+      "SQL_CONVERT_LONGVARBINARY,SQL_TXN_ISOLATION_OPTION,SQL_ODBC_SQL_OPT_IEF,SQL_CORRELATION_NAME,"
+      "SQL_NON_NULLABLE_COLUMNS,SQL_DRIVER_HLIB,SQL_DRIVER_ODBC_VER,SQL_LOCK_TYPES,SQL_POS_OPERATIONS,"
+      "SQL_POSITIONED_STATEMENTS,SQL_GETDATA_EXTENSIONS,SQL_BOOKMARK_PERSISTENCE,SQL_STATIC_SENSITIVITY,"
+      "SQL_FILE_USAGE,SQL_NULL_COLLATION,SQL_ALTER_TABLE,SQL_COLUMN_ALIAS,SQL_GROUP_BY,SQL_KEYWORDS,"
+      "SQL_ORDER_BY_COLUMNS_IN_SELECT,SQL_SPECIAL_CHARACTERS,SQL_SUBQUERIES,SQL_UNION,SQL_MAX_COLUMNS_IN_GROUP_BY,"
+      "SQL_MAX_COLUMNS_IN_INDEX,SQL_MAX_COLUMNS_IN_ORDER_BY,SQL_MAX_COLUMNS_IN_SELECT,SQL_MAX_COLUMNS_IN_TABLE,"
+      "SQL_MAX_INDEX_SIZE,SQL_MAX_ROW_SIZE_INCLUDES_LONG,SQL_MAX_ROW_SIZE,SQL_MAX_STATEMENT_LEN,"
+      "SQL_MAX_TABLES_IN_SELECT,SQL_MAX_USER_NAME_LEN,SQL_MAX_CHAR_LITERAL_LEN,SQL_TIMEDATE_ADD_INTERVALS,"
+      "SQL_TIMEDATE_DIFF_INTERVALS,SQL_NEED_LONG_DATA_LEN,SQL_MAX_BINARY_LITERAL_LEN,SQL_LIKE_ESCAPE_CLAUSE,"
+      "SQL_QUALIFIER_LOCATION,SQL_OJ_CAPABILITIES";
+  std::istringstream in(kNames);
+  std::string expected;
+  int code = 0;
+  for (std::string name; std::getline(in, name, ',');) {
+    if (code == 91) code = 94;
+    // The lines of 1, 26 and 28 keep their own form.
+    if (code == 1 || code == 26) name += " ";
+    if (code == 28) name = "QL_IDENTIFIER_CASE ";
+    expected += std::to_string(code++) + "=" + name + ";";
+  }
+  EXPECT_EQ(code, 116);
+  EXPECT_EQ(countNamed(QvNameKind::InfoType, 0, kU16High), 113);
+  EXPECT_EQ(named(QvNameKind::InfoType, 0, kU16High), expected);
+}
+
+TEST(TraceNames, LinesAndFallbacks) {
+  const struct {
+    QvNameKind kind;
+    int64_t code;
+    const char* line;  // NULL: no line
+  } cases[] = {
+      {QvNameKind::CType, 93, "   fCType=93 <Invalid Type>"},
+      {QvNameKind::CType, 91, "   fCType=91 <Invalid Type>"},
+      {QvNameKind::CType, 2, "   fCType=2 <Invalid Type>"},
+      {QvNameKind::CType, -25, "   fCType=-25 <Invalid Type>"},  // 64-bit integers
+      {QvNameKind::CType, 11, "   fCType=SQL_C_TIMESTAMP"},
+      {QvNameKind::SqlType, -10, "   fSqlType=-10 <Invalid Type>"},
+      {QvNameKind::SqlType, 93, "   fSqlType=SQL_TYPE_TIMESTAMP"},
+      {QvNameKind::InfoType, 92, "   fInfoType=92"},
+      {QvNameKind::InfoType, 116, "   fInfoType=116"},
+      {QvNameKind::InfoType, 28, "   fInfoType=QL_IDENTIFIER_CASE "},
+      {QvNameKind::InfoType, 1, "   fInfoType=SQL_ACTIVE_STATEMENTS "},
+      {QvNameKind::InfoType, 26, "   fInfoType=SQL_DEFAULT_TXN_ISOLATION "},
+      {QvNameKind::InfoType, 12, "   fInfoType=ODBC_SAG_CLI_CONFORMANCE"},
+      {QvNameKind::InfoType, 115, "   fInfoType=SQL_OJ_CAPABILITIES"},
+      {QvNameKind::StmtAttr, 9, "   Attribute=9"},
+      {QvNameKind::StmtAttr, 13, "   Attribute=13"},
+      {QvNameKind::StmtAttr, -2, "   Attribute=SQL_ATTR_CURSOR_SENSITIVITY"},
+      {QvNameKind::ConnectAttr, 1206, "   Attribute=1206"},
+      {QvNameKind::ConnectAttr, 109, "   Attribute=SQL_ATTR_CURRENT_CATALOG"},
+      {QvNameKind::ColAttr, 1, nullptr},
+      {QvNameKind::ColAttr, 1011, "   FieldIdentifier=SQL_DESC_NAME"},
+      {QvNameKind::StmtOption, 12, "   fOption= SQL_USE_BOOKMARKS"},
+      {QvNameKind::StmtOption, 13, "   fOption= SQL_GET_BOOKMARK"},
+      {QvNameKind::StmtOption, 1001, "   fOption=QV_SQL_UNIQUEROW"},
+      {QvNameKind::StmtOption, 15, "   fOption=15"},
+      {QvNameKind::ConnectOption, 999, "   fOption=999"},
+      {QvNameKind::ConnectOption, 109, "   fOption=SQL_CURRENT_QUALIFIER"},
+      {QvNameKind::HandleType, 5, "   HandleType=5 <Invalid Type>"},
+      {QvNameKind::HandleType, -1, "   HandleType=-1 <Invalid Type>"},
+      {QvNameKind::HandleType, 3, "   HandleType=SQL_HANDLE_STMT"},
+  };
+  for (const auto& c : cases) {
+    char line[128];
+    const bool written = QvNameLine(c.kind, c.code, line, sizeof line);
+    EXPECT_EQ(written, c.line != nullptr) << c.code;
+    if (c.line != nullptr) {
+      EXPECT_STREQ(line, c.line) << c.code;
+    }
+  }
+}
+
+}  // namespace
