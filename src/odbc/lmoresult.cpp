@@ -16,6 +16,7 @@
 #include "src/odbc/odbcwide.h"
 #include "src/rdaclient/rdacli_column.h"
 #include "src/rdaclient/rdacli_exec.h"
+#include "src/rdaclient/rdacli_fetch.h"
 #include "src/runtime/gutrace.h"
 #include "src/runtime/inifile.h"
 #include "src/runtime/qvinfo.h"
@@ -267,6 +268,17 @@ int16_t QVSQLBindCol(LmoStmt* stmt, uint16_t column, int16_t cType, void* value,
   }
   return static_cast<int16_t>(
       rda_cliBindCol(s->rdaStmt, static_cast<int16_t>(column), cType, value, bufferLength, indicator));
+}
+
+// The next row into the bound columns. Every fetch passes here: nothing
+// beyond the client's own work.
+int16_t QVSQLFetch(LmoStmt* stmt) {
+  LmoStmt* s = liveStatement(stmt, "SQLFetch");
+  if (s == nullptr) return -2;
+  lmoClearErrorList(&s->errors);
+  // What the application's boundary kept of the last row is stale now.
+  ++s->rowSerial;
+  return static_cast<int16_t>(rda_cliFetch(s->rdaStmt));
 }
 
 int16_t QVSQLExtendedFetch(LmoStmt* stmt, uint16_t orientation, int64_t, uint64_t* rowCount, uint16_t* rowStatus) {

@@ -297,6 +297,7 @@ void* describe(sqlite3* db, sqlite3_stmt* s, int col, const ColumnType& t, XmTre
       break;
     case ColType::VarChar:
       d = rda_createXOPENVarCharType(tree, nullable, name, nullptr, t.precision);
+      if (d != nullptr && t.isLong) d->number |= kAttrLong;
       break;
     case ColType::WVarChar:
       d = rda_createXOPENWVarCharType(tree, nullable, name, nullptr, t.precision);
@@ -564,6 +565,7 @@ ColumnType columnTypeOf(const char* declType, int storageClass) {
       ColumnType t{ColType::VarChar, kDefaultVarCharLength, 0};
       typeArgs(d, &t.precision, &t.scale);
       t.scale = 0;
+      t.isLong = has("LONG");
       return t;
     }
     if (has("BLOB") || has("BINARY")) {
@@ -602,9 +604,11 @@ constexpr TypeFacts kTypeFacts[] = {{4, "INTEGER", 10, 4}, {8, "DOUBLE", 15, 8},
                                     {-9, "NVARCHAR", 0, 0}, {-3, "VARBINARY", 0, 0}, {2, "NUMERIC", 0, 0},
                                     {9, "DATE", 10, 6},     {10, "TIME", 8, 6},      {11, "TIMESTAMP", 19, 16}};
 constexpr TypeFacts kLongBinary{-4, "BLOB", kLongLength, kLongLength};
+constexpr TypeFacts kLongText{-1, "LONG VARCHAR", 0, 0};
 
 const TypeFacts& factsOf(const ColumnType& t) {
-  return t.type == ColType::VarBinary && t.isLong ? kLongBinary : kTypeFacts[static_cast<size_t>(t.type)];
+  if (t.isLong) return t.type == ColType::VarBinary ? kLongBinary : kLongText;
+  return kTypeFacts[static_cast<size_t>(t.type)];
 }
 
 }  // namespace
