@@ -207,6 +207,42 @@ TEST_F(Statements, Utf16BoundColumnsAfterEachFetch) {
   });
 }
 
+// A long text read through SQLGetData SQL_C_WCHAR in UTF-16 pieces: each
+// piece ends at a character, and together they are the text.
+TEST_F(Statements, Utf16PiecesOfALongText) {
+  start();
+  inChild([&] {
+    setlocale(LC_CTYPE, "C.UTF-8");
+    QvSetWideUnitForTest(2);
+    Session s;
+    std::u16string whole;
+    while (whole.size() < 100000) whole += u"\u00e9\U0001F600ab";
+    SQLHSTMT stmt = s.newStatement();
+    std::u16string create = u"CREATE TABLE big(v TEXT)";
+    ASSERT_EQ(SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(create.data()), SQL_NTS), SQL_SUCCESS);
+    std::u16string insert = u"INSERT INTO big VALUES ('" + whole + u"')";
+    ASSERT_EQ(SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(insert.data()), SQL_NTS), SQL_SUCCESS)
+        << allErrors(nullptr, nullptr, stmt);
+    ASSERT_EQ(SQLExecDirect(stmt, sqlText("SELECT v FROM big"), SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    std::u16string got;
+    char16_t piece[5000];
+    SQLLEN ind = 0;
+    SQLRETURN rc;
+    int pieces = 0;
+    while ((rc = SQLGetData(stmt, 1, SQL_C_WCHAR, piece, sizeof piece, &ind)) != SQL_NO_DATA) {
+      ASSERT_TRUE(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) << rc;
+      ASSERT_LT(++pieces, 100);
+      got += piece;
+      if (rc == SQL_SUCCESS) {
+        EXPECT_EQ(ind, static_cast<SQLLEN>(std::char_traits<char16_t>::length(piece) * 2));
+      }
+    }
+    EXPECT_EQ(got.size(), whole.size());
+    EXPECT_TRUE(got == whole);
+  });
+}
+
 TEST_F(Statements, CursorNamesThroughTheExports) {
   start();
   inChild([&] {
@@ -249,6 +285,27 @@ TEST_F(Statements, CursorNamesThroughTheExports) {
     EXPECT_EQ(length, 128) << "the name stays";
     EXPECT_EQ(SQLFreeStmt(other, SQL_DROP), SQL_SUCCESS);
     EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+  });
+}
+
+extern "C" SQLRETURN SQLRequestType(SQLHDBC dbc, SQLCHAR* type, SQLCHAR* buffer, SQLSMALLINT bufferLength,
+                                    SQLSMALLINT* length);
+
+// The exported type-name query: the server's type table, asked on the
+// connection's context like any call of the application.
+TEST_F(Statements, RequestTypeAsksTheServersTypeTable) {
+  start();
+  inChild([&] {
+    Session s;
+    SQLCHAR name[32] = "";
+    SQLSMALLINT length = -1;
+    EXPECT_EQ(SQLRequestType(s.dbc, sqlText("4"), name, sizeof name, &length), SQL_SUCCESS)
+        << allErrors(nullptr, s.dbc, nullptr);
+    EXPECT_EQ(text(name), "INTEGER");
+    EXPECT_EQ(length, 7);
+    EXPECT_EQ(SQLRequestType(s.dbc, sqlText("12345"), name, sizeof name, &length), SQL_NO_DATA);
+    EXPECT_EQ(text(name), "");
+    EXPECT_EQ(SQLRequestType(nullptr, sqlText("4"), name, sizeof name, &length), SQL_INVALID_HANDLE);
   });
 }
 

@@ -316,7 +316,7 @@ void* describe(sqlite3* db, sqlite3_stmt* s, int col, const ColumnType& t, XmTre
       d = rda_createXOPENDateTimeType(tree, nullable, name, 2, nullptr);
       break;
     case ColType::Timestamp:
-      d = rda_createXOPENDateTimeType(tree, nullable, name, 3, nullptr);
+      d = rda_createXOPENDateTimeType(tree, nullable, name, 3, t.precision > 0 ? &t.precision : nullptr);
       break;
   }
   if (d == nullptr) return nullptr;
@@ -552,7 +552,14 @@ ColumnType columnTypeOf(const char* declType, int storageClass) {
       typeArgs(d, &t.precision, &t.scale);
       return t;
     }
-    if (has("TIMESTAMP") || has("DATETIME")) return {ColType::Timestamp, 0, 0};
+    if (has("TIMESTAMP") || has("DATETIME")) {
+      // TIMESTAMP(n): n digits of fraction (at most 9).
+      ColumnType t{ColType::Timestamp, 0, 0};
+      typeArgs(d, &t.precision, &t.scale);
+      t.precision = std::min(t.precision, 9);
+      t.scale = 0;
+      return t;
+    }
     if (has("DATE")) return {ColType::Date, 0, 0};
     if (has("TIME")) return {ColType::Time, 0, 0};
     if (has("NCHAR") || has("NVARCHAR") || has("NTEXT")) {
@@ -615,7 +622,10 @@ const TypeFacts& factsOf(const ColumnType& t) {
 
 int32_t odbcTypeOf(const ColumnType& t) { return factsOf(t).code; }
 const char* typeNameOf(const ColumnType& t) { return factsOf(t).name; }
-int32_t columnSizeOf(const ColumnType& t) { return factsOf(t).size != 0 ? factsOf(t).size : t.precision; }
+int32_t columnSizeOf(const ColumnType& t) {
+  if (t.type == ColType::Timestamp && t.precision > 0) return 20 + t.precision;
+  return factsOf(t).size != 0 ? factsOf(t).size : t.precision;
+}
 
 int32_t octetLengthOf(const ColumnType& t) {
   if (factsOf(t).octets != 0) return factsOf(t).octets;

@@ -55,7 +55,7 @@ std::string sqliteText(std::string_view text);
 enum class ColType { Integer, Double, VarChar, WVarChar, VarBinary, Numeric, Date, Time, Timestamp };
 struct ColumnType {
   ColType type;
-  int32_t precision;  // length of VarChar, WVarChar and VarBinary
+  int32_t precision;  // length of VarChar, WVarChar and VarBinary; fraction digits of a Timestamp
   int32_t scale;
   // A binary column without a declared length, sent in parts; a text column
   // declared LONG VARCHAR, described as long (its values go whole).

@@ -65,6 +65,7 @@ TEST(PeerTypes, DeclaredTypeChoosesTheDescription) {
       {"TIME", SQLITE_NULL, ColType::Time, 0, 0},
       {"TIMESTAMP", SQLITE_NULL, ColType::Timestamp, 0, 0},
       {"DATETIME", SQLITE_NULL, ColType::Timestamp, 0, 0},
+      {"TIMESTAMP(9)", SQLITE_NULL, ColType::Timestamp, 9, 0},
       // Without a telling declaration: the first value's storage class.
       {nullptr, SQLITE_INTEGER, ColType::Integer, 10, 0},
       {nullptr, SQLITE_FLOAT, ColType::Double, 15, 0},
