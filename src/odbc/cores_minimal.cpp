@@ -1,5 +1,4 @@
-// Minimal version: the cores of fetch, cursor names and cancel (until the
-// client's fetch road is there), and of the catalog, information and option
+// Minimal version: the cores of the catalog, information and option
 // roads. Each checks its handle and answers -1 with S1C00 ("Driver not
 // capable") on it; SQLGetInfo answers the driver's version locally, and the
 // driver's information query fails.
@@ -33,11 +32,6 @@ int16_t onDbc(LmoDbc* dbc) {
 }
 
 }  // namespace
-
-int16_t QVSQLCancel(LmoStmt* s) { return onStmt(s); }
-int16_t QVSQLFetch(LmoStmt* s) { return onStmt(s); }
-int16_t QVSQLGetCursorName(LmoStmt* s, char*, int16_t, int16_t*) { return onStmt(s); }
-int16_t QVSQLSetCursorName(LmoStmt* s, char*, int16_t) { return onStmt(s); }
 
 int16_t QVSQLColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
   return onStmt(s);

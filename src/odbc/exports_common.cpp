@@ -60,7 +60,10 @@ SQLSMALLINT qvOdbc2Type(SQLSMALLINT type) {
 
 NarrowIn::NarrowIn(const SQLCHAR* text, int64_t length) : length_(length) {
   if (text == nullptr) return;
-  text_ = QvMbsToWcs(reinterpret_cast<const char*>(text), length);
+  // A length the cores refuse: nothing of the text is read (it need not be
+  // terminated), the length goes on to be refused.
+  const bool refused = length < 0 && length != SQL_NTS;
+  text_ = refused ? QvAllocateWstr(1) : QvMbsToWcs(reinterpret_cast<const char*>(text), length);
   if (text_ == nullptr) {
     failed_ = true;
     return;

@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "src/odbc/cores.h"
+#include "src/odbc/exports.h"
 #include "src/odbc/lmo.h"
 #include "src/odbc/lmoinit.h"
 #include "src/odbc/lmoparam.h"
@@ -16,6 +17,7 @@
 #include "src/odbc/odbcwide.h"
 #include "src/rdaclient/rdacli_column.h"
 #include "src/rdaclient/rdacli_exec.h"
+#include "src/rdaclient/rdacli_fetch.h"
 #include "src/runtime/gutrace.h"
 #include "src/runtime/inifile.h"
 #include "src/runtime/qvinfo.h"
@@ -206,7 +208,41 @@ void mapTypeToName(LmoStmt* stmt, int16_t sqlType, wchar_t* buffer, int16_t buff
   if (length != nullptr) *length = static_cast<int16_t>(chars * static_cast<int64_t>(sizeof(wchar_t)));
 }
 
-int16_t lmoRequestType(LmoDbc* dbc, const char* type, char* buffer, int16_t bufferLength, int16_t* length) {
+namespace {
+
+// The steps of the type-name query on the connection's own context: the
+// cores themselves.
+struct CoreSteps {
+  static int16_t alloc(LmoDbc* d, void** s) {
+    LmoStmt* stmt = nullptr;
+    const int16_t r = QVSQLAllocStmt(d, &stmt);
+    *s = stmt;
+    return r;
+  }
+  static int16_t prepare(void* s, char* text) { return QVSQLPrepare(static_cast<LmoStmt*>(s), text, -3); }
+  static int16_t execute(void* s) { return QVSQLExecute(static_cast<LmoStmt*>(s)); }
+  static int16_t bind(void* s, char* buffer, int16_t length, int64_t* indicator) {
+    return QVSQLBindCol(static_cast<LmoStmt*>(s), 1, kCChar, buffer, length, indicator);
+  }
+  static int16_t fetch(void* s) { return QVSQLFetch(static_cast<LmoStmt*>(s)); }
+  static int16_t drop(void* s) { return QVSQLFreeStmt(static_cast<LmoStmt*>(s), 1); }
+};
+
+// The same from an application's thread: each step through the dispatch,
+// on the connection's context and under its lock.
+struct DispatchedSteps {
+  static int16_t alloc(LmoDbc* d, void** s) { return lmoSQLAllocStmt(d, s); }
+  static int16_t prepare(void* s, char* text) { return lmoSQLPrepare(s, reinterpret_cast<SQLCHAR*>(text), SQL_NTS); }
+  static int16_t execute(void* s) { return lmoSQLExecute(s); }
+  static int16_t bind(void* s, char* buffer, int16_t length, int64_t* indicator) {
+    return lmoSQLBindCol(s, 1, SQL_C_CHAR, buffer, length, indicator);
+  }
+  static int16_t fetch(void* s) { return lmoSQLFetch(s); }
+  static int16_t drop(void* s) { return lmoSQLFreeStmt(s, SQL_DROP); }
+};
+
+template <class Steps>
+int16_t requestType(LmoDbc* dbc, const char* type, char* buffer, int16_t bufferLength, int16_t* length) {
   if (ODBCTrace != 0) TR_TRACE(kSrc, htrODBC, 64, "    SQLRequestType: called");
   LmoDbc* d = lmoLiveDbc(dbc);
   if (d == nullptr) {
@@ -227,26 +263,40 @@ int16_t lmoRequestType(LmoDbc* dbc, const char* type, char* buffer, int16_t buff
   if (text == nullptr) return -1;
   std::snprintf(text, textSize, "SELECT TYPE_NAME FROM %s WHERE DATA_TYPE = %s", table, type != nullptr ? type : "");
 
-  LmoStmt* s = nullptr;
+  void* s = nullptr;
   int64_t indicator = 0;
-  int16_t r = QVSQLAllocStmt(d, &s);
+  int16_t r = Steps::alloc(d, &s);
   if (r == 0 || r == 1) {
-    if ((r = QVSQLPrepare(s, text, -3)) == 0 && (r = QVSQLExecute(s)) == 0 &&
-        (r = QVSQLBindCol(s, 1, kCChar, buffer, bufferLength, &indicator)) == 0) {
-      r = QVSQLFetch(s);
+    if ((r = Steps::prepare(s, text)) == 0 && (r = Steps::execute(s)) == 0 &&
+        (r = Steps::bind(s, buffer, bufferLength, &indicator)) == 0) {
+      r = Steps::fetch(s);
       if (r == 0 || r == 110) {
         if (indicator > 0 && indicator < bufferLength) buffer[indicator] = '\0';
-        r = QVSQLFreeStmt(s, 1);
+        r = Steps::drop(s);
         s = nullptr;
         if (r == 0 && length != nullptr) *length = static_cast<int16_t>(indicator);
       }
     }
-    if (s != nullptr) QVSQLFreeStmt(s, 1);
+    if (s != nullptr) Steps::drop(s);
   }
   std::free(text);
   if (r != 0) buffer[0] = '\0';
   if (ODBCTrace != 0) TR_TRACE(kSrc, htrODBC, 64, "    SQLRequestType: returns %s", MapRetCodeToStr(r));
   return r;
+}
+
+}  // namespace
+
+int16_t lmoRequestType(LmoDbc* dbc, const char* type, char* buffer, int16_t bufferLength, int16_t* length) {
+  return requestType<CoreSteps>(dbc, type, buffer, bufferLength, length);
+}
+
+QV_EXPORT SQLRETURN SQL_API SQLRequestType(SQLHDBC dbc, SQLCHAR* type, SQLCHAR* buffer, SQLSMALLINT bufferLength,
+                                           SQLSMALLINT* length) {
+  return qvExport([&] {
+    return requestType<DispatchedSteps>(static_cast<LmoDbc*>(dbc), reinterpret_cast<const char*>(type),
+                                        reinterpret_cast<char*>(buffer), bufferLength, length);
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -267,6 +317,17 @@ int16_t QVSQLBindCol(LmoStmt* stmt, uint16_t column, int16_t cType, void* value,
   }
   return static_cast<int16_t>(
       rda_cliBindCol(s->rdaStmt, static_cast<int16_t>(column), cType, value, bufferLength, indicator));
+}
+
+// The next row into the bound columns. Every fetch passes here: nothing
+// beyond the client's own work.
+int16_t QVSQLFetch(LmoStmt* stmt) {
+  LmoStmt* s = liveStatement(stmt, "SQLFetch");
+  if (s == nullptr) return -2;
+  lmoClearErrorList(&s->errors);
+  // What the application's boundary kept of the last row is stale now.
+  ++s->rowSerial;
+  return static_cast<int16_t>(rda_cliFetch(s->rdaStmt));
 }
 
 int16_t QVSQLExtendedFetch(LmoStmt* stmt, uint16_t orientation, int64_t, uint64_t* rowCount, uint16_t* rowStatus) {

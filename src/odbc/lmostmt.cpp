@@ -15,6 +15,7 @@
 #include "src/odbc/odbcwidebuf.h"
 #include "src/odbc/odbcwide.h"
 #include "src/rdaclient/rdacli_column.h"
+#include "src/rdaclient/rdacli_cursor.h"
 #include "src/rdaclient/rdacli_error.h"
 #include "src/rdaclient/rdacli_exec.h"
 #include "src/rdaclient/rdacli_handles.h"
@@ -435,4 +436,45 @@ int16_t QVSQLPutData(LmoStmt* stmt, void* data, int64_t length) {
     return -1;
   }
   return lmoPutDataValue(s, p, data, length);
+}
+
+// ---------------------------------------------------------------------------
+// Cursor names and cancel
+
+int16_t QVSQLSetCursorName(LmoStmt* stmt, char* name, int16_t length) {
+  LmoStmt* s = lmoLiveStmt(stmt);
+  if (s == nullptr) return -2;
+  lmoClearErrorList(&s->errors);
+  // A length is a count or -3: the client never copies by any other.
+  if (badTextLength(length)) {
+    lmoAddError(&s->errors, kLmoErrBadLength, 0, nullptr);
+    TR_TRACE(kSrc, htrODBC, 2, "SQLSetCursorName: Length invalid <%d>", static_cast<int>(length));
+    return -1;
+  }
+  return static_cast<int16_t>(rda_cliSetCursorName(s->rdaStmt, name, length));
+}
+
+int16_t QVSQLGetCursorName(LmoStmt* stmt, char* name, int16_t bufferLength, int16_t* nameLength) {
+  LmoStmt* s = lmoLiveStmt(stmt);
+  if (s == nullptr) return invalidStatement("SQLGetCursorName: Invalid statement handle");
+  lmoClearErrorList(&s->errors);
+  int16_t local = 0;
+  if (nameLength == nullptr) nameLength = &local;
+  const int32_t r = rda_cliGetCursorName(s->rdaStmt, name, bufferLength, nameLength);
+  if (r != 0) {
+    TR_TRACE(kSrc, htrODBC, 2, "SQLGetCursorName: rda_cliGetCursorName returns error");
+    return static_cast<int16_t>(r);
+  }
+  if (*nameLength == kNts)
+    *nameLength = name != nullptr && bufferLength > 0 ? static_cast<int16_t>(strnlen(name, bufferLength)) : 0;
+  return 0;
+}
+
+// Runs outside the connection's lock (the export calls it directly), so
+// that it can reach a statement whose connection another call holds: it
+// touches neither the diagnostics nor anything else of the record.
+int16_t QVSQLCancel(LmoStmt* stmt) {
+  LmoStmt* s = lmoLiveStmt(stmt);
+  if (s == nullptr) return invalidStatement("SQLCancel: Invalid stmt handle");
+  return static_cast<int16_t>(rda_cliCancel(s->rdaStmt));
 }

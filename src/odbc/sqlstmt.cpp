@@ -1,6 +1,7 @@
 // Exports of the statement area: prepare, execute, parameters, data at
 // execution and cursor names.
 #include <algorithm>
+#include <cstdlib>
 
 #include "common/qvunicode.h"
 #include "src/odbc/exports.h"
@@ -109,10 +110,21 @@ SQLRETURN lmoSQLSetCursorName(SQLHSTMT stmt, SQLCHAR* name, SQLSMALLINT length) 
 
 SQLRETURN lmoSQLSetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name, SQLSMALLINT length) {
   if (ODBCTrace != 0) QVPrntSQLSetCursorNameW(1, SQL_SUCCESS, stmt, name, length);
-  char narrow[kSetCursorNameBytes] = {0};
-  QvSQLCnvrtWideCharToMultiBytes(name, length, narrow, kSetCursorNameBytes, nullptr);
-  const SQLRETURN rc =
-      lmoSQLSetCursorName(stmt, narrow[0] != '\0' ? reinterpret_cast<SQLCHAR*>(narrow) : nullptr, SQL_NTS);
+  SQLRETURN rc = SQL_ERROR;
+  if (name != nullptr && length < 0 && length != SQL_NTS) {
+    // Refused by the core; nothing of the name is read.
+    rc = lmoSQLSetCursorName(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), length);
+  } else {
+    // A name too long for the buffer goes whole, for the client to refuse,
+    // rather than cut to another name.
+    char narrow[kSetCursorNameBytes] = {0};
+    int32_t spill = 0;
+    char* whole = QvSQLCnvrtWideCharToMultiBytes(name, length, narrow, kSetCursorNameBytes, &spill);
+    if (whole != nullptr || name == nullptr)
+      rc = lmoSQLSetCursorName(stmt, whole != nullptr && whole[0] != '\0' ? reinterpret_cast<SQLCHAR*>(whole) : nullptr,
+                               SQL_NTS);
+    if (spill != 0) std::free(whole);
+  }
   if (ODBCTrace != 0) QVPrntSQLSetCursorNameW(2, rc, stmt, name, length);
   return rc;
 }

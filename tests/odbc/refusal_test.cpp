@@ -98,6 +98,27 @@ TEST_F(Refusals, TextsAndLengths) {
   EXPECT_EQ(errors(), "S1009:Invalid argument value - SQLExecDirect: Statement is NULL\n");
 }
 
+// A length that is neither a count nor SQL_NTS is refused before anything
+// of the text is read: the texts here have no terminator.
+TEST_F(Refusals, NegativeLengthsReadNothing) {
+  SQLCHAR text[] = {'S', 'E', 'L'};
+  SQLWCHAR wide[] = {L'a', L'b'};
+  for (const SQLSMALLINT length : {-5, -1, -4, -32768}) {
+    EXPECT_EQ(SQLExecDirect(stmt_.handle(), text, length), SQL_ERROR) << length;
+    EXPECT_EQ(errors(), "S1090:Invalid string or buffer length\n");
+    EXPECT_EQ(SQLPrepare(stmt_.handle(), text, length), SQL_ERROR) << length;
+    EXPECT_EQ(errors(), "S1090:Invalid string or buffer length\n");
+    EXPECT_EQ(SQLSetCursorName(stmt_.handle(), text, length), SQL_ERROR) << length;
+    EXPECT_EQ(errors(), "S1090:Invalid string or buffer length\n");
+    EXPECT_EQ(SQLSetCursorNameW(stmt_.handle(), wide, length), SQL_ERROR) << length;
+    EXPECT_EQ(errors(), "S1090:Invalid string or buffer length\n");
+  }
+  EXPECT_EQ(QVSQLSetCursorName(nullptr, nullptr, SQL_NTS), SQL_INVALID_HANDLE);
+  EXPECT_EQ(QVSQLGetCursorName(nullptr, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
+  EXPECT_EQ(QVSQLFetch(nullptr), SQL_INVALID_HANDLE);
+  EXPECT_EQ(QVSQLCancel(nullptr), SQL_INVALID_HANDLE);
+}
+
 TEST_F(Refusals, ColumnsAndFetchTypes) {
   SQLCHAR name[32];
   EXPECT_EQ(SQLDescribeCol(stmt_.handle(), 0, name, sizeof name, nullptr, nullptr, nullptr, nullptr, nullptr),

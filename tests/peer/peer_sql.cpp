@@ -298,6 +298,7 @@ void* describe(sqlite3* db, sqlite3_stmt* s, int col, const ColumnType& t, XmTre
       break;
     case ColType::VarChar:
       d = rda_createXOPENVarCharType(tree, nullable, name, nullptr, t.precision);
+      if (d != nullptr && t.isLong) d->number |= kAttrLong;
       break;
     case ColType::WVarChar:
       d = rda_createXOPENWVarCharType(tree, nullable, name, nullptr, t.precision);
@@ -316,7 +317,7 @@ void* describe(sqlite3* db, sqlite3_stmt* s, int col, const ColumnType& t, XmTre
       d = rda_createXOPENDateTimeType(tree, nullable, name, 2, nullptr);
       break;
     case ColType::Timestamp:
-      d = rda_createXOPENDateTimeType(tree, nullable, name, 3, nullptr);
+      d = rda_createXOPENDateTimeType(tree, nullable, name, 3, t.precision > 0 ? &t.precision : nullptr);
       break;
   }
   if (d == nullptr) return nullptr;
@@ -552,7 +553,14 @@ ColumnType columnTypeOf(const char* declType, int storageClass) {
       typeArgs(d, &t.precision, &t.scale);
       return t;
     }
-    if (has("TIMESTAMP") || has("DATETIME")) return {ColType::Timestamp, 0, 0};
+    if (has("TIMESTAMP") || has("DATETIME")) {
+      // TIMESTAMP(n): n digits of fraction (at most 9).
+      ColumnType t{ColType::Timestamp, 0, 0};
+      typeArgs(d, &t.precision, &t.scale);
+      t.precision = std::min(t.precision, 9);
+      t.scale = 0;
+      return t;
+    }
     if (has("DATE")) return {ColType::Date, 0, 0};
     if (has("TIME")) return {ColType::Time, 0, 0};
     if (has("NCHAR") || has("NVARCHAR") || has("NTEXT")) {
@@ -565,6 +573,7 @@ ColumnType columnTypeOf(const char* declType, int storageClass) {
       ColumnType t{ColType::VarChar, kDefaultVarCharLength, 0};
       typeArgs(d, &t.precision, &t.scale);
       t.scale = 0;
+      t.isLong = has("LONG");
       return t;
     }
     if (has("BLOB") || has("BINARY")) {
@@ -603,16 +612,21 @@ constexpr TypeFacts kTypeFacts[] = {{4, "INTEGER", 10, 4}, {8, "DOUBLE", 15, 8},
                                     {-9, "NVARCHAR", 0, 0}, {-3, "VARBINARY", 0, 0}, {2, "NUMERIC", 0, 0},
                                     {9, "DATE", 10, 6},     {10, "TIME", 8, 6},      {11, "TIMESTAMP", 19, 16}};
 constexpr TypeFacts kLongBinary{-4, "BLOB", kLongLength, kLongLength};
+constexpr TypeFacts kLongText{-1, "LONG VARCHAR", 0, 0};
 
 const TypeFacts& factsOf(const ColumnType& t) {
-  return t.type == ColType::VarBinary && t.isLong ? kLongBinary : kTypeFacts[static_cast<size_t>(t.type)];
+  if (t.isLong) return t.type == ColType::VarBinary ? kLongBinary : kLongText;
+  return kTypeFacts[static_cast<size_t>(t.type)];
 }
 
 }  // namespace
 
 int32_t odbcTypeOf(const ColumnType& t) { return factsOf(t).code; }
 const char* typeNameOf(const ColumnType& t) { return factsOf(t).name; }
-int32_t columnSizeOf(const ColumnType& t) { return factsOf(t).size != 0 ? factsOf(t).size : t.precision; }
+int32_t columnSizeOf(const ColumnType& t) {
+  if (t.type == ColType::Timestamp && t.precision > 0) return 20 + t.precision;
+  return factsOf(t).size != 0 ? factsOf(t).size : t.precision;
+}
 
 int32_t octetLengthOf(const ColumnType& t) {
   if (factsOf(t).octets != 0) return factsOf(t).octets;

@@ -56,9 +56,11 @@ std::string sqliteText(std::string_view text);
 enum class ColType { Integer, Double, VarChar, WVarChar, VarBinary, Numeric, Date, Time, Timestamp };
 struct ColumnType {
   ColType type;
-  int32_t precision;  // length of VarChar, WVarChar and VarBinary
+  int32_t precision;  // length of VarChar, WVarChar and VarBinary; fraction digits of a Timestamp
   int32_t scale;
-  bool isLong = false;  // a binary column without a declared length, sent in parts
+  // A binary column without a declared length, sent in parts; a text column
+  // declared LONG VARCHAR, described as long (its values go whole).
+  bool isLong = false;
 };
 // The type a column is described with: from its declared type where there
 // is one that says (`declType`, any case, may be NULL), else from the

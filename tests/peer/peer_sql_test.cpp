@@ -54,6 +54,7 @@ TEST(PeerTypes, DeclaredTypeChoosesTheDescription) {
       {"NUMERIC", SQLITE_NULL, ColType::Numeric, 38, 0},
       {"VARCHAR(20)", SQLITE_INTEGER, ColType::VarChar, 20, 0},
       {"TEXT", SQLITE_NULL, ColType::VarChar, 255, 0},
+      {"long varchar", SQLITE_NULL, ColType::VarChar, 255, 0},
       {"VARBINARY(16)", SQLITE_NULL, ColType::VarBinary, 16, 0},
       {"BLOB", SQLITE_NULL, ColType::VarBinary, 0, 0},
       {"NVARCHAR(8)", SQLITE_NULL, ColType::WVarChar, 8, 0},
@@ -64,6 +65,7 @@ TEST(PeerTypes, DeclaredTypeChoosesTheDescription) {
       {"TIME", SQLITE_NULL, ColType::Time, 0, 0},
       {"TIMESTAMP", SQLITE_NULL, ColType::Timestamp, 0, 0},
       {"DATETIME", SQLITE_NULL, ColType::Timestamp, 0, 0},
+      {"TIMESTAMP(9)", SQLITE_NULL, ColType::Timestamp, 9, 0},
       // Without a telling declaration: the first value's storage class.
       {nullptr, SQLITE_INTEGER, ColType::Integer, 10, 0},
       {nullptr, SQLITE_FLOAT, ColType::Double, 15, 0},
@@ -72,7 +74,8 @@ TEST(PeerTypes, DeclaredTypeChoosesTheDescription) {
   };
   for (const auto& c : cases) {
     const peer::ColumnType t = peer::columnTypeOf(c.decl, c.storage);
-    EXPECT_EQ(t.isLong, c.type == ColType::VarBinary && c.precision == 0) << (c.decl ? c.decl : "(none)");
+    const bool longText = c.decl != nullptr && std::string(c.decl) == "long varchar";
+    EXPECT_EQ(t.isLong, (c.type == ColType::VarBinary && c.precision == 0) || longText) << (c.decl ? c.decl : "(none)");
     EXPECT_EQ(t.type, c.type) << (c.decl ? c.decl : "(none)");
     EXPECT_EQ(t.precision, c.precision) << (c.decl ? c.decl : "(none)");
     EXPECT_EQ(t.scale, c.scale) << (c.decl ? c.decl : "(none)");

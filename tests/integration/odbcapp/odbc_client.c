@@ -14,9 +14,14 @@
  *                                        columns by SQLDescribeColW, every
  *                                        row by SQLGetData SQL_C_WCHAR,
  *                                        and the further result sets
+ *   odbc_client callw DSN UID PWD N SQL... as execw; the last text is a call
+ *                                        with three parameters: N in, an
+ *                                        integer and a wide text out, shown
+ *                                        after its result sets
  *
  * A failed call is followed by its diagnostics ("diag STATE NATIVE TEXT").
  * The exit status is 0 when every connect succeeded, else 1. */
+#include <locale.h>
 #include <pthread.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -244,7 +249,16 @@ static void printResult(SQLHSTMT stmt) {
   if (rc != SQL_NO_DATA) wideDiagnostics(SQL_NULL_HENV, SQL_NULL_HDBC, stmt);
 }
 
-static int execW(SQLHDBC dbc, const char* dsn, const char* uid, const char* pwd, char** texts, int count) {
+/* The output values of a call: an integer and a wide text. */
+struct CallOut {
+  SQLINTEGER in;
+  SQLINTEGER number;
+  SQLWCHAR text[32];
+  SQLLEN inInd, numberInd, textInd;
+};
+
+static int execW(SQLHDBC dbc, const char* dsn, const char* uid, const char* pwd, char** texts, int count,
+                 struct CallOut* call) {
   SQLWCHAR d[256], u[256], p[256];
   toWide(dsn, d, 256);
   toWide(uid, u, 256);
@@ -256,6 +270,16 @@ static int execW(SQLHDBC dbc, const char* dsn, const char* uid, const char* pwd,
     SQLAllocStmt(dbc, &stmt);
     SQLWCHAR text[WIDE_MAX];
     toWide(texts[i], text, WIDE_MAX);
+    const int calls = call != NULL && i == count - 1;
+    if (calls) {
+      call->inInd = sizeof call->in;
+      call->numberInd = call->textInd = 0;
+      memset(call->text, 0, sizeof call->text);
+      SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, &call->in, 0, &call->inInd);
+      SQLBindParameter(stmt, 2, SQL_PARAM_OUTPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, &call->number, 0, &call->numberInd);
+      SQLBindParameter(stmt, 3, SQL_PARAM_OUTPUT, SQL_C_WCHAR, SQL_WVARCHAR, 30, 0, call->text, sizeof call->text,
+                       &call->textInd);
+    }
     SQLRETURN rc = SQLExecDirectW(stmt, text, SQL_NTS);
     printf("exec %d rc %d\n", i, (int)rc);
     if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
@@ -266,6 +290,12 @@ static int execW(SQLHDBC dbc, const char* dsn, const char* uid, const char* pwd,
         rc = SQLMoreResults(stmt);
         printf("more %d\n", (int)rc);
       } while (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO);
+      if (rc != SQL_NO_DATA) wideDiagnostics(SQL_NULL_HENV, SQL_NULL_HDBC, stmt);
+      if (calls) {
+        printf("out %d bytes %ld ", (int)call->number, (long)call->numberInd);
+        printWide(call->text);
+        printf(" bytes %ld\n", (long)call->textInd);
+      }
     }
     SQLFreeStmt(stmt, SQL_DROP);
   }
@@ -274,6 +304,9 @@ static int execW(SQLHDBC dbc, const char* dsn, const char* uid, const char* pwd,
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
+  /* Texts the driver converts between 8-bit and wide are in the locale
+   * the environment names, as in any application. */
+  setlocale(LC_ALL, "");
   setvbuf(stdout, NULL, _IOLBF, 0);
   SQLHENV env = SQL_NULL_HENV;
   if (SQLAllocEnv(&env) != SQL_SUCCESS) {
@@ -292,7 +325,11 @@ int main(int argc, char** argv) {
     if (strcmp(argv[1], "driverconnectw") == 0 && argc == 3) status = driverConnectW(dbc, argv[2]);
     else if (strcmp(argv[1], "connectw") == 0 && argc == 5) status = connectW(dbc, argv[2], argv[3], argv[4]);
     else if (strcmp(argv[1], "execw") == 0 && argc >= 6)
-      status = execW(dbc, argv[2], argv[3], argv[4], argv + 5, argc - 5);
+      status = execW(dbc, argv[2], argv[3], argv[4], argv + 5, argc - 5, NULL);
+    else if (strcmp(argv[1], "callw") == 0 && argc >= 7) {
+      struct CallOut call = {atoi(argv[5]), 0, {0}, 0, 0, 0};
+      status = execW(dbc, argv[2], argv[3], argv[4], argv + 6, argc - 6, &call);
+    }
     SQLFreeConnect(dbc);
   }
   SQLFreeEnv(env);
