@@ -1,7 +1,7 @@
 // Minimal version: the cores of fetch, cursor names and cancel (until the
-// client's fetch road is there), and of the catalog, information and option
-// roads. Each checks its handle and answers -1 with S1C00 ("Driver not
-// capable") on it; SQLGetInfo answers the driver's version locally, and the
+// client's fetch road is there), and of the information and option roads.
+// Each checks its handle and answers -1 with S1C00 ("Driver not capable")
+// on it; SQLGetInfo answers the driver's version locally, and the
 // driver's information query fails.
 #include <cstring>
 
@@ -39,9 +39,6 @@ int16_t QVSQLFetch(LmoStmt* s) { return onStmt(s); }
 int16_t QVSQLGetCursorName(LmoStmt* s, char*, int16_t, int16_t*) { return onStmt(s); }
 int16_t QVSQLSetCursorName(LmoStmt* s, char*, int16_t) { return onStmt(s); }
 
-int16_t QVSQLColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
-  return onStmt(s);
-}
 int16_t QVSQLGetConnectOption(LmoDbc* d, uint16_t, void*) { return onDbc(d); }
 
 int16_t QVSQLGetInfo(LmoDbc* dbc, uint16_t type, void* value, int16_t bufferLength, int16_t* length) {
@@ -74,31 +71,8 @@ int16_t QVSQLGetInfo(LmoDbc* dbc, uint16_t type, void* value, int16_t bufferLeng
 }
 
 int16_t QVSQLGetStmtOption(LmoStmt* s, uint16_t, void*) { return onStmt(s); }
-int16_t QVSQLGetTypeInfoW(LmoStmt* s, int16_t) { return onStmt(s); }
 int16_t QVSQLSetConnectOption(LmoDbc* d, uint16_t, uint64_t) { return onDbc(d); }
 int16_t QVSQLSetStmtOption(LmoStmt* s, uint16_t, uint64_t) { return onStmt(s); }
-int16_t QVSQLSpecialColumnsW(LmoStmt* s, uint16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, uint16_t,
-                             uint16_t) {
-  return onStmt(s);
-}
-int16_t QVSQLStatisticsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, uint16_t, uint16_t) {
-  return onStmt(s);
-}
-int16_t QVSQLTablesW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
-  return onStmt(s);
-}
-int16_t QVSQLForeignKeysW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t,
-                          wchar_t*, int16_t, wchar_t*, int16_t) {
-  return onStmt(s);
-}
-int16_t QVSQLPrimaryKeysW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onStmt(s); }
-int16_t QVSQLProcedureColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*,
-                               int16_t) {
-  return onStmt(s);
-}
-int16_t QVSQLProceduresW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onStmt(s); }
-
-void QvMapSqlState(LmoEnv*, wchar_t*) {}
 
 int16_t lmoRequestInfo(LmoDbc*, const char*, char* out, int32_t outSize) {
   if (out != nullptr && outSize > 0) out[0] = '\0';
