@@ -5,10 +5,15 @@
 // procedures and no keys. Each test's driver runs in a child process.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "src/odbc/lmocatalog.h"
+#include "src/odbc/lmoinit.h"
 #include "stmt_fixture.h"
 
 namespace {
@@ -179,6 +184,35 @@ TEST_F(Catalog, DriverTypeOneHasNoProceduresAndNoKeys) {
     EXPECT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_SUCCESS);
     EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
   });
+}
+
+// The owner of the catalog tables and the escape clause come from the
+// configuration, read at start-up.
+TEST_F(Catalog, OwnerAndEscapeClauseFromTheConfiguration) {
+  start();
+  {
+    const std::string ini = std::getenv("MIRODEL_INI");
+    std::ifstream in(ini);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t at = text.find("[CLIENT]\n");
+    ASSERT_NE(at, std::string::npos) << text;
+    text.insert(at + 9, "SchemaOwner=SYS\nUseSchemaLikeEscapeClause=1\n");
+    std::ofstream(ini) << text;
+  }
+  inChild([&] {
+    Session s;
+    EXPECT_STREQ(gsSchemaOwner, "SYS");
+    EXPECT_EQ(giUseSchemaLikeEscapeClause, 1);
+    SQLHSTMT stmt = s.newStatement();
+    EXPECT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, u("e%"), SQL_NTS, nullptr, 0), SQL_SUCCESS)
+        << allErrors(nullptr, nullptr, stmt);
+    EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+  });
+  bool found = false;
+  for (const PeerRecordLine& l : executes())
+    for (const std::string& a : l.all("arg"))
+      found = found || a.find("FROM SYS.QV_TABLES  WHERE TABLE_NAME LIKE N'e%'  ESCAPE '\\' ") != std::string::npos;
+  EXPECT_TRUE(found);
 }
 
 TEST_F(Catalog, RefusedHandlesAndLengths) {
