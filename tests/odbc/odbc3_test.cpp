@@ -4,7 +4,9 @@
 // last ones against rdapeer in a child with a start-up of its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,7 +14,9 @@
 #include "src/odbc/lmoerr.h"
 #include "src/odbc/lmoodbc3.h"
 #include "src/odbc/odbcwide.h"
+#include "driver_fixture.h"
 #include "stmt_fixture.h"
+#include "support/locale.h"
 
 namespace {
 
@@ -74,6 +78,110 @@ TEST(AttributeMaps, FirstMatchingPairWins) {
   EXPECT_EQ(qvColAttributeOfField(SQL_DESC_COUNT), SQL_COLUMN_COUNT);
   EXPECT_EQ(qvColAttributeOfField(SQL_DESC_NULLABLE), SQL_COLUMN_NULLABLE);
   EXPECT_EQ(qvColAttributeOfField(SQL_DESC_BASE_TABLE_NAME), kQvFieldUnsupported);
+}
+
+// Connection attributes over a stand-in of the option cores: what they are
+// asked and what they answer.
+struct FakeOptions {
+  uint16_t option = 0;
+  uint64_t value = 0;
+  std::string text;  // the text a text option was set to
+};
+FakeOptions gOptions;
+
+int16_t fakeGetOption(uint64_t* w) {
+  const auto option = *reinterpret_cast<uint16_t*>(w[1]);
+  auto* value = reinterpret_cast<char*>(w[2]);
+  if (option == SQL_CURRENT_QUALIFIER) std::strcpy(value, "catalogue_\xC3\xA9");
+  else *reinterpret_cast<uint32_t*>(value) = 1;
+  return 0;
+}
+
+int16_t fakeSetOption(uint64_t* w) {
+  gOptions.option = *reinterpret_cast<uint16_t*>(w[1]);
+  gOptions.value = *reinterpret_cast<uint64_t*>(w[2]);
+  if (gOptions.option == SQL_CURRENT_QUALIFIER) gOptions.text = reinterpret_cast<const char*>(gOptions.value);
+  return 0;
+}
+
+class ConnectAttributes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    attachDriverOnce();
+    gOptions = FakeOptions{};
+    table_[QV_FN_GETCONNECTOPTION] = fakeGetOption;
+    table_[QV_FN_SETCONNECTOPTION] = fakeSetOption;
+  }
+  void TearDown() override { QvSetWideUnitForTest(4); }
+  std::string firstState() {
+    SQLCHAR state[6] = "";
+    SQLINTEGER native = 0;
+    SQLCHAR message[256];
+    SQLSMALLINT length = 0;
+    SQLError(nullptr, conn_.handle(), nullptr, state, &native, message, sizeof message, &length);
+    return reinterpret_cast<char*>(state);
+  }
+  LocaleGuard locale_{"C.UTF-8"};  // the 8-bit texts are UTF-8
+  TestConnection conn_;
+  FuncTable table_;
+};
+
+// A text is cut where the caller's buffer ends, at a character, with its
+// whole length and 01004; the wide forms count bytes of their unit.
+TEST_F(ConnectAttributes, TextAttributesTellTheirWholeLength) {
+  char narrow[16];
+  std::memset(narrow, 'x', sizeof narrow);
+  SQLINTEGER length = 0;
+  EXPECT_EQ(SQLGetConnectAttr(conn_.handle(), SQL_ATTR_CURRENT_CATALOG, narrow, 12, &length), SQL_SUCCESS_WITH_INFO);
+  EXPECT_STREQ(narrow, "catalogue_") << "the two bytes of the last character do not fit";
+  EXPECT_EQ(narrow[12], 'x');
+  EXPECT_EQ(length, 12);
+  EXPECT_EQ(firstState(), "01004");
+  EXPECT_EQ(SQLGetConnectAttr(conn_.handle(), SQL_ATTR_CURRENT_CATALOG, narrow, 13, &length), SQL_SUCCESS);
+  EXPECT_STREQ(narrow, "catalogue_\xC3\xA9");
+  EXPECT_EQ(firstState(), "");
+  EXPECT_EQ(SQLGetConnectAttr(conn_.handle(), SQL_ATTR_CURRENT_CATALOG, nullptr, 0, &length), SQL_SUCCESS);
+  EXPECT_EQ(length, 12);
+
+  SQLWCHAR wide[16] = {0};
+  ASSERT_EQ(SQLGetConnectAttrW(conn_.handle(), SQL_ATTR_CURRENT_CATALOG, wide, sizeof wide, &length), SQL_SUCCESS);
+  EXPECT_EQ(std::wstring(wide), L"catalogue_\u00e9");
+  EXPECT_EQ(length, 11 * 4);
+  QvSetWideUnitForTest(2);
+  char16_t units[8];
+  std::fill(std::begin(units), std::end(units), u'#');
+  EXPECT_EQ(SQLGetConnectAttrW(conn_.handle(), SQL_ATTR_CURRENT_CATALOG, units, 10, &length), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(std::u16string(units), u"cata");
+  EXPECT_EQ(units[5], u'#');
+  EXPECT_EQ(length, 22);
+
+  SQLUINTEGER on = 0;
+  EXPECT_EQ(SQLGetConnectAttrW(conn_.handle(), SQL_ATTR_AUTOCOMMIT, &on, 0, &length), SQL_SUCCESS);
+  EXPECT_EQ(on, 1u);
+  EXPECT_EQ(length, 4);
+  EXPECT_EQ(SQLGetConnectAttr(conn_.handle(), SQL_ATTR_ENLIST_IN_DTC, &on, 0, &length), SQL_ERROR);
+}
+
+TEST_F(ConnectAttributes, SetGoesToTheOptionWithATerminatedText) {
+  char text[] = "abcdef";
+  EXPECT_EQ(SQLSetConnectAttr(conn_.handle(), SQL_ATTR_CURRENT_CATALOG, text, 3), SQL_SUCCESS);
+  EXPECT_EQ(gOptions.option, SQL_CURRENT_QUALIFIER);
+  EXPECT_EQ(gOptions.text, "abc");
+  SQLWCHAR wide[] = L"x\u00e9z";
+  EXPECT_EQ(SQLSetConnectAttrW(conn_.handle(), SQL_ATTR_CURRENT_CATALOG, wide, SQL_NTS), SQL_SUCCESS);
+  EXPECT_EQ(gOptions.text, "x\xC3\xA9z");
+  EXPECT_EQ(SQLSetConnectAttrW(conn_.handle(), SQL_ATTR_CURRENT_CATALOG, wide, 8), SQL_SUCCESS);
+  EXPECT_EQ(gOptions.text, "x\xC3\xA9");
+  QvSetWideUnitForTest(2);
+  char16_t units[] = u"uv\U0001F600w";
+  EXPECT_EQ(SQLSetConnectAttrW(conn_.handle(), SQL_ATTR_CURRENT_CATALOG, units, 8), SQL_SUCCESS);
+  EXPECT_EQ(gOptions.text, "uv\xF0\x9F\x98\x80");
+  EXPECT_EQ(SQLSetConnectAttrW(conn_.handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
+                               SQL_IS_UINTEGER),
+            SQL_SUCCESS);
+  EXPECT_EQ(gOptions.option, SQL_AUTOCOMMIT);
+  EXPECT_EQ(gOptions.value, 0u);
+  EXPECT_EQ(SQLSetConnectAttr(conn_.handle(), SQL_ATTR_ANSI_APP, nullptr, 0), SQL_ERROR);
 }
 
 // The next diagnostic through SQLGetDiagRec: "STATE:message" without the
