@@ -110,6 +110,45 @@ TEST_F(DriverManagerCatalog, IsqlHelpListsTablesAndColumns) {
   EXPECT_NE(r.out.find("| " + kLong), std::string::npos) << r.out;
 }
 
+// pyodbc with autocommit off commits and rolls back, and reads the catalog.
+// Its reading needs the driver's fetch and its autocommit switch the
+// connection options: while either road still answers "Driver not
+// capable", the test waits.
+TEST_F(DriverManagerCatalog, PyodbcCommitsRollsBackAndReadsTheCatalog) {
+  const ProgramRun r = box_->run(
+      {"/usr/bin/python3", "-c",
+       "import pyodbc, sys\n"
+       "try:\n"
+       "    c = pyodbc.connect('DSN=rdatest;UID=u;PWD=p', autocommit=False)\n"
+       "    cur = c.cursor()\n"
+       "    cur.execute(\"INSERT INTO dept VALUES (2, 'it')\")\n"
+       "    c.rollback()\n"
+       "    cur.execute(\"INSERT INTO dept VALUES (3, 'hr')\")\n"
+       "    c.commit()\n"
+       "    own = lambda n: not n.lower().startswith(('rdapeer', 'sqlite', 'qv_'))\n"
+       "    print('tables', sorted((r[2], r[3]) for r in cur.tables() if own(r[2])))\n"
+       "    print('columns', [r[3] for r in cur.columns(table='emp')])\n"
+       "    print('primarykeys', [(r[3], r[4]) for r in cur.primaryKeys('proj')])\n"
+       "    print('foreignkeys', [(r[2], r[3], r[6], r[7]) for r in cur.foreignKeys(table='dept')])\n"
+       "    print('statistics', sorted(set(r[5] for r in cur.statistics('dept') if r[5])))\n"
+       "    print('procedures', [r[2] for r in cur.procedures()])\n"
+       "    print('types', sorted(set(r[1] for r in cur.getTypeInfo(pyodbc.SQL_INTEGER))))\n"
+       "    c.close()\n"
+       "except pyodbc.Error as e:\n"
+       "    print('error', e.args[0], e.args[1])\n"});
+  clean(r, "pyodbc");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  if (r.out.find("error HYC00") != std::string::npos) GTEST_SKIP() << "waiting for the fetch and options: " << r.out;
+  EXPECT_EQ(r.out.find("error"), std::string::npos) << r.out;
+  EXPECT_EQ(query("SELECT id, name FROM dept ORDER BY id"), (std::vector<std::string>{"1|sales", "3|hr"}));
+  for (const std::string& line : std::vector<std::string>{
+           "tables [('dept', 'TABLE'), ('emp', 'TABLE'), ('proj', 'TABLE'), ('staff', 'VIEW')]\n",
+        "columns ['id', 'dept', '" + kLong + "']\n", "primarykeys [('code', 1), ('emp', 2)]\n",
+        "foreignkeys [('dept', 'id', 'emp', 'dept')]\n", "statistics ['dept_name']\n", "procedures ['headcount']\n",
+        "types [4]\n"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+}
+
 // A program of its own on unixODBC's library: the driver manager asked the
 // driver which functions it has.
 TEST_F(DriverManagerCatalog, GetFunctionsThroughUnixOdbcAndWideCatalogCalls) {
