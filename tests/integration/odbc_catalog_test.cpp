@@ -108,6 +108,10 @@ TEST_F(DriverManagerCatalog, IsqlHelpListsTablesAndColumns) {
       << r.out;
   // The column's label, longer than 31 characters, heads its column whole.
   EXPECT_NE(r.out.find("| " + kLong), std::string::npos) << r.out;
+  // The rows come with the driver's fetch.
+  if (r.out.find("Driver not capable") != std::string::npos) return;
+  for (const char* shown : {"| proj", "| staff", "| VIEW", "| INTEGER"})
+    EXPECT_NE(r.out.find(shown), std::string::npos) << shown << "\n" << r.out;
 }
 
 // pyodbc with autocommit off commits and rolls back, and reads the catalog.
