@@ -381,6 +381,10 @@ std::unique_ptr<Cursor> nextSet(Session& s, ProcCall& call, int64_t limit, Failu
 bool driverCommand(Session& s, std::string_view command, XmTree* tree, ExecAnswer* answer) {
   Scan sc(trimmed(command));
   int64_t type = 0;
+  // There is no transaction manager behind the peer.
+  if (sc.word("_QV_SET_INFO") && sc.lit(" ") && sc.word("XA"))
+    return addFailure(tree, answer, Failure{"HYC00", 0, "XA transactions are not supported"});
+  sc = Scan(trimmed(command));
   if (!sc.word("_QV_GET_INFO")) return true;  // any other command: success
   std::string column;
   if (sc.lit(" ") && sc.number(&type) && sc.lit(" ")) column = std::string(sc.token());
