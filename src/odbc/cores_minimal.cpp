@@ -1,6 +1,6 @@
-// Minimal version: the cores of the catalog, information and option
-// roads. Each checks its handle and answers -1 with S1C00 ("Driver not
-// capable") on it; SQLGetInfo answers the driver's version locally, and the
+// Minimal version: the cores of the information and option roads. Each
+// checks its handle and answers -1 with S1C00 ("Driver not capable") on it;
+// SQLGetInfo answers the driver's version locally, and the
 // driver's information query fails.
 #include <cstring>
 
@@ -33,9 +33,6 @@ int16_t onDbc(LmoDbc* dbc) {
 
 }  // namespace
 
-int16_t QVSQLColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
-  return onStmt(s);
-}
 int16_t QVSQLGetConnectOption(LmoDbc* d, uint16_t, void*) { return onDbc(d); }
 
 int16_t QVSQLGetInfo(LmoDbc* dbc, uint16_t type, void* value, int16_t bufferLength, int16_t* length) {
@@ -68,31 +65,8 @@ int16_t QVSQLGetInfo(LmoDbc* dbc, uint16_t type, void* value, int16_t bufferLeng
 }
 
 int16_t QVSQLGetStmtOption(LmoStmt* s, uint16_t, void*) { return onStmt(s); }
-int16_t QVSQLGetTypeInfoW(LmoStmt* s, int16_t) { return onStmt(s); }
 int16_t QVSQLSetConnectOption(LmoDbc* d, uint16_t, uint64_t) { return onDbc(d); }
 int16_t QVSQLSetStmtOption(LmoStmt* s, uint16_t, uint64_t) { return onStmt(s); }
-int16_t QVSQLSpecialColumnsW(LmoStmt* s, uint16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, uint16_t,
-                             uint16_t) {
-  return onStmt(s);
-}
-int16_t QVSQLStatisticsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, uint16_t, uint16_t) {
-  return onStmt(s);
-}
-int16_t QVSQLTablesW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
-  return onStmt(s);
-}
-int16_t QVSQLForeignKeysW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t,
-                          wchar_t*, int16_t, wchar_t*, int16_t) {
-  return onStmt(s);
-}
-int16_t QVSQLPrimaryKeysW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onStmt(s); }
-int16_t QVSQLProcedureColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*,
-                               int16_t) {
-  return onStmt(s);
-}
-int16_t QVSQLProceduresW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onStmt(s); }
-
-void QvMapSqlState(LmoEnv*, wchar_t*) {}
 
 int16_t lmoRequestInfo(LmoDbc*, const char*, char* out, int32_t outSize) {
   if (out != nullptr && outSize > 0) out[0] = '\0';

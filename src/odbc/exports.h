@@ -171,6 +171,10 @@ SQLRETURN lmoSQLColAttributes(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT a
                               SQLSMALLINT bufferLength, SQLSMALLINT* textLength, SQLLEN* number);
 SQLRETURN lmoSQLColAttributesW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT attribute, SQLPOINTER text,
                                SQLSMALLINT bufferLength, SQLSMALLINT* textLength, SQLLEN* number);
+// The same in the application's wide form (UTF-16 with byte lengths under
+// unixODBC).
+SQLRETURN qvAppColAttributesW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT attribute, SQLPOINTER text,
+                              SQLSMALLINT bufferLength, SQLSMALLINT* textLength, SQLLEN* number);
 SQLRETURN lmoSQLRowCount(SQLHSTMT stmt, SQLLEN* rows);
 SQLRETURN lmoSQLMoreResults(SQLHSTMT stmt);
 
@@ -243,3 +247,6 @@ SQLRETURN lmoSQLError(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLCHAR* sqlState
                       SQLCHAR* message, SQLSMALLINT messageSize, SQLSMALLINT* messageLength);
 SQLRETURN lmoSQLErrorW(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLWCHAR* sqlState, SQLINTEGER* native,
                        SQLWCHAR* message, SQLSMALLINT messageSize, SQLSMALLINT* messageLength);
+// The same in the application's wide form.
+SQLRETURN qvAppErrorW(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLWCHAR* sqlState, SQLINTEGER* native,
+                      SQLWCHAR* message, SQLSMALLINT messageSize, SQLSMALLINT* messageLength);

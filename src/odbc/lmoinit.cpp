@@ -11,6 +11,7 @@
 #include "common/qvmutexes.h"
 #include "src/odbc/alltls.h"
 #include "src/odbc/connstr.h"
+#include "src/odbc/lmocatalog.h"
 #include "src/odbc/lmoenv.h"
 #include "src/odbc/lmoerr.h"
 #include "src/odbc/odbcwide.h"
@@ -99,6 +100,7 @@ int32_t attach(void* instance) {
   GetPrivateProfileString("JDBC", "URLSubProtocol", "Varenta", gszSubProtocol, kQvSubProtocolSize, gpcIniFile);
   copyBounded(gszSubProtocol, kQvSubProtocolSize, lmo_blank_stripA(gszSubProtocol));
   qv_getInfo(QV_INFO_JDBC_MESSAGEPREFIX, 0, gsJDBCErrorMessagePrefix, kQvMessagePrefixSize, 1);
+  lmoReadCatalogSettings();
   lmo_initErrorStateTable();
   QvReadMultiThreadOption(1);
   QvReadPageOptions(1);

@@ -13,10 +13,11 @@ constexpr int32_t kNameChars = 129;
 // NULL or empty. Its length is always -3.
 class Name {
  public:
-  Name(SQLCHAR* text, SQLSMALLINT length) {
-    if (text == nullptr || length == 0) return;
-    QvSQLCnvrtMultiBytesToWideChar(buf_, kNameChars, reinterpret_cast<const char*>(text), length);
-    if (buf_[0] != L'\0') ptr_ = buf_;
+  // `keepEmpty`: an empty name stays an empty text.
+  Name(SQLCHAR* text, SQLSMALLINT length, bool keepEmpty = false) {
+    if (text == nullptr) return;
+    if (length != 0) QvSQLCnvrtMultiBytesToWideChar(buf_, kNameChars, reinterpret_cast<const char*>(text), length);
+    if (buf_[0] != L'\0' || keepEmpty) ptr_ = buf_;
   }
   SQLWCHAR* get() { return ptr_; }
 
@@ -38,6 +39,25 @@ class WName {
 };
 
 constexpr SQLSMALLINT kNts = SQL_NTS;
+
+bool emptyName(const SQLCHAR* text, SQLSMALLINT length) {
+  return text != nullptr && (length == 0 || (length == SQL_NTS && text[0] == '\0'));
+}
+bool allName(const SQLCHAR* text, SQLSMALLINT length) {
+  if (text == nullptr || text[0] != '%') return false;
+  return length == 1 || (length == SQL_NTS && text[1] == '\0');
+}
+
+// SQLTables asks for the list of catalogs, of schemas or of table types
+// with "%" beside empty names: those names stay empty on the way to the wide
+// body, which tells the three lists by them.
+bool tablesEnumeration(SQLCHAR* catalog, SQLSMALLINT catalogLength, SQLCHAR* schema, SQLSMALLINT schemaLength,
+                       SQLCHAR* table, SQLSMALLINT tableLength, SQLCHAR* tableType, SQLSMALLINT tableTypeLength) {
+  const bool c = emptyName(catalog, catalogLength), s = emptyName(schema, schemaLength);
+  const bool t = emptyName(table, tableLength);
+  return (allName(catalog, catalogLength) && s && t) || (allName(schema, schemaLength) && c && t) ||
+         (allName(tableType, tableTypeLength) && c && s && t);
+}
 
 }  // namespace
 
@@ -75,7 +95,10 @@ SQLRETURN lmoSQLTables(SQLHSTMT stmt, SQLCHAR* catalog, SQLSMALLINT catalogLengt
   if (ODBCTrace != 0)
     QVPrntSQLTables(1, SQL_SUCCESS, stmt, catalog, catalogLength, schema, schemaLength, table, tableLength,
                     tableType, tableTypeLength);
-  Name c(catalog, catalogLength), s(schema, schemaLength), t(table, tableLength), ty(tableType, tableTypeLength);
+  const bool keep =
+      tablesEnumeration(catalog, catalogLength, schema, schemaLength, table, tableLength, tableType, tableTypeLength);
+  Name c(catalog, catalogLength, keep), s(schema, schemaLength, keep), t(table, tableLength, keep),
+      ty(tableType, tableTypeLength, keep);
   const SQLRETURN rc = lmoSQLTablesW(stmt, c.get(), kNts, s.get(), kNts, t.get(), kNts, ty.get(), kNts);
   if (ODBCTrace != 0)
     QVPrntSQLTables(2, rc, stmt, catalog, catalogLength, schema, schemaLength, table, tableLength, tableType,

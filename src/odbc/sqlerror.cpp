@@ -80,23 +80,25 @@ QV_EXPORT SQLRETURN SQL_API SQLError(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQ
 
 // unixODBC reads diagnostics through SQLErrorW (for narrow applications too)
 // until a call fails.
+SQLRETURN qvAppErrorW(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLWCHAR* sqlState, SQLINTEGER* native,
+                      SQLWCHAR* message, SQLSMALLINT messageSize, SQLSMALLINT* messageLength) {
+  if (!QvWideIsUtf16()) return lmoSQLErrorW(env, dbc, stmt, sqlState, native, message, messageSize, messageLength);
+  SQLWCHAR state[6] = {0};
+  SQLWCHAR* whole = QvAllocateWstr(kWholeMessageChars);
+  if (whole == nullptr) return SQLRETURN{SQL_ERROR};
+  SQLSMALLINT wholeLength = 0;
+  SQLRETURN rc = lmoSQLErrorW(env, dbc, stmt, state, native, whole, kWholeMessageChars, &wholeLength);
+  if (qvOk(rc) || rc == SQL_NO_DATA) {
+    if (sqlState != nullptr) QvPutAppWide(state, 5, sqlState, 6);
+    const WideOut w = QvPutAppWide(whole, -3, message, messageSize);
+    if (messageLength != nullptr) *messageLength = qvClamp16(w.units);
+    if (w.truncated && message != nullptr && rc == SQL_SUCCESS) rc = SQL_SUCCESS_WITH_INFO;
+  }
+  QvReleaseWstr(whole);
+  return rc;
+}
+
 QV_EXPORT SQLRETURN SQL_API SQLErrorW(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLWCHAR* sqlState, SQLINTEGER* native,
                                       SQLWCHAR* message, SQLSMALLINT messageSize, SQLSMALLINT* messageLength) {
-  return qvExport([&] {
-    if (!QvWideIsUtf16())
-      return lmoSQLErrorW(env, dbc, stmt, sqlState, native, message, messageSize, messageLength);
-    SQLWCHAR state[6] = {0};
-    SQLWCHAR* whole = QvAllocateWstr(kWholeMessageChars);
-    if (whole == nullptr) return SQLRETURN{SQL_ERROR};
-    SQLSMALLINT wholeLength = 0;
-    SQLRETURN rc = lmoSQLErrorW(env, dbc, stmt, state, native, whole, kWholeMessageChars, &wholeLength);
-    if (qvOk(rc) || rc == SQL_NO_DATA) {
-      if (sqlState != nullptr) QvPutAppWide(state, 5, sqlState, 6);
-      const WideOut w = QvPutAppWide(whole, -3, message, messageSize);
-      if (messageLength != nullptr) *messageLength = qvClamp16(w.units);
-      if (w.truncated && message != nullptr && rc == SQL_SUCCESS) rc = SQL_SUCCESS_WITH_INFO;
-    }
-    QvReleaseWstr(whole);
-    return rc;
-  });
+  return qvExport([&] { return qvAppErrorW(env, dbc, stmt, sqlState, native, message, messageSize, messageLength); });
 }

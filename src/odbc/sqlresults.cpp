@@ -163,28 +163,31 @@ QV_EXPORT SQLRETURN SQL_API SQLColAttributes(SQLHSTMT stmt, SQLUSMALLINT column,
                                              SQLLEN* number) {
   return qvExport([&] { return lmoSQLColAttributes(stmt, column, attribute, text, bufferLength, textLength, number); });
 }
+SQLRETURN qvAppColAttributesW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT attribute, SQLPOINTER text,
+                              SQLSMALLINT bufferLength, SQLSMALLINT* textLength, SQLLEN* number) {
+  if (!QvWideIsUtf16() || text == nullptr || !textAttribute(attribute))
+    return lmoSQLColAttributesW(stmt, column, attribute, text, bufferLength, textLength, number);
+  const int64_t units = bufferLength > 0 ? bufferLength / 2 : 0;
+  const int64_t chars = std::min<int64_t>(std::max<int64_t>(units, kWholeTextChars) + 1, 32767 / sizeof(SQLWCHAR));
+  SQLWCHAR* whole = QvAllocateWstr(chars);
+  if (whole == nullptr) return SQLRETURN{SQL_ERROR};
+  SQLSMALLINT wholeBytes = 0;
+  SQLRETURN rc = lmoSQLColAttributesW(stmt, column, attribute, whole, qvClamp16(chars * sizeof(SQLWCHAR)),
+                                      &wholeBytes, number);
+  if (qvOk(rc)) {
+    const WideOut w = QvPutAppWide(whole, -3, text, units);
+    if (textLength != nullptr) *textLength = qvClamp16(w.units * 2);
+    rc = qvCutResult(rc, w.truncated, nullptr, stmt);
+  }
+  QvReleaseWstr(whole);
+  return rc;
+}
+
 // Byte counts: UTF-16 units are two bytes each.
 QV_EXPORT SQLRETURN SQL_API SQLColAttributesW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT attribute,
                                               SQLPOINTER text, SQLSMALLINT bufferLength, SQLSMALLINT* textLength,
                                               SQLLEN* number) {
-  return qvExport([&] {
-    if (!QvWideIsUtf16() || text == nullptr || !textAttribute(attribute))
-      return lmoSQLColAttributesW(stmt, column, attribute, text, bufferLength, textLength, number);
-    const int64_t units = bufferLength > 0 ? bufferLength / 2 : 0;
-    const int64_t chars = std::min<int64_t>(std::max<int64_t>(units, kWholeTextChars) + 1, 32767 / sizeof(SQLWCHAR));
-    SQLWCHAR* whole = QvAllocateWstr(chars);
-    if (whole == nullptr) return SQLRETURN{SQL_ERROR};
-    SQLSMALLINT wholeBytes = 0;
-    SQLRETURN rc = lmoSQLColAttributesW(stmt, column, attribute, whole, qvClamp16(chars * sizeof(SQLWCHAR)),
-                                        &wholeBytes, number);
-    if (qvOk(rc)) {
-      const WideOut w = QvPutAppWide(whole, -3, text, units);
-      if (textLength != nullptr) *textLength = qvClamp16(w.units * 2);
-      rc = qvCutResult(rc, w.truncated, nullptr, stmt);
-    }
-    QvReleaseWstr(whole);
-    return rc;
-  });
+  return qvExport([&] { return qvAppColAttributesW(stmt, column, attribute, text, bufferLength, textLength, number); });
 }
 QV_EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT stmt, SQLLEN* rows) {
   return qvExport([&] { return lmoSQLRowCount(stmt, rows); });

@@ -16,8 +16,9 @@
 
 namespace {
 
-// What the library exports: the ODBC 2 functions in their narrow and wide
-// forms with the driver's own two, and the data and hooks of the stack.
+// What the library exports: the ODBC 2 and 3.51 functions in their narrow
+// and wide forms with the driver's own two, and the data and hooks of the
+// stack.
 const std::set<std::string> kOdbcExports = {
     "SQLAllocConnect",     "SQLAllocEnv",          "SQLAllocStmt",        "SQLBindCol",
     "SQLBindParameter",    "SQLBrowseConnect",     "SQLBrowseConnectW",   "SQLCancel",
@@ -38,6 +39,12 @@ const std::set<std::string> kOdbcExports = {
     "SQLSetCursorName",    "SQLSetCursorNameW",    "SQLSetStmtOption",    "SQLSpecialColumns",
     "SQLSpecialColumnsW",  "SQLStartTransaction",  "SQLStatistics",       "SQLStatisticsW",
     "SQLTables",           "SQLTablesW",           "SQLTransact",
+    // The ODBC 3.51 functions.
+    "SQLAllocHandle",      "SQLCloseCursor",       "SQLColAttribute",     "SQLColAttributeW",
+    "SQLEndTran",          "SQLFetchScroll",       "SQLFreeHandle",       "SQLGetConnectAttr",
+    "SQLGetConnectAttrW",  "SQLGetDiagRec",        "SQLGetDiagRecW",      "SQLGetEnvAttr",
+    "SQLGetStmtAttr",      "SQLGetStmtAttrW",      "SQLSetConnectAttr",   "SQLSetConnectAttrW",
+    "SQLSetEnvAttr",       "SQLSetStmtAttr",       "SQLSetStmtAttrW",
 };
 const std::set<std::string> kStackExports = {
     "QvAtTerminateFuncPtr", "QvIsMultiProcessed", "QvSetListenSocket", "QvSwitchRDA_aeiCB", "giQuietMode",
@@ -47,6 +54,12 @@ const std::set<std::string> kStackExports = {
     "gqv_wstricmp",         "gqv_wstrlwr",        "gqv_wstrncmp",      "gqv_wstrnicmp",     "gqv_wstrupr",
     "gqv_wtolower",         "gqv_wtoupper",       "tp0tcp_getSocket",  "gQv_sql_cancel",
 };
+
+// What the loader prints when it finds every ODBC export.
+std::string everyExportFound() {
+  const std::string n = std::to_string(kOdbcExports.size());
+  return "found " + n + " of " + n + "\n";
+}
 
 std::set<std::string> definedDynamicSymbols(const std::string& library) {
   std::set<std::string> names;
@@ -81,11 +94,6 @@ std::vector<std::string> loaderArgs(const char* loader) {
 }
 
 // What a loader says when it found every name of the list.
-std::string foundAll() {
-  const std::string n = std::to_string(kOdbcExports.size());
-  return "found " + n + " of " + n + "\n";
-}
-
 // The loaders are instrumented themselves in the sanitizer build.
 TEST(DriverLibrary, UnderUnixOdbcsLibraryAnswersInUtf16FromItsOwnCore) {
   OdbcAppSandbox box(RDADRIVER_PATH, "rdatest", "");
@@ -93,7 +101,7 @@ TEST(DriverLibrary, UnderUnixOdbcsLibraryAnswersInUtf16FromItsOwnCore) {
   const ProgramRun r = box.run(loaderArgs(ODBC_LOADER_UNIXODBC), "", std::chrono::seconds(30), false);
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   const std::string version = QvGetProductVersion();
-  EXPECT_NE(r.out.find(foundAll()), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(everyExportFound()), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("SQLAllocEnv 0\n"), std::string::npos) << "the environment and its stack start";
   EXPECT_NE(r.out.find("SQLGetInfoW 0 length " + std::to_string(version.size() * 2) + "\n"), std::string::npos)
       << r.out;
@@ -107,7 +115,7 @@ TEST(DriverLibrary, UnderIodbcsLibraryAnswersInFourByteCharacters) {
   const ProgramRun r = box.run(loaderArgs(ODBC_LOADER_IODBC), "", std::chrono::seconds(30), false);
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   const std::string version = QvGetProductVersion();
-  EXPECT_NE(r.out.find(foundAll()), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(everyExportFound()), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("SQLGetInfoW 0 length " + std::to_string(version.size() * 4) + "\n"), std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("text " + version + "\nterminated yes\nguard kept\n"), std::string::npos) << r.out;

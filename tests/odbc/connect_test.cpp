@@ -136,7 +136,7 @@ TEST_F(Connect, SqlConnectConnectsDisconnectsAndFreesTheConnection) {
     EXPECT_EQ(SQLConnectW(d.dbc, dsn.data(), -5, nullptr, 0, nullptr, 0), SQL_ERROR);
     Diag e = d.error();
     EXPECT_EQ(e.rc, SQL_SUCCESS);
-    EXPECT_EQ(e.state, L"S1090");
+    EXPECT_EQ(e.state, L"HY090") << "an ODBC 3 environment";
     EXPECT_EQ(e.message, kPrefix + L"Invalid string or buffer length - SQLConnectW: Bad length of DSN");
     e = d.error();
     EXPECT_EQ(e.rc, SQL_NO_DATA);
@@ -336,15 +336,15 @@ TEST_F(Connect, DriverConnectRefusals) {
       std::wstring message;
     };
     const Case cases[] = {
-        {L"DSN=rdatest;UID=u;PWD=p", 4, true, L"S1110", L"Invalid driver completion"},
-        {L"UID=u;PWD=p;X=1", 0, true, L"S1000", L"General error - Database keyword not present in the connect string"},
-        {L"Driver=x;UID=u", 0, false, L"S1000", L"General error - Database keyword not present in the connect string"},
+        {L"DSN=rdatest;UID=u;PWD=p", 4, true, L"HY110", L"Invalid driver completion"},
+        {L"UID=u;PWD=p;X=1", 0, true, L"HY000", L"General error - Database keyword not present in the connect string"},
+        {L"Driver=x;UID=u", 0, false, L"HY000", L"General error - Database keyword not present in the connect string"},
         // Custom properties go back to the application: checked first.
-        {L"DSN=rdatest;UID=u;PWD=p;;", 0, true, L"S1090",
+        {L"DSN=rdatest;UID=u;PWD=p;;", 0, true, L"HY090",
          L"Invalid string or buffer length - Connection string attribute not in the keyword=value format"},
-        {L"DSN=rdatest;UID=u;PWD=p;A=" + std::wstring(1023, L'a'), 0, true, L"S1090",
+        {L"DSN=rdatest;UID=u;PWD=p;A=" + std::wstring(1023, L'a'), 0, true, L"HY090",
          L"Invalid string or buffer length - Connection string attribute exceeds maximum limit"},
-        {L"Database=" + std::wstring(129, L'd'), 0, true, L"S1090",
+        {L"Database=" + std::wstring(129, L'd'), 0, true, L"HY090",
          L"Invalid string or buffer length - SQLDriverConnectW: Bad length of Database"},
     };
     for (const Case& c : cases) {

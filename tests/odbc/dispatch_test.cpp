@@ -164,7 +164,8 @@ TEST_F(Dispatch, HandlesThatAreNoLiveRecordsAreRefused) {
 // The minimal cores answer S1C00 on their handle, which SQLError reads
 // behind the message prefix.
 TEST_F(Dispatch, NotYetBuiltCoresSayDriverNotCapable) {
-  EXPECT_EQ(SQLGetTypeInfo(stmt_.handle(), SQL_ALL_TYPES), SQL_ERROR);
+  SQLULEN value = 0;
+  EXPECT_EQ(SQLGetStmtOption(stmt_.handle(), SQL_QUERY_TIMEOUT, &value), SQL_ERROR);
   SQLCHAR state[6] = {0};
   SQLINTEGER native = -1;
   SQLCHAR message[64] = {0};

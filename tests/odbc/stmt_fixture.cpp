@@ -51,6 +51,8 @@ std::string allErrors(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt) {
 Session::Session() {
   giQuietMode = 1;
   EXPECT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
+  // An ODBC 2 application: the SQLSTATEs stay in their ODBC 2 form.
+  EXPECT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0), SQL_SUCCESS);
   EXPECT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS);
   const SQLRETURN rc = SQLConnect(dbc, sqlText("rdatest"), SQL_NTS, sqlText("u"), SQL_NTS, sqlText("p"), SQL_NTS);
   EXPECT_EQ(rc, SQL_SUCCESS) << allErrors(nullptr, dbc, nullptr);

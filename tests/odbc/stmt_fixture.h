@@ -35,8 +35,8 @@ Diag nextError(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt);
 // Every pending diagnostic of a handle, as "STATE:message" lines.
 std::string allErrors(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt);
 
-// In the child: the driver's environment and one connection to the peer as
-// u/p on the data source "rdatest".
+// In the child: the driver's environment, set to ODBC 2, and one connection
+// to the peer as u/p on the data source "rdatest".
 struct Session {
   Session();
   ~Session();

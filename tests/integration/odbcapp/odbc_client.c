@@ -18,6 +18,13 @@
  *                                        with three parameters: N in, an
  *                                        integer and a wide text out, shown
  *                                        after its result sets
+ *   odbc_client catalogw DSN UID PWD T   SQLConnectW, what SQLGetFunctions
+ *                                        says of SQLMoreResults and
+ *                                        SQLExecDirect, then the catalog
+ *                                        calls' results in wide form: the
+ *                                        tables, T's columns, primary key,
+ *                                        keys referring to it and indexes,
+ *                                        the procedures and the types
  *
  * A failed call is followed by its diagnostics ("diag STATE NATIVE TEXT").
  * The exit status is 0 when every connect succeeded, else 1. */
@@ -302,6 +309,39 @@ static int execW(SQLHDBC dbc, const char* dsn, const char* uid, const char* pwd,
   return finish(dbc, SQL_SUCCESS);
 }
 
+static void catalogResult(const char* what, SQLHSTMT stmt, SQLRETURN rc) {
+  printf("%s rc %d\n", what, (int)rc);
+  if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) wideDiagnostics(SQL_NULL_HENV, SQL_NULL_HDBC, stmt);
+  else printResult(stmt);
+  SQLFreeStmt(stmt, SQL_CLOSE);
+}
+
+static int catalogW(SQLHDBC dbc, const char* dsn, const char* uid, const char* pwd, const char* table) {
+  SQLWCHAR d[256], u[256], p[256], t[256], types[64];
+  toWide(dsn, d, 256);
+  toWide(uid, u, 256);
+  toWide(pwd, p, 256);
+  toWide(table, t, 256);
+  toWide("TABLE,VIEW", types, 64);
+  const SQLRETURN connected = SQLConnectW(dbc, d, SQL_NTS, u, SQL_NTS, p, SQL_NTS);
+  if (connected != SQL_SUCCESS && connected != SQL_SUCCESS_WITH_INFO) return finish(dbc, connected);
+  SQLUSMALLINT more = 9, exec = 9;
+  SQLGetFunctions(dbc, SQL_API_SQLMORERESULTS, &more);
+  SQLGetFunctions(dbc, SQL_API_SQLEXECDIRECT, &exec);
+  printf("functions moreresults %d execdirect %d\n", (int)more, (int)exec);
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  SQLAllocStmt(dbc, &stmt);
+  catalogResult("tables", stmt, SQLTablesW(stmt, NULL, 0, NULL, 0, NULL, 0, types, SQL_NTS));
+  catalogResult("columns", stmt, SQLColumnsW(stmt, NULL, 0, NULL, 0, t, SQL_NTS, NULL, 0));
+  catalogResult("primarykeys", stmt, SQLPrimaryKeysW(stmt, NULL, 0, NULL, 0, t, SQL_NTS));
+  catalogResult("foreignkeys", stmt, SQLForeignKeysW(stmt, NULL, 0, NULL, 0, t, SQL_NTS, NULL, 0, NULL, 0, NULL, 0));
+  catalogResult("statistics", stmt, SQLStatisticsW(stmt, NULL, 0, NULL, 0, t, SQL_NTS, SQL_INDEX_ALL, SQL_QUICK));
+  catalogResult("procedures", stmt, SQLProceduresW(stmt, NULL, 0, NULL, 0, NULL, 0));
+  catalogResult("types", stmt, SQLGetTypeInfoW(stmt, SQL_INTEGER));
+  SQLFreeStmt(stmt, SQL_DROP);
+  return finish(dbc, SQL_SUCCESS);
+}
+
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
   /* Texts the driver converts between 8-bit and wide are in the locale
@@ -330,6 +370,8 @@ int main(int argc, char** argv) {
       struct CallOut call = {atoi(argv[5]), 0, {0}, 0, 0, 0};
       status = execW(dbc, argv[2], argv[3], argv[4], argv + 6, argc - 6, &call);
     }
+    else if (strcmp(argv[1], "catalogw") == 0 && argc == 6)
+      status = catalogW(dbc, argv[2], argv[3], argv[4], argv[5]);
     SQLFreeConnect(dbc);
   }
   SQLFreeEnv(env);
