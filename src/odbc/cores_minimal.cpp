@@ -1,8 +1,6 @@
 // Minimal version: the cores of fetch, cursor names and cancel (until the
-// client's fetch road is there), and of the catalog, information and option
-// roads. Each checks its handle and answers -1 with S1C00 ("Driver not
-// capable") on it; SQLGetInfo answers the driver's version locally, and the
-// driver's information query fails.
+// client's fetch road is there), and of the catalog road. Each checks its
+// handle and answers -1 with S1C00 ("Driver not capable") on it.
 #include <cstring>
 
 #include "src/odbc/cores.h"
@@ -13,8 +11,6 @@
 #include "src/runtime/gutrace.h"
 
 namespace {
-
-constexpr const char* kSrc = "src/cores";
 
 int16_t notCapable(LmoErrorList* list) {
   lmoClearErrorList(list);
@@ -27,11 +23,6 @@ int16_t onStmt(LmoStmt* stmt) {
   return s != nullptr ? notCapable(&s->errors) : -2;
 }
 
-int16_t onDbc(LmoDbc* dbc) {
-  LmoDbc* d = lmoLiveDbc(dbc);
-  return d != nullptr ? notCapable(&d->errors) : -2;
-}
-
 }  // namespace
 
 int16_t QVSQLCancel(LmoStmt* s) { return onStmt(s); }
@@ -42,41 +33,8 @@ int16_t QVSQLSetCursorName(LmoStmt* s, char*, int16_t) { return onStmt(s); }
 int16_t QVSQLColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) {
   return onStmt(s);
 }
-int16_t QVSQLGetConnectOption(LmoDbc* d, uint16_t, void*) { return onDbc(d); }
 
-int16_t QVSQLGetInfo(LmoDbc* dbc, uint16_t type, void* value, int16_t bufferLength, int16_t* length) {
-  LmoDbc* d = nullptr;
-  if (dbc != nullptr && (d = lmoLiveDbc(dbc)) == nullptr) return -2;
-  if (d == nullptr && type != 7) {
-    TR_TRACE(kSrc, htrODBC, 2, "SQLGetInfo: Invalid hdbc handle");
-    return -2;
-  }
-  if (d != nullptr) lmoClearErrorList(&d->errors);
-  if (type != 7) {
-    char text[64];
-    std::snprintf(text, sizeof text, "SQLGetInfo(OptionType:%d) Driver not Capable", type);
-    lmoAddError(&d->errors, kLmoErrNotCapable, 0, text);
-    return -1;
-  }
-  const char* version = QvGetProductVersion();
-  const size_t n = std::strlen(version);
-  if (length != nullptr) *length = static_cast<int16_t>(n);
-  if (value == nullptr) return 0;
-  char* out = static_cast<char*>(value);
-  const size_t fit = bufferLength > 0 ? std::min(n, static_cast<size_t>(bufferLength) - 1) : 0;
-  if (bufferLength > 0) {
-    std::memcpy(out, version, fit);
-    out[fit] = '\0';
-  }
-  if (fit == n && bufferLength > 0) return 0;
-  if (d != nullptr) lmoAddError(&d->errors, kLmoErrTruncated, 0, nullptr);
-  return 1;
-}
-
-int16_t QVSQLGetStmtOption(LmoStmt* s, uint16_t, void*) { return onStmt(s); }
 int16_t QVSQLGetTypeInfoW(LmoStmt* s, int16_t) { return onStmt(s); }
-int16_t QVSQLSetConnectOption(LmoDbc* d, uint16_t, uint64_t) { return onDbc(d); }
-int16_t QVSQLSetStmtOption(LmoStmt* s, uint16_t, uint64_t) { return onStmt(s); }
 int16_t QVSQLSpecialColumnsW(LmoStmt* s, uint16_t, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t, uint16_t,
                              uint16_t) {
   return onStmt(s);
@@ -99,8 +57,3 @@ int16_t QVSQLProcedureColumnsW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t,
 int16_t QVSQLProceduresW(LmoStmt* s, wchar_t*, int16_t, wchar_t*, int16_t, wchar_t*, int16_t) { return onStmt(s); }
 
 void QvMapSqlState(LmoEnv*, wchar_t*) {}
-
-int16_t lmoRequestInfo(LmoDbc*, const char*, char* out, int32_t outSize) {
-  if (out != nullptr && outSize > 0) out[0] = '\0';
-  return -1;
-}

@@ -17,7 +17,7 @@
 namespace {
 
 // What the library exports: the ODBC 2 functions in their narrow and wide
-// forms with the driver's own two, and the data and hooks of the stack.
+// forms with the driver's own, and the data and hooks of the stack.
 const std::set<std::string> kOdbcExports = {
     "SQLAllocConnect",     "SQLAllocEnv",          "SQLAllocStmt",        "SQLBindCol",
     "SQLBindParameter",    "SQLBrowseConnect",     "SQLBrowseConnectW",   "SQLCancel",
@@ -37,6 +37,8 @@ const std::set<std::string> kOdbcExports = {
     "SQLSetCursorName",    "SQLSetCursorNameW",    "SQLSetStmtOption",    "SQLSpecialColumns",
     "SQLSpecialColumnsW",  "SQLStartTransaction",  "SQLStatistics",       "SQLStatisticsW",
     "SQLTables",           "SQLTablesW",           "SQLTransact",
+    // The driver's information helpers and its command road.
+    "SQLRequestInfo",      "SQLRequestInfoSpecialCmd", "SQLbufcpy",       "SQLExecuteCustomCommand",
 };
 const std::set<std::string> kStackExports = {
     "QvAtTerminateFuncPtr", "QvIsMultiProcessed", "QvSetListenSocket", "QvSwitchRDA_aeiCB", "giQuietMode",
