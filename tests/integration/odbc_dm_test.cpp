@@ -88,7 +88,7 @@ TEST(DriverLibrary, UnderUnixOdbcsLibraryAnswersInUtf16FromItsOwnCore) {
   const ProgramRun r = box.run(loaderArgs(ODBC_LOADER_UNIXODBC), "", std::chrono::seconds(30), false);
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   const std::string version = QvGetProductVersion();
-  EXPECT_NE(r.out.find("found 71 of 71\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("found " + std::to_string(kOdbcExports.size()) + " of " + std::to_string(kOdbcExports.size()) + "\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("SQLAllocEnv 0\n"), std::string::npos) << "the environment and its stack start";
   EXPECT_NE(r.out.find("SQLGetInfoW 0 length " + std::to_string(version.size() * 2) + "\n"), std::string::npos)
       << r.out;
@@ -102,7 +102,7 @@ TEST(DriverLibrary, UnderIodbcsLibraryAnswersInFourByteCharacters) {
   const ProgramRun r = box.run(loaderArgs(ODBC_LOADER_IODBC), "", std::chrono::seconds(30), false);
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   const std::string version = QvGetProductVersion();
-  EXPECT_NE(r.out.find("found 71 of 71\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("found " + std::to_string(kOdbcExports.size()) + " of " + std::to_string(kOdbcExports.size()) + "\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("SQLGetInfoW 0 length " + std::to_string(version.size() * 4) + "\n"), std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("text " + version + "\nterminated yes\nguard kept\n"), std::string::npos) << r.out;
