@@ -13,6 +13,7 @@
 
 #include "integration/client_sql_fixture.h"
 #include "src/rdaclient/rdacli_col.h"
+#include "src/rdaclient/rdacli_conf.h"
 #include "src/rdaclient/rdacli_exec.h"
 #include "src/rdaclient/rdacli_handles.h"
 #include "src/rdaclient/rdacli_param.h"
@@ -21,6 +22,7 @@
 #include "src/runtime/xm.h"
 #include "support/cli_diag.h"
 #include "support/locale.h"
+#include "support/trace_capture.h"
 
 namespace {
 
@@ -189,6 +191,23 @@ TEST_F(ClientExec, DriverCommandsUpToTheirLimit) {
   ASSERT_EQ(rda_cliExecImmediateSpecialCmd(s, L"_QV_GET_INFO 8196 INFO_INT", NTS), 0) << message(s);
   EXPECT_EQ(s->state & RDA_CLI_STMT_CURSOR_OPEN, RDA_CLI_STMT_CURSOR_OPEN);
   ASSERT_EQ(s->cols.count, 1u);
+}
+
+TEST_F(ClientExec, AFailedXaCommandIsTracedAsAWarningAndAnyOtherAsAFailure) {
+  // The peer has no transaction manager: it refuses XA commands.
+  up({});
+  RunningTraceCapture trace(rda_cliTMHandle, 8 | 32);
+  RDA_CliHSTMT* s = stmt();
+  EXPECT_EQ(rda_cliExecImmediateSpecialCmd(s, L"_qv_set_info xa START", NTS), -1);
+  EXPECT_EQ(lastDiag(s->errors).state, "HYC00");
+  EXPECT_TRUE(trace.contains("*** rda_cliExecDirect: executed with warning: _qv_set_info xa START"));
+  EXPECT_FALSE(trace.contains("can't execute"));
+
+  trace.clear();
+  EXPECT_EQ(rda_cliExecImmediateSpecialCmd(s, L"_QV_GET_INFO XA", NTS), -1);
+  EXPECT_EQ(lastDiag(s->errors).state, "42000");
+  EXPECT_TRUE(trace.contains("*** rda_cliExecDirect: can't execute _QV_GET_INFO XA"));
+  EXPECT_FALSE(trace.contains("executed with warning"));
 }
 
 TEST_F(ClientExec, TheFirstExecutionBeginsTheTransactionAndARefusedBeginEndsIt) {

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -42,3 +48,32 @@ size_t TraceCapture::count(const std::string& text) const {
 }
 
 void TraceCapture::clear() { gCaptured.clear(); }
+
+RunningTraceCapture::RunningTraceCapture(TmHandle handle, uint32_t mask) : handle_(handle) {
+  for (uint32_t bit = 1; bit != 0; bit <<= 1)
+    if (_tm_query(handle, bit) != 0) savedMask_ |= bit;
+  savedFile_ = sTmFileName;
+  char name[] = "/tmp/trace_captureXXXXXX";
+  const int fd = mkstemp(name);
+  EXPECT_GE(fd, 0);
+  if (fd >= 0) close(fd);
+  file_ = name;
+  tm_output(file_.c_str(), 1, 0);
+  tm_setMask(handle, savedMask_ | mask);
+}
+
+RunningTraceCapture::~RunningTraceCapture() {
+  tm_setMask(handle_, savedMask_);
+  tm_output(savedFile_.c_str(), 1, 0);
+  std::remove(file_.c_str());
+}
+
+std::string RunningTraceCapture::text() const {
+  std::ifstream in(file_, std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return seen_ < all.size() ? all.substr(seen_) : std::string();
+}
+
+bool RunningTraceCapture::contains(const std::string& t) const { return text().find(t) != std::string::npos; }
+
+void RunningTraceCapture::clear() { seen_ += text().size(); }
