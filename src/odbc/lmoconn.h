@@ -50,9 +50,7 @@ int16_t QVSQLInitConnInfo(LmoDbc* dbc);
 // (case-insensitive); 0 without text or entry. Sets and returns it.
 int32_t QvSetMapDefaultWcharAsChar(LmoDbc* dbc, const wchar_t* text, const wchar_t* dsn);
 
-// The driver's query of one information text on the server; 0 with the
-// text in `out`, else -1.
-//
-// Minimal version: the server's information table is asked once the
-// driver's information queries are built; until then every query fails.
+// The driver's query of one information text on the server (an SQL query,
+// or the key of the special command when the connection asks that way); 0
+// with the text in `out` (empty for NULL), else -1.
 int16_t lmoRequestInfo(LmoDbc* dbc, const char* query, char* out, int32_t outSize);

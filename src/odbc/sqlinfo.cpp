@@ -3,6 +3,7 @@
 
 #include "src/odbc/cores.h"
 #include "src/odbc/exports.h"
+#include "src/odbc/lmoinfo.h"
 #include "src/odbc/lmoinit.h"
 #include "src/odbc/odbcwide.h"
 #include "src/odbc/qvprnt.h"
@@ -10,11 +11,11 @@
 namespace {
 
 constexpr SQLSMALLINT kInfoBytes = 1024;        // the narrow buffer behind SQLGetInfoW
-constexpr int32_t kOptionChars = 129;           // the buffer behind the wide text options
+constexpr int32_t kOptionChars = 129;           // the buffer behind a wide text option that is set
+// What the core may write for a text option that is read: the database
+// name of SQL_CURRENT_QUALIFIER, terminator included.
+constexpr int32_t kOptionOutChars = kQvQualifierOutBytes;
 constexpr int64_t kAppOptionUnits = 128;        // what a UTF-16 caller's option buffer is taken to hold
-
-
-
 
 }  // namespace
 
@@ -83,9 +84,9 @@ SQLRETURN lmoSQLGetConnectOptionW(SQLHDBC dbc, SQLUSMALLINT option, SQLPOINTER v
   if (!qvIsTextConnectOption(option)) {
     rc = lmoSQLGetConnectOption(dbc, option, value);
   } else {
-    char narrow[kOptionChars] = {0};
+    char narrow[kOptionOutChars] = {0};
     rc = lmoSQLGetConnectOption(dbc, option, narrow);
-    if (qvOk(rc) && value != nullptr) QvWidenText(narrow, -3, static_cast<SQLWCHAR*>(value), kOptionChars);
+    if (qvOk(rc) && value != nullptr) QvWidenText(narrow, -3, static_cast<SQLWCHAR*>(value), kOptionOutChars);
   }
   if (ODBCTrace != 0) QVPrntSQLGetConnectOptionW(2, rc, dbc, option, value);
   return rc;
@@ -148,7 +149,7 @@ QV_EXPORT SQLRETURN SQL_API SQLGetConnectOptionW(SQLHDBC dbc, SQLUSMALLINT optio
   return qvExport([&] {
     if (!QvWideIsUtf16() || !qvIsTextConnectOption(option) || value == nullptr)
       return lmoSQLGetConnectOptionW(dbc, option, value);
-    SQLWCHAR whole[kOptionChars] = {0};
+    SQLWCHAR whole[kOptionOutChars] = {0};
     const SQLRETURN rc = lmoSQLGetConnectOptionW(dbc, option, whole);
     if (qvOk(rc)) QvPutAppWide(whole, -3, value, kAppOptionUnits);
     return rc;

@@ -150,9 +150,8 @@ TEST(Jvm, FourThreadsMakeTwoHundredThousandNativeCalls) {
   EXPECT_NE(r.out.find("PASS native calls made"), std::string::npos) << r.out;
 }
 
-// The roads that need a server. Until the driver's connection options and
-// statements are built (they answer S1C00 now), the check program counts
-// these checks as waiting.
+// The roads that need a server. Until the driver's fetch serves rows, the
+// check program counts the statement checks as waiting.
 class JvmPeer : public ::testing::Test {
  protected:
   void SetUp() override {

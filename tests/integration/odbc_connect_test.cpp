@@ -114,6 +114,21 @@ TEST_F(DriverManagerConnect, PyodbcConnectsAndCloses) {
   EXPECT_EQ(userData().size(), 1u);
 }
 
+// SQLGetInfo through unixODBC: the driver's own answers.
+TEST_F(DriverManagerConnect, PyodbcReadsTheDriversInformation) {
+  const ProgramRun r = box_->run({"/usr/bin/python3", "-c",
+                                  "import pyodbc\n"
+                                  "c = pyodbc.connect('DSN=rdatest;UID=u;PWD=p', autocommit=True)\n"
+                                  "print('odbc', c.getinfo(pyodbc.SQL_DRIVER_ODBC_VER))\n"
+                                  "print('dsn', c.getinfo(pyodbc.SQL_DATA_SOURCE_NAME))\n"
+                                  "print('server', c.getinfo(pyodbc.SQL_SERVER_NAME))\n"
+                                  "c.close()\n"});
+  clean(r, "pyodbc getinfo");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  for (const char* line : {"odbc 03.51\n", "dsn rdatest\n", "server rdatest\n"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out << r.err;
+}
+
 // Eight threads of one program, each with its own connection, connect and
 // disconnect at once: the peer sees eight associations.
 TEST_F(DriverManagerConnect, EightThreadsConnectAtOnce) {

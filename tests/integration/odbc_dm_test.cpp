@@ -17,7 +17,7 @@
 namespace {
 
 // What the library exports: the ODBC 2 and 3.51 functions in their narrow
-// and wide forms with the driver's own two, and the data and hooks of the
+// and wide forms with the driver's own, and the data and hooks of the
 // stack.
 const std::set<std::string> kOdbcExports = {
     "SQLAllocConnect",     "SQLAllocEnv",          "SQLAllocStmt",        "SQLBindCol",
@@ -45,6 +45,8 @@ const std::set<std::string> kOdbcExports = {
     "SQLGetConnectAttrW",  "SQLGetDiagRec",        "SQLGetDiagRecW",      "SQLGetEnvAttr",
     "SQLGetStmtAttr",      "SQLGetStmtAttrW",      "SQLSetConnectAttr",   "SQLSetConnectAttrW",
     "SQLSetEnvAttr",       "SQLSetStmtAttr",       "SQLSetStmtAttrW",
+    // The driver's information helpers and its command road.
+    "SQLRequestInfo",      "SQLRequestInfoSpecialCmd", "SQLbufcpy",       "SQLExecuteCustomCommand",
 };
 const std::set<std::string> kStackExports = {
     "QvAtTerminateFuncPtr", "QvIsMultiProcessed", "QvSetListenSocket", "QvSwitchRDA_aeiCB", "giQuietMode",

@@ -141,6 +141,7 @@ InfoValues defaultInfo() {
       {18, sqlite3_libversion()},
       {21, "Y"},                // SQL_PROCEDURES
       {23, "2"},                // SQL_CURSOR_COMMIT_BEHAVIOR: preserve
+      {24, "2"},                // SQL_CURSOR_ROLLBACK_BEHAVIOR: preserve
       {25, "N"},                // SQL_DATA_SOURCE_READ_ONLY
       {26, "8"},                // SQL_DEFAULT_TXN_ISOLATION: serializable
       {29, "\""},               // SQL_IDENTIFIER_QUOTE_CHAR
@@ -157,12 +158,14 @@ InfoValues defaultInfo() {
       {45, "table"},            // SQL_TABLE_TERM
       {46, "2"},                // SQL_TXN_CAPABLE: all statements
       {72, "8"},                // SQL_TXN_ISOLATION_OPTION
+      {111, "N"},               // SQL_NEED_LONG_DATA_LEN
       {8192, "2"},              // driver type number
       {8193, "0"},              // cursor option
       {8194, "."},              // decimal point
       {8195, "1"},              // max rows support
       {8196, "3"},              // statement options support; 2: parameters described
       {8197, "0"},              // always use cursor
+      {10002, "Y"},             // SQL_DESCRIBE_PARAMETER
   };
 }
 

@@ -42,7 +42,8 @@ inline constexpr const char* kProcedureTable = "rdapeer_procedures";
 using InfoValues = std::map<int32_t, std::optional<std::string>>;
 // The information the peer answers: the connect-time types of the driver
 // (8192 driver type number 2, 8193 0, 8194 ".", 8195 1, 8196 3, 8197 0),
-// 23 (2), 26 (8), 29 ("\"") and a few names and limits.
+// 23 and 24 (2), 26 (8), 29 ("\""), 111 ("N"), 10002 ("Y") and a few names
+// and limits.
 InfoValues defaultInfo();
 
 // Sets up the catalog on `db`: "" when it is there, else what failed.

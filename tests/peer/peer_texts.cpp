@@ -424,10 +424,19 @@ std::unique_ptr<Cursor> nextSet(Session& s, ProcCall& call, int64_t limit, Failu
 bool driverCommand(Session& s, std::string_view command, XmTree* tree, ExecAnswer* answer) {
   Scan sc(trimmed(command));
   int64_t type = 0;
-  // There is no transaction manager behind the peer.
-  if (sc.word("_QV_SET_INFO") && sc.lit(" ") && sc.word("XA"))
-    return addFailure(tree, answer, Failure{"HYC00", 0, "XA transactions are not supported"});
-  sc = Scan(trimmed(command));
+  if (sc.word("_QV_SET_INFO") && sc.lit(" ")) {
+    // There is no transaction manager behind the peer.
+    if (sc.word("XA")) return addFailure(tree, answer, Failure{"HYC00", 0, "XA transactions are not supported"});
+    if (sc.word("SQL_TXN_ISOLATION")) {
+      // The isolation levels of ODBC, one bit each.
+      int64_t level = 0;
+      if (sc.lit(" '") && sc.number(&level) && sc.lit("'") && sc.done() &&
+          (level == 1 || level == 2 || level == 4 || level == 8))
+        return true;
+      return addFailure(tree, answer, Failure{"S1009", 0, "no such isolation level"});
+    }
+    return true;
+  }
   if (!sc.word("_QV_GET_INFO")) return true;  // any other command: success
   std::string column;
   if (sc.lit(" ") && sc.number(&type) && sc.lit(" ")) column = std::string(sc.token());

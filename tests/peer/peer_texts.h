@@ -49,7 +49,8 @@
 //
 // Driver commands: "_QV_GET_INFO <type> <INFO_INT|INFO_BITMASK|INFO_TEXT>"
 // answers that QV_INFO value as one row; "_QV_SET_INFO XA ..." is refused
-// (HYC00: no transaction manager); any other text beginning with _QV_ is
+// (HYC00: no transaction manager), "_QV_SET_INFO SQL_TXN_ISOLATION '<n>'"
+// (S1009) unless n is 1, 2, 4 or 8; any other text beginning with _QV_ is
 // answered with success.
 //
 // A malformed step (FETCH or OPEN of an unknown cursor, EXECUTE of an

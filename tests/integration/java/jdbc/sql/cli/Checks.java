@@ -17,6 +17,15 @@ final class Checks {
         Object run() throws Exception;
     }
 
+    /** Thrown by a check whose road is not built yet: the group waits. */
+    static final class Wait extends RuntimeException {
+        private static final long serialVersionUID = 1L;
+
+        Wait(String why) {
+            super(why);
+        }
+    }
+
     /** Thrown by a check to give up on the rest of its body. */
     static final class Stop extends RuntimeException {
         private static final long serialVersionUID = 1L;
@@ -70,6 +79,9 @@ final class Checks {
             body.run();
         } catch (Stop s) {
             fail(name, s.getMessage());
+        } catch (Wait w) {
+            waiting++;
+            System.out.println("WAIT " + name + ": " + w.getMessage());
         } catch (Throwable t) {
             if (notCapable(t)) {
                 waiting++;
