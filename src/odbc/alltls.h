@@ -1,9 +1,7 @@
 // The set of thirteen per-thread records that a thread (with multi-threading
 // on: a connection) runs the stack on, and the transport's two hooks. The
-// process mutexes come with it from their registry in common/.
-//
-// Minimal version: the connection record of the ODBC layer is not built yet;
-// it will hold an AllTLS and pass it to these calls.
+// process mutexes come with it from their registry in common/. Each ODBC
+// connection record holds one and passes its address to these calls.
 #pragma once
 
 #include <cstdint>
