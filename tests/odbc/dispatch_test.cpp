@@ -161,19 +161,20 @@ TEST_F(Dispatch, HandlesThatAreNoLiveRecordsAreRefused) {
   EXPECT_EQ(SQLCancel(nullptr), SQL_INVALID_HANDLE);
 }
 
-// The minimal cores answer S1C00 on their handle, which SQLError reads
-// behind the message prefix.
-TEST_F(Dispatch, NotYetBuiltCoresSayDriverNotCapable) {
+// A core's refusal is S1C00 on its handle, which SQLError reads behind the
+// message prefix.
+TEST_F(Dispatch, RefusalOfACoreReadsBehindThePrefix) {
   SQLULEN value = 0;
-  EXPECT_EQ(SQLGetStmtOption(stmt_.handle(), SQL_QUERY_TIMEOUT, &value), SQL_ERROR);
+  EXPECT_EQ(SQLGetStmtOption(stmt_.handle(), SQL_NOSCAN, &value), SQL_ERROR);
   SQLCHAR state[6] = {0};
   SQLINTEGER native = -1;
-  SQLCHAR message[64] = {0};
+  SQLCHAR message[128] = {0};
   SQLSMALLINT length = 0;
   EXPECT_EQ(SQLError(nullptr, nullptr, stmt_.handle(), state, &native, message, sizeof message, &length), SQL_SUCCESS);
   EXPECT_STREQ(reinterpret_cast<char*>(state), "S1C00");
-  EXPECT_STREQ(reinterpret_cast<char*>(message), "[Quenlow][Varenta JDBC]Driver not capable");
-  EXPECT_EQ(length, 23 + 18);
+  const std::string text = "[Quenlow][Varenta JDBC]Driver not capable - SQLGetStmtOption(Option=2): Driver not capable";
+  EXPECT_EQ(reinterpret_cast<char*>(message), text);
+  EXPECT_EQ(length, static_cast<SQLSMALLINT>(text.size()));
   EXPECT_EQ(SQLError(nullptr, nullptr, stmt_.handle(), state, &native, message, sizeof message, &length), SQL_NO_DATA);
 }
 
