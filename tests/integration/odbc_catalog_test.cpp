@@ -148,6 +148,29 @@ TEST_F(DriverManagerCatalog, PyodbcCommitsRollsBackAndReadsTheCatalog) {
     EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
 }
 
+// The rows of odbc_client's catalogw in the order the calls come, each
+// text with its length in bytes of `unit`-byte wide characters.
+void expectCatalogRows(const std::string& out, size_t unit) {
+  const auto value = [&](int column, const std::string& text) {
+    return "value " + std::to_string(column) + " rc 0 " + text + " bytes " + std::to_string(text.size() * unit) + "\n";
+  };
+  size_t at = 0;
+  for (const std::string& line :
+       {value(3, "proj"), value(4, "TABLE"), value(3, "emp"), value(3, "dept"), value(3, "staff"), value(4, "VIEW"),
+        std::string("fetch 100\n"),  // tables
+        value(4, "id"), value(6, "INTEGER"), value(4, "dept"), value(4, kLong), value(6, "VARCHAR"),
+        std::string("fetch 100\n"),  // columns
+        value(3, "emp"), value(4, "id"), value(5, "1"), std::string("fetch 100\n"),  // primary key
+        value(3, "emp"), value(4, "id"), value(7, "proj"), value(8, "emp"), std::string("fetch 100\n"),
+        value(6, "emp_dept"), value(9, "dept"), std::string("fetch 100\n"),  // statistics
+        value(3, "headcount"), std::string("fetch 100\n"),                   // procedures
+        value(1, "INTEGER"), value(2, "4"), std::string("fetch 100\n")}) {
+    const size_t found = out.find(line, at);
+    EXPECT_NE(found, std::string::npos) << line << " after byte " << at << " of\n" << out;
+    if (found != std::string::npos) at = found + line.size();
+  }
+}
+
 // A program of its own on unixODBC's library: the driver manager asked the
 // driver which functions it has.
 TEST_F(DriverManagerCatalog, GetFunctionsThroughUnixOdbcAndWideCatalogCalls) {
@@ -160,6 +183,8 @@ TEST_F(DriverManagerCatalog, GetFunctionsThroughUnixOdbcAndWideCatalogCalls) {
                            "column 3 rc 0 TABLE_NAME length 10", "column 4 rc 0 COLUMN_NAME length 11",
                            "column 1 rc 0 TYPE_NAME length 9"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  // The rows come back as SQL_C_WCHAR in UTF-16.
+  expectCatalogRows(r.out, 2);
 }
 
 // iODBC hands the driver 4-byte wide text: the same calls give the same
@@ -174,6 +199,7 @@ TEST_F(DriverManagerCatalog, IodbcWideCatalogCallsInFourByteCharacters) {
                            "statistics rc 0\n", "procedures rc 0\n", "types rc 0\n",
                            "column 3 rc 0 TABLE_NAME length 10", "column 4 rc 0 COLUMN_NAME length 11"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  expectCatalogRows(r.out, 4);
   EXPECT_TRUE(sent("WHERE (TABLE_TYPE LIKE 'TABLE' OR TABLE_TYPE LIKE 'VIEW') ORDER BY TABLE_TYPE,TABLE_CAT,"
                    "TABLE_SCHEM"));
   EXPECT_TRUE(sent("WHERE PKTABLE_NAME = N'emp' AND FKTABLE_NAME is null "));
