@@ -42,13 +42,17 @@ void newHandle(const char* label, const void* const* p) {
     QVPrntHandle(label, *p);
 }
 
+// An input text's length of SQL_NO_TOTAL says nothing of where the text
+// ends: it is shown as a negative length, and nothing of the text is read.
+int64_t inputLength(int64_t length) { return length == SQL_NO_TOTAL ? -5 : length; }
+
 void text(const char* name, const SQLCHAR* s, int64_t length, const char* lengthName) {
-  QVGetStrValue(name, reinterpret_cast<const char*>(s), nullptr, length, kQvLenValue);
+  QVGetStrValue(name, reinterpret_cast<const char*>(s), nullptr, inputLength(length), kQvLenValue);
   QVGetpcbValue(lengthName, nullptr, length, kQvLenValue);
 }
 
 void wtext(const char* name, const SQLWCHAR* s, int64_t length, const char* lengthName) {
-  QVGetWStrValue(name, s, nullptr, length, kQvLenValue);
+  QVGetWStrValue(name, s, nullptr, inputLength(length), kQvLenValue);
   QVGetpcbValue(lengthName, nullptr, length, kQvLenValue);
 }
 

@@ -93,7 +93,8 @@ TEST_F(DriverManagerStatements, IsqlAndIusqlRunStatementsAndShowEveryErrorWhole)
     const std::string input = "CREATE TABLE " + t + "(id INTEGER PRIMARY KEY, name VARCHAR(20), f DOUBLE)\n" +
                               "INSERT INTO " + t + " VALUES (1, '" + app.name + "', 2.5)\n" + "INSERT INTO " + t +
                               " VALUES (1, 'again', NULL)\n" + "INSERT INTO " + t + " VALUES (2, NULL, NULL)\n" +
-                              "SELECT id, name AS label, f FROM " + t + " ORDER BY id\n" + "SELEC wrong\n" +
+                              "SELECT id, name AS label, f FROM " + t + " ORDER BY id\n" +
+                              "SELECT char(233, 128512) AS e\n" + "SELEC wrong\n" +
                               "DELETE FROM " + kLongName + "\nquit\n";
     const ProgramRun r = box_->run(app.argv, input);
     const std::string what = app.argv[0] + " " + t;
@@ -105,6 +106,11 @@ TEST_F(DriverManagerStatements, IsqlAndIusqlRunStatementsAndShowEveryErrorWhole)
     const std::string state = app.argv[0] == "isql" ? "[23000]" : "";
     EXPECT_NE(out.find(state + kPrefix + "UNIQUE constraint failed: " + t + ".id"), std::string::npos) << what << out;
     EXPECT_NE(out.find(kPrefix + "near \"SELEC\": syntax error"), std::string::npos) << what << out;
+    // A character above U+FFFF comes back whole. iusql reads SQL_C_WCHAR
+    // and shows each UTF-16 unit's low byte up to a zero one: U+00E9, then
+    // the high surrogate D83D, then the low surrogate DE00 ends it.
+    const std::string wide = app.argv[0] == "isql" ? "\xC3\xA9\xF0\x9F\x98\x80 " : "\xE9= ";
+    EXPECT_NE(out.find("| " + wide), std::string::npos) << what << out;
     EXPECT_NE(out.find(kPrefix + "no such table: " + kLongName + "\n"), std::string::npos) << what << out;
     // The rows read back through the driver: labels, values and NULLs as
     // the programs show them (padded by bytes, not characters).
@@ -124,6 +130,8 @@ TEST_F(DriverManagerStatements, IsqlAndIusqlRunStatementsAndShowEveryErrorWhole)
   EXPECT_TRUE(seen);
 }
 
+// The text comes back through SQLGetData as SQL_C_WCHAR: unixODBC hands
+// the wide request to the driver, which gives U+1F600 as its surrogate pair.
 TEST_F(DriverManagerStatements, PyodbcInsertsEveryKindOfParameterAndReadsItBack) {
   const ProgramRun r = box_->run(
       {"/usr/bin/python3", "-c",
@@ -135,7 +143,7 @@ TEST_F(DriverManagerStatements, PyodbcInsertsEveryKindOfParameterAndReadsItBack)
        "            datetime.datetime(2001, 2, 3, 4, 5, 6))\n"
        "cur.execute('CREATE TABLE m(i INTEGER, s VARCHAR(10))')\n"
        "cur.executemany('INSERT INTO m VALUES (?, ?)', [(i, 'r%d' % i) for i in range(1000)])\n"
-       "c.setdecoding(pyodbc.SQL_CHAR, encoding='utf-8', ctype=pyodbc.SQL_CHAR)\n"
+       "c.setdecoding(pyodbc.SQL_CHAR, encoding='utf-16le', ctype=pyodbc.SQL_WCHAR)\n"
        "row = cur.execute('SELECT s, i, f, b, n, d FROM t').fetchone()\n"
        "print('row', ascii(tuple(row)))\n"
        "want = ('\\u00e9\\U0001F600', 42, 2.5, b'\\x00\\x01\\xff', None, datetime.datetime(2001, 2, 3, 4, 5, 6))\n"

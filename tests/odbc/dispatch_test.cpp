@@ -161,19 +161,21 @@ TEST_F(Dispatch, HandlesThatAreNoLiveRecordsAreRefused) {
   EXPECT_EQ(SQLCancel(nullptr), SQL_INVALID_HANDLE);
 }
 
-// A core's own refusal goes on its handle, where SQLError reads it behind
-// the message prefix.
-TEST_F(Dispatch, ACoresRefusalIsReadBehindTheMessagePrefix) {
-  EXPECT_EQ(SQLSetConnectOption(conn_.handle(), SQL_ASYNC_ENABLE, SQL_ASYNC_ENABLE_ON), SQL_ERROR);
+// A core's refusal is S1C00 on its handle, which SQLError reads behind the
+// message prefix.
+TEST_F(Dispatch, RefusalOfACoreReadsBehindThePrefix) {
+  SQLULEN value = 0;
+  EXPECT_EQ(SQLGetStmtOption(stmt_.handle(), SQL_NOSCAN, &value), SQL_ERROR);
   SQLCHAR state[6] = {0};
   SQLINTEGER native = -1;
-  SQLCHAR message[64] = {0};
+  SQLCHAR message[128] = {0};
   SQLSMALLINT length = 0;
-  EXPECT_EQ(SQLError(nullptr, conn_.handle(), nullptr, state, &native, message, sizeof message, &length), SQL_SUCCESS);
+  EXPECT_EQ(SQLError(nullptr, nullptr, stmt_.handle(), state, &native, message, sizeof message, &length), SQL_SUCCESS);
   EXPECT_STREQ(reinterpret_cast<char*>(state), "S1C00");
-  EXPECT_STREQ(reinterpret_cast<char*>(message), "[Quenlow][Varenta JDBC]Driver not capable");
-  EXPECT_EQ(length, 23 + 18);
-  EXPECT_EQ(SQLError(nullptr, conn_.handle(), nullptr, state, &native, message, sizeof message, &length), SQL_NO_DATA);
+  const std::string text = "[Quenlow][Varenta JDBC]Driver not capable - SQLGetStmtOption(Option=2): Driver not capable";
+  EXPECT_EQ(reinterpret_cast<char*>(message), text);
+  EXPECT_EQ(length, static_cast<SQLSMALLINT>(text.size()));
+  EXPECT_EQ(SQLError(nullptr, nullptr, stmt_.handle(), state, &native, message, sizeof message, &length), SQL_NO_DATA);
 }
 
 // A diagnostic popped into a short buffer: the start of it and a

@@ -104,26 +104,7 @@ class Info : public Statements {
     for (const std::string& a : arguments()) n += a.find(part) != std::string::npos;
     return n;
   }
-  // The server's answers reach the application through the driver's fetch:
-  // without it they cannot be read yet, and the tests that need them wait.
-  bool fetchServed() {
-    const fs::path mark = sandbox_.dir() / "fetch";
-    inChild([&] {
-      Session s;
-      SQLHSTMT stmt = s.newStatement();
-      EXPECT_EQ(SQLExecDirect(stmt, sqlText("SELECT 1"), SQL_NTS), SQL_SUCCESS);
-      const SQLRETURN rc = SQLFetch(stmt);
-      std::ofstream(mark) << (rc == SQL_SUCCESS ? "yes" : "no");
-      SQLFreeStmt(stmt, SQL_DROP);
-    });
-    return readFile(mark) == "yes";
-  }
 };
-
-#define NEEDS_FETCH()                                                             \
-  do {                                                                            \
-    if (!fetchServed()) GTEST_SKIP() << "the driver's fetch does not serve rows yet"; \
-  } while (0)
 
 // ---------------------------------------------------------------------------
 // The driver's own answers, refusals and the cache read back
@@ -216,7 +197,6 @@ TEST_F(Info, LocalAnswersRefusalsAndCachedTexts) {
 
 TEST_F(Info, ServerAnswersAreCachedPerDriverType) {
   start({"--info", "94=NULL", "--info", "87=two\r\nlines", "--info", "113= padded "});
-  NEEDS_FETCH();
   inChild([&] {
     Session s;
     EXPECT_EQ(infoNumber<SQLUSMALLINT>(s.dbc, SQL_MAX_COLUMN_NAME_LEN), 128);
@@ -272,7 +252,6 @@ TEST_F(Info, ServerAnswersAreCachedPerDriverType) {
 TEST_F(Info, CachingSwitchedOffWritesNothing) {
   start();
   client("DisableQvInfoCaching=1\n");
-  NEEDS_FETCH();
   inChild([&] {
     Session s;
     EXPECT_EQ(infoNumber<SQLUSMALLINT>(s.dbc, SQL_MAX_COLUMN_NAME_LEN), 128);
@@ -283,14 +262,11 @@ TEST_F(Info, CachingSwitchedOffWritesNothing) {
 TEST_F(Info, SpecialCommandRoad) {
   start();
   client("GetInfoMethod=1\n");
-  const bool fetch = fetchServed();
   inChild([&] {
     Session s;
     const Text t = infoText(s.dbc, SQL_IDENTIFIER_QUOTE_CHAR);
-    if (fetch) {
-      EXPECT_EQ(t.rc, SQL_SUCCESS) << onlyError(s.dbc);
-      EXPECT_EQ(t.value, "\"");
-    }
+    EXPECT_EQ(t.rc, SQL_SUCCESS) << onlyError(s.dbc);
+    EXPECT_EQ(t.value, "\"");
     // The command and its key together up to 1,023 characters go; 1,024 are
     // refused without a request.
     char buffer[8];
@@ -315,7 +291,6 @@ TEST_F(Info, SpecialCommandRoad) {
 // the connection's context.
 TEST_F(Info, ExportedRequestsAndCopy) {
   start();
-  NEEDS_FETCH();
   inChild([&] {
     Session s;
     char buffer[64] = "";
@@ -572,7 +547,6 @@ TEST_F(Info, AnOptionTheServerRefusesIsNotChanged) {
 TEST_F(Info, CurrentQualifierOfTheLongestNameThroughTheWideExport) {
   const std::string name(255, 'd');
   start({"--info", "16=" + name});
-  NEEDS_FETCH();
   inChild([&] {
     Session s;
     SQLWCHAR wide[257];

@@ -174,20 +174,6 @@ static SQLWCHAR* bigWide(SQLLEN* units) {
   return t;
 }
 
-/* The wide long text as UTF-8 (as the server keeps it); its length. */
-static char* bigUtf8(size_t* bytes) {
-  static const char kGroup[] = "\xC3\xA9\xF0\x9F\x98\x80" "ab";
-  char* t = malloc(BIG_CHARS * 2 + 16);
-  size_t at = 0;
-  for (SQLLEN n = 0; n < BIG_CHARS; n += sizeof(SQLWCHAR) == 2 ? 5 : 4) {
-    memcpy(t + at, kGroup, 8);
-    at += 8;
-  }
-  t[at] = 0;
-  *bytes = at;
-  return t;
-}
-
 /* ---- Writing ---- */
 
 static int exec(SQLHDBC dbc, const char* sql, struct Failure* f) {
@@ -333,10 +319,9 @@ static int readRows(SQLHDBC dbc, int t, struct Failure* f) {
   return 1;
 }
 
-/* The long texts back through SQLGetData in pieces of 10,000 bytes, as
- * SQL_C_CHAR (the one given as UTF-16 comes back as the server's UTF-8:
- * unixODBC converts SQL_C_WCHAR requests of SQLGetData itself for this
- * driver today, with no characters above U+FFFF). */
+/* The long texts back through SQLGetData in pieces of 10,000 bytes: the
+ * narrow one as SQL_C_CHAR, the wide one as SQL_C_WCHAR, characters above
+ * U+FFFF whole. A piece's length is what precedes its terminator. */
 static int readBig(SQLHDBC dbc, int t, struct Failure* f) {
   char sql[64];
   snprintf(sql, sizeof sql, "SELECT id, v FROM big%d ORDER BY id", t);
@@ -347,8 +332,8 @@ static int readBig(SQLHDBC dbc, int t, struct Failure* f) {
     return 0;
   }
   char* narrow = bigNarrow();
-  size_t utf8Bytes = 0;
-  char* utf8 = bigUtf8(&utf8Bytes);
+  SQLLEN wideUnits = 0;
+  SQLWCHAR* wide = bigWide(&wideUnits);
   char* got = malloc((BIG_CHARS + 8) * sizeof(SQLWCHAR));
   int result = 1;
   for (int row = 1; row <= 2 && result; ++row) {
@@ -357,19 +342,26 @@ static int readBig(SQLHDBC dbc, int t, struct Failure* f) {
       result = 0;
       break;
     }
+    const int isWide = row == 2;
+    const SQLSMALLINT cType = isWide ? SQL_C_WCHAR : SQL_C_CHAR;
     size_t have = 0;
     SQLRETURN rc;
-    char piece[10000];
+    SQLWCHAR piece[10000 / sizeof(SQLWCHAR)];
     SQLLEN ind = 0;
-    while ((rc = SQLGetData(stmt, 2, SQL_C_CHAR, piece, sizeof piece, &ind)) != SQL_NO_DATA) {
+    while ((rc = SQLGetData(stmt, 2, cType, piece, sizeof piece, &ind)) != SQL_NO_DATA) {
       if (!ok(rc) || ind == SQL_NULL_DATA) break;
-      const size_t n = (rc == SQL_SUCCESS_WITH_INFO || ind == SQL_NO_TOTAL) ? sizeof piece - 1 : (size_t)ind;
-      if (have + n > (BIG_CHARS + 8) * sizeof(SQLWCHAR)) break;
+      size_t n = 0;
+      if (isWide)
+        while (n < sizeof piece / sizeof(SQLWCHAR) && piece[n] != 0) ++n;
+      else
+        n = strnlen((const char*)piece, sizeof piece);
+      n *= isWide ? sizeof(SQLWCHAR) : 1;
+      if (n == 0 || have + n > (BIG_CHARS + 8) * sizeof(SQLWCHAR)) break;
       memcpy(got + have, piece, n);
       have += n;
     }
-    const char* text = row == 1 ? narrow : utf8;
-    const size_t want = row == 1 ? BIG_CHARS : utf8Bytes;
+    const void* text = isWide ? (const void*)wide : (const void*)narrow;
+    const size_t want = isWide ? (size_t)wideUnits * sizeof(SQLWCHAR) : BIG_CHARS;
     if (rc != SQL_NO_DATA || have != want || memcmp(got, text, want) != 0) {
       snprintf(f->text, sizeof f->text, "long text %d: %zu bytes of %zu, last result %d", row, have, want, (int)rc);
       result = 0;
@@ -377,7 +369,7 @@ static int readBig(SQLHDBC dbc, int t, struct Failure* f) {
   }
   free(got);
   free(narrow);
-  free(utf8);
+  free(wide);
   SQLFreeStmt(stmt, SQL_DROP);
   return result;
 }
