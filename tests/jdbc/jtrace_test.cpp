@@ -3,12 +3,21 @@
 // writer's blank before each 8-bit line, none before a wide one).
 #include <gtest/gtest.h>
 
-#include <string>
+#include <stdlib.h>
 
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/qvthread.h"
+#include "jni_fixture.h"
 #include "odbc/driver_fixture.h"
+#include "src/jdbc/qvjtypes.h"
 #include "src/jdbc/qvprint.h"
 #include "src/odbc/lmoinit.h"
 #include "src/runtime/gutrace.h"
+#include "src/runtime/tm.h"
 #include "support/call_trace.h"
 #include "support/recordset.h"
 
@@ -287,6 +296,117 @@ TEST_F(JdbcTrace, LevelsChooseTheLines) {
   const std::string t = trace();
   EXPECT_EQ(t.rfind("\twCatalog = C\n", 0), 0u) << t;
   EXPECT_NE(t.find("<Unicode Trace:Hex>"), std::string::npos) << t;
+}
+
+// The natives over scripted ODBC calls, with the writer on a file of the
+// test's and only the JDBC trace's handle open.
+class JdbcNativeTrace : public JniDriverTest {
+ protected:
+  void SetUp() override {
+    ensureProcessMutexes();
+    attachDriverOnce();
+    JniDriverTest::SetUp();
+    char tmpl[] = "/tmp/jtraceXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    savedThreadId_ = glMainThreadId;
+    savedSwitch_ = QvMultiThread;
+    savedOdbc_ = htrODBC;
+    savedJdbc_ = htrJDBC;
+    savedOdbcFlag_ = ODBCTrace;
+    savedFlag_ = JDBCTrace;
+    QvSetMultiThread(0);
+    glMainThreadId = 0x7F2A;
+    savedCap_ = giTmLogFileMaxSize;
+    tr_shutdown();
+    gTraceCB = TraceCB{};
+    ASSERT_EQ(tr_init("prog", (dir_ / "calls.log").c_str(), 0, 0, 0), 1);
+    giTmLogFileMaxSize = 0;
+    htrODBC = nullptr;
+    ODBCTrace = 0;
+    htrJDBC = tr_open("qvjdbc", 63);
+    JDBCTrace = 1;
+  }
+  void TearDown() override {
+    tr_shutdown();
+    gTraceCB = TraceCB{};
+    giTmLogFileMaxSize = savedCap_;
+    htrODBC = savedOdbc_;
+    htrJDBC = savedJdbc_;
+    ODBCTrace = savedOdbcFlag_;
+    JDBCTrace = savedFlag_;
+    glMainThreadId = savedThreadId_;
+    QvSetMultiThread(savedSwitch_);
+    std::filesystem::remove_all(dir_);
+    JniDriverTest::TearDown();
+  }
+  std::string trace() {
+    tr_shutdown();
+    return readWholeFile(dir_ / "calls.log");
+  }
+
+  std::filesystem::path dir_;
+  uint64_t savedThreadId_ = 0;
+  int32_t savedSwitch_ = 1;
+  int32_t savedCap_ = 0;
+  TrHandle savedOdbc_ = nullptr;
+  TrHandle savedJdbc_ = nullptr;
+  int32_t savedOdbcFlag_ = 0;
+  int32_t savedFlag_ = 0;
+};
+
+// A value read in three pieces: the exit record shows the last one only.
+TEST_F(JdbcNativeTrace, GetStringShowsTheLastPiece) {
+  const size_t room = kQvjStringPieceChars - 1;
+  std::wstring text(room, L'a');
+  text += std::wstring(room, L'b');
+  text += L"last";
+  size_t at = 0;
+  d_->script(QV_FN_GETDATA, [&](uint64_t* w) {
+    const size_t n = std::min(static_cast<size_t>(arg<int64_t>(w, 4)) / sizeof(wchar_t) - 1, text.size() - at);
+    auto* out = arg<wchar_t*>(w, 3);
+    std::wmemcpy(out, text.data() + at, n);
+    out[n] = L'\0';
+    *arg<SQLLEN*>(w, 5) = static_cast<SQLLEN>((text.size() - at) * sizeof(wchar_t));
+    at += n;
+    return static_cast<int16_t>(at < text.size() ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS);
+  });
+  jstring s = Java_jdbc_sql_cli_qvclistmt_getString(env(), stmt_, 2);
+  EXPECT_EQ(jvm_.text(s), u16(text));
+  EXPECT_EQ(d_->calls(QV_FN_GETDATA), 3);
+  EXPECT_EQ(trace(),
+            " [TID = 7F2A]:getString called\n"
+            " \tcolumn = 2\n"
+            " [TID = 7F2A]:getString returns\n"
+            "\tlast\n");
+}
+
+// A native that raises an exception leaves its entry lines and no exit
+// record; with the trace off (TraceOptions 0) it writes nothing.
+TEST_F(JdbcNativeTrace, FailingExecuteWritesNoExitRecord) {
+  d_->script(QV_FN_FREESTMT, [](uint64_t*) { return int16_t{0}; });
+  d_->script(QV_FN_EXECDIRECT, [](uint64_t*) { return int16_t{SQL_ERROR}; });
+  EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt_, jvm_.str(u"DROP TABLE T")),
+            JNI_FALSE);
+  EXPECT_EQ(thrown().cls, "jdbc/sql/cli/qvcliexception");
+  const std::string t = trace();
+  EXPECT_EQ(t.rfind(" [TID = 7F2A]:Execute called\n"
+                    "\twsqlstr = DROP TABLE T\n",
+                    0),
+            0u)
+      << t;
+  EXPECT_EQ(t.find("Execute returns"), std::string::npos) << t;
+  EXPECT_NE(t.find("QVCLIStmtImpl: Execute\n"), std::string::npos) << "the error lines: " << t;
+
+  // TraceOptions 0: the switch off and the mask at 1.
+  JDBCTrace = 0;
+  ASSERT_EQ(tr_init("prog", (dir_ / "calls.log").c_str(), 0, 0, 0), 1);
+  htrJDBC = tr_open("qvjdbc", 1);
+  std::filesystem::remove(dir_ / "calls.log");
+  EXPECT_EQ(Java_jdbc_sql_cli_qvclistmt_Execute__Ljava_lang_String_2(env(), stmt_, jvm_.str(u"DROP TABLE T")),
+            JNI_FALSE);
+  thrown();
+  EXPECT_EQ(trace(), "");
 }
 
 }  // namespace
