@@ -12,6 +12,7 @@
 #include "src/jdbc/qvparam.h"
 #include "src/jdbc/qvprint.h"
 #include "src/odbc/lmoinit.h"
+#include "src/odbc/odbcwide.h"
 #include "src/runtime/gutrace.h"
 
 namespace {
@@ -606,7 +607,12 @@ QV_EXPORT jstring JNICALL Java_jdbc_sql_cli_qvclistmt_getParamString(JNIEnv* env
       std::string text(static_cast<const char*>(p->data != nullptr ? p->data : ""),
                        size > 0 ? strnlen(static_cast<const char*>(p->data), size) : 0);
       jstring s = QvCstrToJstr(env, text.c_str(), -1);
-      if (s != nullptr && JDBCTrace != 0) QVPrntgetParamString(kQvPrntExit, 0, index, nullptr);
+      if (s != nullptr && JDBCTrace != 0) {
+        // The record shows the text handed back, in its wide form.
+        std::wstring wide(text.size() + 1, L'\0');
+        QvWidenText(text.c_str(), -3, wide.data(), static_cast<int32_t>(wide.size()));
+        QVPrntgetParamString(kQvPrntExit, 0, index, wide.c_str());
+      }
       return s;
     }
     QvSignalError(env, L"Unsupported format for getParamString", L"22000", 0);

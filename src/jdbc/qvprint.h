@@ -3,9 +3,6 @@
 // wide-string arguments once the native has converted them, 2 on a normal
 // return with the value handed back to Java. The natives call them while
 // JDBCTrace is set.
-//
-// Minimal version: the printers write nothing until the JDBC call trace is
-// built.
 #pragma once
 
 #include <cstdint>

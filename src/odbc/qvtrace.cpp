@@ -148,9 +148,16 @@ void QvTraceDispatched(int phase, int32_t number, int16_t rc, const uint64_t* w)
                               P<Sm*>(w, 5));
       break;
     case QV_FN_STARTTRANSACTION: QVPrntSQLStartTransaction(phase, r, P<SQLHDBC>(w, 0)); break;
+    case QV_FN_PARAMATTRIBUTES:
+      // Words: statement, parameter, descriptor type, size of the character
+      // buffer, a length and a 16-bit value the call does not use, the
+      // character buffer and the numeric value out. There is no word for
+      // the length of the character output (the call writes none).
+      QVPrntSQLParamAttributes(phase, r, P<SQLHSTMT>(w, 0), S<Us>(w, 1), S<Sm>(w, 2), P<SQLPOINTER>(w, 6), S<Sm>(w, 3),
+                               nullptr, P<SQLLEN*>(w, 7));
+      break;
     default:
-      // The free connection is traced by its export in both modes; the
-      // parameter attributes' words are the driver's own layout.
+      // The free connection is traced by its export in both modes.
       break;
   }
 }

@@ -13,6 +13,7 @@
 #include "src/odbc/lmoodbc3.h"
 #include "src/odbc/odbcwide.h"
 #include "src/odbc/odbcwidebuf.h"
+#include "src/odbc/qvprnt.h"
 #include "src/runtime/gutrace.h"
 
 namespace {
@@ -25,6 +26,8 @@ constexpr int32_t kTextOptionBytes = 1024;
 // What the narrow SQLColAttribute reads a text field through at least.
 constexpr int64_t kAttributeChars = 128;
 constexpr int64_t kWholeTextChars = 1024;
+// Room for a whole diagnostic message.
+constexpr SQLSMALLINT kWholeMessageChars = 4096;
 
 SQLULEN word(SQLPOINTER value) { return static_cast<SQLULEN>(reinterpret_cast<uintptr_t>(value)); }
 
@@ -109,7 +112,7 @@ SQLRETURN getConnectAttr(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQ
 
 }  // namespace
 
-SQLRETURN lmoSQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* out) {
+static SQLRETURN untracedAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* out) {
   switch (type) {
     case SQL_HANDLE_ENV: return lmoSQLAllocEnv(out);
     case SQL_HANDLE_DBC: return lmoSQLAllocConnect(input, out);
@@ -120,7 +123,7 @@ SQLRETURN lmoSQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* out) {
   }
 }
 
-SQLRETURN lmoSQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
+static SQLRETURN untracedFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
   switch (type) {
     case SQL_HANDLE_ENV: return lmoSQLFreeEnv(handle);
     case SQL_HANDLE_DBC: return lmoSQLFreeConnect(handle);
@@ -131,9 +134,9 @@ SQLRETURN lmoSQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
   }
 }
 
-SQLRETURN lmoSQLCloseCursor(SQLHSTMT stmt) { return qvAppFreeStmt(stmt, SQL_CLOSE); }
+static SQLRETURN untracedCloseCursor(SQLHSTMT stmt) { return qvAppFreeStmt(stmt, SQL_CLOSE); }
 
-SQLRETURN lmoSQLEndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion) {
+static SQLRETURN untracedEndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion) {
   const auto c = static_cast<SQLUSMALLINT>(completion);
   switch (type) {
     case SQL_HANDLE_ENV: return lmoSQLTransact(handle, nullptr, c);
@@ -144,7 +147,7 @@ SQLRETURN lmoSQLEndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completi
   }
 }
 
-SQLRETURN lmoSQLFetchScroll(SQLHSTMT stmt, SQLSMALLINT orientation, SQLLEN offset) {
+static SQLRETURN untracedFetchScroll(SQLHSTMT stmt, SQLSMALLINT orientation, SQLLEN offset) {
   if (orientation != SQL_FETCH_NEXT) {
     TR_TRACE(kSrc, htrODBC, 2, "SQLFetchScroll: Unsupported Fetch Orientation: %hd", orientation);
     return SQL_ERROR;
@@ -152,7 +155,7 @@ SQLRETURN lmoSQLFetchScroll(SQLHSTMT stmt, SQLSMALLINT orientation, SQLLEN offse
   return qvAppExtendedFetch(stmt, SQL_FETCH_NEXT, offset, nullptr, nullptr);
 }
 
-SQLRETURN lmoSQLGetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT, SQLCHAR* sqlState, SQLINTEGER* native,
+static SQLRETURN untracedGetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT, SQLCHAR* sqlState, SQLINTEGER* native,
                            SQLCHAR* message, SQLSMALLINT bufferLength, SQLSMALLINT* textLength) {
   switch (type) {
     case SQL_HANDLE_ENV: return lmoSQLError(handle, nullptr, nullptr, sqlState, native, message, bufferLength, textLength);
@@ -182,12 +185,12 @@ SQLRETURN diagRecW(ErrorW errorW, SQLSMALLINT type, SQLHANDLE handle, SQLWCHAR* 
 
 }  // namespace
 
-SQLRETURN lmoSQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT, SQLWCHAR* sqlState, SQLINTEGER* native,
+static SQLRETURN untracedGetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT, SQLWCHAR* sqlState, SQLINTEGER* native,
                             SQLWCHAR* message, SQLSMALLINT bufferLength, SQLSMALLINT* textLength) {
   return diagRecW(lmoSQLErrorW, type, handle, sqlState, native, message, bufferLength, textLength);
 }
 
-SQLRETURN lmoSQLSetEnvAttr(SQLHENV henv, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
+static SQLRETURN untracedSetEnvAttr(SQLHENV henv, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
   QvDriverLock lock;
   LmoEnv* env = lmoLiveEnv(henv);
   if (env == nullptr) {
@@ -207,7 +210,7 @@ SQLRETURN lmoSQLSetEnvAttr(SQLHENV henv, SQLINTEGER attribute, SQLPOINTER value,
   return SQL_SUCCESS;
 }
 
-SQLRETURN lmoSQLGetEnvAttr(SQLHENV henv, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER,
+static SQLRETURN untracedGetEnvAttr(SQLHENV henv, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER,
                            SQLINTEGER* lengthOut) {
   QvDriverLock lock;
   LmoEnv* env = lmoLiveEnv(henv);
@@ -234,7 +237,7 @@ SQLRETURN lmoSQLGetEnvAttr(SQLHENV henv, SQLINTEGER attribute, SQLPOINTER value,
   return SQL_SUCCESS;
 }
 
-SQLRETURN lmoSQLSetConnectAttr(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
+static SQLRETURN untracedSetConnectAttr(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
   const uint32_t option = qvConnOption(attribute);
   if (option == kQvAttrUnsupported) {
     TR_TRACE(kSrc, htrODBC, 2, "SQLSetConnectAttr: Invalid attribute: %d", static_cast<int>(attribute));
@@ -251,16 +254,16 @@ SQLRETURN lmoSQLSetConnectAttr(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER val
   return lmoSQLSetConnectOption(dbc, opt, word(value));
 }
 
-SQLRETURN lmoSQLGetConnectAttr(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
+static SQLRETURN untracedGetConnectAttr(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
                                SQLINTEGER* lengthOut) {
   return getConnectAttr(dbc, attribute, value, bufferLength, lengthOut, 1);
 }
 
-SQLRETURN lmoSQLSetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
+static SQLRETURN untracedSetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
   const uint32_t option = qvConnOption(attribute);
   if (option == kQvAttrUnsupported || !qvIsTextConnectOption(static_cast<SQLUSMALLINT>(option)) ||
       value == nullptr)
-    return lmoSQLSetConnectAttr(dbc, attribute, value, length);
+    return untracedSetConnectAttr(dbc, attribute, value, length);
   const int64_t chars = length >= 0 ? length / static_cast<int64_t>(sizeof(SQLWCHAR)) : -3;
   char* narrow = QvWcsToMbs(static_cast<const wchar_t*>(value), chars);
   if (narrow == nullptr) {
@@ -272,12 +275,12 @@ SQLRETURN lmoSQLSetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER va
   return rc;
 }
 
-SQLRETURN lmoSQLGetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
+static SQLRETURN untracedGetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
                                 SQLINTEGER* lengthOut) {
   return getConnectAttr(dbc, attribute, value, bufferLength, lengthOut, sizeof(SQLWCHAR));
 }
 
-SQLRETURN lmoSQLSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
+static SQLRETURN untracedSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
   const uint32_t option = qvStmtOption(attribute);
   if (option != kQvAttrUnsupported && option != kQvAttrDescriptor && option != kQvAttrIgnored)
     return lmoSQLSetStmtOption(stmt, static_cast<SQLUSMALLINT>(option), word(value));
@@ -289,7 +292,7 @@ SQLRETURN lmoSQLSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER valu
   return SQL_ERROR;
 }
 
-SQLRETURN lmoSQLGetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER,
+static SQLRETURN untracedGetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER,
                             SQLINTEGER* lengthOut) {
   const uint32_t option = qvStmtOption(attribute);
   if (option == kQvAttrDescriptor) {
@@ -331,7 +334,7 @@ bool mapField(SQLUSMALLINT field, SQLUSMALLINT* attribute) {
 
 }  // namespace
 
-SQLRETURN lmoSQLColAttributeW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+static SQLRETURN untracedColAttributeW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
                               SQLSMALLINT bufferLength, SQLSMALLINT* textLength, SQLLEN* number) {
   SQLUSMALLINT attribute = 0;
   if (!mapField(field, &attribute)) return SQL_ERROR;
@@ -341,7 +344,7 @@ SQLRETURN lmoSQLColAttributeW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT f
 // Read through a wide buffer that holds what the caller's buffer can take
 // (and at least 128 characters), so that a text is cut only where the
 // caller's buffer ends, and the cut is told.
-SQLRETURN lmoSQLColAttribute(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+static SQLRETURN untracedColAttribute(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
                              SQLSMALLINT bufferLength, SQLSMALLINT* textLength, SQLLEN* number) {
   SQLUSMALLINT attribute = 0;
   if (!mapField(field, &attribute)) return SQL_ERROR;
@@ -365,6 +368,135 @@ SQLRETURN lmoSQLColAttribute(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT fi
   QvReleaseWstr(wide);
   return rc;
 }
+
+// The bodies above between the records of their printers. The JNI natives
+// and the narrow forms come in here, as do the exports.
+
+SQLRETURN lmoSQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* out) {
+  return qvTraced(QVPrntSQLAllocHandle, [&] { return untracedAllocHandle(type, input, out); }, type, input, out);
+}
+SQLRETURN lmoSQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
+  return qvTraced(QVPrntSQLFreeHandle, [&] { return untracedFreeHandle(type, handle); }, type, handle);
+}
+SQLRETURN lmoSQLCloseCursor(SQLHSTMT stmt) {
+  return qvTraced(QVPrntSQLCloseCursor, [&] { return untracedCloseCursor(stmt); }, stmt);
+}
+SQLRETURN lmoSQLEndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion) {
+  return qvTraced(QVPrntSQLEndTran, [&] { return untracedEndTran(type, handle, completion); }, type, handle,
+                  completion);
+}
+SQLRETURN lmoSQLFetchScroll(SQLHSTMT stmt, SQLSMALLINT orientation, SQLLEN offset) {
+  return qvTraced(QVPrntSQLFetchScroll, [&] { return untracedFetchScroll(stmt, orientation, offset); }, stmt,
+                  orientation, offset);
+}
+SQLRETURN lmoSQLGetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLCHAR* sqlState,
+                           SQLINTEGER* native, SQLCHAR* message, SQLSMALLINT bufferLength, SQLSMALLINT* textLength) {
+  return qvTraced(QVPrntSQLGetDiagRec, [&] {
+    return untracedGetDiagRec(type, handle, record, sqlState, native, message, bufferLength, textLength);
+  }, type, handle, record, sqlState, native, message, bufferLength, textLength);
+}
+SQLRETURN lmoSQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* sqlState,
+                            SQLINTEGER* native, SQLWCHAR* message, SQLSMALLINT bufferLength, SQLSMALLINT* textLength) {
+  return qvTraced(QVPrntSQLGetDiagRecW, [&] {
+    return untracedGetDiagRecW(type, handle, record, sqlState, native, message, bufferLength, textLength);
+  }, type, handle, record, sqlState, native, message, bufferLength, textLength);
+}
+SQLRETURN lmoSQLSetEnvAttr(SQLHENV env, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
+  return qvTraced(QVPrntSQLSetEnvAttr, [&] { return untracedSetEnvAttr(env, attribute, value, length); }, env,
+                  attribute, value, length);
+}
+SQLRETURN lmoSQLGetEnvAttr(SQLHENV env, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
+                           SQLINTEGER* lengthOut) {
+  return qvTraced(QVPrntSQLGetEnvAttr, [&] {
+    return untracedGetEnvAttr(env, attribute, value, bufferLength, lengthOut);
+  }, env, attribute, value, bufferLength, lengthOut);
+}
+SQLRETURN lmoSQLSetConnectAttr(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
+  return qvTraced(QVPrntSQLSetConnectAttr, [&] { return untracedSetConnectAttr(dbc, attribute, value, length); },
+                  dbc, attribute, value, length);
+}
+SQLRETURN lmoSQLGetConnectAttr(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
+                               SQLINTEGER* lengthOut) {
+  return qvTraced(QVPrntSQLGetConnectAttr, [&] {
+    return untracedGetConnectAttr(dbc, attribute, value, bufferLength, lengthOut);
+  }, dbc, attribute, value, bufferLength, lengthOut);
+}
+SQLRETURN lmoSQLSetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
+  return qvTraced(QVPrntSQLSetConnectAttrW, [&] { return untracedSetConnectAttrW(dbc, attribute, value, length); },
+                  dbc, attribute, value, length);
+}
+SQLRETURN lmoSQLGetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
+                                SQLINTEGER* lengthOut) {
+  return qvTraced(QVPrntSQLGetConnectAttrW, [&] {
+    return untracedGetConnectAttrW(dbc, attribute, value, bufferLength, lengthOut);
+  }, dbc, attribute, value, bufferLength, lengthOut);
+}
+SQLRETURN lmoSQLSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
+  return qvTraced(QVPrntSQLSetStmtAttr, [&] { return untracedSetStmtAttr(stmt, attribute, value, length); }, stmt,
+                  attribute, value, length);
+}
+SQLRETURN lmoSQLGetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
+                            SQLINTEGER* lengthOut) {
+  return qvTraced(QVPrntSQLGetStmtAttr, [&] {
+    return untracedGetStmtAttr(stmt, attribute, value, bufferLength, lengthOut);
+  }, stmt, attribute, value, bufferLength, lengthOut);
+}
+SQLRETURN lmoSQLColAttribute(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+                             SQLSMALLINT bufferLength, SQLSMALLINT* textLength, SQLLEN* number) {
+  return qvTraced(QVPrntSQLColAttribute, [&] {
+    return untracedColAttribute(stmt, column, field, text, bufferLength, textLength, number);
+  }, stmt, column, field, text, bufferLength, textLength, number);
+}
+SQLRETURN lmoSQLColAttributeW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+                              SQLSMALLINT bufferLength, SQLSMALLINT* textLength, SQLLEN* number) {
+  return qvTraced(QVPrntSQLColAttributeW, [&] {
+    return untracedColAttributeW(stmt, column, field, text, bufferLength, textLength, number);
+  }, stmt, column, field, text, bufferLength, textLength, number);
+}
+
+namespace {
+
+// SQLGetDiagRecW for an application of UTF-16 text: the record is read and
+// traced in the library's wide form, then given in the application's.
+SQLRETURN appDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* sqlState,
+                      SQLINTEGER* native, SQLWCHAR* message, SQLSMALLINT bufferLength, SQLSMALLINT* textLength) {
+  SQLWCHAR state[6] = {0};
+  SQLWCHAR* whole = QvAllocateWstr(kWholeMessageChars);
+  if (whole == nullptr) return SQLRETURN{SQL_ERROR};
+  SQLSMALLINT wholeLength = 0;
+  SQLRETURN rc = lmoSQLGetDiagRecW(type, handle, record, state, native, whole, kWholeMessageChars, &wholeLength);
+  if (qvOk(rc) || rc == SQL_NO_DATA) {
+    if (sqlState != nullptr) QvPutAppWide(state, 5, sqlState, 6);
+    const WideOut w = QvPutAppWide(whole, -3, message, bufferLength);
+    if (textLength != nullptr) *textLength = qvClamp16(w.units);
+    if (w.truncated && message != nullptr && rc == SQL_SUCCESS) rc = SQL_SUCCESS_WITH_INFO;
+  }
+  QvReleaseWstr(whole);
+  return rc;
+}
+
+// SQLColAttributeW's text fields for an application of UTF-16 text: read and
+// traced in the library's wide form, then given in the application's.
+SQLRETURN appColAttributeW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+                           SQLSMALLINT bufferLength, SQLSMALLINT* textLength, SQLLEN* number) {
+  const int64_t units = bufferLength > 0 ? bufferLength / 2 : 0;
+  const int64_t chars =
+      std::min<int64_t>(std::max<int64_t>(units, kWholeTextChars) + 1, INT16_MAX / static_cast<int64_t>(sizeof(SQLWCHAR)));
+  SQLWCHAR* whole = QvAllocateWstr(chars);
+  if (whole == nullptr) return SQLRETURN{SQL_ERROR};
+  SQLSMALLINT wholeBytes = 0;
+  SQLRETURN rc = lmoSQLColAttributeW(stmt, column, field, whole, qvClamp16(chars * static_cast<int64_t>(sizeof(SQLWCHAR))),
+                                     &wholeBytes, number);
+  if (qvOk(rc)) {
+    const WideOut w = QvPutAppWide(whole, -3, text, units);
+    if (textLength != nullptr) *textLength = qvClamp16(w.units * 2);
+    rc = qvCutResult(rc, w.truncated, nullptr, stmt);
+  }
+  QvReleaseWstr(whole);
+  return rc;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 
@@ -396,11 +528,13 @@ QV_EXPORT SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQ
   return qvExport(
       [&] { return lmoSQLGetDiagRec(type, handle, record, sqlState, native, message, bufferLength, textLength); });
 }
-QV_EXPORT SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT, SQLWCHAR* sqlState,
+QV_EXPORT SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* sqlState,
                                            SQLINTEGER* native, SQLWCHAR* message, SQLSMALLINT bufferLength,
                                            SQLSMALLINT* textLength) {
-  return qvExport(
-      [&] { return diagRecW(qvAppErrorW, type, handle, sqlState, native, message, bufferLength, textLength); });
+  return qvExport([&] {
+    if (QvWideIsUtf16()) return appDiagRecW(type, handle, record, sqlState, native, message, bufferLength, textLength);
+    return lmoSQLGetDiagRecW(type, handle, record, sqlState, native, message, bufferLength, textLength);
+  });
 }
 QV_EXPORT SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV env, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
   return qvExport([&] { return lmoSQLSetEnvAttr(env, attribute, value, length); });
@@ -434,7 +568,9 @@ QV_EXPORT SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute
 QV_EXPORT SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value,
                                                SQLINTEGER bufferLength, SQLINTEGER* lengthOut) {
   return qvExport([&] {
-    return getConnectAttr(dbc, attribute, value, bufferLength, lengthOut, QvWideIsUtf16() ? 2 : 4);
+    return qvTraced(QVPrntSQLGetConnectAttrW, [&] {
+      return getConnectAttr(dbc, attribute, value, bufferLength, lengthOut, QvWideIsUtf16() ? 2 : 4);
+    }, dbc, attribute, value, bufferLength, lengthOut);
   });
 }
 QV_EXPORT SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
@@ -442,7 +578,10 @@ QV_EXPORT SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, 
 }
 QV_EXPORT SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value,
                                             SQLINTEGER length) {
-  return qvExport([&] { return lmoSQLSetStmtAttr(stmt, attribute, value, length); });
+  return qvExport([&] {
+    return qvTraced(QVPrntSQLSetStmtAttrW, [&] { return untracedSetStmtAttr(stmt, attribute, value, length); }, stmt,
+                    attribute, value, length);
+  });
 }
 QV_EXPORT SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value,
                                            SQLINTEGER bufferLength, SQLINTEGER* lengthOut) {
@@ -450,7 +589,11 @@ QV_EXPORT SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, 
 }
 QV_EXPORT SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value,
                                             SQLINTEGER bufferLength, SQLINTEGER* lengthOut) {
-  return qvExport([&] { return lmoSQLGetStmtAttr(stmt, attribute, value, bufferLength, lengthOut); });
+  return qvExport([&] {
+    return qvTraced(QVPrntSQLGetStmtAttrW, [&] {
+      return untracedGetStmtAttr(stmt, attribute, value, bufferLength, lengthOut);
+    }, stmt, attribute, value, bufferLength, lengthOut);
+  });
 }
 QV_EXPORT SQLRETURN SQL_API SQLColAttribute(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
                                             SQLSMALLINT bufferLength, SQLSMALLINT* textLength, SQLLEN* number) {
@@ -461,8 +604,8 @@ QV_EXPORT SQLRETURN SQL_API SQLColAttributeW(SQLHSTMT stmt, SQLUSMALLINT column,
                                              SQLPOINTER text, SQLSMALLINT bufferLength, SQLSMALLINT* textLength,
                                              SQLLEN* number) {
   return qvExport([&] {
-    SQLUSMALLINT attribute = 0;
-    if (!mapField(field, &attribute)) return SQLRETURN{SQL_ERROR};
-    return qvAppColAttributesW(stmt, column, attribute, text, bufferLength, textLength, number);
+    if (QvWideIsUtf16() && text != nullptr && textField(field))
+      return appColAttributeW(stmt, column, field, text, bufferLength, textLength, number);
+    return lmoSQLColAttributeW(stmt, column, field, text, bufferLength, textLength, number);
   });
 }

@@ -11,6 +11,7 @@
 
 #include "driver_fixture.h"
 #include "src/odbc/exports.h"
+#include "src/odbc/exports3.h"
 #include "src/odbc/lmoinit.h"
 #include "src/odbc/qvprnt.h"
 #include "src/odbc/qvprntval.h"
@@ -681,6 +682,83 @@ TEST_F(OdbcTrace, NarrowExecDirectNestsTheWideRecords) {
             "    cbSqlStr=SQL_NTS\n"
             " [TID = 7F2A]:SQLExecDirectW: returns SQL_SUCCESS\n"
             " [TID = 7F2A]:SQLExecDirect: returns SQL_SUCCESS\n");
+}
+
+// The ODBC 3.51 functions write their records around those of the ODBC 2
+// call they make.
+TEST_F(OdbcTrace, EndTranNestsTheTransactRecords) {
+  TestConnection c;
+  FuncTable table;
+  table[QV_FN_TRANSACT] = [](uint64_t*) -> int16_t { return 0; };
+  EXPECT_EQ(lmoSQLEndTran(SQL_HANDLE_DBC, c.handle(), SQL_ROLLBACK), SQL_SUCCESS);
+  const std::string h = ptr(c.handle());
+  EXPECT_EQ(trace(),
+            " [TID = 7F2A]:SQLEndTran called:\n"
+            "    HandleType=SQL_HANDLE_DBC\n"
+            "    Handle=" + h + "\n"
+            "    CompletionType=SQL_ROLLBACK\n"
+            " [TID = 7F2A]:SQLTransact called:\n"
+            "    henv=<NULL>\n"
+            "    hdbc=" + h + "\n"
+            "    fType=SQL_ROLLBACK\n"
+            " [TID = 7F2A]:SQLTransact: returns SQL_SUCCESS\n"
+            " [TID = 7F2A]:SQLEndTran: returns SQL_SUCCESS\n");
+}
+
+// An attribute getter shows the length it stored; the descriptor handle
+// itself is not shown.
+TEST_F(OdbcTrace, StatementAttributeRecords) {
+  TestConnection c;
+  TestStatement s(c);
+  SQLHANDLE desc = nullptr;
+  SQLINTEGER length = -9;
+  EXPECT_EQ(lmoSQLGetStmtAttr(s.handle(), SQL_ATTR_APP_ROW_DESC, &desc, 8, &length), SQL_SUCCESS);
+  EXPECT_EQ(lmoSQLGetStmtAttr(s.handle(), SQL_ATTR_CURSOR_SENSITIVITY, &desc, 8, nullptr), SQL_ERROR);
+  const std::string t = trace();
+  const std::string h = ptr(s.handle());
+  EXPECT_EQ(t.substr(0, t.find(" [TID = 7F2A]:SQLGetStmtAttr called:", 1)),
+            " [TID = 7F2A]:SQLGetStmtAttr called:\n"
+            "    StatementHandle=" + h + "\n"
+            "    Attribute=SQL_ATTR_APP_ROW_DESC\n"
+            "    Value=" + ptr(&desc) + "\n"
+            "    BufferLength=8\n"
+            "    StringLength=" + ptr(&length) + "\n"
+            " [TID = 7F2A]:SQLGetStmtAttr: returns SQL_SUCCESS\n"
+            "    StringLength=4\n");
+  // A refusal: its own trace line between the records, the exit record
+  // with the length pointer that was not given and no diagnostics.
+  EXPECT_NE(t.find("    Attribute=SQL_ATTR_CURSOR_SENSITIVITY\n"), std::string::npos) << t;
+  EXPECT_NE(t.find("SQLGetStmtAttr: Invalid attribute: -2\n"
+                   " [TID = 7F2A]:SQLGetStmtAttr: returns SQL_ERROR\n"
+                   "    StringLength=<NULL>\n"),
+            std::string::npos)
+      << t;
+}
+
+// The parameter attribute call's words: the descriptor type, the buffer
+// size, the character buffer and the numeric value out.
+TEST_F(OdbcTrace, ParamAttributesRecords) {
+  TestConnection c;
+  TestStatement s(c);
+  FuncTable table;
+  table[QV_FN_PARAMATTRIBUTES] = [](uint64_t* w) -> int16_t {
+    *reinterpret_cast<SQLLEN*>(static_cast<uintptr_t>(w[7])) = SQL_PARAM_OUTPUT;
+    return 0;
+  };
+  char text[8] = "";
+  SQLLEN direction = 0;
+  EXPECT_EQ(lmoSQLParamAttributes(s.handle(), 2, 1000, 8, 0, 0, text, &direction), SQL_SUCCESS);
+  EXPECT_EQ(direction, SQL_PARAM_OUTPUT);
+  EXPECT_EQ(trace(),
+            " [TID = 7F2A]:SQLParamAttributes called:\n"
+            "    hstmt=" + ptr(s.handle()) + "\n"
+            "    param=2\n"
+            "    cbDescMax=8\n"
+            "    fDescType=QV_SQL_PARAM_DIRECTION\n"
+            "    pcbDesc=<NULL>\n"
+            "    pfDesc=" + ptr(&direction) + "\n"
+            " [TID = 7F2A]:SQLParamAttributes: returns SQL_SUCCESS\n"
+            "    pfDesc=4\n");
 }
 
 }  // namespace
