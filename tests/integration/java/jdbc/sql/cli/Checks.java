@@ -4,9 +4,7 @@ import java.sql.SQLException;
 
 /**
  * A small check runner for the programs the tests run in a JVM: each check
- * prints one line, and the run ends with "N passed, N failed". A check whose
- * road still answers "Driver not capable" (S1C00, or HYC00 in the ODBC 3
- * environment the natives get) is counted as waiting, not as failed.
+ * prints one line, and the run ends with "N passed, N failed".
  */
 final class Checks {
     interface Body {
@@ -15,15 +13,6 @@ final class Checks {
 
     interface Call {
         Object run() throws Exception;
-    }
-
-    /** Thrown by a check whose road is not built yet: the group waits. */
-    static final class Wait extends RuntimeException {
-        private static final long serialVersionUID = 1L;
-
-        Wait(String why) {
-            super(why);
-        }
     }
 
     /** Thrown by a check to give up on the rest of its body. */
@@ -37,7 +26,6 @@ final class Checks {
 
     private int passed;
     private int failed;
-    private int waiting;
 
     void pass(String name) {
         passed++;
@@ -65,31 +53,15 @@ final class Checks {
         return s.length() > 200 ? s.substring(0, 200) + "... (" + s.length() + " characters)" : s;
     }
 
-    static boolean notCapable(Throwable t) {
-        for (; t != null; t = t.getCause())
-            if (t instanceof SQLException
-                    && ("S1C00".equals(((SQLException) t).getSQLState())
-                        || "HYC00".equals(((SQLException) t).getSQLState()))) return true;
-        return false;
-    }
-
     /** Runs a group of checks; an exception escaping it fails the group. */
     void run(String name, Body body) {
         try {
             body.run();
         } catch (Stop s) {
             fail(name, s.getMessage());
-        } catch (Wait w) {
-            waiting++;
-            System.out.println("WAIT " + name + ": " + w.getMessage());
         } catch (Throwable t) {
-            if (notCapable(t)) {
-                waiting++;
-                System.out.println("WAIT " + name + ": " + t.getMessage());
-            } else {
-                fail(name, "unexpected " + t);
-                t.printStackTrace(System.out);
-            }
+            fail(name, "unexpected " + t);
+            t.printStackTrace(System.out);
         }
     }
 
@@ -100,7 +72,6 @@ final class Checks {
             fail(name, "no exception, result <" + show(r) + ">");
             return null;
         } catch (SQLException e) {
-            if (notCapable(e)) throw new RuntimeException(e);
             return e;
         } catch (Exception e) {
             fail(name, "unexpected " + e);
@@ -121,11 +92,9 @@ final class Checks {
     void absorb(Checks other) {
         passed += other.passed;
         failed += other.failed;
-        waiting += other.waiting;
     }
 
     int finish() {
-        if (waiting > 0) System.out.println(waiting + " waiting");
         System.out.println(passed + " passed, " + failed + " failed");
         return failed > 0 ? 1 : 0;
     }
