@@ -234,7 +234,10 @@ int32_t rda_cliNumResultCols(RDA_CliHSTMT* stmt, int16_t* count) {
   RDA_cliClearErrorList(&stmt->errors);
   int16_t n = 0;
   if (hasColumns(stmt)) {
-    if (!described(firstCol(stmt)) && prepared(stmt)) {
+    // Only a text prepared and not yet run is described on request: the
+    // answer of a run said what its result is, and the records left in the
+    // ring then are bindings of columns it does not have.
+    if (!described(firstCol(stmt)) && prepared(stmt) && (stmt->state & RDA_CLI_STMT_EXECUTED) == 0) {
       if (RDA_cliDescribeSQL(stmt) == 0) return RDA_CLI_ERROR;
       if (!described(firstCol(stmt))) {
         addError(stmt, RDA_CLI_ROW_SEQUENCE, "NumResultCol: result not available");

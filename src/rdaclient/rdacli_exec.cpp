@@ -197,6 +197,7 @@ int32_t rda_cliPrepareW(RDA_CliHSTMT* stmt, const wchar_t* sql, int32_t length) 
     TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** rda_cliPrepareW: can't allocate sqlStr\n");
     return fail(stmt, RDA_CLI_ROW_NO_MEMORY, nullptr);
   }
+  stmt->state &= ~RDA_CLI_STMT_EXECUTED;
   if (RDA_cliPrepareSQL(stmt) == 0) return RDA_CLI_ERROR;
   stmt->state |= RDA_CLI_STMT_PREPARED;
   // A server that describes parameters sends their count with the confirm.
@@ -251,13 +252,19 @@ int32_t rda_cliExecute(RDA_CliHSTMT* stmt) {
   if ((stmt->state & RDA_CLI_STMT_PREPARED) == 0) return fail(stmt, RDA_CLI_ROW_SEQUENCE, kNotPrepared);
   if (rowsPending(stmt)) return fail(stmt, RDA_CLI_ROW_CURSOR_STATE, kPending);
   if (!inTransaction(stmt)) return RDA_CLI_ERROR;
+  stmt->state &= ~RDA_CLI_STMT_EXECUTED;
   const RDA_CliHDBC* conn = stmt->conn;
-  if (conn->alwaysUseCursor == 0 && stmt->queryFlag == 0) return RDA_cliExecSQL(stmt) != 0 ? RDA_CLI_SUCCESS : RDA_CLI_ERROR;
-  if (conn->optLevel == 1) {
+  int32_t result = RDA_CLI_ERROR;
+  if (conn->alwaysUseCursor == 0 && stmt->queryFlag == 0) {
+    result = RDA_cliExecSQL(stmt) != 0 ? RDA_CLI_SUCCESS : RDA_CLI_ERROR;
+  } else if (conn->optLevel == 1) {
     if (RDA_opt1_cliOpenCursor(stmt, paramsOf(stmt), nullptr, RDA_CLI_OPEN_FIRST) == 0) return RDA_CLI_ERROR;
-    return afterOpen(stmt);
+    result = afterOpen(stmt);
+  } else {
+    result = RDA_cliOpenCursor(stmt, paramsOf(stmt), nullptr) != 0 ? RDA_CLI_SUCCESS : RDA_CLI_ERROR;
   }
-  return RDA_cliOpenCursor(stmt, paramsOf(stmt), nullptr) != 0 ? RDA_CLI_SUCCESS : RDA_CLI_ERROR;
+  if (result != RDA_CLI_ERROR) stmt->state |= RDA_CLI_STMT_EXECUTED;
+  return result;
 }
 
 int32_t rda_cliExecDirectNew(RDA_CliHSTMT* stmt, const wchar_t* sql, int32_t length) {
@@ -265,7 +272,7 @@ int32_t rda_cliExecDirectNew(RDA_CliHSTMT* stmt, const wchar_t* sql, int32_t len
   RDA_cliClearErrorList(&stmt->errors);
   if (badText(stmt, sql, length)) return RDA_CLI_ERROR;
   if ((stmt->state & RDA_CLI_STMT_CURSOR_OPEN) != 0) return fail(stmt, RDA_CLI_ROW_CURSOR_STATE, kCursorOpen);
-  stmt->state &= ~RDA_CLI_STMT_PREPARED;
+  stmt->state &= ~(RDA_CLI_STMT_PREPARED | RDA_CLI_STMT_EXECUTED);
   if (!inTransaction(stmt)) return RDA_CLI_ERROR;
   sql = skipBlanks(sql, &length);
   if (!keepText(stmt, sql, length)) {
@@ -277,7 +284,7 @@ int32_t rda_cliExecDirectNew(RDA_CliHSTMT* stmt, const wchar_t* sql, int32_t len
   // Whatever the level: the text itself follows FOR.
   if (RDA_opt1_cliOpenCursor(stmt, paramsOf(stmt), stmt->sqlText, RDA_CLI_OPEN_FIRST) == 0) return RDA_CLI_ERROR;
   // The text can be executed again with rda_cliExecute.
-  stmt->state |= RDA_CLI_STMT_PREPARED;
+  stmt->state |= RDA_CLI_STMT_PREPARED | RDA_CLI_STMT_EXECUTED;
   return afterOpen(stmt);
 }
 

@@ -57,6 +57,9 @@ inline constexpr uint32_t RDA_CLI_CONN_AUTOCOMMIT = 2;
 inline constexpr uint32_t RDA_CLI_STMT_CURSOR_OPEN = 1;
 inline constexpr uint32_t RDA_CLI_STMT_PREPARED = 2;
 inline constexpr uint32_t RDA_CLI_STMT_CONFIRMED = 4;
+// The text was run, not only prepared: the answer said whether there is a
+// result, so a result without a description has no columns to ask for.
+inline constexpr uint32_t RDA_CLI_STMT_EXECUTED = 8;
 
 // Statement option flags.
 inline constexpr uint32_t RDA_CLI_STMT_UNIQUEROW = 1;

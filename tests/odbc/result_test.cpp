@@ -36,6 +36,52 @@ void makeTable(Session& s) {
             SQL_SUCCESS);
 }
 
+// One statement handle runs a query, then texts without a result: each
+// answer says what its result is, so nothing is described and an INSERT is
+// committed at once, bound or not, closed or not.
+TEST_F(Statements, AHandleThatRanAQueryRunsTextsWithoutAResult) {
+  start();
+  inChild([&] {
+    Session s;
+    makeTable(s);
+    SQLHSTMT stmt = s.newStatement();
+    SQLINTEGER i = 0;
+    SQLLEN iInd = 0;
+    SQLSMALLINT columns = -1;
+    SQLLEN rows = 0;
+    for (const bool bound : {false, true}) {
+      SCOPED_TRACE(bound ? "bound" : "unbound");
+      ASSERT_EQ(SQLExecDirect(stmt, sqlText("SELECT i FROM r ORDER BY i"), SQL_NTS), SQL_SUCCESS)
+          << allErrors(nullptr, nullptr, stmt);
+      if (bound) {
+        ASSERT_EQ(SQLBindCol(stmt, 1, SQL_C_LONG, &i, 0, &iInd), SQL_SUCCESS);
+      }
+      while (SQLFetch(stmt) == SQL_SUCCESS) {
+      }
+      ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+      const std::string insert = bound ? "INSERT INTO r (i) VALUES (11)" : "INSERT INTO r (i) VALUES (10)";
+      ASSERT_EQ(SQLExecDirect(stmt, sqlText(insert.c_str()), SQL_NTS), SQL_SUCCESS)
+          << allErrors(nullptr, nullptr, stmt);
+      EXPECT_EQ(SQLNumResultCols(stmt, &columns), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+      EXPECT_EQ(columns, 0);
+      EXPECT_EQ(SQLRowCount(stmt, &rows), SQL_SUCCESS);
+      EXPECT_EQ(rows, 1);
+      // The same again without closing first: the fetch ran to the end.
+      ASSERT_EQ(SQLExecDirect(stmt, sqlText("UPDATE r SET v = 'u' WHERE i >= 10"), SQL_NTS), SQL_SUCCESS)
+          << allErrors(nullptr, nullptr, stmt);
+      EXPECT_EQ(SQLNumResultCols(stmt, &columns), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+      EXPECT_EQ(columns, 0);
+    }
+    // A prepared query is still described before it runs.
+    ASSERT_EQ(SQLPrepare(stmt, sqlText("SELECT i, v FROM r"), SQL_NTS), SQL_SUCCESS)
+        << allErrors(nullptr, nullptr, stmt);
+    EXPECT_EQ(SQLNumResultCols(stmt, &columns), SQL_SUCCESS) << allErrors(nullptr, nullptr, stmt);
+    EXPECT_EQ(columns, 2);
+    ASSERT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+  });
+  EXPECT_EQ(query("SELECT i, v FROM r WHERE i >= 10 ORDER BY i"), (std::vector<std::string>{"10|u", "11|u"}));
+}
+
 TEST_F(Statements, RowsIntoBoundColumnsAndThroughGetData) {
   start();
   inChild([&] {

@@ -490,10 +490,7 @@ public final class JdbcChecks {
             c.check("duplicate key message is the peer's", e.getMessage().contains("UNIQUE"), e.getMessage());
         }
 
-        // A statement handle that has run a query answers a later text
-        // without a result set with S1010 at SQLNumResultCols: the
-        // statements without one run on a fresh handle.
-        s.closeStmt();
+        // The handle that ran the query runs the texts without a result.
         k.internalSetAutoCommit(false);
         c.equal("getAutoCommit off", false, k.getAutoCommit());
         s.Execute("INSERT INTO t (i) VALUES (3)");
@@ -503,7 +500,6 @@ public final class JdbcChecks {
         s.Execute("SELECT COUNT(*) FROM t");
         s.next();
         c.equal("the rolled back row is gone", 2, s.getInt(1));
-        s.closeStmt();
         s.Execute("INSERT INTO t (i) VALUES (4)");
         k.internalCommit();
         c.equal("commit ends it", 0, k._transactionLevel);
@@ -604,9 +600,7 @@ public final class JdbcChecks {
         ins.clearParameters();
         c.equal("clearParameters frees the records", 0L, ins._sql_paramDataArray);
 
-        // A procedure with input and output parameters (its statements
-        // without a result set on a fresh handle, as in the statement checks).
-        s.closeStmt();
+        // A procedure with input and output parameters.
         s.Execute("CREATE TABLE IF NOT EXISTS rdapeer_procedures (name TEXT, kind TEXT, seq INTEGER, body TEXT)");
         s.Execute("INSERT INTO rdapeer_procedures VALUES ('addup', 'IN', 1, 'a INTEGER'), "
                 + "('addup', 'OUT', 2, 'total DECIMAL(10,2)'), ('addup', 'OUT', 3, 'nothing INTEGER'), "
