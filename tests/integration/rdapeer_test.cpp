@@ -502,8 +502,15 @@ TEST_F(RdaPeer, ConnectionsThatNeverEstablishAreClosedAndTheIdleEndStillComes) {
     // The processes of cut connections end with them.
     while (peers[k]->children() > 0 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(10ms);
     EXPECT_EQ(peers[k]->children(), 0u);
-    Client client(clientIni(peers[k]->port()));
-    EXPECT_EQ(client.associate(), "");
+    // A client that does establish is still served. Under a loaded
+    // sanitizer build one may need longer than the 1-second limit: a few
+    // tries.
+    std::string associated = "no try";
+    for (int attempt = 0; attempt < 5 && !associated.empty(); ++attempt) {
+      Client client(clientIni(peers[k]->port()));
+      associated = client.associate();
+    }
+    EXPECT_EQ(associated, "");
   }
   for (size_t k = 0; k < std::size(cases); ++k) {
     const Case& c = cases[k];
