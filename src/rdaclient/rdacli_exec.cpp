@@ -161,8 +161,7 @@ int32_t rda_cliPrepare(RDA_CliHSTMT* stmt, const char* sql, int32_t length) {
   if (chars == static_cast<size_t>(-1) || chars > static_cast<size_t>(INT32_MAX) - 1) {
     TM_TRACE(rda_cliTMHandle, 8, kSrc, "*** rda_cliPrepare: the text does not convert in the current locale\n");
     RDA_cliAddSQLState(&stmt->errors, "22018", 0,
-                       "Invalid character value for cast specification - the SQL text is not valid in the current "
-                       "locale",
+                       "Invalid character value - the SQL text does not convert in the current locale",
                        stmt->tree);
     return RDA_CLI_ERROR;
   }

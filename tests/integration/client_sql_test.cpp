@@ -305,7 +305,7 @@ TEST_F(ClientSqlWire, PrepareSendsItsTextWithAZeroOctetAndTheSqlAsOneWideCharact
   ASSERT_EQ(rda_cliPrepareW(s, L"SELECT 1", NTS), 0) << lastDiag(s->errors).message;
   const std::string text = "PREPARE stmt_id_" + std::to_string(s->opId) + " STMT_OPTIONS 'op=34' FROM :H";
   // R-ExecuteDBL: [19] { operation id, [0] { [1] statement { [0] the text
-  // and its zero octet }, [2] { [0] argument specifications { WCHAR(8),
+  // and its zero octet }, [2] { [0] argument descriptors { WCHAR(8),
   // nullable left out, second flag FALSE } }, [4] { repetition 1, [1] {
   // one value list { [13] the SQL in UTF-8 } } } } }.
   const Bytes statement = cx(1, tlv(0x80, Bytes(text.begin(), text.end()) + hex("00")));
