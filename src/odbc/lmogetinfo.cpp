@@ -444,35 +444,38 @@ int16_t QVSQLGetInfo(LmoDbc* dbc, uint16_t type, void* value, int16_t bufferLeng
 // ---------------------------------------------------------------------------
 // Exports
 
-QV_EXPORT SQLRETURN SQL_API SQLRequestInfo(SQLHDBC dbc, SQLPOINTER buffer, SQLSMALLINT length, SQLUSMALLINT* lengthOut,
-                                           SQLCHAR* text, SQLSMALLINT cType) {
+namespace {
+
+// The two exported requests: the connection checked, the request run on its
+// context, the length handed back when a value came.
+template <class Request>
+SQLRETURN exportedRequest(const char* name, SQLHDBC dbc, SQLUSMALLINT* lengthOut, Request request) {
   return qvExport([&]() -> SQLRETURN {
     LmoDbc* d = lmoLiveDbc(dbc);
     if (d == nullptr) {
-      TR_TRACE(kSrc, htrODBC, 2, "SQLRequestInfo: Invalid hdbc handle");
+      TR_TRACE(kSrc, htrODBC, 2, "%s: Invalid hdbc handle", name);
       return SQL_INVALID_HANDLE;
     }
     int64_t indicator = 0;
-    const int16_t r = QvRunOnConnection(
-        d, [&] { return requestInfo(d, buffer, length, &indicator, reinterpret_cast<const char*>(text), cType); });
+    const int16_t r = QvRunOnConnection(d, [&] { return request(d, &indicator); });
     if ((r == 0 || r == 1 || r == 110) && lengthOut != nullptr) *lengthOut = static_cast<SQLUSMALLINT>(indicator);
     return r;
   });
 }
 
+}  // namespace
+
+QV_EXPORT SQLRETURN SQL_API SQLRequestInfo(SQLHDBC dbc, SQLPOINTER buffer, SQLSMALLINT length, SQLUSMALLINT* lengthOut,
+                                           SQLCHAR* text, SQLSMALLINT cType) {
+  return exportedRequest("SQLRequestInfo", dbc, lengthOut, [&](LmoDbc* d, int64_t* indicator) {
+    return requestInfo(d, buffer, length, indicator, reinterpret_cast<const char*>(text), cType);
+  });
+}
+
 QV_EXPORT SQLRETURN SQL_API SQLRequestInfoSpecialCmd(SQLHDBC dbc, SQLPOINTER buffer, SQLSMALLINT length,
                                                      SQLUSMALLINT* lengthOut, SQLCHAR* key, SQLSMALLINT cType) {
-  return qvExport([&]() -> SQLRETURN {
-    LmoDbc* d = lmoLiveDbc(dbc);
-    if (d == nullptr) {
-      TR_TRACE(kSrc, htrODBC, 2, "SQLRequestInfoSpecialCmd: Invalid hdbc handle");
-      return SQL_INVALID_HANDLE;
-    }
-    int64_t indicator = 0;
-    const int16_t r = QvRunOnConnection(
-        d, [&] { return specialCmd(d, buffer, length, &indicator, reinterpret_cast<const char*>(key), cType); });
-    if ((r == 0 || r == 1 || r == 110) && lengthOut != nullptr) *lengthOut = static_cast<SQLUSMALLINT>(indicator);
-    return r;
+  return exportedRequest("SQLRequestInfoSpecialCmd", dbc, lengthOut, [&](LmoDbc* d, int64_t* indicator) {
+    return specialCmd(d, buffer, length, indicator, reinterpret_cast<const char*>(key), cType);
   });
 }
 

@@ -55,12 +55,6 @@ class TracedApp {
   std::unique_ptr<PeerProcess> peer_;
 };
 
-void clean(const ProgramRun& r, const std::string& what) {
-  EXPECT_EQ(r.err.find("ERROR: AddressSanitizer"), std::string::npos) << what << r.err;
-  EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << what << r.err;
-  EXPECT_LT(r.status, 128) << what << r.out << r.err;
-}
-
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
   std::istringstream in(text);
@@ -91,7 +85,7 @@ TEST(OdbcCallTrace, IsqlLeavesEveryCallsNestedRecordsAndNoPassword) {
                                "SELECT id, s FROM t\n"
                                "SELEC wrong\n"
                                "quit\n");
-  clean(r, "isql");
+  expectCleanRun(r, "isql");
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   const std::string t = app.trace();
   EXPECT_EQ(t.find(kPassword), std::string::npos) << t;
@@ -178,7 +172,7 @@ TEST(OdbcCallTrace, TheWideClientWritesTheSameRecordsOnBothDriverManagers) {
     std::vector<std::string> argv = {client, "execw", "rdatest", "u", kPassword};
     argv.insert(argv.end(), statements.begin(), statements.end());
     const ProgramRun r = app.run(argv);
-    clean(r, client);
+    expectCleanRun(r, client);
     EXPECT_EQ(r.status, 0) << client << r.out << r.err;
     EXPECT_NE(r.out.find("exec 1 rc 0"), std::string::npos) << client << r.out;
     const std::string t = app.trace();

@@ -1,5 +1,7 @@
 #include "support/odbc_apps.h"
 
+#include <gtest/gtest.h>
+
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -143,4 +145,10 @@ ProgramRun OdbcAppSandbox::run(const std::vector<std::string>& argv, const std::
   else if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
   else if (WIFSIGNALED(status)) result.status = 128 + WTERMSIG(status);
   return result;
+}
+
+void expectCleanRun(const ProgramRun& r, const std::string& what) {
+  EXPECT_EQ(r.err.find("ERROR: AddressSanitizer"), std::string::npos) << what << r.err;
+  EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << what << r.err;
+  EXPECT_LT(r.status, 128) << what << r.out << r.err;
 }

@@ -19,6 +19,10 @@ struct ProgramRun {
   std::string err;
 };
 
+// No sanitizer report and no crash in what the program printed; `what`
+// names the run in a failure.
+void expectCleanRun(const ProgramRun& r, const std::string& what);
+
 class OdbcAppSandbox {
  public:
   // Registers `driverPath` as the driver "rdadriver" and `dsn` as a data
