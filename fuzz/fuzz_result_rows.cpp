@@ -67,12 +67,18 @@ void readEverything(int64_t bufLen) {
         // value of fixed size takes (SQL_C_DEFAULT may be either).
         const auto n = static_cast<size_t>(bufLen);
         const size_t size = fixedSize(c) ? (n > kFixedSize ? n : kFixedSize) : n;
-        auto* buf = static_cast<uint8_t*>(std::malloc(size));
+        auto* buf = static_cast<uint8_t*>(std::calloc(1, size));
         int64_t ind = 0;
         RDA_CliBind bind{c, buf, bufLen, &ind};
         RDA_cliCvrtSQLToCol(&gStmt, &bind, col, item->data);
         if (c != RDA_CLI_C_ARRAY && c != RDA_CLI_C_VARIANT)
           rda_cliGetCol(&gStmt, static_cast<int16_t>(-col->colNum), c, buf, bufLen, &ind);
+        if (c == RDA_CLI_C_ARRAY && size >= sizeof(void*)) {
+          // An array value is a block handed to the caller, who frees it.
+          void* block = nullptr;
+          std::memcpy(&block, buf, sizeof block);
+          std::free(block);
+        }
         std::free(buf);
         RDA_cliClearErrorList(&gStmt.errors);
       }
