@@ -283,7 +283,9 @@ void QvjReadDiagnostics(JNIEnv* env, jobject obj, const char* label, const char*
       LmoWideText joined(full, kFullMessageChars);
       joined.put(prefix);
       joined.put(message);
-      tr_tracew(kSrc, __LINE__, htrJDBC, level, L"Full Message:%ls", full);
+      // The line ends here: without its newline the next line of the trace
+      // would run on behind the message.
+      tr_tracew(kSrc, __LINE__, htrJDBC, level, L"Full Message:%ls\n", full);
       qvwcscpy(out->message, message);
       qvwcscpy(out->sqlState, state);
       out->native = native;

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -64,8 +65,11 @@ std::string readFile(const fs::path& path) {
 // peer's (when there is one) with the test's [JDBC] keys.
 class Jvm {
  public:
-  explicit Jvm(const std::string& peerIni = "") : box_(RDADRIVER_PATH, "rdatest", "") {
-    std::ofstream(box_.dir() / "mirodel.ini") << peerIni << "\n" << box_.traceSection();
+  // The JDBC call trace at level 2, the ODBC call trace at `cliTraceOptions`.
+  explicit Jvm(const std::string& peerIni = "", int cliTraceOptions = 2) : box_(RDADRIVER_PATH, "rdatest", "") {
+    std::ofstream(box_.dir() / "mirodel.ini") << peerIni << "\n[JDBC]\nTraceOptions=2\nCLITraceOptions="
+                                               << cliTraceOptions << "\nTraceFile=" << box_.traceFile().string()
+                                               << "\n";
     // The JVM catches SIGSEGV itself (for its own null checks).
     box_.setEnv("ASAN_OPTIONS", "handle_segv=0:detect_leaks=0");
   }
@@ -158,7 +162,7 @@ class JvmPeer : public ::testing::Test {
     ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
     dir_ = tmpl;
     peer_ = std::make_unique<PeerProcess>(dir_ / "peer",
-                                          std::vector<std::string>{"--user", "u:p", "--record", record().string()});
+                                          std::vector<std::string>{"--user", "u:" + kPassword, "--record", record().string()});
     ASSERT_GT(peer_->port(), 0);
     // A resource whose name is 32 characters long.
     std::ofstream(dir_ / "peer" / "schema" / "qvdrd.ini", std::ios::app)
@@ -181,9 +185,11 @@ class JvmPeer : public ::testing::Test {
     return ini;
   }
   std::vector<std::string> peerProperties() const {
-    return {"dsn=rdatest", "user=u", "password=p", std::string("dsn32=") + kDsn32};
+    return {"dsn=rdatest", "user=u", "password=" + kPassword, std::string("dsn32=") + kDsn32};
   }
   static constexpr const char* kDsn32 = "rdatest_resource_of_32_character";
+  // A password that no trace line would show by chance.
+  inline static const std::string kPassword = "Pw0rd7Xq";
   fs::path dir_;
   std::unique_ptr<PeerProcess> peer_;
 };
@@ -297,6 +303,74 @@ TEST_F(JvmPeer, DiagnosticsChecks) {
   const std::string trace = jvm.box().trace();
   EXPECT_EQ(count(trace, "Message:[Quenlow][Varenta JDBC]second SQLCode:42S02"), 1u) << trace;
   EXPECT_GE(count(trace, " SQLCode:"), 5u) << trace;
+}
+
+// The headers of a trace in order, an entry as "name(" and an exit as
+// "name)", for the records of both call traces.
+std::vector<std::string> headerTokens(const std::string& trace) {
+  static const std::regex header(R"(^ \[TID = [0-9A-F]+\]:(\w+)(?: ([Cc]alled)|:? ?returns))");
+  std::vector<std::string> out;
+  for (const std::string& l : lines(trace)) {
+    std::smatch m;
+    if (std::regex_search(l, m, header)) out.push_back(std::string(m[1]) + (m[2].matched ? "(" : ")"));
+  }
+  return out;
+}
+
+std::string joined(const std::vector<std::string>& tokens) {
+  std::string s;
+  for (const std::string& t : tokens) s += (s.empty() ? "" : " ") + t;
+  return s;
+}
+
+// One connection's life in a JVM at TraceOptions 2 and CLITraceOptions 1:
+// each JDBC record holds the ODBC records of the calls its native made, the
+// first initCLI of the process writes only its exit line (the trace starts
+// with the driver), a failing Execute has no exit line, no wide line is
+// dumped, and the password shows in neither trace.
+TEST_F(JvmPeer, EachJdbcRecordHoldsTheOdbcRecordsOfItsCalls) {
+  Jvm jvm(peerIni(), 1);
+  jvm.checks("traced", peerProperties());
+  const std::string t = jvm.box().trace();
+  EXPECT_EQ(t.find(kPassword), std::string::npos) << t;
+  EXPECT_EQ(t.find("<Unicode Trace:Hex>"), std::string::npos) << t;
+
+  const std::string execute = "SQLFreeStmt( SQLFreeStmt) getAutoCommit( SQLGetConnectOption( SQLGetConnectOption) "
+                              "getAutoCommit) SQLFreeStmt( SQLFreeStmt) SQLExecDirectW( SQLExecDirectW)";
+  const std::vector<std::string> want = {
+      "SQLAllocEnv( SQLAllocEnv) initCLI)",
+      "openConnectionWithProperties( SQLAllocConnect( SQLAllocConnect) SQLSetConnectOption( SQLSetConnectOption) "
+      "SQLConnectW( SQLConnectW) openConnectionWithProperties)",
+      "createStmt( SQLAllocStmt( SQLAllocStmt) createStmt)",
+      "setEscapeProcessing( SQLSetStmtOption( SQLSetStmtOption) setEscapeProcessing)",
+      "Execute( " + execute + " SQLNumResultCols( SQLNumResultCols) Execute)",
+      "Execute( " + execute + " SQLNumResultCols( SQLNumResultCols) Execute)",
+      "Execute( " + execute + " SQLNumResultCols( SQLNumResultCols) Execute)",
+      "next( SQLFetch( SQLFetch) next)",
+      "getString( SQLGetData( SQLGetData) getString)",
+      "next( SQLFetch( SQLFetch) next)",
+      "Execute( " + execute + " SQLErrorW( SQLErrorW) SQLErrorW( SQLErrorW)",
+      "closeStmt( SQLFreeStmt( SQLFreeStmt) SQLFreeStmt( SQLFreeStmt) closeStmt)",
+      "closeConnection( SQLDisconnect( SQLDisconnect) SQLFreeConnect( SQLFreeConnect) closeConnection)",
+      "freeCLI( SQLFreeEnv( SQLFreeEnv) freeCLI)"};
+  std::string expected;
+  for (const std::string& w : want) expected += (expected.empty() ? "" : " ") + w;
+  EXPECT_EQ(joined(headerTokens(t)), expected) << t;
+
+  // The options a connection without properties sets, and escape
+  // processing switched on; user and password as "***" in both traces.
+  const std::regex tid("TID = [0-9A-F]+");
+  const std::regex address("0x[0-9a-f]+");
+  const std::string plain = std::regex_replace(std::regex_replace(t, tid, "TID"), address, "0x?");
+  for (const char* record : {
+           " [TID]:openConnectionWithProperties called\n\twuid = ***\n\twpwd = ***\n\twdbs = rdatest\n",
+           " [TID]:SQLSetConnectOption called:\n    hdbc=0x?\n    fOption=SQL_AUTOCOMMIT\n    vParam=1\n"
+           " [TID]:SQLSetConnectOption: returns SQL_SUCCESS\n [TID]:SQLConnectW called:\n",
+           "    wszUID=\n ***\n    cbUID=SQL_NTS\n    wszAuthStr=\n ***\n",
+           " [TID]:setEscapeProcessing called\n \tenable = 1\n [TID]:SQLSetStmtOption called:\n    hstmt=0x?\n"
+           "    fOption=SQL_NOSCAN\n    vParam=0\n",
+           " [TID]:Execute called\n\twsqlstr = SELEC wrong\n"})
+    EXPECT_NE(plain.find(record), std::string::npos) << record << "\n" << plain;
 }
 
 }  // namespace

@@ -33,6 +33,10 @@ import java.util.concurrent.atomic.AtomicInteger;
  *   metadata    each database metadata native once
  *   diagnostics the server's diagnostic records as exceptions, 40001
  *               marking the connection bad
+ *   traced      one connection's life, for a test that reads the call
+ *               trace: the first initCLI of the process, a connection
+ *               without options, escape processing, statements, a query
+ *               read in full, a failing statement
  *
  * With the property preload.library, that library is loaded first.
  */
@@ -71,8 +75,11 @@ public final class JdbcChecks {
             case "diagnostics":
                 c.run("diagnostics", () -> diagnostics(c));
                 break;
+            case "traced":
+                c.run("traced", () -> traced(c));
+                break;
             default:
-                System.out.println("usage: JdbcChecks names|frame|threads|connect|statements|prepared|catalog|metadata|diagnostics");
+                System.out.println("usage: JdbcChecks names|frame|threads|connect|statements|prepared|catalog|metadata|diagnostics|traced");
                 System.exit(2);
         }
         System.exit(c.finish());
@@ -750,6 +757,23 @@ public final class JdbcChecks {
                         + "'HY000', 0, 'third')"));
         c.equal("markConnectionAsBad ran once", 1, k.badMarks);
         c.equal("isConnected after 40001", false, k.isConnected());
+        s.closeStmt();
+        k.closeConnection();
+        k.freeCLI();
+    }
+
+    static void traced(Checks c) throws Exception {
+        qvcli k = connected();
+        qvclistmt s = new qvclistmt(k);
+        s.createStmt();
+        s.setEscapeProcessing(true);
+        c.equal("CREATE TABLE", false, s.Execute("CREATE TABLE tr (i INTEGER, v VARCHAR(10))"));
+        c.equal("INSERT", false, s.Execute("INSERT INTO tr VALUES (1, 'one')"));
+        c.equal("SELECT", true, s.Execute("SELECT i, v FROM tr"));
+        c.equal("next", true, s.next());
+        c.equal("getString", "one", s.getString(2));
+        c.equal("next at the end", false, s.next());
+        c.expectThrow("a failing statement", () -> s.Execute("SELEC wrong"));
         s.closeStmt();
         k.closeConnection();
         k.freeCLI();
