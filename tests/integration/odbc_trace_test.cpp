@@ -2,7 +2,9 @@
 // isql through unixODBC leaves the nested records of every call and no
 // password; the test's wide client writes the same records of its calls on
 // iODBC's road (4-byte text) as on unixODBC's (UTF-16 text), a character
-// above U+FFFF and a failing statement included.
+// above U+FFFF and a failing statement included; eight threads of one
+// program leave lines that each keep their form, every entry record paired
+// with its exit record on its thread.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -14,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "support/memory_dir.h"
 #include "support/odbc_apps.h"
 #include "support/peer_process.h"
 #include "support/stack.h"
@@ -27,13 +28,14 @@ const std::string kPassword = "Pw0rd7Xq";
 // names it and asks for the ODBC call trace at `level`.
 class TracedApp {
  public:
-  explicit TracedApp(int level) {
+  explicit TracedApp(int level, const std::string& extraCommon = "") {
     box_ = std::make_unique<OdbcAppSandbox>(RDADRIVER_PATH, "rdatest", "");
     peer_ = std::make_unique<PeerProcess>(
         box_->dir() / "peer",
-        std::vector<std::string>{"--user", "u:" + kPassword, "--db", (memory_.path() / "t.sqlite").string()});
+        std::vector<std::string>{"--user", "u:" + kPassword});
     StackConfig c;
     c.serverPort = peer_->port();
+    c.extraCommon = extraCommon;
     writeStackConfig(box_->dir(), c);
     std::ofstream(box_->dir() / "mirodel.ini", std::ios::app)
         << "[JDBC]\nTraceOptions=0\nCLITraceOptions=" << level << "\nTraceFile=" << box_->traceFile().string()
@@ -44,13 +46,14 @@ class TracedApp {
     return box_->run(argv, input);
   }
   std::string trace() const { return box_->trace(); }
+  // unixODBC serializes no calls: the driver sees the threads as they come.
+  void noDriverManagerThreading() const { std::ofstream(box_->dir() / "odbcinst.ini", std::ios::app) << "Threading=0\n"; }
   // iODBC finds the driver by its path in the data source.
   void iodbcDataSource() const {
     std::ofstream(box_->dir() / "odbc.ini") << "[rdatest]\nDriver=" << RDADRIVER_PATH << "\n";
   }
 
  private:
-  MemoryDir memory_;
   std::unique_ptr<OdbcAppSandbox> box_;
   std::unique_ptr<PeerProcess> peer_;
 };
@@ -197,6 +200,73 @@ TEST(OdbcCallTrace, TheWideClientWritesTheSameRecordsOnBothDriverManagers) {
   for (size_t i = same > 3 ? same - 3 : 0; i < same + 3; ++i)
     where += (i < a.size() ? a[i] : "<end>") + "   |   " + (i < b.size() ? b[i] : "<end>") + "\n";
   EXPECT_TRUE(same == a.size() && same == b.size()) << "iODBC | unixODBC from record line " << same << ":\n" << where;
+}
+
+// The eight-thread program of the statements tests, traced at level 2. The
+// threads' lines interleave, each written whole: every line is a record's
+// header, an argument line, a line of the layers below with the writer's
+// prefix (a text of theirs that ends in a newline leaves an empty line right
+// after it), or a value line (one blank, then the text) that an argument
+// line ending in "=" announced. Per thread every entry header has its exit
+// header, nested calls inside their caller's record; only the allocation
+// that starts the driver (and with it the trace) writes its exit alone.
+TEST(OdbcCallTrace, EightThreadsLeaveEveryLineInARecordsFormAndEveryEntryWithItsExit) {
+  TracedApp app(2, "LogFileMaxSize=262144\n");  // 256 MB: the texts of 1 MB make a large trace
+  ASSERT_TRUE(app.ready());
+  app.noDriverManagerThreading();
+  const ProgramRun r = app.run({ODBC_STMT_UNIXODBC, "rdatest", "u", kPassword, "8", "20", "read"});
+  expectCleanRun(r, "odbc_stmt");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const std::string t = app.trace();
+  EXPECT_EQ(t.find(kPassword), std::string::npos);
+  EXPECT_EQ(t.find("LOG FILE TRUNCATED"), std::string::npos);
+
+  const std::regex header(R"(^ \[TID = ([0-9A-F]+)\]:(\w+)(?: ([Cc]alled)|:? ?returns))");
+  const std::regex prefixed(R"(^ \[TID: [0-9A-F]+\], \w+:\d+: )");
+  const std::regex argument(R"(^ {3,5}[\w*]+ ?=)");
+  std::map<std::string, std::vector<std::string>> open;  // entered and not left, by thread
+  size_t announced = 0;
+  size_t values = 0;
+  size_t unpaired = 0;
+  bool afterPrefixed = false;
+  bool started = false;
+  const std::vector<std::string> ls = lines(t);
+  for (size_t i = 0; i < ls.size(); ++i) {
+    const std::string& l = ls[i];
+    // No line runs on into another's header or prefix.
+    EXPECT_EQ(l.find("[TID", 2), std::string::npos) << "line " << i + 1 << ": " << l;
+    std::smatch m;
+    const bool wasAfterPrefixed = afterPrefixed;
+    afterPrefixed = false;
+    if (std::regex_search(l, m, header)) {
+      std::vector<std::string>& stack = open[m[1]];
+      if (m[3].matched) {
+        stack.push_back(m[2]);
+      } else if (!stack.empty() && stack.back() == m[2]) {
+        stack.pop_back();
+      } else if (!started && m[2] == "SQLAllocHandle") {
+        started = true;
+      } else if (++unpaired <= 5) {
+        ADD_FAILURE() << "line " << i + 1 << ": exit without its entry: " << l;
+      }
+    } else if (std::regex_search(l, prefixed)) {
+      afterPrefixed = true;
+    } else if (std::regex_search(l, argument)) {
+      announced += l.back() == '=';
+    } else if (l.size() >= 2 && l[0] == ' ' && l[1] != ' ') {
+      ++values;
+    } else {
+      EXPECT_TRUE(l.empty() && wasAfterPrefixed) << "line " << i + 1 << " has no record's form: " << l;
+    }
+  }
+  EXPECT_EQ(unpaired, 0u);
+  EXPECT_LE(values, announced);
+  EXPECT_TRUE(started);
+  // The eight workers (the driver manager allocates the driver's
+  // environment on the first that connects).
+  EXPECT_EQ(open.size(), 8u);
+  for (const auto& [thread, stack] : open)
+    EXPECT_TRUE(stack.empty()) << thread << " left " << stack.size() << " records open, the last " << stack.back();
 }
 
 }  // namespace
