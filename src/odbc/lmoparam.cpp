@@ -27,7 +27,6 @@ constexpr int16_t kCBinary = -2;
 constexpr int16_t kCWchar = -8;
 
 // Table rows of the diagnostics named here.
-constexpr int32_t kErrWarning = 1;        // 01000
 constexpr int32_t kErrRestricted = 15;    // 07006
 constexpr int32_t kErrBadParameter = 64;  // S1093
 
