@@ -353,9 +353,7 @@ TEST_F(JvmPeer, EachJdbcRecordHoldsTheOdbcRecordsOfItsCalls) {
       "closeStmt( SQLFreeStmt( SQLFreeStmt) SQLFreeStmt( SQLFreeStmt) closeStmt)",
       "closeConnection( SQLDisconnect( SQLDisconnect) SQLFreeConnect( SQLFreeConnect) closeConnection)",
       "freeCLI( SQLFreeEnv( SQLFreeEnv) freeCLI)"};
-  std::string expected;
-  for (const std::string& w : want) expected += (expected.empty() ? "" : " ") + w;
-  EXPECT_EQ(joined(headerTokens(t)), expected) << t;
+  EXPECT_EQ(joined(headerTokens(t)), joined(want)) << t;
 
   // The options a connection without properties sets, and escape
   // processing switched on; user and password as "***" in both traces.
